@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs the Debian packages needed to build, run and test Cardhold.
+# Idempotent: packages already present are left alone and apt-get is not run at all.
+set -eu
+
+packages="build-essential cmake ninja-build pkgconf ccache
+qt6-base-dev libzip-dev zlib1g-dev
+libgtest-dev libgmock-dev libbenchmark-dev
+fonts-liberation2 fonts-comic-neue
+xvfb xauth imagemagick poppler-utils unzip
+libdbd-xbase-perl python3-dbf python3-dbfread"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+echo "Installing:$missing"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing

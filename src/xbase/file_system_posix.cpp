@@ -1,0 +1,207 @@
+// The file system seam on POSIX systems: pread/pwrite, flock() for the whole-file share
+// lock (the lock other xBase engines on Linux take), fcntl() for byte-range locks.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "xbase/error.h"
+#include "xbase/file_system.h"
+
+namespace xbase {
+namespace {
+
+std::string describe(const std::filesystem::path& path, const char* what, int err) {
+    return std::string(what) + " " + path.string() + ": " + std::strerror(err);
+}
+
+class PosixFile final : public File {
+public:
+    PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    size_t readAt(uint64_t offset, void* buffer, size_t size) override {
+        auto* out = static_cast<char*>(buffer);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot read", errno));
+            }
+            if (n == 0) break;
+            done += static_cast<size_t>(n);
+        }
+        return done;
+    }
+
+    void writeAt(uint64_t offset, const void* data, size_t size) override {
+        const auto* in = static_cast<const char*>(data);
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot write", errno));
+            }
+            done += static_cast<size_t>(n);
+        }
+    }
+
+    uint64_t size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0)
+            throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot examine", errno));
+        return static_cast<uint64_t>(st.st_size);
+    }
+
+    void truncate(uint64_t size) override {
+        if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot resize", errno));
+    }
+
+    void sync() override {
+        if (::fsync(fd_) != 0)
+            throw Error(ErrorKind::IoError, code::SyncFailed, describe(path_, "Cannot flush", errno));
+    }
+
+    bool lockShared() override { return flockNoWait(LOCK_SH); }
+    bool lockExclusive() override { return flockNoWait(LOCK_EX); }
+    void unlockShare() override { ::flock(fd_, LOCK_UN); }
+
+    bool lockRange(uint64_t offset, uint64_t length, bool exclusive, bool wait) override {
+        struct flock lk {};
+        lk.l_type = exclusive ? F_WRLCK : F_RDLCK;
+        lk.l_whence = SEEK_SET;
+        lk.l_start = static_cast<off_t>(offset);
+        lk.l_len = static_cast<off_t>(length);
+        for (;;) {
+            if (::fcntl(fd_, wait ? F_SETLKW : F_SETLK, &lk) == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EACCES || errno == EAGAIN) return false;
+            // A file system without byte locks: behave as a single-user system.
+            if (errno == ENOLCK || errno == EINVAL) return true;
+            return false;
+        }
+    }
+
+    void unlockRange(uint64_t offset, uint64_t length) override {
+        struct flock lk {};
+        lk.l_type = F_UNLCK;
+        lk.l_whence = SEEK_SET;
+        lk.l_start = static_cast<off_t>(offset);
+        lk.l_len = static_cast<off_t>(length);
+        ::fcntl(fd_, F_SETLK, &lk);
+    }
+
+    const std::filesystem::path& path() const override { return path_; }
+
+private:
+    bool flockNoWait(int how) {
+        for (;;) {
+            if (::flock(fd_, how | LOCK_NB) == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EWOULDBLOCK) return false;
+            return true;  // no flock support on this file system
+        }
+    }
+
+    int fd_;
+    std::filesystem::path path_;
+};
+
+bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+class PosixFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) override {
+        int oflags = O_CLOEXEC;
+        switch (flags) {
+            case OpenFlags::ReadWrite: oflags |= O_RDWR; break;
+            case OpenFlags::ReadOnly: oflags |= O_RDONLY; break;
+            case OpenFlags::CreateNew: oflags |= O_RDWR | O_CREAT | O_EXCL; break;
+            case OpenFlags::CreateAlways: oflags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        }
+        int fd;
+        do {
+            fd = ::open(path.c_str(), oflags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            int err = errno;
+            if (err == ENOENT)
+                throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
+            bool creating = flags == OpenFlags::CreateNew || flags == OpenFlags::CreateAlways;
+            throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
+                        describe(path, creating ? "Cannot create" : "Cannot open", err));
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw Error(ErrorKind::IoError, code::OpenFailed,
+                        "Cannot open " + path.string() + ": not a regular file");
+        }
+        return std::make_unique<PosixFile>(fd, path);
+    }
+
+    bool exists(const std::filesystem::path& path) override {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    void remove(const std::filesystem::path& path) override {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path, "Cannot delete", errno));
+    }
+
+    void rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            throw Error(ErrorKind::IoError, code::RenameFailed,
+                        "Cannot rename " + from.string() + " to " + to.string() + ": " +
+                            std::strerror(errno));
+    }
+
+    void syncFolder(const std::filesystem::path& folder) override {
+        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        ::fsync(fd);
+        ::close(fd);
+    }
+
+    std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& folder,
+                                                          const std::string& name) override {
+        const std::filesystem::path dir = folder.empty() ? std::filesystem::path(".") : folder;
+        if (exists(dir / name)) return dir / name;
+        std::error_code ec;
+        std::optional<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+            std::string candidate = entry.path().filename().string();
+            if (equalsIgnoringAsciiCase(candidate, name)) {
+                if (!found || candidate < found->filename().string()) found = entry.path();
+            }
+        }
+        return found;
+    }
+};
+
+}  // namespace
+
+FileSystem& defaultFileSystem() {
+    static PosixFileSystem instance;
+    return instance;
+}
+
+}  // namespace xbase

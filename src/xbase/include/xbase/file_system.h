@@ -1,0 +1,66 @@
+#pragma once
+// Every byte the engine reads or writes goes through this seam, so tests can put a
+// failing or crashing disk under a table and check that nothing is lost.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace xbase {
+
+class File {
+public:
+    virtual ~File() = default;
+
+    // Reads up to `size` bytes at `offset`; returns how many were read (short at end of file).
+    virtual size_t readAt(uint64_t offset, void* buffer, size_t size) = 0;
+    virtual void writeAt(uint64_t offset, const void* data, size_t size) = 0;
+    virtual uint64_t size() = 0;
+    virtual void truncate(uint64_t size) = 0;
+    virtual void sync() = 0;
+
+    // Whole-file share lock between processes, held for as long as the table is open.
+    // Returns false when another process holds a conflicting lock.
+    virtual bool lockShared() = 0;
+    virtual bool lockExclusive() = 0;
+    virtual void unlockShare() = 0;
+
+    // Byte-range locks for records, the header and index writes (xBase lock offsets).
+    virtual bool lockRange(uint64_t offset, uint64_t length, bool exclusive, bool wait) = 0;
+    virtual void unlockRange(uint64_t offset, uint64_t length) = 0;
+
+    virtual const std::filesystem::path& path() const = 0;
+};
+
+enum class OpenFlags {
+    ReadWrite,     // existing file, read and write
+    ReadOnly,      // existing file, read only
+    CreateNew,     // new file; fails if it exists
+    CreateAlways,  // new or emptied file
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Throws xbase::Error (NotFound or IoError) when the file cannot be opened.
+    virtual std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) = 0;
+    virtual bool exists(const std::filesystem::path& path) = 0;
+    virtual void remove(const std::filesystem::path& path) = 0;  // absent is not an error
+    virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Makes a rename or a new file in `folder` durable.
+    virtual void syncFolder(const std::filesystem::path& folder) = 0;
+
+    // The entry of `folder` whose name equals `name` ignoring ASCII letter case; the exact
+    // name wins when several match. Tables copied from Windows arrive with any case.
+    virtual std::optional<std::filesystem::path> findIgnoringCase(
+        const std::filesystem::path& folder, const std::string& name) = 0;
+};
+
+// The operating system's file system.
+FileSystem& defaultFileSystem();
+
+}  // namespace xbase

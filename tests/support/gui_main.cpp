@@ -1,0 +1,22 @@
+// Entry point of the GUI test programs: a QApplication on the offscreen platform.
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt complains when the runtime folder is missing or shared; give it a private one.
+    QTemporaryDir runtimeDir;
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr && runtimeDir.isValid()) {
+        QFile::setPermissions(runtimeDir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        setenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit().constData(), 1);
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
