@@ -1,0 +1,123 @@
+#include "playlist_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+namespace playlist {
+
+namespace {
+
+constexpr char kCarriageReturn = '\r';
+constexpr char kLineFeed = '\n';
+constexpr char kEndOfText = '\x1a';
+
+enum class Direction { Read, Write };
+
+// The wording of the classic input/output errors, which is what the editor shows.
+std::string ioErrorText(int error, Direction direction) {
+    switch (error) {
+        case ENOENT:
+            return "File not found";
+        case ENOTDIR:
+            return "Path not found";
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            return "File access denied";
+        case EMFILE:
+        case ENFILE:
+            return "Too many open files";
+        case ENOSPC:
+            return "Disk full";
+        default:
+            return direction == Direction::Read ? "Disk read error" : "Disk write error";
+    }
+}
+
+[[noreturn]] void fail(const std::filesystem::path& path, int error, Direction direction) {
+    throw PlaylistFileError(ioErrorText(error, direction), path, error);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openFile(const std::filesystem::path& path, Direction direction) {
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), direction == Direction::Read ? L"rb" : L"wb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), direction == Direction::Read ? "rb" : "wb");
+#endif
+    if (file == nullptr) fail(path, errno, direction);
+    return File(file);
+}
+
+}  // namespace
+
+Items parsePlaylist(std::string_view bytes) {
+    Items items;
+    std::string line;
+    bool lineOpen = false;  // characters seen since the last line end
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == kEndOfText) break;
+        if (c == kCarriageReturn) {
+            items.push_back(std::move(line));
+            line.clear();
+            lineOpen = false;
+            if (i + 1 < bytes.size() && bytes[i + 1] == kLineFeed) ++i;
+        } else {
+            line.push_back(c);
+            lineOpen = true;
+        }
+    }
+    if (lineOpen) items.push_back(std::move(line));
+    return items;
+}
+
+std::string formatPlaylist(const Items& items) {
+    std::size_t size = 0;
+    for (const std::string& item : items) size += item.size() + 2;
+    std::string bytes;
+    bytes.reserve(size);
+    for (const std::string& item : items) {
+        bytes += item;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+Items readPlaylistFile(const std::filesystem::path& path) {
+    const File file = openFile(path, Direction::Read);
+    std::string bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+        bytes.append(buffer, got);
+        if (got < sizeof buffer) break;
+    }
+    if (std::ferror(file.get())) fail(path, errno, Direction::Read);
+    return parsePlaylist(bytes);
+}
+
+void writePlaylistFile(const std::filesystem::path& path, const Items& items) {
+    File file = openFile(path, Direction::Write);
+    const std::string bytes = formatPlaylist(items);
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+                         std::fflush(file.get()) == 0;
+    const int writeError = errno;
+    // A full disk may only show when the buffers go out at close.
+    errno = 0;
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!written) fail(path, writeError, Direction::Write);
+    if (!closed) fail(path, errno, Direction::Write);
+}
+
+}  // namespace playlist
