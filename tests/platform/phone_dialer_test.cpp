@@ -1,0 +1,132 @@
+#include "platform/phone_dialer.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/fakes.h"
+#include "platform/shell.h"
+#include "temp_dir.h"
+#include "url_catcher.h"
+
+namespace {
+
+using platform::HandlerPresence;
+using platform::MessageKind;
+
+TEST(TelUri, KeepsWhatATelUriAllowsAndEncodesTheRest) {
+    EXPECT_EQ(platform::telUri("206-555-1234"), "tel:206-555-1234");
+    EXPECT_EQ(platform::telUri("+1 (206) 555.1234"), "tel:+1%20(206)%20555.1234");
+    EXPECT_EQ(platform::telUri("*31#555-1234"), "tel:*31%23555-1234");
+    EXPECT_EQ(platform::telUri("555-1234;ext=7"), "tel:555-1234%3Bext%3D7");
+    EXPECT_EQ(platform::telUri("1/2?3&4%"), "tel:1%2F2%3F3%264%25");
+    EXPECT_EQ(platform::telUri("1-800-FLOWERS"), "tel:1-800-FLOWERS");
+    EXPECT_EQ(platform::telUri(QString::fromUtf8("555\u00a01234")), "tel:555%C2%A01234");
+}
+
+class DialerTest : public ::testing::Test {
+  protected:
+    platform::FakePrompter prompter;
+    platform::FakeShell shell;
+    platform::FakeSchemeHandlerLookup handlers;
+    platform::DesktopPhoneDialer dialer{prompter, shell, handlers};
+};
+
+TEST_F(DialerTest, HandsTheNumberOverAsTelUri) {
+    dialer.DialNumber("206-555-1234", "Adams");
+    EXPECT_EQ(handlers.schemesAsked(), (std::vector<QString>{"tel"}));
+    EXPECT_EQ(shell.targets(), (std::vector<QString>{"tel:206-555-1234"}));
+    EXPECT_TRUE(prompter.records().empty());
+}
+
+TEST_F(DialerTest, NoTelHandlerWarnsAndOpensNothing) {
+    handlers.setPresence(HandlerPresence::Absent);
+    dialer.DialNumber("555-1234", "Adams");
+    EXPECT_TRUE(shell.records().empty());
+    ASSERT_EQ(prompter.records().size(), 1u);
+    EXPECT_EQ(prompter.records()[0].prompt.kind, MessageKind::Warning);
+    EXPECT_EQ(prompter.records()[0].prompt.text,
+              "Unable to dial the number.\r\nNo telephone dialer is set up for tel: links.");
+}
+
+TEST_F(DialerTest, RefusedHandOverGivesTheSecondWarning) {
+    shell.setResult(false);
+    dialer.DialNumber("555-1234", "Adams");
+    EXPECT_EQ(shell.records().size(), 1u);
+    ASSERT_EQ(prompter.records().size(), 1u);
+    EXPECT_EQ(prompter.records()[0].prompt.kind, MessageKind::Warning);
+    EXPECT_EQ(prompter.records()[0].prompt.text,
+              "Unable to dial the number.\r\nMake sure no other devices are using the Com port."
+              "\r\nand Dialer.exe is installed in c:\\windows");
+}
+
+TEST_F(DialerTest, UnknownHandlerStillTriesTheHandOver) {
+    handlers.setPresence(HandlerPresence::Unknown);
+    dialer.DialNumber("555-1234", "Adams");
+    EXPECT_EQ(shell.targets(), (std::vector<QString>{"tel:555-1234"}));
+    EXPECT_TRUE(prompter.records().empty());
+}
+
+TEST(DialerOnTheDesktop, DesktopReceivesTheEncodedUri) {
+    UrlCatcher catcher({"tel"});
+    platform::FakePrompter prompter;
+    platform::DesktopShell shell(prompter);
+    platform::FakeSchemeHandlerLookup handlers;
+    platform::DesktopPhoneDialer dialer(prompter, shell, handlers);
+
+    dialer.DialNumber("+1 (206) 555-1234#9", "Baker");
+    ASSERT_EQ(catcher.urls().size(), 1u);
+    EXPECT_EQ(catcher.urls()[0].scheme(), "tel");
+    EXPECT_EQ(catcher.urls()[0].toString(QUrl::FullyEncoded), "tel:+1%20(206)%20555-1234%239");
+    EXPECT_TRUE(prompter.records().empty());
+}
+
+// A stand-in for xdg-mime: a script that notes its arguments and answers as told.
+class HandlerLookupTest : public ::testing::Test {
+  protected:
+    QString script(const std::string& body) {
+        const auto path = dir / "xdg-mime";
+        std::ofstream(path) << "#!/bin/sh\necho \"$@\" > '" << (dir / "args").string() << "'\n"
+                            << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return QString::fromStdString(path.string());
+    }
+    std::string argsSeen() {
+        std::ifstream in(dir / "args");
+        std::string line;
+        std::getline(in, line);
+        return line;
+    }
+    testsupport::TempDir dir;
+};
+
+TEST_F(HandlerLookupTest, NamedDesktopFileMeansPresent) {
+    platform::DesktopSchemeHandlerLookup lookup(script("echo org.gnome.Calls.desktop"));
+    EXPECT_EQ(lookup.handlerFor("tel"), HandlerPresence::Present);
+    EXPECT_EQ(argsSeen(), "query default x-scheme-handler/tel");
+}
+
+TEST_F(HandlerLookupTest, EmptyAnswerMeansAbsent) {
+    platform::DesktopSchemeHandlerLookup lookup(script("echo"));
+    EXPECT_EQ(lookup.handlerFor("tel"), HandlerPresence::Absent);
+}
+
+TEST_F(HandlerLookupTest, FailingMissingOrSlowToolMeansUnknown) {
+    platform::DesktopSchemeHandlerLookup failing(script("echo oops >&2; exit 3"));
+    EXPECT_EQ(failing.handlerFor("tel"), HandlerPresence::Unknown);
+
+    platform::DesktopSchemeHandlerLookup missing(QString::fromStdString((dir / "none").string()));
+    EXPECT_EQ(missing.handlerFor("tel"), HandlerPresence::Unknown);
+
+    platform::DesktopSchemeHandlerLookup slow(script("sleep 10; echo late.desktop"), 300);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(slow.handlerFor("tel"), HandlerPresence::Unknown);
+    EXPECT_LT(clock.elapsed(), 5000) << "the lookup waited for the slow tool";
+}
+
+}  // namespace
