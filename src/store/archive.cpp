@@ -1,0 +1,279 @@
+#include "archive.h"
+
+#include <zip.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "archive_compression.h"
+#include "archive_disk_file.h"
+#include "archive_dos_time.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace store {
+
+namespace {
+
+// A zip_error_t that is released on every path out.
+class LibzipError {
+  public:
+    LibzipError() { zip_error_init(&error_); }
+    ~LibzipError() { zip_error_fini(&error_); }
+    LibzipError(const LibzipError&) = delete;
+    LibzipError& operator=(const LibzipError&) = delete;
+
+    zip_error_t* get() { return &error_; }
+
+  private:
+    zip_error_t error_;
+};
+
+ArchiveError errorFrom(const zip_error_t* error, const fs::path& file) {
+    return ArchiveError(zip_error_code_zip(error), zip_error_code_system(error), file);
+}
+
+zip_source_t* fileSource(const fs::path& path, zip_error_t* error) {
+#ifdef _WIN32
+    return zip_source_win32w_create(path.c_str(), 0, -1, error);
+#else
+    return zip_source_file_create(path.c_str(), 0, -1, error);
+#endif
+}
+
+// Our own reference to a source handed to libzip: after a failed write it tells whether
+// reading the file or writing the archive went wrong.
+class SourceReference {
+  public:
+    explicit SourceReference(zip_source_t* source) : source_(source) { zip_source_keep(source_); }
+    ~SourceReference() { zip_source_free(source_); }
+    SourceReference(const SourceReference&) = delete;
+    SourceReference& operator=(const SourceReference&) = delete;
+
+    bool failed() const { return zip_error_code_zip(zip_source_error(source_)) != ZIP_ER_OK; }
+    const zip_error_t* error() const { return zip_source_error(source_); }
+
+  private:
+    zip_source_t* source_;
+};
+
+// A file that its owner may not write. The permission bits decide as well as access():
+// root may write anything, but a file that nobody may write is read-only to the user.
+bool isReadOnly(const fs::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+#else
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    return ::access(path.c_str(), W_OK) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+#endif
+}
+
+// libzip writes a temporary file beside the archive and renames it over the old one, but
+// flushes neither. Flush the new archive and its folder so that the rename survives a
+// power cut together with the data it points to.
+void flushToDisk(const fs::path& path) {
+#ifndef _WIN32
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0 || ::fsync(file) != 0) {
+        const int failure = errno;
+        if (file >= 0) ::close(file);
+        throw ArchiveError(ZIP_ER_WRITE, failure, path);
+    }
+    ::close(file);
+    const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    const int folder = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        // Some file systems cannot sync a folder (EINVAL); the file itself is safe by now.
+        ::fsync(folder);
+        ::close(folder);
+    }
+#else
+    (void)path;
+#endif
+}
+
+// An archive with no entries is nothing but its end record. libzip deletes such a file
+// instead of writing it.
+void writeEmptyArchive(const fs::path& path) {
+    static const unsigned char endRecord[22] = {'P', 'K', 5, 6};
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"wbx");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+#endif
+    if (!file) {
+        if (errno == EEXIST) return;  // someone else has written one meanwhile: keep theirs
+        throw ArchiveError(ZIP_ER_OPEN, errno, path);
+    }
+    bool written = std::fwrite(endRecord, 1, sizeof endRecord, file) == sizeof endRecord &&
+                   std::fflush(file) == 0;
+#ifndef _WIN32
+    written = written && ::fsync(::fileno(file)) == 0;
+#endif
+    const int failure = errno;
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        throw ArchiveError(ZIP_ER_WRITE, failure, path);
+    }
+}
+
+}  // namespace
+
+ZipArchive::ZipArchive(fs::path path) : path_(std::move(path)) {
+    // libzip would open a pipe and wait for a writer, and say "Operation not supported"
+    // of a folder.
+    std::error_code error;
+    const fs::file_status status = fs::status(path_, error);
+    if (fs::is_directory(status)) throw ArchiveError(ZIP_ER_OPEN, EISDIR, path_);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        throw ArchiveError(ZIP_ER_NOZIP, 0, path_);
+    open();
+    if (isReadOnly(path_)) {
+        abandon();
+        throw ArchiveError(ZIP_ER_RDONLY, 0, path_);
+    }
+}
+
+ZipArchive::~ZipArchive() {
+    abandon();
+}
+
+void ZipArchive::open() {
+    LibzipError error;
+    zip_source_t* source = fileSource(path_, error.get());
+    if (!source) throw errorFrom(error.get(), path_);
+    archive_ = zip_open_from_source(source, ZIP_CREATE, error.get());
+    if (!archive_) {
+        zip_source_free(source);
+        throw errorFrom(error.get(), path_);
+    }
+}
+
+void ZipArchive::abandon() noexcept {
+    if (archive_) zip_discard(archive_);
+    archive_ = nullptr;
+}
+
+AddResult ZipArchive::addFile(const fs::path& asked) {
+    if (!archive_) throw std::logic_error("the archive is closed");
+
+    const DiskFile disk = findDiskFile(asked);
+    AddResult result;
+    result.file = disk.path;
+    switch (disk.check) {
+        case DiskFileCheck::Found:
+            break;
+        case DiskFileCheck::NotFound:
+            result.outcome = AddOutcome::NotFound;
+            return result;
+        case DiskFileCheck::NotRegularFile:
+            result.outcome = AddOutcome::NotRegularFile;
+            return result;
+        case DiskFileCheck::Hidden:
+            result.outcome = AddOutcome::Hidden;
+            return result;
+    }
+
+    // The entry of that name in any letter case; the exact name first if there are several.
+    std::optional<zip_uint64_t> existing;
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t index = 0; index < count; ++index) {
+        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(index), 0);
+        if (!name || !equalIgnoringAsciiCase(name, disk.name)) continue;
+        if (!existing || disk.name == name) existing = static_cast<zip_uint64_t>(index);
+        if (disk.name == name) break;
+    }
+
+    const DosDateTime stamp = toDosDateTime(disk.modified);
+    if (existing) {
+        result.entryName = zip_get_name(archive_, *existing, 0);
+        zip_stat_t entry;
+        zip_stat_init(&entry);
+        if (zip_stat_index(archive_, *existing, 0, &entry) == 0 &&
+            (entry.valid & ZIP_STAT_SIZE) != 0 && (entry.valid & ZIP_STAT_MTIME) != 0 &&
+            entry.size == disk.size && toDosDateTime(entry.mtime) == stamp) {
+            result.outcome = AddOutcome::Unchanged;
+            return result;
+        }
+    } else {
+        result.entryName = disk.name;
+    }
+
+    const EntryCompression compression = trialDeflate(disk.path).choice();
+
+    LibzipError error;
+    zip_source_t* source = fileSource(disk.path, error.get());
+    if (!source) throw errorFrom(error.get(), disk.path);
+    const SourceReference content(source);
+
+    zip_int64_t index = -1;
+    if (existing) {
+        if (zip_file_replace(archive_, *existing, source, 0) == 0)
+            index = static_cast<zip_int64_t>(*existing);
+    } else {
+        index = zip_file_add(archive_, disk.name.c_str(), source, ZIP_FL_ENC_GUESS);
+    }
+    if (index < 0) {
+        zip_source_free(source);  // not taken over by the archive
+        const ArchiveError failure = errorFrom(zip_get_error(archive_), path_);
+        abandon();
+        throw failure;
+    }
+    const auto entry = static_cast<zip_uint64_t>(index);
+    // A refreshed entry describes the new file only: extra fields that another program
+    // wrote for the old content (its own time stamps, owners) and its encryption go.
+    bool settled =
+        !existing || (zip_file_extra_field_delete(archive_, entry, ZIP_EXTRA_FIELD_ALL,
+                                                  ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0 &&
+                      zip_file_set_encryption(archive_, entry, ZIP_EM_NONE, nullptr) == 0);
+    settled = settled &&
+              (compression == EntryCompression::Deflated
+                   ? zip_set_file_compression(archive_, entry, ZIP_CM_DEFLATE, kDeflateLevel)
+                   : zip_set_file_compression(archive_, entry, ZIP_CM_STORE, 0)) == 0 &&
+              zip_file_set_dostime(archive_, entry, stamp.time, stamp.date, 0) == 0;
+    if (!settled) {
+        const ArchiveError failure = errorFrom(zip_get_error(archive_), path_);
+        abandon();
+        throw failure;
+    }
+
+    // Write it out now: close, then open the archive as written.
+    if (zip_close(archive_) != 0) {
+        const ArchiveError failure = content.failed() ? errorFrom(content.error(), disk.path)
+                                                      : errorFrom(zip_get_error(archive_), path_);
+        abandon();
+        throw failure;
+    }
+    archive_ = nullptr;
+    flushToDisk(path_);
+    open();
+
+    result.outcome = existing ? AddOutcome::Refreshed : AddOutcome::Added;
+    return result;
+}
+
+void ZipArchive::close() {
+    if (!archive_) return;
+    const bool empty = zip_get_num_entries(archive_, 0) == 0;
+    abandon();
+    std::error_code error;
+    if (empty && !fs::exists(fs::symlink_status(path_, error))) writeEmptyArchive(path_);
+}
+
+}  // namespace store

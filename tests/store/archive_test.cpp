@@ -1,0 +1,515 @@
+// The backup archive as the maintenance command uses it: what goes in, under which name,
+// when an entry is refreshed and when it is left byte for byte. Archives are read back
+// with a small reader of our own that looks at the raw records, not through libzip.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive.h"
+#include "archive_compression.h"
+#include "archive_dos_time.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
+using store::AddOutcome;
+using store::ArchiveError;
+using store::ZipArchive;
+
+namespace {
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator() & 0xff);
+    return bytes;
+}
+
+// Table-like text: compresses well, as a real ADDRESS.DBF does.
+std::string tableBytes(std::size_t size, int variant = 0) {
+    std::string bytes;
+    for (int row = 0; bytes.size() < size; ++row)
+        bytes += " Entry " + std::to_string(row * 7 + variant) + " Phone: 555-01" +
+                 std::to_string(row % 100) + "      20240115";
+    bytes.resize(size);
+    return bytes;
+}
+
+std::time_t moment(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}
+
+void setModified(const fs::path& path, std::time_t when) {
+    const auto system = std::chrono::system_clock::from_time_t(when);
+    fs::last_write_time(path, std::chrono::file_clock::from_sys(system));
+}
+
+std::uint32_t le(const std::string& bytes, std::size_t at, int width) {
+    std::uint32_t value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
+    return value;
+}
+
+struct RawEntry {
+    std::string name;
+    std::uint16_t method = 0;
+    std::uint16_t dosTime = 0;
+    std::uint16_t dosDate = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t size = 0;
+    std::string data;  // the entry's bytes as they stand in the file
+};
+
+struct RawArchive {
+    std::vector<RawEntry> entries;
+    std::string comment;
+
+    const RawEntry* find(const std::string& name) const {
+        for (const RawEntry& entry : entries)
+            if (entry.name == name) return &entry;
+        return nullptr;
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> all;
+        for (const RawEntry& entry : entries) all.push_back(entry.name);
+        return all;
+    }
+};
+
+// Walks the end record, the central directory and each local header.
+RawArchive readRaw(const fs::path& path) {
+    const std::string bytes = readBytes(path);
+    RawArchive archive;
+    const std::size_t end = bytes.rfind(std::string("PK\5\6", 4));
+    if (end == std::string::npos || bytes.size() < end + 22) {
+        ADD_FAILURE() << "no end record in " << path;
+        return archive;
+    }
+    const std::uint32_t count = le(bytes, end + 10, 2);
+    std::size_t at = le(bytes, end + 16, 4);
+    archive.comment = bytes.substr(end + 22, le(bytes, end + 20, 2));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (bytes.compare(at, 4, "PK\1\2") != 0) {
+            ADD_FAILURE() << "central header " << i << " damaged";
+            break;
+        }
+        RawEntry entry;
+        entry.method = static_cast<std::uint16_t>(le(bytes, at + 10, 2));
+        entry.dosTime = static_cast<std::uint16_t>(le(bytes, at + 12, 2));
+        entry.dosDate = static_cast<std::uint16_t>(le(bytes, at + 14, 2));
+        entry.crc = le(bytes, at + 16, 4);
+        entry.compressedSize = le(bytes, at + 20, 4);
+        entry.size = le(bytes, at + 24, 4);
+        const std::uint32_t nameLength = le(bytes, at + 28, 2);
+        const std::uint32_t extraLength = le(bytes, at + 30, 2);
+        const std::uint32_t commentLength = le(bytes, at + 32, 2);
+        const std::size_t local = le(bytes, at + 42, 4);
+        entry.name = bytes.substr(at + 46, nameLength);
+        if (bytes.compare(local, 4, "PK\3\4") != 0) {
+            ADD_FAILURE() << "local header of " << entry.name << " damaged";
+            break;
+        }
+        const std::size_t data = local + 30 + le(bytes, local + 26, 2) + le(bytes, local + 28, 2);
+        entry.data = bytes.substr(data, entry.compressedSize);
+        archive.entries.push_back(entry);
+        at += 46 + nameLength + extraLength + commentLength;
+    }
+    return archive;
+}
+
+// An entry's content after inflating, through libzip.
+std::string entryContent(const fs::path& archivePath, const std::string& name) {
+    int code = 0;
+    zip_t* archive = zip_open(archivePath.c_str(), ZIP_RDONLY, &code);
+    if (!archive) return "<cannot open>";
+    std::string content;
+    if (zip_file_t* file = zip_fopen(archive, name.c_str(), 0)) {
+        char buffer[8192];
+        zip_int64_t got = 0;
+        while ((got = zip_fread(file, buffer, sizeof buffer)) > 0)
+            content.append(buffer, static_cast<std::size_t>(got));
+        zip_fclose(file);
+    } else {
+        content = "<no entry>";
+    }
+    zip_discard(archive);
+    return content;
+}
+
+struct ForeignEntry {
+    std::string name;
+    std::string content;
+    bool deflate;
+};
+
+// An archive written by another program: libzip directly, with a comment of its own.
+void writeForeignArchive(const fs::path& path, const std::vector<ForeignEntry>& entries) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    ASSERT_NE(archive, nullptr);
+    for (const ForeignEntry& entry : entries) {
+        zip_source_t* source =
+            zip_source_buffer(archive, entry.content.data(), entry.content.size(), 0);
+        const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
+        ASSERT_GE(index, 0);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 entry.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+        zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), moment(2019, 3, 4, 5, 6, 8),
+                           0);
+    }
+    const std::string comment = "kept by another program";
+    zip_set_archive_comment(archive, comment.c_str(), static_cast<zip_uint16_t>(comment.size()));
+    ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
+}
+
+bool sameEntry(const RawEntry& a, const RawEntry& b) {
+    return a.name == b.name && a.method == b.method && a.dosTime == b.dosTime &&
+           a.dosDate == b.dosDate && a.crc == b.crc && a.size == b.size && a.data == b.data;
+}
+
+class ArchiveTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        data = folder.path() / "data";
+        fs::create_directory(data);
+        archivePath = data / "MGdata.zip";
+        writeBytes(data / "ADDRESS.DBF", tableBytes(40000));
+        writeBytes(data / "ADDRESS.fpt", tableBytes(25000, 3));
+        setModified(data / "ADDRESS.DBF", moment(2024, 5, 6, 7, 8, 10));
+        setModified(data / "ADDRESS.fpt", moment(2024, 5, 6, 7, 8, 12));
+    }
+
+    // One run of the maintenance command's archive step.
+    std::vector<AddOutcome> archiveRun() {
+        ZipArchive archive(archivePath);
+        std::vector<AddOutcome> outcomes{archive.addFile(data / "ADDRESS.DBF").outcome,
+                                         archive.addFile(data / "ADDRESS.fpt").outcome};
+        archive.close();
+        return outcomes;
+    }
+
+    testsupport::TempDir folder;
+    fs::path data;
+    fs::path archivePath;
+};
+
+TEST_F(ArchiveTest, FirstRunCreatesTheArchiveWithBothFilesUnderTheirBareNames) {
+    ZipArchive archive(archivePath);
+    // Dot parts and folders in the path given never reach the entry name.
+    const store::AddResult table = archive.addFile(data / "." / ".." / "data" / "ADDRESS.DBF");
+    const store::AddResult memo = archive.addFile(data / "ADDRESS.fpt");
+    archive.close();
+
+    EXPECT_EQ(table.outcome, AddOutcome::Added);
+    EXPECT_EQ(table.entryName, "ADDRESS.DBF");
+    EXPECT_EQ(memo.outcome, AddOutcome::Added);
+    EXPECT_EQ(memo.entryName, "ADDRESS.fpt");
+    const RawArchive raw = readRaw(archivePath);
+    EXPECT_EQ(raw.names(), (std::vector<std::string>{"ADDRESS.DBF", "ADDRESS.fpt"}));
+    EXPECT_TRUE(entryContent(archivePath, "ADDRESS.DBF") == readBytes(data / "ADDRESS.DBF"));
+    EXPECT_TRUE(entryContent(archivePath, "ADDRESS.fpt") == readBytes(data / "ADDRESS.fpt"));
+    // The file's own date and time: 2024-05-06 07:08:10 local.
+    ASSERT_NE(raw.find("ADDRESS.DBF"), nullptr);
+    EXPECT_EQ(raw.find("ADDRESS.DBF")->dosDate, (44 << 9) | (5 << 5) | 6);
+    EXPECT_EQ(raw.find("ADDRESS.DBF")->dosTime, (7 << 11) | (8 << 5) | 5);
+}
+
+TEST_F(ArchiveTest, EachEntryIsOnDiskBeforeTheNextFileIsTaken) {
+    ZipArchive archive(archivePath);
+    archive.addFile(data / "ADDRESS.DBF");
+    // Still open, yet another reader already finds the first entry complete.
+    EXPECT_EQ(readRaw(archivePath).names(), std::vector<std::string>{"ADDRESS.DBF"});
+    EXPECT_TRUE(entryContent(archivePath, "ADDRESS.DBF") == readBytes(data / "ADDRESS.DBF"));
+    EXPECT_TRUE(archive.isOpen());
+}
+
+TEST_F(ArchiveTest, AnUnchangedRunLeavesTheArchiveByteForByte) {
+    archiveRun();
+    const std::string before = readBytes(archivePath);
+    // A modification time in the same two-second step is the same DOS time.
+    setModified(data / "ADDRESS.DBF", moment(2024, 5, 6, 7, 8, 11));
+
+    EXPECT_EQ(archiveRun(),
+              (std::vector<AddOutcome>{AddOutcome::Unchanged, AddOutcome::Unchanged}));
+    EXPECT_TRUE(readBytes(archivePath) == before) << "the archive was rewritten";
+}
+
+TEST_F(ArchiveTest, AChangedFileReplacesItsEntryAndLeavesTheOther) {
+    struct Change {
+        const char* what;
+        std::string content;
+        std::time_t modified;
+    };
+    const std::string original = readBytes(data / "ADDRESS.DBF");
+    const std::vector<Change> changes{
+        {"content and time", tableBytes(40000, 1), moment(2024, 5, 7, 9, 0, 0)},
+        {"size only", tableBytes(40001), moment(2024, 5, 6, 7, 8, 10)},
+        {"time only", original, moment(2024, 5, 6, 7, 8, 12)},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        writeBytes(data / "ADDRESS.DBF", original);
+        setModified(data / "ADDRESS.DBF", moment(2024, 5, 6, 7, 8, 10));
+        fs::remove(archivePath);
+        archiveRun();
+        const RawArchive before = readRaw(archivePath);
+
+        writeBytes(data / "ADDRESS.DBF", change.content);
+        setModified(data / "ADDRESS.DBF", change.modified);
+        EXPECT_EQ(archiveRun(),
+                  (std::vector<AddOutcome>{AddOutcome::Refreshed, AddOutcome::Unchanged}));
+
+        const RawArchive after = readRaw(archivePath);
+        ASSERT_EQ(after.names(), before.names());
+        EXPECT_TRUE(sameEntry(*after.find("ADDRESS.fpt"), *before.find("ADDRESS.fpt")));
+        EXPECT_TRUE(entryContent(archivePath, "ADDRESS.DBF") == change.content);
+        const RawEntry& table = *after.find("ADDRESS.DBF");
+        EXPECT_EQ(table.size, change.content.size());
+        const store::DosDateTime stamp = store::toDosDateTime(change.modified);
+        EXPECT_EQ(table.dosDate, stamp.date);
+        EXPECT_EQ(table.dosTime, stamp.time);
+    }
+}
+
+TEST_F(ArchiveTest, SameSizeAndDosTimeCountsAsUnchangedEvenWithOtherContent) {
+    // The rule compares date, time and size only; the entry keeps the older content.
+    archiveRun();
+    const std::string before = readBytes(archivePath);
+    const std::string original = readBytes(data / "ADDRESS.DBF");
+    writeBytes(data / "ADDRESS.DBF", tableBytes(40000, 5));
+    setModified(data / "ADDRESS.DBF", moment(2024, 5, 6, 7, 8, 10));
+
+    EXPECT_EQ(archiveRun()[0], AddOutcome::Unchanged);
+    EXPECT_TRUE(readBytes(archivePath) == before) << "the archive was rewritten";
+    EXPECT_TRUE(entryContent(archivePath, "ADDRESS.DBF") == original);
+}
+
+TEST_F(ArchiveTest, AnEntryInOtherLetterCaseIsRefreshedNotDuplicated) {
+    writeForeignArchive(archivePath, {{"address.dbf", "old table", true}});
+
+    ZipArchive archive(archivePath);
+    const store::AddResult result = archive.addFile(data / "ADDRESS.DBF");
+    archive.close();
+
+    EXPECT_EQ(result.outcome, AddOutcome::Refreshed);
+    EXPECT_EQ(result.entryName, "address.dbf");
+    const RawArchive raw = readRaw(archivePath);
+    EXPECT_EQ(raw.names(), std::vector<std::string>{"address.dbf"});
+    EXPECT_TRUE(entryContent(archivePath, "address.dbf") == readBytes(data / "ADDRESS.DBF"));
+    EXPECT_EQ(raw.entries.at(0).dosDate, store::toDosDateTime(moment(2024, 5, 6, 0, 0, 0)).date);
+}
+
+TEST_F(ArchiveTest, AFileFoundInOtherLetterCaseKeepsItsOwnName) {
+    fs::rename(data / "ADDRESS.DBF", data / "address.dbf");
+    writeBytes(data / "Address.Fpt", "memo, other case");
+    writeBytes(data / "ADDRESS.fpt", "memo, exact case");
+
+    ZipArchive archive(archivePath);
+    const store::AddResult table = archive.addFile(data / "ADDRESS.DBF");
+    const store::AddResult memo = archive.addFile(data / "ADDRESS.fpt");
+
+    EXPECT_EQ(table.outcome, AddOutcome::Added);
+    EXPECT_EQ(table.entryName, "address.dbf");
+    EXPECT_EQ(table.file, data / "address.dbf");
+    // The exact name wins over another spelling.
+    EXPECT_EQ(memo.entryName, "ADDRESS.fpt");
+    EXPECT_EQ(entryContent(archivePath, "ADDRESS.fpt"), "memo, exact case");
+}
+
+TEST_F(ArchiveTest, EntriesOfOtherProgramsAndTheCommentAreKept) {
+    writeForeignArchive(archivePath, {{"notes/readme.txt", tableBytes(5000), true},
+                                      {"photo.jpg", randomBytes(3000, 1), false},
+                                      {"ADDRESS.fpt", "stale memo", true}});
+    const RawArchive before = readRaw(archivePath);
+
+    EXPECT_EQ(archiveRun(), (std::vector<AddOutcome>{AddOutcome::Added, AddOutcome::Refreshed}));
+
+    const RawArchive after = readRaw(archivePath);
+    EXPECT_EQ(after.names(), (std::vector<std::string>{"notes/readme.txt", "photo.jpg",
+                                                       "ADDRESS.fpt", "ADDRESS.DBF"}));
+    EXPECT_TRUE(sameEntry(*after.find("notes/readme.txt"), *before.find("notes/readme.txt")));
+    EXPECT_TRUE(sameEntry(*after.find("photo.jpg"), *before.find("photo.jpg")));
+    EXPECT_EQ(after.comment, "kept by another program");
+}
+
+TEST_F(ArchiveTest, DeflatesOnlyWhatGetsSmaller) {
+    writeBytes(data / "noise.bin", randomBytes(100 * 1024, 7));
+    writeBytes(data / "tiny.txt", "hello");  // deflate adds more than five bytes of overhead
+    writeBytes(data / "empty.txt", "");
+
+    ZipArchive archive(archivePath);
+    for (const char* name : {"ADDRESS.DBF", "noise.bin", "tiny.txt", "empty.txt"})
+        ASSERT_EQ(archive.addFile(data / name).outcome, AddOutcome::Added) << name;
+    archive.close();
+
+    const RawArchive raw = readRaw(archivePath);
+    const RawEntry& table = *raw.find("ADDRESS.DBF");
+    EXPECT_EQ(table.method, ZIP_CM_DEFLATE);
+    EXPECT_LT(table.compressedSize, table.size / 4);
+    // The trial deflate predicts what libzip writes, byte for byte.
+    EXPECT_EQ(store::trialDeflate(data / "ADDRESS.DBF").deflatedBytes, table.compressedSize);
+    for (const char* name : {"noise.bin", "tiny.txt", "empty.txt"}) {
+        const RawEntry& entry = *raw.find(name);
+        EXPECT_EQ(entry.method, ZIP_CM_STORE) << name;
+        EXPECT_EQ(entry.compressedSize, entry.size) << name;
+        EXPECT_TRUE(entry.data == readBytes(data / name)) << name;
+    }
+}
+
+TEST_F(ArchiveTest, OnlyOrdinaryVisibleFilesAreTaken) {
+    fs::create_directory(data / "ADDRESS.CDX");
+    writeBytes(data / "ADDRESS.CDX" / "inside.txt", "not taken: no recursion");
+    writeBytes(data / ".hidden.dbf", "a dot file");
+    fs::create_directory_symlink(data / "ADDRESS.CDX", data / "folder-link");
+    fs::create_symlink(data / "gone.dbf", data / "dangling-link");
+    fs::create_symlink(data / "ADDRESS.DBF", data / "table-link.dbf");
+    ASSERT_EQ(mkfifo((data / "pipe.dbf").c_str(), 0600), 0);
+
+    ZipArchive archive(archivePath);
+    EXPECT_EQ(archive.addFile(data / "MISSING.DBF").outcome, AddOutcome::NotFound);
+    EXPECT_EQ(archive.addFile(folder.path() / "nowhere" / "ADDRESS.DBF").outcome,
+              AddOutcome::NotFound);
+    EXPECT_EQ(archive.addFile(data / "ADDRESS.CDX").outcome, AddOutcome::NotRegularFile);
+    EXPECT_EQ(archive.addFile(data / ".hidden.dbf").outcome, AddOutcome::Hidden);
+    EXPECT_EQ(archive.addFile(data / "folder-link").outcome, AddOutcome::NotRegularFile);
+    EXPECT_EQ(archive.addFile(data / "dangling-link").outcome, AddOutcome::NotRegularFile);
+    // A pipe would block the reader forever.
+    EXPECT_EQ(archive.addFile(data / "pipe.dbf").outcome, AddOutcome::NotRegularFile);
+    EXPECT_FALSE(fs::exists(archivePath));
+
+    // A link to an ordinary file is taken under the link's name.
+    const store::AddResult link = archive.addFile(data / "table-link.dbf");
+    archive.close();
+    EXPECT_EQ(link.outcome, AddOutcome::Added);
+    EXPECT_EQ(readRaw(archivePath).names(), std::vector<std::string>{"table-link.dbf"});
+    EXPECT_TRUE(entryContent(archivePath, "table-link.dbf") == readBytes(data / "ADDRESS.DBF"));
+}
+
+TEST_F(ArchiveTest, ANewArchiveThatTookNothingIsWrittenEmpty) {
+    fs::remove(data / "ADDRESS.DBF");
+    fs::remove(data / "ADDRESS.fpt");
+    EXPECT_EQ(archiveRun(), (std::vector<AddOutcome>{AddOutcome::NotFound, AddOutcome::NotFound}));
+
+    ASSERT_TRUE(fs::exists(archivePath));
+    EXPECT_TRUE(readRaw(archivePath).entries.empty());
+    // And a later run fills it.
+    writeBytes(data / "ADDRESS.DBF", "table");
+    EXPECT_EQ(archiveRun()[0], AddOutcome::Added);
+    EXPECT_EQ(readRaw(archivePath).names(), std::vector<std::string>{"ADDRESS.DBF"});
+}
+
+TEST_F(ArchiveTest, WhatIsNotAZipArchiveIsRefusedAndLeftAlone) {
+    const std::vector<std::pair<const char*, std::string>> impostors{
+        {"text", "These are my notes, not an archive.\n"},
+        {"empty file", ""},
+        {"cut archive", ""},
+    };
+    archiveRun();
+    const std::string valid = readBytes(archivePath);
+    for (auto [what, content] : impostors) {
+        SCOPED_TRACE(what);
+        if (std::string(what) == "cut archive") content = valid.substr(0, valid.size() / 2);
+        writeBytes(archivePath, content);
+        try {
+            ZipArchive archive(archivePath);
+            ADD_FAILURE() << "opened";
+        } catch (const ArchiveError& error) {
+            EXPECT_EQ(error.libraryText(), "Not a zip archive");
+            EXPECT_EQ(error.file(), archivePath);
+            EXPECT_NE(std::string(error.what()).find(archivePath.string()), std::string::npos);
+        }
+        EXPECT_TRUE(readBytes(archivePath) == content) << "the file was changed";
+    }
+}
+
+TEST_F(ArchiveTest, AFolderInTheArchivesPlaceIsRefused) {
+    fs::create_directory(archivePath);
+    try {
+        ZipArchive archive(archivePath);
+        ADD_FAILURE() << "opened";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.libraryText(), "Can't open file: Is a directory");
+    }
+    EXPECT_TRUE(fs::is_directory(archivePath));
+}
+
+TEST_F(ArchiveTest, AReadOnlyArchiveIsRefusedAndLeftAlone) {
+    archiveRun();
+    writeBytes(data / "ADDRESS.DBF", "changed table");
+    const std::string before = readBytes(archivePath);
+    fs::permissions(archivePath, fs::perms::owner_read | fs::perms::group_read);
+
+    try {
+        ZipArchive archive(archivePath);
+        ADD_FAILURE() << "opened";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.zipError(), ZIP_ER_RDONLY);
+        EXPECT_EQ(error.libraryText(), "Read-only archive");
+    }
+    EXPECT_TRUE(readBytes(archivePath) == before) << "the archive was rewritten";
+}
+
+TEST_F(ArchiveTest, ADamagedArchiveIsNotRewritten) {
+    archiveRun();
+    // The first entry's compressed size, in the central directory, now runs past the end.
+    std::string damaged = readBytes(archivePath);
+    const std::size_t central = damaged.find(std::string("PK\1\2", 4));
+    ASSERT_NE(central, std::string::npos);
+    damaged.replace(central + 20, 4, "\xff\xff\xff\x0f");
+    writeBytes(archivePath, damaged);
+    writeBytes(data / "ADDRESS.fpt", "a new memo file");
+
+    try {
+        ZipArchive archive(archivePath);
+        archive.addFile(data / "ADDRESS.fpt");
+        ADD_FAILURE() << "written";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.file(), archivePath) << error.what();
+    }
+    EXPECT_TRUE(readBytes(archivePath) == damaged) << "the archive was rewritten";
+}
+
+TEST_F(ArchiveTest, AfterAFailedWriteTheArchiveIsClosed) {
+    ZipArchive archive(archivePath);
+    // The folder goes away under the open archive: the write cannot happen.
+    fs::rename(data, folder.path() / "moved");
+    EXPECT_THROW(archive.addFile(folder.path() / "moved" / "ADDRESS.DBF"), ArchiveError);
+    EXPECT_FALSE(archive.isOpen());
+    EXPECT_THROW(archive.addFile(folder.path() / "moved" / "ADDRESS.fpt"), std::logic_error);
+}
+
+}  // namespace
