@@ -61,23 +61,19 @@ File openFile(const std::filesystem::path& path, Direction direction) {
 }  // namespace
 
 Items parsePlaylist(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find(kEndOfText));
     Items items;
-    std::string line;
-    bool lineOpen = false;  // characters seen since the last line end
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == kEndOfText) break;
-        if (c == kCarriageReturn) {
-            items.push_back(std::move(line));
-            line.clear();
-            lineOpen = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == kLineFeed) ++i;
-        } else {
-            line.push_back(c);
-            lineOpen = true;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find(kCarriageReturn, start);
+        if (end == std::string_view::npos) {
+            items.emplace_back(bytes.substr(start));
+            break;
         }
+        items.emplace_back(bytes.substr(start, end - start));
+        start = end + 1;
+        if (start < bytes.size() && bytes[start] == kLineFeed) ++start;
     }
-    if (lineOpen) items.push_back(std::move(line));
     return items;
 }
 
