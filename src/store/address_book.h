@@ -1,0 +1,67 @@
+#pragma once
+// An address book folder driven without a user interface: what cardhold-db and the
+// benchmarks use. Every change goes through the save rules of address_rules.h.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <xbase/cursor.h>
+
+namespace store {
+
+struct Entry {
+    std::string name;
+    std::string memo;
+    xbase::Date lastDate;
+};
+
+class AddressBook {
+public:
+    // Opens ADDRESS.DBF in `folder` in name order. Throws xbase::Error.
+    explicit AddressBook(const std::filesystem::path& folder,
+                         xbase::ShareMode mode = xbase::ShareMode::Shared);
+
+    // Makes an empty address book (table, memo file, index) in `folder`, which must
+    // exist and hold no ADDRESS.DBF.
+    static void create(const std::filesystem::path& folder);
+    static std::filesystem::path tablePath(const std::filesystem::path& folder);
+
+    xbase::Cursor& table() { return table_; }
+
+    // Each acts on the first entry with exactly this name (trailing blanks ignored) and
+    // throws RuleViolation when the rules refuse, or when there is no such entry.
+    void add(std::string_view name, std::string_view memo);
+    void rename(std::string_view oldName, std::string_view newName);
+    void setMemo(std::string_view name, std::string_view memo);
+    void remove(std::string_view name);
+
+    // Positions on the first entry (in name order) named exactly `name`.
+    bool findFirst(std::string_view name);
+    std::vector<Entry> entries();  // in name order, deleted entries left out
+
+private:
+    void save(bool inserting);
+
+    std::filesystem::path folder_;
+    xbase::Cursor table_;
+    xbase::Cursor lookup_;
+};
+
+struct GenerateOptions {
+    uint32_t count = 1000;
+    uint32_t seed = 1;
+    bool withIndex = true;  // build the ADDRESS tag after the entries
+};
+
+// Fills a new address book in `folder` with realistic entries: names, postal
+// addresses, phone numbers, e-mail and web addresses, file names.
+void generateAddressBook(const std::filesystem::path& folder, const GenerateOptions& options);
+
+// One generated entry (deterministic for a seed and an index).
+Entry generatedEntry(uint32_t seed, uint32_t index);
+
+}  // namespace store

@@ -1,0 +1,35 @@
+#pragma once
+// Little- and big-endian integers in byte buffers. DBF and CDX node headers are little
+// endian; FPT headers and CDX interior entries are big endian.
+
+#include <cstdint>
+
+namespace xbase {
+
+inline uint16_t getLe16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t getLe32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline uint32_t getBe32(const unsigned char* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+inline uint16_t getBe16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+inline void putLe16(unsigned char* p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+inline void putLe32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+inline void putBe32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (24 - 8 * i));
+}
+inline void putBe16(unsigned char* p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v >> 8);
+    p[1] = static_cast<unsigned char>(v);
+}
+
+}  // namespace xbase

@@ -1,0 +1,188 @@
+#include "memo_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "byte_order.h"
+#include "xbase/error.h"
+
+namespace xbase {
+namespace {
+
+constexpr uint32_t kFptHeaderSize = 512;
+constexpr uint32_t kTextBlockType = 1;
+// A memo larger than this is surely a damaged length field, not a note.
+constexpr uint32_t kMaxMemoLength = 0x7FFFFFFF;
+
+std::string fileNameOf(File& file) { return file.path().filename().string(); }
+
+}  // namespace
+
+MemoFile::MemoFile(std::unique_ptr<File> file, MemoFormat format)
+    : file_(std::move(file)), format_(format) {
+    refreshHeader();
+}
+
+void MemoFile::refreshHeader() {
+    unsigned char header[32] = {};
+    size_t got = file_->readAt(0, header, sizeof header);
+    const std::string name = fileNameOf(*file_);
+    if (got < 8)
+        throw Error(ErrorKind::Corruption, code::BadMemo, name + " is damaged: the memo header is missing");
+    switch (format_) {
+        case MemoFormat::Fpt:
+            nextFree_ = getBe32(header);
+            blockSize_ = getBe16(header + 6);
+            if (blockSize_ == 0) blockSize_ = 1;  // some writers store 0 for 1-byte blocks
+            break;
+        case MemoFormat::DbaseIII:
+            nextFree_ = getLe32(header);
+            blockSize_ = 512;
+            break;
+        case MemoFormat::DbaseIV:
+            nextFree_ = getLe32(header);
+            blockSize_ = got >= 22 ? getLe16(header + 20) : 512;
+            if (blockSize_ == 0) blockSize_ = 512;
+            break;
+    }
+    const uint32_t firstBlock = (kFptHeaderSize + blockSize_ - 1) / blockSize_;
+    if (format_ == MemoFormat::Fpt && nextFree_ < firstBlock) nextFree_ = firstBlock;
+    if (format_ != MemoFormat::Fpt && nextFree_ == 0) nextFree_ = 1;
+}
+
+void MemoFile::initialize(File& file, MemoFormat format, uint16_t blockSize) {
+    std::vector<unsigned char> header(512, 0);
+    if (format == MemoFormat::Fpt) {
+        if (blockSize == 0) blockSize = kDefaultBlockSize;
+        const uint32_t firstBlock = (kFptHeaderSize + blockSize - 1) / blockSize;
+        putBe32(header.data(), firstBlock);
+        putBe16(header.data() + 6, blockSize);
+        header.resize(std::max<uint32_t>(kFptHeaderSize, firstBlock * blockSize), 0);
+    } else {
+        putLe32(header.data(), 1);
+        if (format == MemoFormat::DbaseIV) putLe16(header.data() + 20, 512);
+    }
+    file.writeAt(0, header.data(), header.size());
+}
+
+void MemoFile::writeHeader() {
+    unsigned char bytes[4];
+    if (format_ == MemoFormat::Fpt)
+        putBe32(bytes, nextFree_);
+    else
+        putLe32(bytes, nextFree_);
+    file_->writeAt(0, bytes, 4);
+}
+
+void MemoFile::damaged(const std::string& owner, uint32_t block, const std::string& what) {
+    throw Error(ErrorKind::Corruption, code::BadMemo,
+                fileNameOf(*file_) + " is damaged: the memo of " + owner + " (block " +
+                    std::to_string(block) + ") " + what);
+}
+
+std::string MemoFile::read(uint32_t block, const std::string& owner) {
+    if (block == 0) return {};
+    const uint64_t fileSize = file_->size();
+    const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
+    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
+    if (start >= fileSize) damaged(owner, block, "lies beyond the end of the file");
+
+    if (format_ == MemoFormat::DbaseIII) {
+        // Text up to the first 0x1A; a missing end mark means the text runs to the end.
+        std::string text;
+        std::vector<char> chunk(512);
+        uint64_t pos = start;
+        while (pos < fileSize) {
+            size_t got = file_->readAt(pos, chunk.data(), chunk.size());
+            if (got == 0) break;
+            auto end = std::find(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got), '\x1A');
+            text.append(chunk.begin(), end);
+            if (end != chunk.begin() + static_cast<std::ptrdiff_t>(got)) break;
+            pos += got;
+        }
+        return text;
+    }
+
+    // One read usually covers the block header and a short memo.
+    std::string buffer(std::max<uint32_t>(512, blockSize_), '\0');
+    size_t got = file_->readAt(start, buffer.data(), buffer.size());
+    if (got < 8) damaged(owner, block, "is cut short");
+    const auto* p = reinterpret_cast<const unsigned char*>(buffer.data());
+    uint32_t length;
+    uint32_t dataOffset = 8;
+    if (format_ == MemoFormat::Fpt) {
+        length = getBe32(p + 4);
+    } else {
+        if (p[0] != 0xFF || p[1] != 0xFF || p[2] != 0x08 || p[3] != 0x00)
+            damaged(owner, block, "has no memo block mark");
+        length = getLe32(p + 4);
+        if (length < 8) damaged(owner, block, "has an impossible length");
+        length -= 8;
+    }
+    if (length > kMaxMemoLength || start + dataOffset + length > fileSize)
+        damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
+    if (dataOffset + length <= got) return buffer.substr(dataOffset, length);
+    std::string text(length, '\0');
+    size_t have = got - dataOffset;
+    std::memcpy(text.data(), buffer.data() + dataOffset, have);
+    size_t more = file_->readAt(start + dataOffset + have, text.data() + have, length - have);
+    if (more != length - have) damaged(owner, block, "is cut short");
+    return text;
+}
+
+uint32_t MemoFile::length(uint32_t block, const std::string& owner) {
+    if (block == 0) return 0;
+    if (format_ == MemoFormat::DbaseIII) return static_cast<uint32_t>(read(block, owner).size());
+    const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
+    const uint64_t fileSize = file_->size();
+    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
+    unsigned char header[8];
+    if (start >= fileSize || file_->readAt(start, header, 8) != 8)
+        damaged(owner, block, "lies beyond the end of the file");
+    uint32_t length = format_ == MemoFormat::Fpt ? getBe32(header + 4) : getLe32(header + 4) - 8;
+    if (length > kMaxMemoLength || start + 8 + length > fileSize)
+        damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
+    return length;
+}
+
+uint64_t MemoFile::endOfMemo(uint32_t block, const std::string& owner) {
+    if (format_ == MemoFormat::DbaseIII)
+        return static_cast<uint64_t>(block) * blockSize_ + read(block, owner).size() + 1;
+    return static_cast<uint64_t>(block) * blockSize_ + 8 + length(block, owner);
+}
+
+uint32_t MemoFile::append(std::string_view data) {
+    if (data.size() > kMaxMemoLength)
+        throw Error(ErrorKind::InvalidArgument, code::WriteFailed, "A memo cannot hold more than 2 GB");
+    const uint32_t block = nextFree_;
+    const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
+    std::string bytes;
+    if (format_ == MemoFormat::DbaseIII) {
+        bytes.assign(data);
+        bytes.append("\x1A\x1A", 2);
+    } else {
+        bytes.assign(8, '\0');
+        auto* p = reinterpret_cast<unsigned char*>(bytes.data());
+        if (format_ == MemoFormat::Fpt) {
+            putBe32(p, kTextBlockType);
+            putBe32(p + 4, static_cast<uint32_t>(data.size()));
+        } else {
+            p[0] = 0xFF;
+            p[1] = 0xFF;
+            p[2] = 0x08;
+            p[3] = 0x00;
+            putLe32(p + 4, static_cast<uint32_t>(data.size() + 8));
+        }
+        bytes.append(data);
+    }
+    // Pad to whole blocks so that the file always ends on the next free block.
+    const uint64_t blocks = (bytes.size() + blockSize_ - 1) / blockSize_;
+    bytes.resize(blocks * blockSize_, '\0');
+    file_->writeAt(start, bytes.data(), bytes.size());
+    nextFree_ = static_cast<uint32_t>(block + blocks);
+    writeHeader();
+    return block;
+}
+
+}  // namespace xbase

@@ -1,0 +1,57 @@
+#pragma once
+// The memo file beside a table: FoxPro .fpt (big-endian block headers) or dBASE .dbt.
+//
+// New memos always go to fresh blocks at the end and the record's pointer is changed
+// only after they are written, so a crash while saving leaves the old text readable.
+// The space of replaced memos is given back by a pack.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "xbase/file_system.h"
+
+namespace xbase {
+
+enum class MemoFormat { Fpt, DbaseIII, DbaseIV };
+
+class MemoFile {
+public:
+    static constexpr uint16_t kDefaultBlockSize = 64;
+
+    // Reads the header. Throws Error(Corruption) when it cannot be right.
+    MemoFile(std::unique_ptr<File> file, MemoFormat format);
+
+    // Writes the header of an empty memo file into `file`.
+    static void initialize(File& file, MemoFormat format, uint16_t blockSize);
+
+    MemoFormat format() const { return format_; }
+    uint32_t blockSize() const { return blockSize_; }
+    uint32_t nextFree() const { return nextFree_; }
+    File& file() { return *file_; }
+
+    // Reads the header again (another process may have added memos).
+    void refreshHeader();
+
+    // The memo starting at `block`. `owner` names it in error texts ("record 7").
+    std::string read(uint32_t block, const std::string& owner);
+    uint32_t length(uint32_t block, const std::string& owner);
+    // Adds a memo at the end; returns its first block. The caller holds the memo lock
+    // in shared use and has refreshed the header.
+    uint32_t append(std::string_view data);
+
+    // The byte range a memo at `block` occupies, for checks; throws like read().
+    uint64_t endOfMemo(uint32_t block, const std::string& owner);
+
+private:
+    void writeHeader();
+    [[noreturn]] void damaged(const std::string& owner, uint32_t block, const std::string& what);
+
+    std::unique_ptr<File> file_;
+    MemoFormat format_;
+    uint32_t blockSize_ = kDefaultBlockSize;
+    uint32_t nextFree_ = 0;
+};
+
+}  // namespace xbase

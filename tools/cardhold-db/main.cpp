@@ -1,0 +1,249 @@
+// cardhold-db: look after an address book from the command line.
+//
+// Every command takes the address book's folder (or, for info and check, any DBF
+// file), reports a failure in one line on standard error and exits non-zero.
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <xbase/cursor.h>
+#include <xbase/error.h>
+#include <xbase/inspect.h>
+
+#include "address_book.h"
+#include "address_rules.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: cardhold-db COMMAND ARGUMENTS\n"
+    "\n"
+    "  info DIR|FILE.DBF         header, fields, tags and counts\n"
+    "  check DIR|FILE.DBF        verify every tag and memo; exit 1 on any fault\n"
+    "  list DIR [--names]        entries in name order (--names: names only)\n"
+    "  reindex DIR               rebuild every index tag\n"
+    "  pack DIR                  remove deleted entries, compact memos, rebuild the index\n"
+    "  add DIR NAME [MEMO]       add an entry\n"
+    "  rename DIR OLD NEW        rename the first entry named OLD\n"
+    "  set-memo DIR NAME TEXT    replace the memo of the first entry named NAME\n"
+    "  delete DIR NAME           delete the first entry named NAME\n"
+    "  generate N DIR            make a new address book of N sample entries in DIR\n"
+    "\n"
+    "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new line.\n";
+
+struct UsageError {
+    std::string message;
+};
+
+// A DIR argument names the address book's folder; a file argument names a table.
+fs::path tablePathOf(const std::string& argument) {
+    fs::path path(argument);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return store::AddressBook::tablePath(path);
+    return path;
+}
+
+fs::path folderOf(const std::string& argument) {
+    std::error_code ec;
+    if (!fs::is_directory(argument, ec)) throw xbase::Error(xbase::ErrorKind::NotFound, xbase::code::FileNotFound,
+                                                            "No such folder: " + argument);
+    return fs::path(argument);
+}
+
+// Memo lines are stored with CR LF, as the desktop program writes them.
+std::string memoFromArgument(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out += "\r\n";
+            ++i;
+        } else if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out += "\r\n";
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string versionName(uint8_t version) {
+    switch (version) {
+        case 0x03: return "dBASE III / FoxPro, no memo";
+        case 0x30: case 0x31: case 0x32: return "Visual FoxPro";
+        case 0x83: return "dBASE III with memo";
+        case 0x8B: return "dBASE IV with memo";
+        case 0xF5: return "FoxPro 2.x with memo";
+        default: return "other";
+    }
+}
+
+int commandInfo(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"info takes one folder or table"};
+    const xbase::TableSummary s = xbase::describeTable(tablePathOf(args[0]));
+    std::printf("table        %s\n", s.path.string().c_str());
+    std::printf("version      0x%02X (%s)\n", s.version, versionName(s.version).c_str());
+    std::printf("last update  %s\n", s.lastUpdate.empty() ? "-" : s.lastUpdate.toDisplay().c_str());
+    std::printf("records      %u (%u deleted)\n", s.recordCount, s.deletedCount);
+    std::printf("header       %u bytes, records %u bytes\n", s.headerLength, s.recordLength);
+    std::printf("flags        0x%02X%s\n", s.tableFlags, (s.tableFlags & 1) ? " (structural index)" : "");
+    const int codePage = xbase::codePageFromMark(s.codePageMark);
+    std::printf("code page    0x%02X (%s)\n", s.codePageMark,
+                codePage ? std::to_string(codePage).c_str() : "not marked");
+    std::printf("fields\n");
+    for (const auto& f : s.fields) std::printf("  %-10s %c %3d %d\n", f.name.c_str(), f.type, f.length, f.decimals);
+    if (!s.memoPath.empty())
+        std::printf("memo file    %s, blocks of %u, next free %u\n", s.memoPath.filename().string().c_str(),
+                    s.memoBlockSize, s.memoNextFree);
+    if (!s.indexPath.empty()) std::printf("index file   %s\n", s.indexPath.filename().string().c_str());
+    for (const auto& t : s.tags) {
+        std::printf("  tag %-10s %-30s key %d, %llu keys%s%s\n", t.name.c_str(), t.keyExpression.c_str(), t.keyLength,
+                    static_cast<unsigned long long>(t.keyCount),
+                    t.forExpression.empty() ? "" : (", for " + t.forExpression).c_str(),
+                    t.problem.empty() ? "" : (" (" + t.problem + ")").c_str());
+    }
+    return 0;
+}
+
+int commandCheck(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"check takes one folder or table"};
+    const xbase::CheckReport report = xbase::checkTable(tablePathOf(args[0]));
+    for (const auto& line : report.faults) std::printf("fault: %s\n", line.c_str());
+    std::printf("%s: %u records, %u memos, %llu index keys checked\n", report.ok() ? "ok" : "FAULTY",
+                report.recordsChecked, report.memosChecked, static_cast<unsigned long long>(report.keysChecked));
+    return report.ok() ? 0 : 1;
+}
+
+int commandList(const std::vector<std::string>& args) {
+    bool namesOnly = false;
+    std::vector<std::string> rest;
+    for (const auto& a : args) {
+        if (a == "--names")
+            namesOnly = true;
+        else
+            rest.push_back(a);
+    }
+    if (rest.size() != 1) throw UsageError{"list takes one folder"};
+    store::AddressBook book(folderOf(rest[0]));
+    xbase::Cursor& table = book.table();
+    const int nameField = table.requireField(store::kNameField);
+    const int infoField = table.requireField(store::kInfoField);
+    const int dateField = table.requireField(store::kLastDateField);
+    for (table.first(); !table.eof(); table.next()) {
+        if (namesOnly) {
+            std::printf("%s\n", table.text(nameField).c_str());
+            continue;
+        }
+        const xbase::Date date = table.date(dateField);
+        std::printf("%s  [%s]\n", table.text(nameField).c_str(), date.empty() ? "no date" : date.toDisplay().c_str());
+        std::string memo = table.memo(infoField);
+        size_t start = 0;
+        while (start < memo.size()) {
+            size_t end = memo.find('\r', start);
+            if (end == std::string::npos) end = memo.size();
+            std::printf("    %s\n", memo.substr(start, end - start).c_str());
+            start = end + 1;
+            if (start < memo.size() && memo[start] == '\n') ++start;
+        }
+    }
+    return 0;
+}
+
+int commandMaintain(const std::vector<std::string>& args, bool pack) {
+    if (args.size() != 1) throw UsageError{std::string(pack ? "pack" : "reindex") + " takes one folder"};
+    xbase::Cursor table;
+    xbase::OpenOptions options;
+    options.mode = xbase::ShareMode::Exclusive;
+    table.open(tablePathOf(args[0]), options);
+    const uint32_t before = table.physicalRecordCount();
+    if (pack) {
+        table.pack();
+        std::printf("packed: %u records, %u removed\n", table.physicalRecordCount(),
+                    before - table.physicalRecordCount());
+    } else {
+        table.reindex();
+        std::printf("reindexed: %zu tags over %u records\n", table.tagNames().size(), before);
+    }
+    return 0;
+}
+
+int commandEdit(const std::string& command, const std::vector<std::string>& args) {
+    if (command == "add") {
+        if (args.size() < 2 || args.size() > 3) throw UsageError{"add takes a folder, a name and an optional memo"};
+        store::AddressBook book(folderOf(args[0]));
+        book.add(args[1], args.size() == 3 ? memoFromArgument(args[2]) : std::string());
+    } else if (command == "rename") {
+        if (args.size() != 3) throw UsageError{"rename takes a folder, the old name and the new name"};
+        store::AddressBook book(folderOf(args[0]));
+        book.rename(args[1], args[2]);
+    } else if (command == "set-memo") {
+        if (args.size() != 3) throw UsageError{"set-memo takes a folder, a name and the text"};
+        store::AddressBook book(folderOf(args[0]));
+        book.setMemo(args[1], memoFromArgument(args[2]));
+    } else {
+        if (args.size() != 2) throw UsageError{"delete takes a folder and a name"};
+        store::AddressBook book(folderOf(args[0]));
+        book.remove(args[1]);
+    }
+    return 0;
+}
+
+int commandGenerate(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw UsageError{"generate takes a count and a folder"};
+    uint32_t count = 0;
+    const std::string& n = args[0];
+    auto [ptr, ec] = std::from_chars(n.data(), n.data() + n.size(), count);
+    if (ec != std::errc() || ptr != n.data() + n.size() || count == 0)
+        throw UsageError{"the count must be a whole number above 0"};
+    fs::path folder(args[1]);
+    std::error_code fsError;
+    fs::create_directories(folder, fsError);
+    if (fsError) throw xbase::Error(xbase::ErrorKind::IoError, xbase::code::CreateFailed,
+                                    "Cannot create folder " + folder.string() + ": " + fsError.message());
+    store::GenerateOptions options;
+    options.count = count;
+    store::generateAddressBook(folder, options);
+    std::printf("generated %u entries in %s\n", count, store::AddressBook::tablePath(folder).string().c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    try {
+        if (command == "info") return commandInfo(args);
+        if (command == "check") return commandCheck(args);
+        if (command == "list") return commandList(args);
+        if (command == "pack") return commandMaintain(args, true);
+        if (command == "reindex") return commandMaintain(args, false);
+        if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")
+            return commandEdit(command, args);
+        if (command == "generate") return commandGenerate(args);
+        throw UsageError{"unknown command \"" + command + "\""};
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", e.message.c_str());
+        return 2;
+    } catch (const xbase::Error& e) {
+        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        return 1;
+    } catch (const store::RuleViolation& e) {
+        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        return 1;
+    }
+}
