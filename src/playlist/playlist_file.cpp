@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 namespace playlist {
 

@@ -34,7 +34,6 @@ class FakePrompter : public Prompter {
     // The texts shown, in order.
     std::vector<QString> texts() const;
     std::size_t pendingAnswers() const { return script_.size(); }
-    void clear() { records_.clear(); }
 
   private:
     std::deque<Answer> script_;
@@ -57,7 +56,6 @@ class FakeShell : public Shell {
     void setResult(bool succeeds) { result_ = succeeds; }
     const std::vector<Record>& records() const { return records_; }
     std::vector<QString> targets() const;
-    void clear() { records_.clear(); }
 
   private:
     bool result_ = true;
