@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -133,6 +134,43 @@ void writeEmptyArchive(const fs::path& path) {
     }
 }
 
+// The entry of that name in any letter case; the exact name first if there are several.
+std::optional<zip_uint64_t> findEntry(zip_t* archive, const std::string& wanted) {
+    std::optional<zip_uint64_t> found;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        const char* name = zip_get_name(archive, index, 0);
+        if (!name || !equalIgnoringAsciiCase(name, wanted)) continue;
+        if (wanted == name) return index;
+        if (!found) found = index;
+    }
+    return found;
+}
+
+// Up to date: the file has the entry's DOS date and time and its uncompressed size.
+bool isUpToDate(zip_t* archive, zip_uint64_t entry, std::uint64_t size, DosDateTime stamp) {
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    return zip_stat_index(archive, entry, 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0 &&
+           (stat.valid & ZIP_STAT_MTIME) != 0 && stat.size == size &&
+           toDosDateTime(stat.mtime) == stamp;
+}
+
+bool settleEntry(zip_t* archive, zip_uint64_t entry, bool refreshed, EntryCompression compression,
+                 DosDateTime stamp) {
+    // A refreshed entry describes the new file only: extra fields that another program
+    // wrote for the old content (its own time stamps, owners) and its encryption go.
+    if (refreshed && (zip_file_extra_field_delete(archive, entry, ZIP_EXTRA_FIELD_ALL,
+                                                  ZIP_FL_LOCAL | ZIP_FL_CENTRAL) != 0 ||
+                      zip_file_set_encryption(archive, entry, ZIP_EM_NONE, nullptr) != 0))
+        return false;
+    const int compressed =
+        compression == EntryCompression::Deflated
+            ? zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kDeflateLevel)
+            : zip_set_file_compression(archive, entry, ZIP_CM_STORE, 0);
+    return compressed == 0 && zip_file_set_dostime(archive, entry, stamp.time, stamp.date, 0) == 0;
+}
+
 }  // namespace
 
 ZipArchive::ZipArchive(fs::path path) : path_(std::move(path)) {
@@ -170,6 +208,11 @@ void ZipArchive::abandon() noexcept {
     archive_ = nullptr;
 }
 
+void ZipArchive::abandonAndThrow(const ArchiveError& error) {
+    abandon();
+    throw error;
+}
+
 AddResult ZipArchive::addFile(const fs::path& asked) {
     if (!archive_) throw std::logic_error("the archive is closed");
 
@@ -190,76 +233,37 @@ AddResult ZipArchive::addFile(const fs::path& asked) {
             return result;
     }
 
-    // The entry of that name in any letter case; the exact name first if there are several.
-    std::optional<zip_uint64_t> existing;
-    const zip_int64_t count = zip_get_num_entries(archive_, 0);
-    for (zip_int64_t index = 0; index < count; ++index) {
-        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(index), 0);
-        if (!name || !equalIgnoringAsciiCase(name, disk.name)) continue;
-        if (!existing || disk.name == name) existing = static_cast<zip_uint64_t>(index);
-        if (disk.name == name) break;
-    }
-
     const DosDateTime stamp = toDosDateTime(disk.modified);
-    if (existing) {
-        result.entryName = zip_get_name(archive_, *existing, 0);
-        zip_stat_t entry;
-        zip_stat_init(&entry);
-        if (zip_stat_index(archive_, *existing, 0, &entry) == 0 &&
-            (entry.valid & ZIP_STAT_SIZE) != 0 && (entry.valid & ZIP_STAT_MTIME) != 0 &&
-            entry.size == disk.size && toDosDateTime(entry.mtime) == stamp) {
-            result.outcome = AddOutcome::Unchanged;
-            return result;
-        }
-    } else {
-        result.entryName = disk.name;
+    const std::optional<zip_uint64_t> existing = findEntry(archive_, disk.name);
+    result.entryName = existing ? zip_get_name(archive_, *existing, 0) : disk.name;
+    if (existing && isUpToDate(archive_, *existing, disk.size, stamp)) {
+        result.outcome = AddOutcome::Unchanged;
+        return result;
     }
 
     const EntryCompression compression = trialDeflate(disk.path).choice();
-
     LibzipError error;
     zip_source_t* source = fileSource(disk.path, error.get());
     if (!source) throw errorFrom(error.get(), disk.path);
     const SourceReference content(source);
 
-    zip_int64_t index = -1;
-    if (existing) {
-        if (zip_file_replace(archive_, *existing, source, 0) == 0)
-            index = static_cast<zip_int64_t>(*existing);
-    } else {
-        index = zip_file_add(archive_, disk.name.c_str(), source, ZIP_FL_ENC_GUESS);
-    }
+    const zip_int64_t index =
+        existing ? (zip_file_replace(archive_, *existing, source, 0) == 0
+                        ? static_cast<zip_int64_t>(*existing)
+                        : -1)
+                 : zip_file_add(archive_, disk.name.c_str(), source, ZIP_FL_ENC_GUESS);
     if (index < 0) {
         zip_source_free(source);  // not taken over by the archive
-        const ArchiveError failure = errorFrom(zip_get_error(archive_), path_);
-        abandon();
-        throw failure;
+        abandonAndThrow(errorFrom(zip_get_error(archive_), path_));
     }
-    const auto entry = static_cast<zip_uint64_t>(index);
-    // A refreshed entry describes the new file only: extra fields that another program
-    // wrote for the old content (its own time stamps, owners) and its encryption go.
-    bool settled =
-        !existing || (zip_file_extra_field_delete(archive_, entry, ZIP_EXTRA_FIELD_ALL,
-                                                  ZIP_FL_LOCAL | ZIP_FL_CENTRAL) == 0 &&
-                      zip_file_set_encryption(archive_, entry, ZIP_EM_NONE, nullptr) == 0);
-    settled = settled &&
-              (compression == EntryCompression::Deflated
-                   ? zip_set_file_compression(archive_, entry, ZIP_CM_DEFLATE, kDeflateLevel)
-                   : zip_set_file_compression(archive_, entry, ZIP_CM_STORE, 0)) == 0 &&
-              zip_file_set_dostime(archive_, entry, stamp.time, stamp.date, 0) == 0;
-    if (!settled) {
-        const ArchiveError failure = errorFrom(zip_get_error(archive_), path_);
-        abandon();
-        throw failure;
-    }
+    if (!settleEntry(archive_, static_cast<zip_uint64_t>(index), existing.has_value(), compression,
+                     stamp))
+        abandonAndThrow(errorFrom(zip_get_error(archive_), path_));
 
     // Write it out now: close, then open the archive as written.
-    if (zip_close(archive_) != 0) {
-        const ArchiveError failure = content.failed() ? errorFrom(content.error(), disk.path)
-                                                      : errorFrom(zip_get_error(archive_), path_);
-        abandon();
-        throw failure;
-    }
+    if (zip_close(archive_) != 0)
+        abandonAndThrow(content.failed() ? errorFrom(content.error(), disk.path)
+                                         : errorFrom(zip_get_error(archive_), path_));
     archive_ = nullptr;
     flushToDisk(path_);
     open();

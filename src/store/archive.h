@@ -47,8 +47,8 @@ class ZipArchive {
     //   and time or its size differ from the file's, and left byte for byte otherwise;
     // - deflated at level 6, or stored when deflating would not make it smaller.
     // Throws ArchiveError when the file cannot be read or the archive cannot be written.
-    // The archive file then still holds what it held before the call, and this object is
-    // closed.
+    // The archive file then holds what it held before the call; after a failed write this
+    // object is closed.
     AddResult addFile(const std::filesystem::path& file);
 
     // Releases the archive. A new archive that took no entry is written out empty, so that
@@ -61,6 +61,7 @@ class ZipArchive {
   private:
     void open();
     void abandon() noexcept;
+    [[noreturn]] void abandonAndThrow(const ArchiveError& error);
 
     std::filesystem::path path_;
     zip* archive_ = nullptr;

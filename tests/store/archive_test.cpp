@@ -91,7 +91,8 @@ struct RawEntry {
     std::uint32_t crc = 0;
     std::uint32_t compressedSize = 0;
     std::uint32_t size = 0;
-    std::string data;  // the entry's bytes as they stand in the file
+    std::string extra;  // the extra fields of the central directory record
+    std::string data;   // the entry's bytes as they stand in the file
 };
 
 struct RawArchive {
@@ -139,6 +140,7 @@ RawArchive readRaw(const fs::path& path) {
         const std::uint32_t commentLength = le(bytes, at + 32, 2);
         const std::size_t local = le(bytes, at + 42, 4);
         entry.name = bytes.substr(at + 46, nameLength);
+        entry.extra = bytes.substr(at + 46 + nameLength, extraLength);
         if (bytes.compare(local, 4, "PK\3\4") != 0) {
             ADD_FAILURE() << "local header of " << entry.name << " damaged";
             break;
@@ -174,6 +176,7 @@ struct ForeignEntry {
     std::string name;
     std::string content;
     bool deflate;
+    bool extendedTime = false;  // Info-ZIP's "UT" field, which unzip prefers to the DOS time
 };
 
 // An archive written by another program: libzip directly, with a comment of its own.
@@ -190,6 +193,13 @@ void writeForeignArchive(const fs::path& path, const std::vector<ForeignEntry>& 
                                  entry.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
         zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), moment(2019, 3, 4, 5, 6, 8),
                            0);
+        if (entry.extendedTime) {
+            const zip_uint8_t field[5] = {1, 0x10, 0x20, 0x30, 0x40};
+            ASSERT_EQ(zip_file_extra_field_set(archive, static_cast<zip_uint64_t>(index), 0x5455,
+                                               ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+                                               ZIP_FL_LOCAL | ZIP_FL_CENTRAL),
+                      0);
+        }
     }
     const std::string comment = "kept by another program";
     zip_set_archive_comment(archive, comment.c_str(), static_cast<zip_uint16_t>(comment.size()));
@@ -198,7 +208,8 @@ void writeForeignArchive(const fs::path& path, const std::vector<ForeignEntry>& 
 
 bool sameEntry(const RawEntry& a, const RawEntry& b) {
     return a.name == b.name && a.method == b.method && a.dosTime == b.dosTime &&
-           a.dosDate == b.dosDate && a.crc == b.crc && a.size == b.size && a.data == b.data;
+           a.dosDate == b.dosDate && a.crc == b.crc && a.size == b.size && a.extra == b.extra &&
+           a.data == b.data;
 }
 
 class ArchiveTest : public ::testing::Test {
@@ -364,6 +375,20 @@ TEST_F(ArchiveTest, EntriesOfOtherProgramsAndTheCommentAreKept) {
     EXPECT_TRUE(sameEntry(*after.find("notes/readme.txt"), *before.find("notes/readme.txt")));
     EXPECT_TRUE(sameEntry(*after.find("photo.jpg"), *before.find("photo.jpg")));
     EXPECT_EQ(after.comment, "kept by another program");
+}
+
+TEST_F(ArchiveTest, ARefreshedEntryDropsWhatAnotherProgramNotedAboutTheOldFile) {
+    writeForeignArchive(archivePath, {{"ADDRESS.DBF", "old table", true, true},
+                                      {"photo.jpg", randomBytes(300, 2), false, true}});
+    ASSERT_FALSE(readRaw(archivePath).find("ADDRESS.DBF")->extra.empty());
+    const RawEntry photo = *readRaw(archivePath).find("photo.jpg");
+
+    EXPECT_EQ(archiveRun()[0], AddOutcome::Refreshed);
+
+    // Its old time stamp would otherwise win over the new DOS time in unzip.
+    const RawArchive after = readRaw(archivePath);
+    EXPECT_EQ(after.find("ADDRESS.DBF")->extra, "");
+    EXPECT_TRUE(sameEntry(*after.find("photo.jpg"), photo));
 }
 
 TEST_F(ArchiveTest, DeflatesOnlyWhatGetsSmaller) {
