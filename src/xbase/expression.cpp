@@ -38,6 +38,32 @@ Expression Expression::compile(std::string_view text, const RecordSource& schema
     return expression;
 }
 
+std::string Expression::quote(std::string_view text) {
+    // Each piece goes between delimiters it does not contain; a text holding all three
+    // kinds becomes a sum of pieces.
+    static constexpr char kOpening[] = {'"', '\'', '['};
+    static constexpr char kClosing[] = {'"', '\'', ']'};
+    std::string out;
+    size_t start = 0;
+    do {
+        bool present[3] = {false, false, false};
+        size_t end = start;
+        for (; end < text.size(); ++end) {
+            bool next[3] = {present[0], present[1], present[2]};
+            for (int d = 0; d < 3; ++d) next[d] = next[d] || text[end] == kClosing[d];
+            if (next[0] && next[1] && next[2]) break;
+            std::copy(next, next + 3, present);
+        }
+        const int d = !present[0] ? 0 : (!present[1] ? 1 : 2);
+        if (!out.empty()) out += '+';
+        out += kOpening[d];
+        out.append(text.substr(start, end - start));
+        out += kClosing[d];
+        start = end;
+    } while (start < text.size());
+    return out;
+}
+
 const std::string& Expression::text() const {
     return text_;
 }

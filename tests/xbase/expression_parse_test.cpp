@@ -152,6 +152,30 @@ TEST(ExpressionParse, ResultTypes) {
     }
 }
 
+TEST(ExpressionParse, QuoteWritesAnyTextAsAConstant) {
+    EXPECT_EQ(Expression::quote("Smith"), "\"Smith\"");
+    EXPECT_EQ(Expression::quote(""), "\"\"");
+    EXPECT_EQ(Expression::quote("O\"Brien"), "'O\"Brien'");
+    EXPECT_EQ(Expression::quote("it's \"x\""), "[it's \"x\"]");
+    EXPECT_EQ(Expression::quote("a\"b'c]d"), "[a\"b'c]+\"]d\"");
+
+    // Whatever the name, Name = quote(name) finds exactly that name.
+    MemoryRecord record = sampleRecord();
+    std::mt19937 random(5);
+    const std::string pieces = "\"'[]a ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string name;
+        const size_t length = random() % 12;
+        for (size_t i = 0; i < length; ++i) name += pieces[random() % pieces.size()];
+        SCOPED_TRACE(name);
+        const std::string constant = Expression::quote(name);
+        ASSERT_EQ(Expression::compile(constant, record).evaluate(record).text, name);
+        record.set("NAME", name);
+        ASSERT_TRUE(Expression::compile("Name=" + constant, record).isTrue(record));
+        ASSERT_FALSE(Expression::compile("Name=" + constant + "+\"x\"", record).isTrue(record));
+    }
+}
+
 struct BadCase {
     const char* expression;
     int code;

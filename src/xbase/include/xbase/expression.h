@@ -4,6 +4,8 @@
 //   upper(Name) >= "A" .AND. upper(Name) <= "B", NOT deleted(), dtos(LastDate)
 // Field names are matched without regard to case. Text constants are in double or
 // single quotes (or square brackets). Comparing two texts pads the shorter with blanks.
+// Functions: upper lower trim rtrim ltrim alltrim substr left right dtos str val
+// deleted recno empty iif (names may be shortened to their first four letters).
 
 #include <cstdint>
 #include <memory>
@@ -16,8 +18,8 @@ enum class ValueType { Character, Numeric, Date, Logical };
 
 struct Value {
     ValueType type = ValueType::Logical;
-    std::string text;  // Character: the bytes; Date: "YYYYMMDD", or 8 blanks when empty
-    double number = 0;
+    std::string text;   // Character: the bytes; Date: "YYYYMMDD", or 8 blanks when empty
+    double number = 0;  // Numeric: the value; Date: the Julian day number, 0 when empty
     bool logical = false;
 };
 
@@ -40,6 +42,9 @@ public:
     // Parses `text` against the fields of `schema`. Throws Error(ErrorKind::Expression)
     // with a message that quotes the expression and says what is wrong.
     static Expression compile(std::string_view text, const RecordSource& schema);
+    // A text constant that stands for `text` exactly, whatever quotes it holds: for
+    // building expressions from names such as O"Brien or [x]'s.
+    static std::string quote(std::string_view text);
 
     Expression(Expression&&) noexcept;
     Expression& operator=(Expression&&) noexcept;
@@ -49,8 +54,12 @@ public:
     ValueType resultType() const;
     // The fixed width of the result when it is used as an index key: the field width
     // for upper(Name) or Name, 8 for dtos() and for numeric and date keys, 1 for logical.
+    // 0 when a text has no fixed width (it reads a memo): such an expression cannot key
+    // an index.
     int keyLength() const;
 
+    // Evaluation never throws and keeps no state between calls, so one compiled
+    // expression may serve many records (and threads) at once.
     Value evaluate(const RecordSource& record) const;
     // For filters. Throws Error(ErrorKind::Expression) when the result is not logical.
     bool isTrue(const RecordSource& record) const;
