@@ -41,18 +41,15 @@ bool AddressBook::findFirst(std::string_view name) {
     std::string wanted(name);
     while (!wanted.empty() && wanted.back() == ' ') wanted.pop_back();
     if (!table_.seekExact(upperAscii(wanted))) return false;
+    // Equal keys follow each other; the exact spelling is among them or nowhere.
     const int nameField = table_.requireField(kNameField);
-    const std::string key = upperAscii(table_.text(nameField));
-    for (; !table_.eof(); table_.next()) {
+    const std::string key = upperAscii(wanted);
+    for (;;) {
         const std::string here = table_.text(nameField);
-        if (upperAscii(here) != key) break;
         if (here == wanted) return true;
-        const uint32_t before = table_.recno();
         table_.next();
-        if (table_.recno() == before) break;
-        table_.prior();
+        if (table_.eof() || upperAscii(table_.text(nameField)) != key) return false;
     }
-    return false;
 }
 
 void AddressBook::save(bool inserting) {

@@ -1,0 +1,168 @@
+// Shared and exclusive use between processes, and record locks. A child process holds
+// the table while the test process tries its luck.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <xbase/error.h>
+
+#include "table_fixture.h"
+
+using namespace tabletest;
+using xbase::Cursor;
+using xbase::ShareMode;
+
+namespace {
+
+// Runs `hold` in a child process until the parent has finished `test`.
+class Holder {
+public:
+    explicit Holder(const std::function<void()>& hold) {
+        int ready[2], done[2];
+        EXPECT_EQ(pipe(ready), 0);
+        EXPECT_EQ(pipe(done), 0);
+        child_ = fork();
+        if (child_ == 0) {
+            close(ready[0]);
+            close(done[1]);
+            char status = 'y';
+            try {
+                hold();
+            } catch (...) {
+                status = 'n';
+            }
+            if (write(ready[1], &status, 1) != 1) _exit(2);
+            char c;
+            if (read(done[0], &c, 1) < 0) _exit(2);
+            _exit(0);
+        }
+        close(ready[1]);
+        close(done[0]);
+        done_ = done[1];
+        char status = 0;
+        EXPECT_EQ(read(ready[0], &status, 1), 1);
+        EXPECT_EQ(status, 'y') << "the child could not take the table";
+        close(ready[0]);
+    }
+    ~Holder() {
+        close(done_);
+        int status = 0;
+        waitpid(child_, &status, 0);
+    }
+
+private:
+    pid_t child_ = -1;
+    int done_ = -1;
+};
+
+xbase::ErrorKind openFails(const fs::path& path, ShareMode mode) {
+    try {
+        Cursor c;
+        c.open(path, openOptions(mode));
+    } catch (const xbase::Error& e) {
+        return e.kind();
+    }
+    return xbase::ErrorKind::NotSupported;  // stands for "it opened"
+}
+
+TEST(Locks, ExclusiveHolderKeepsEveryoneOut) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    {
+        std::unique_ptr<Cursor> held;
+        Holder holder([&] {
+            held = std::make_unique<Cursor>();
+            held->open(path, openOptions(ShareMode::Exclusive));
+        });
+        EXPECT_EQ(openFails(path, ShareMode::Shared), xbase::ErrorKind::Locked);
+        EXPECT_EQ(openFails(path, ShareMode::Exclusive), xbase::ErrorKind::Locked);
+    }
+    EXPECT_EQ(openFails(path, ShareMode::Exclusive), xbase::ErrorKind::NotSupported);
+}
+
+TEST(Locks, SharedHolderAllowsSharingButNotExclusiveUse) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    std::unique_ptr<Cursor> held;
+    Holder holder([&] {
+        held = std::make_unique<Cursor>();
+        held->open(path, openOptions(ShareMode::Shared));
+    });
+    EXPECT_EQ(openFails(path, ShareMode::Shared), xbase::ErrorKind::NotSupported);
+    EXPECT_EQ(openFails(path, ShareMode::Exclusive), xbase::ErrorKind::Locked);
+    // A program that has it shared cannot turn exclusive either.
+    Cursor shared;
+    shared.open(path);
+    EXPECT_EQ(openFails(path, ShareMode::Exclusive), xbase::ErrorKind::Locked);
+}
+
+TEST(Locks, RecordBeingEditedElsewhereCannotBeChanged) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    {
+        Cursor c;
+        c.open(path);
+        addEntry(c, "Adams");
+        addEntry(c, "Baker");
+    }
+    std::unique_ptr<Cursor> held;
+    Holder holder([&] {
+        held = std::make_unique<Cursor>();
+        held->open(path);
+        held->first();
+        held->edit();  // holds record 1
+    });
+    Cursor c;
+    c.open(path);
+    c.first();
+    try {
+        c.edit();
+        ADD_FAILURE() << "edited a locked record";
+    } catch (const xbase::Error& e) {
+        EXPECT_EQ(e.kind(), xbase::ErrorKind::Locked);
+        EXPECT_NE(std::string(e.what()).find("another program"), std::string::npos);
+    }
+    EXPECT_THROW(c.deleteRecord(), xbase::Error);
+    c.next();
+    EXPECT_NO_THROW(c.edit());  // record 2 is free
+    c.setText(0, "Baker, Al");
+    c.post();
+    addEntry(c, "Cole");  // appending is not blocked by a record lock
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Adams", "Baker, Al", "Cole"}));
+}
+
+TEST(Locks, ChangesOfAnotherProgramAreSeenBeforeReading) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    Cursor c;
+    c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+    addEntry(c, "Cole");
+    const uint64_t stamp = c.changeStamp();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            Cursor other;
+            other.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+            addEntry(other, "Adams");
+            addEntry(other, "Baker");
+            other.seekExact("COLE");
+            other.edit();
+            other.setText(0, "Zulu");
+            other.post();
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(c.changeStamp(), stamp);
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Adams", "Baker", "Zulu"}));
+    EXPECT_EQ(c.recordCount(), 3u);
+}
+
+}  // namespace
