@@ -156,14 +156,8 @@ bool isUpToDate(zip_t* archive, zip_uint64_t entry, std::uint64_t size, DosDateT
            toDosDateTime(stat.mtime) == stamp;
 }
 
-bool settleEntry(zip_t* archive, zip_uint64_t entry, bool refreshed, EntryCompression compression,
+bool settleEntry(zip_t* archive, zip_uint64_t entry, EntryCompression compression,
                  DosDateTime stamp) {
-    // A refreshed entry describes the new file only: extra fields that another program
-    // wrote for the old content (its own time stamps, owners) and its encryption go.
-    if (refreshed && (zip_file_extra_field_delete(archive, entry, ZIP_EXTRA_FIELD_ALL,
-                                                  ZIP_FL_LOCAL | ZIP_FL_CENTRAL) != 0 ||
-                      zip_file_set_encryption(archive, entry, ZIP_EM_NONE, nullptr) != 0))
-        return false;
     const int compressed =
         compression == EntryCompression::Deflated
             ? zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kDeflateLevel)
@@ -247,17 +241,19 @@ AddResult ZipArchive::addFile(const fs::path& asked) {
     if (!source) throw errorFrom(error.get(), disk.path);
     const SourceReference content(source);
 
+    // A refreshed entry is a new entry under the old name, at the end of the archive. One
+    // replaced in place would keep its old method's settings: libzip would deflate it at
+    // its own default level (9), not ours. A new entry also carries nothing that another
+    // program noted about the old file (extra fields with time stamps, encryption).
     const zip_int64_t index =
-        existing ? (zip_file_replace(archive_, *existing, source, 0) == 0
-                        ? static_cast<zip_int64_t>(*existing)
-                        : -1)
-                 : zip_file_add(archive_, disk.name.c_str(), source, ZIP_FL_ENC_GUESS);
+        existing && zip_delete(archive_, *existing) != 0
+            ? -1
+            : zip_file_add(archive_, result.entryName.c_str(), source, ZIP_FL_ENC_GUESS);
     if (index < 0) {
         zip_source_free(source);  // not taken over by the archive
         abandonAndThrow(errorFrom(zip_get_error(archive_), path_));
     }
-    if (!settleEntry(archive_, static_cast<zip_uint64_t>(index), existing.has_value(), compression,
-                     stamp))
+    if (!settleEntry(archive_, static_cast<zip_uint64_t>(index), compression, stamp))
         abandonAndThrow(errorFrom(zip_get_error(archive_), path_));
 
     // Write it out now: close, then open the archive as written.

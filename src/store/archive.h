@@ -35,7 +35,7 @@ class ZipArchive {
     // a ZIP archive, is read-only or cannot be read.
     explicit ZipArchive(std::filesystem::path path);
     // Nothing is pending at any time (each change is written when it is made), so letting
-    // the archive go without close() loses nothing.
+    // the archive go without close() loses no entry.
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -44,7 +44,8 @@ class ZipArchive {
     // - an ordinary file only, looked up in any letter case; anything else is skipped;
     // - the entry is the file's bare name as the disk reports it;
     // - an existing entry of that name in any letter case is refreshed when its DOS date
-    //   and time or its size differ from the file's, and left byte for byte otherwise;
+    //   and time or its size differ from the file's (it keeps its name and moves to the
+    //   end of the archive), and is left byte for byte otherwise;
     // - deflated at level 6, or stored when deflating would not make it smaller.
     // Throws ArchiveError when the file cannot be read or the archive cannot be written.
     // The archive file then holds what it held before the call; after a failed write this

@@ -93,6 +93,7 @@ std::uint32_t le(const std::string& bytes, std::size_t at, int width) {
 
 struct RawEntry {
     std::string name;
+    std::uint16_t flags = 0;
     std::uint16_t method = 0;
     std::uint16_t dosTime = 0;
     std::uint16_t dosDate = 0;
@@ -137,6 +138,7 @@ RawArchive readRaw(const fs::path& path) {
             break;
         }
         RawEntry entry;
+        entry.flags = static_cast<std::uint16_t>(le(bytes, at + 8, 2));
         entry.method = static_cast<std::uint16_t>(le(bytes, at + 10, 2));
         entry.dosTime = static_cast<std::uint16_t>(le(bytes, at + 12, 2));
         entry.dosDate = static_cast<std::uint16_t>(le(bytes, at + 14, 2));
@@ -400,7 +402,8 @@ TEST_F(ArchiveTest, AChangedFileReplacesItsEntryAndLeavesTheOther) {
                   (std::vector<AddOutcome>{AddOutcome::Refreshed, AddOutcome::Unchanged}));
 
         const RawArchive after = readRaw(archivePath);
-        ASSERT_EQ(after.names(), before.names());
+        // The refreshed entry now stands last.
+        ASSERT_EQ(after.names(), (std::vector<std::string>{"ADDRESS.fpt", "ADDRESS.DBF"}));
         EXPECT_TRUE(sameEntry(*after.find("ADDRESS.fpt"), *before.find("ADDRESS.fpt")));
         EXPECT_TRUE(entryContent(archivePath, "ADDRESS.DBF") == change.content);
         const RawEntry& table = *after.find("ADDRESS.DBF");
@@ -408,6 +411,10 @@ TEST_F(ArchiveTest, AChangedFileReplacesItsEntryAndLeavesTheOther) {
         const store::DosDateTime stamp = store::toDosDateTime(change.modified);
         EXPECT_EQ(table.dosDate, stamp.date);
         EXPECT_EQ(table.dosTime, stamp.time);
+        // Deflated at the normal level, as a new entry would be.
+        EXPECT_EQ(table.method, ZIP_CM_DEFLATE);
+        EXPECT_EQ(table.flags & 6, 0) << "compression level bits";
+        EXPECT_EQ(table.compressedSize, store::trialDeflate(data / "ADDRESS.DBF").deflatedBytes);
     }
 }
 
@@ -453,7 +460,7 @@ TEST_F(ArchiveTest, EntriesOfOtherProgramsAndTheCommentAreKept) {
 
     const RawArchive after = readRaw(archivePath);
     EXPECT_EQ(after.names(), (std::vector<std::string>{"notes/readme.txt", "photo.jpg",
-                                                       "ADDRESS.fpt", "ADDRESS.DBF"}));
+                                                       "ADDRESS.DBF", "ADDRESS.fpt"}));
     EXPECT_TRUE(sameEntry(*after.find("notes/readme.txt"), *before.find("notes/readme.txt")));
     EXPECT_TRUE(sameEntry(*after.find("photo.jpg"), *before.find("photo.jpg")));
     EXPECT_EQ(after.comment, "kept by another program");
