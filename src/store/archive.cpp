@@ -70,8 +70,8 @@ class SourceReference {
     zip_source_t* source_;
 };
 
-// A file that its owner may not write. The permission bits decide as well as access():
-// root may write anything, but a file that nobody may write is read-only to the user.
+// An archive the user may not change. access() alone would not do: root may write
+// anything, yet a file without any write permission is read-only to root as well.
 bool isReadOnly(const fs::path& path) {
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -83,9 +83,9 @@ bool isReadOnly(const fs::path& path) {
 #endif
 }
 
-// libzip writes a temporary file beside the archive and renames it over the old one, but
-// flushes neither. Flush the new archive and its folder so that the rename survives a
-// power cut together with the data it points to.
+// libzip writes a temporary file beside the archive and renames it over the old one
+// without flushing either. Flush both at once, so that an entry reported as written is on
+// the disk before the next file is taken.
 void flushToDisk(const fs::path& path) {
 #ifndef _WIN32
     const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
