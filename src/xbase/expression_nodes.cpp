@@ -169,18 +169,37 @@ class RecordNumber final : public Node {
     double number(Context& context) const override { return context.record.recordNumber(); }
 };
 
+// A node over one operand, and one over two. The operands come as rvalue references so
+// that a derived class may read them (for a width) in the same call that hands them on.
+class Unary : public Node {
+  protected:
+    Unary(ValueType type, int width, NodePtr&& operand)
+        : Node(type, width), operand_(std::move(operand)) {
+        adopt(*operand_);
+    }
+    NodePtr operand_;
+};
+
+class Binary : public Node {
+  protected:
+    Binary(ValueType type, int width, NodePtr&& left, NodePtr&& right)
+        : Node(type, width), left_(std::move(left)), right_(std::move(right)) {
+        adopt(*left_);
+        adopt(*right_);
+    }
+    NodePtr left_;
+    NodePtr right_;
+};
+
 // ---- text functions ---------------------------------------------------------------
 
-class CaseMap final : public Node {
+class CaseMap final : public Unary {
   public:
     CaseMap(NodePtr text, LetterCase letterCase)
-        : Node(ValueType::Character, text->width()),
-          text_(std::move(text)),
-          upper_(letterCase == LetterCase::Upper) {
-        adopt(*text_);
-    }
+        : Unary(ValueType::Character, text->width(), std::move(text)),
+          upper_(letterCase == LetterCase::Upper) {}
     std::string_view text(Context& context) const override {
-        const std::string_view source = text_->text(context);
+        const std::string_view source = operand_->text(context);
         char* out = context.scratch.allocate(source.size());
         // Lambdas rather than function pointers, so that the loop is inlined.
         if (upper_) {
@@ -192,18 +211,15 @@ class CaseMap final : public Node {
     }
 
   private:
-    NodePtr text_;
     bool upper_;
 };
 
-class Trim final : public Node {
+class Trim final : public Unary {
   public:
     Trim(NodePtr text, TrimSides sides)
-        : Node(ValueType::Character, text->width()), text_(std::move(text)), sides_(sides) {
-        adopt(*text_);
-    }
+        : Unary(ValueType::Character, text->width(), std::move(text)), sides_(sides) {}
     std::string_view text(Context& context) const override {
-        std::string_view value = text_->text(context);
+        std::string_view value = operand_->text(context);
         if (sides_ != TrimSides::Left) {
             while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
         }
@@ -214,91 +230,69 @@ class Trim final : public Node {
     }
 
   private:
-    NodePtr text_;
     TrimSides sides_;
 };
 
-class Substring final : public Node {
+class Substring final : public Binary {
   public:
     Substring(NodePtr text, NodePtr start, NodePtr length, int width)
-        : Node(ValueType::Character, width),
-          text_(std::move(text)),
-          start_(std::move(start)),
+        : Binary(ValueType::Character, width, std::move(text), std::move(start)),
           length_(std::move(length)) {
-        adopt(*text_);
-        adopt(*start_);
         if (length_) adopt(*length_);
     }
     std::string_view text(Context& context) const override {
-        const std::string_view value = text_->text(context);
+        const std::string_view value = left_->text(context);
         // Positions count from 1; a start before the first byte reads from the first.
-        const int64_t start = std::max<int64_t>(wholeCount(start_->number(context)), 1);
+        const int64_t start = std::max<int64_t>(wholeCount(right_->number(context)), 1);
         if (start > static_cast<int64_t>(value.size())) return {};
         const std::string_view rest = value.substr(static_cast<size_t>(start - 1));
         if (!length_) return rest;
         const int64_t count = wholeCount(length_->number(context));
-        if (count <= 0) return {};
-        return rest.substr(0, static_cast<size_t>(std::min<int64_t>(count, 1LL << 40)));
+        return count <= 0 ? std::string_view() : rest.substr(0, static_cast<size_t>(count));
     }
 
   private:
-    NodePtr text_;
-    NodePtr start_;
     NodePtr length_;
 };
 
-class Edge final : public Node {
+class Edge final : public Binary {
   public:
     Edge(NodePtr text, NodePtr count, int width, bool fromLeft)
-        : Node(ValueType::Character, width),
-          text_(std::move(text)),
-          count_(std::move(count)),
-          fromLeft_(fromLeft) {
-        adopt(*text_);
-        adopt(*count_);
-    }
+        : Binary(ValueType::Character, width, std::move(text), std::move(count)),
+          fromLeft_(fromLeft) {}
     std::string_view text(Context& context) const override {
-        const std::string_view value = text_->text(context);
-        const int64_t count = wholeCount(count_->number(context));
+        const std::string_view value = left_->text(context);
+        const int64_t count = wholeCount(right_->number(context));
         if (count <= 0) return {};
         const size_t size = static_cast<size_t>(std::min<int64_t>(count, value.size()));
         return fromLeft_ ? value.substr(0, size) : value.substr(value.size() - size);
     }
 
   private:
-    NodePtr text_;
-    NodePtr count_;
     bool fromLeft_;
 };
 
-class DateToText final : public Node {
+class DateToText final : public Unary {
   public:
-    explicit DateToText(NodePtr date) : Node(ValueType::Character, 8), date_(std::move(date)) {
-        adopt(*date_);
-    }
+    explicit DateToText(NodePtr date) : Unary(ValueType::Character, 8, std::move(date)) {}
     std::string_view text(Context& context) const override {
         char* out = context.scratch.allocate(8);
-        formatDate(date_->number(context), out);
+        formatDate(operand_->number(context), out);
         return {out, 8};
     }
-
-  private:
-    NodePtr date_;
 };
 
-class NumberToText final : public Node {
+class NumberToText final : public Unary {
   public:
     NumberToText(NodePtr number, NodePtr length, NodePtr decimals, int width)
-        : Node(ValueType::Character, width),
-          number_(std::move(number)),
+        : Unary(ValueType::Character, width, std::move(number)),
           length_(std::move(length)),
           decimals_(std::move(decimals)) {
-        adopt(*number_);
         if (length_) adopt(*length_);
         if (decimals_) adopt(*decimals_);
     }
     std::string_view text(Context& context) const override {
-        const double value = number_->number(context);
+        const double value = operand_->number(context);
         const int64_t length =
             length_ ? std::clamp<int64_t>(wholeCount(length_->number(context)), 0, kMaxStrLength)
                     : kDefaultStrLength;
@@ -310,61 +304,47 @@ class NumberToText final : public Node {
     }
 
   private:
-    NodePtr number_;
     NodePtr length_;
     NodePtr decimals_;
 };
 
-class TextToNumber final : public Node {
+class TextToNumber final : public Unary {
   public:
-    explicit TextToNumber(NodePtr text) : Node(ValueType::Numeric, 0), text_(std::move(text)) {
-        adopt(*text_);
-    }
-    double number(Context& context) const override { return parseNumber(text_->text(context)); }
-
-  private:
-    NodePtr text_;
+    explicit TextToNumber(NodePtr text) : Unary(ValueType::Numeric, 0, std::move(text)) {}
+    double number(Context& context) const override { return parseNumber(operand_->text(context)); }
 };
 
-class IsEmpty final : public Node {
+class IsEmpty final : public Unary {
   public:
-    explicit IsEmpty(NodePtr value) : Node(ValueType::Logical, 0), value_(std::move(value)) {
-        adopt(*value_);
-    }
+    explicit IsEmpty(NodePtr value) : Unary(ValueType::Logical, 0, std::move(value)) {}
     bool logical(Context& context) const override {
-        switch (value_->type()) {
+        switch (operand_->type()) {
             case ValueType::Character: {
-                const std::string_view text = value_->text(context);
+                const std::string_view text = operand_->text(context);
                 return std::all_of(text.begin(), text.end(), [](char c) {
                     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
                 });
             }
             case ValueType::Numeric:
             case ValueType::Date:
-                return value_->number(context) == 0;
+                return operand_->number(context) == 0;
             case ValueType::Logical:
-                return !value_->logical(context);
+                return !operand_->logical(context);
         }
         return false;
     }
-
-  private:
-    NodePtr value_;
 };
 
-class Choice final : public Node {
+class Choice final : public Binary {
   public:
     Choice(NodePtr condition, NodePtr whenTrue, NodePtr whenFalse)
-        : Node(whenTrue->type(),
-               (whenTrue->width() == kUnbounded || whenFalse->width() == kUnbounded)
-                   ? kUnbounded
-                   : std::max(whenTrue->width(), whenFalse->width())),
-          condition_(std::move(condition)),
-          whenTrue_(std::move(whenTrue)),
-          whenFalse_(std::move(whenFalse)) {
+        : Binary(whenTrue->type(),
+                 (whenTrue->width() == kUnbounded || whenFalse->width() == kUnbounded)
+                     ? kUnbounded
+                     : std::max(whenTrue->width(), whenFalse->width()),
+                 std::move(whenTrue), std::move(whenFalse)),
+          condition_(std::move(condition)) {
         adopt(*condition_);
-        adopt(*whenTrue_);
-        adopt(*whenFalse_);
     }
     std::string_view text(Context& context) const override { return pick(context).text(context); }
     double number(Context& context) const override { return pick(context).number(context); }
@@ -372,25 +352,17 @@ class Choice final : public Node {
 
   private:
     const Node& pick(Context& context) const {
-        return condition_->logical(context) ? *whenTrue_ : *whenFalse_;
+        return condition_->logical(context) ? *left_ : *right_;
     }
     NodePtr condition_;
-    NodePtr whenTrue_;
-    NodePtr whenFalse_;
 };
 
 // ---- operators --------------------------------------------------------------------
 
-class ArithmeticNode final : public Node {
+class ArithmeticNode final : public Binary {
   public:
     ArithmeticNode(Arithmetic operation, NodePtr left, NodePtr right)
-        : Node(ValueType::Numeric, 0),
-          operation_(operation),
-          left_(std::move(left)),
-          right_(std::move(right)) {
-        adopt(*left_);
-        adopt(*right_);
-    }
+        : Binary(ValueType::Numeric, 0, std::move(left), std::move(right)), operation_(operation) {}
     double number(Context& context) const override {
         const double a = left_->number(context);
         const double b = right_->number(context);
@@ -411,34 +383,21 @@ class ArithmeticNode final : public Node {
 
   private:
     Arithmetic operation_;
-    NodePtr left_;
-    NodePtr right_;
 };
 
-class Negate final : public Node {
+class Negate final : public Unary {
   public:
-    explicit Negate(NodePtr number) : Node(ValueType::Numeric, 0), number_(std::move(number)) {
-        adopt(*number_);
-    }
-    double number(Context& context) const override { return -number_->number(context); }
-
-  private:
-    NodePtr number_;
+    explicit Negate(NodePtr number) : Unary(ValueType::Numeric, 0, std::move(number)) {}
+    double number(Context& context) const override { return -operand_->number(context); }
 };
 
-class DateShift final : public Node {
+class DateShift final : public Binary {
   public:
     DateShift(NodePtr date, NodePtr days, bool subtract)
-        : Node(ValueType::Date, 0),
-          date_(std::move(date)),
-          days_(std::move(days)),
-          subtract_(subtract) {
-        adopt(*date_);
-        adopt(*days_);
-    }
+        : Binary(ValueType::Date, 0, std::move(date), std::move(days)), subtract_(subtract) {}
     double number(Context& context) const override {
-        const double date = date_->number(context);
-        const double days = days_->number(context);
+        const double date = left_->number(context);
+        const double days = right_->number(context);
         if (date == 0) return 0;  // an empty date stays empty
         const double result = std::round(subtract_ ? date - days : date + days);
         if (!(result >= kFirstJulianDay && result <= kLastJulianDay)) return 0;
@@ -446,37 +405,24 @@ class DateShift final : public Node {
     }
 
   private:
-    NodePtr date_;
-    NodePtr days_;
     bool subtract_;
 };
 
-class DateDifference final : public Node {
+class DateDifference final : public Binary {
   public:
     DateDifference(NodePtr left, NodePtr right)
-        : Node(ValueType::Numeric, 0), left_(std::move(left)), right_(std::move(right)) {
-        adopt(*left_);
-        adopt(*right_);
-    }
+        : Binary(ValueType::Numeric, 0, std::move(left), std::move(right)) {}
     double number(Context& context) const override {
         return left_->number(context) - right_->number(context);
     }
-
-  private:
-    NodePtr left_;
-    NodePtr right_;
 };
 
-class Concatenation final : public Node {
+class Concatenation final : public Binary {
   public:
     Concatenation(NodePtr left, NodePtr right, bool moveBlanks)
-        : Node(ValueType::Character, sumWidths(left->width(), right->width())),
-          left_(std::move(left)),
-          right_(std::move(right)),
-          moveBlanks_(moveBlanks) {
-        adopt(*left_);
-        adopt(*right_);
-    }
+        : Binary(ValueType::Character, sumWidths(left->width(), right->width()), std::move(left),
+                 std::move(right)),
+          moveBlanks_(moveBlanks) {}
     std::string_view text(Context& context) const override {
         std::string_view a = left_->text(context);
         const std::string_view b = right_->text(context);
@@ -494,120 +440,73 @@ class Concatenation final : public Node {
     }
 
   private:
-    NodePtr left_;
-    NodePtr right_;
     bool moveBlanks_;
 };
 
-bool holds(Comparison comparison, int order) {
-    switch (comparison) {
-        case Comparison::Equal:
-            return order == 0;
-        case Comparison::NotEqual:
-            return order != 0;
-        case Comparison::Less:
-            return order < 0;
-        case Comparison::LessOrEqual:
-            return order <= 0;
-        case Comparison::Greater:
-            return order > 0;
-        case Comparison::GreaterOrEqual:
-            return order >= 0;
+// How two operands of one type order: negative, zero or positive.
+struct TextOrder {
+    int operator()(const Node& a, const Node& b, Context& context) const {
+        const std::string_view left = a.text(context);
+        return comparePadded(left, b.text(context));
     }
-    return false;
-}
+};
+struct NumberOrder {
+    int operator()(const Node& a, const Node& b, Context& context) const {
+        const double left = a.number(context);
+        const double right = b.number(context);
+        return left < right ? -1 : (right < left ? 1 : 0);
+    }
+};
+struct LogicalOrder {
+    int operator()(const Node& a, const Node& b, Context& context) const {
+        const int left = a.logical(context) ? 1 : 0;
+        return left - (b.logical(context) ? 1 : 0);
+    }
+};
 
-class TextComparison final : public Node {
+template <typename Order>
+class ComparisonNode final : public Binary {
   public:
-    TextComparison(Comparison comparison, NodePtr left, NodePtr right)
-        : Node(ValueType::Logical, 0),
-          comparison_(comparison),
-          left_(std::move(left)),
-          right_(std::move(right)) {
-        adopt(*left_);
-        adopt(*right_);
-    }
+    ComparisonNode(Comparison comparison, NodePtr left, NodePtr right)
+        : Binary(ValueType::Logical, 0, std::move(left), std::move(right)),
+          comparison_(comparison) {}
     bool logical(Context& context) const override {
-        const std::string_view a = left_->text(context);
-        return holds(comparison_, comparePadded(a, right_->text(context)));
+        const int order = Order{}(*left_, *right_, context);
+        switch (comparison_) {
+            case Comparison::Equal:
+                return order == 0;
+            case Comparison::NotEqual:
+                return order != 0;
+            case Comparison::Less:
+                return order < 0;
+            case Comparison::LessOrEqual:
+                return order <= 0;
+            case Comparison::Greater:
+                return order > 0;
+            case Comparison::GreaterOrEqual:
+                return order >= 0;
+        }
+        return false;
     }
 
   private:
     Comparison comparison_;
-    NodePtr left_;
-    NodePtr right_;
 };
 
-class NumberComparison final : public Node {
-  public:
-    NumberComparison(Comparison comparison, NodePtr left, NodePtr right)
-        : Node(ValueType::Logical, 0),
-          comparison_(comparison),
-          left_(std::move(left)),
-          right_(std::move(right)) {
-        adopt(*left_);
-        adopt(*right_);
-    }
-    bool logical(Context& context) const override {
-        const double a = left_->number(context);
-        const double b = right_->number(context);
-        return holds(comparison_, a < b ? -1 : (b < a ? 1 : 0));
-    }
-
-  private:
-    Comparison comparison_;
-    NodePtr left_;
-    NodePtr right_;
-};
-
-class LogicalComparison final : public Node {
-  public:
-    LogicalComparison(Comparison comparison, NodePtr left, NodePtr right)
-        : Node(ValueType::Logical, 0),
-          comparison_(comparison),
-          left_(std::move(left)),
-          right_(std::move(right)) {
-        adopt(*left_);
-        adopt(*right_);
-    }
-    bool logical(Context& context) const override {
-        const int a = left_->logical(context) ? 1 : 0;
-        const int b = right_->logical(context) ? 1 : 0;
-        return holds(comparison_, a - b);
-    }
-
-  private:
-    Comparison comparison_;
-    NodePtr left_;
-    NodePtr right_;
-};
-
-class Contains final : public Node {
+class Contains final : public Binary {
   public:
     Contains(NodePtr needle, NodePtr haystack)
-        : Node(ValueType::Logical, 0), needle_(std::move(needle)), haystack_(std::move(haystack)) {
-        adopt(*needle_);
-        adopt(*haystack_);
-    }
+        : Binary(ValueType::Logical, 0, std::move(needle), std::move(haystack)) {}
     bool logical(Context& context) const override {
-        const std::string_view needle = needle_->text(context);
-        return haystack_->text(context).find(needle) != std::string_view::npos;
+        const std::string_view needle = left_->text(context);
+        return right_->text(context).find(needle) != std::string_view::npos;
     }
-
-  private:
-    NodePtr needle_;
-    NodePtr haystack_;
 };
 
-class Not final : public Node {
+class Not final : public Unary {
   public:
-    explicit Not(NodePtr operand) : Node(ValueType::Logical, 0), operand_(std::move(operand)) {
-        adopt(*operand_);
-    }
+    explicit Not(NodePtr operand) : Unary(ValueType::Logical, 0, std::move(operand)) {}
     bool logical(Context& context) const override { return !operand_->logical(context); }
-
-  private:
-    NodePtr operand_;
 };
 
 class LogicalChain final : public Node {
@@ -765,14 +664,15 @@ NodePtr makeConcatenation(NodePtr left, NodePtr right, bool moveBlanks) {
 NodePtr makeComparison(Comparison comparison, NodePtr left, NodePtr right) {
     switch (left->type()) {
         case ValueType::Character:
-            return std::make_unique<TextComparison>(comparison, std::move(left), std::move(right));
+            return std::make_unique<ComparisonNode<TextOrder>>(comparison, std::move(left),
+                                                               std::move(right));
         case ValueType::Numeric:
         case ValueType::Date:
-            return std::make_unique<NumberComparison>(comparison, std::move(left),
-                                                      std::move(right));
+            return std::make_unique<ComparisonNode<NumberOrder>>(comparison, std::move(left),
+                                                                 std::move(right));
         case ValueType::Logical:
-            return std::make_unique<LogicalComparison>(comparison, std::move(left),
-                                                       std::move(right));
+            return std::make_unique<ComparisonNode<LogicalOrder>>(comparison, std::move(left),
+                                                                  std::move(right));
     }
     return nullptr;
 }
