@@ -43,6 +43,19 @@ double numberOf(const char* text, const MemoryRecord& record) {
     return Expression::compile(text, record).evaluate(record).number;
 }
 
+struct TextCase {
+    const char* expression;
+    const char* expected;
+};
+
+void expectTexts(const std::vector<TextCase>& cases) {
+    const MemoryRecord record = fullRecord();
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.expression);
+        EXPECT_EQ(textOf(c.expression, record), c.expected);
+    }
+}
+
 TEST(ExpressionEval, TextsComparePaddedWithBlanks) {
     MemoryRecord record = MemoryRecord::address();
     record.set("NAME", "Smith");
@@ -174,12 +187,7 @@ TEST_F(ProgramFilters, SelectedNamesMatchExactly) {
 }
 
 TEST(ExpressionEval, TextFunctions) {
-    const MemoryRecord record = fullRecord();
-    struct Case {
-        const char* expression;
-        const char* expected;
-    };
-    const std::vector<Case> cases = {
+    expectTexts({
         {"substr(\"abcdef\", 2, 3)", "bcd"},
         {"substr(\"abcdef\", 4)", "def"},
         {"substr(\"abc\", 0)", "abc"},
@@ -205,20 +213,11 @@ TEST(ExpressionEval, TextFunctions) {
         {"\"ab\" - \"\"", "ab"},
         {"iif(.T., \"yes\", \"no\")", "yes"},
         {"iif(1 > 2, \"yes\", \"no\")", "no"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expression);
-        EXPECT_EQ(textOf(c.expression, record), c.expected);
-    }
+    });
 }
 
 TEST(ExpressionEval, NumbersToText) {
-    const MemoryRecord record = fullRecord();
-    struct Case {
-        const char* expression;
-        const char* expected;
-    };
-    const std::vector<Case> cases = {
+    expectTexts({
         {"str(42)", "        42"},
         {"str(12.5)", "        13"},  // halves round away from zero
         {"str(-12.5)", "       -13"},
@@ -233,12 +232,9 @@ TEST(ExpressionEval, NumbersToText) {
         {"str(-0.4)", "         0"},  // no sign on a value that rounds to zero
         {"str(1/3, 12, 10)", "0.3333333333"},
         {"str(1e300, 5)", "*****"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expression);
-        EXPECT_EQ(textOf(c.expression, record), c.expected);
-    }
-    EXPECT_EQ(textOf("str(1, 1000)", record).size(), 255u);  // widths are capped
+    });
+    // Widths are capped.
+    EXPECT_EQ(textOf("str(1, 1000)", fullRecord()).size(), 255u);
 }
 
 TEST(ExpressionEval, NumbersAndArithmetic) {

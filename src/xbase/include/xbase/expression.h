@@ -58,7 +58,8 @@ public:
     // an index.
     int keyLength() const;
 
-    // Evaluation never throws and keeps no state between calls, so one compiled
+    // Evaluation raises no errors of its own (only those of the record source, such as
+    // a memo that cannot be read) and keeps no state between calls, so one compiled
     // expression may serve many records (and threads) at once.
     Value evaluate(const RecordSource& record) const;
     // For filters. Throws Error(ErrorKind::Expression) when the result is not logical.
