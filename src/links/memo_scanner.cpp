@@ -51,6 +51,11 @@ std::string_view WithoutTrailingPunctuation(std::string_view text) {
     return text;
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view text) {
+    while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+    return text;
+}
+
 std::string_view UpToFirstSpace(std::string_view text) {
     return text.substr(0, text.find(' '));
 }
@@ -83,7 +88,7 @@ std::string FindAbsolutePath(std::string_view line) {
         const std::string_view word = line.substr(start);
         if (!word.starts_with('/') && !word.starts_with("~/")) continue;
         const std::size_t root = FileNameRootLength(word);
-        // "a / b" or "km /h." would otherwise pass for paths.
+        // A lone "/" between words, as in "yes / no", is not a path.
         if (word.size() <= root || IsBlankOrControl(word[root])) continue;
         std::string name = CutFileName(line, start);
         if (name.size() > root) return name;
@@ -204,7 +209,7 @@ std::string FindFileName(std::string_view line) {
 }
 
 std::string CutFileName(std::string_view line, std::size_t start) {
-    while (!line.empty() && IsBlankOrControl(line.back())) line.remove_suffix(1);
+    line = WithoutTrailingBlanks(line);
     if (start >= line.size()) return {};
     std::string_view name = line.substr(start, kItemMaxLength);
     // Spaces stay inside folder and file names; after the first dot that follows a name,

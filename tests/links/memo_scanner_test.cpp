@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,7 @@ Items PhonesOf(std::string_view text) {
     return items;
 }
 
-TEST(PhoneNumbers, FoundRightToLeftWithTheirAreaCodes) {
+TEST(MemoScannerPhoneNumbers, FoundRightToLeftWithTheirAreaCodes) {
     const PhoneCase cases[] = {
         {"Tel 555-1234", {"555-1234"}},
         {"555-1234", {"555-1234"}},
@@ -55,13 +56,13 @@ TEST(PhoneNumbers, FoundRightToLeftWithTheirAreaCodes) {
     }
 }
 
-TEST(PhoneNumbers, AppendsToTheItemsAlreadyThere) {
+TEST(MemoScannerPhoneNumbers, AppendsToTheItemsAlreadyThere) {
     Items items{"first"};
     links::FindPhoneNumbers("555-0000", items);
     EXPECT_EQ(items, (Items{"first", "555-0000"}));
 }
 
-TEST(PhoneNumbers, PatternAndCutHoldToTheTextAtAnyPosition) {
+TEST(MemoScannerPhoneNumbers, PatternAndCutHoldToTheTextAtAnyPosition) {
     const std::string_view text = "206-555-1234";
     EXPECT_TRUE(links::IsPhonePattern(text, 7));
     EXPECT_TRUE(links::IsPhonePattern("555-1234", 3));
@@ -82,7 +83,15 @@ struct LineCase {
     std::string expected;
 };
 
-TEST(EmailAddresses, TakenAroundTheFirstAtSign) {
+void ExpectEachLineGives(std::span<const LineCase> cases,
+                         std::string (*findItem)(std::string_view)) {
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(findItem(c.line), c.expected);
+    }
+}
+
+TEST(MemoScannerEmailAddresses, TakenAroundTheFirstAtSign) {
     const LineCase cases[] = {
         {"Mail:a@b.c.", "a@b.c"},
         {"see a@b.c, or x@y.z", "a@b.c,"},
@@ -104,18 +113,15 @@ TEST(EmailAddresses, TakenAroundTheFirstAtSign) {
         {"trailing@", ""},
         {"", ""},
     };
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(links::FindEmailAddress(c.line), c.expected);
-    }
+    ExpectEachLineGives(cases, links::FindEmailAddress);
 }
 
-TEST(EmailAddresses, NeverLongerThan255Characters) {
+TEST(MemoScannerEmailAddresses, NeverLongerThan255Characters) {
     const std::string line = "Mail: a@b." + std::string(400, 'x');
     EXPECT_EQ(links::FindEmailAddress(line), line.substr(6, 255));
 }
 
-TEST(WebAddresses, FirstPrefixInOrderOfPreferenceDecides) {
+TEST(MemoScannerWebAddresses, FirstPrefixInOrderOfPreferenceDecides) {
     const LineCase cases[] = {
         {"Site: www.b.c/x.html, more", "www.b.c/x.html"},
         {"see (http://b.c/).", "http://b.c/"},
@@ -130,20 +136,17 @@ TEST(WebAddresses, FirstPrefixInOrderOfPreferenceDecides) {
         {"http:/a.b wwwx.c", ""},
         {"", ""},
     };
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(links::FindWebAddress(c.line), c.expected);
-    }
+    ExpectEachLineGives(cases, links::FindWebAddress);
 }
 
-TEST(WebAddresses, CutFromAGivenStart) {
+TEST(MemoScannerWebAddresses, CutFromAGivenStart) {
     EXPECT_EQ(links::CutWebAddress("go www.x.y. now", 3), "www.x.y");
     EXPECT_EQ(links::CutWebAddress("www." + std::string(300, 'a'), 0).size(), 255u);
     EXPECT_EQ(links::CutWebAddress("www.x.y", 7), "");
     EXPECT_EQ(links::CutWebAddress("www.x.y", std::string_view::npos), "");
 }
 
-TEST(FileNames, DriveLetteredNames) {
+TEST(MemoScannerFileNames, DriveLetteredNames) {
     const LineCase cases[] = {
         {"Letter: C:\\Docs\\My letter.doc (sent)", "C:\\Docs\\My letter.doc"},
         {"see d:\\music\\song.mp3, later", "d:\\music\\song.mp3"},
@@ -163,13 +166,10 @@ TEST(FileNames, DriveLetteredNames) {
         {"\\\\server\\share\\a.txt", ""},
         {"", ""},
     };
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(links::FindFileName(c.line), c.expected);
-    }
+    ExpectEachLineGives(cases, links::FindFileName);
 }
 
-TEST(FileNames, AbsolutePathsAtTheStartOfAWord) {
+TEST(MemoScannerFileNames, AbsolutePathsAtTheStartOfAWord) {
     const LineCase cases[] = {
         {"/home/a/b.mp3", "/home/a/b.mp3"},
         {"~/Music/x.ogg", "~/Music/x.ogg"},
@@ -188,20 +188,17 @@ TEST(FileNames, AbsolutePathsAtTheStartOfAWord) {
         {"yes / no.", ""},
         {"/.", ""},
     };
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_EQ(links::FindFileName(c.line), c.expected);
-    }
+    ExpectEachLineGives(cases, links::FindFileName);
 }
 
-TEST(FileNames, CutFromAGivenStart) {
+TEST(MemoScannerFileNames, CutFromAGivenStart) {
     EXPECT_EQ(links::CutFileName("C:\\" + std::string(300, 'a') + ".txt", 0).size(), 255u);
     EXPECT_EQ(links::CutFileName("x C:\\a.b c", 2), "C:\\a.b");
     EXPECT_EQ(links::CutFileName("C:\\a.b   ", 7), "");  // inside the trailing blanks
     EXPECT_EQ(links::CutFileName("C:\\a.b", std::string_view::npos), "");
 }
 
-TEST(Collection, PhoneNumbersFromTheNameThenTheShownLinesDownwards) {
+TEST(MemoScannerCollection, PhoneNumbersFromTheNameThenTheShownLinesDownwards) {
     const std::vector<std::string> shown{"555-1111", "555-2222 555-3333"};
     const std::vector<std::string> stored{"555-1111 555-2222 555-3333"};
     const auto collected = CollectItems(ItemKind::Phone, "Shop 555-0000", shown, stored);
@@ -211,7 +208,7 @@ TEST(Collection, PhoneNumbersFromTheNameThenTheShownLinesDownwards) {
     EXPECT_TRUE(collected.myList2.empty());
 }
 
-TEST(Collection, EmailFromTheNameThenTheShownLinesUpwards) {
+TEST(MemoScannerCollection, EmailFromTheNameThenTheShownLinesUpwards) {
     const std::vector<std::string> shown{"one@a.b", "two@a.b", "three@a.b x@y.z"};
     const std::vector<std::string> stored{"one@a.b two@a.b three@a.b x@y.z"};
     const auto collected = CollectItems(ItemKind::Email, "Jo jo@a.b", shown, stored);
@@ -219,7 +216,7 @@ TEST(Collection, EmailFromTheNameThenTheShownLinesUpwards) {
     EXPECT_FALSE(collected.ShowContext);
 }
 
-TEST(Collection, WebAddressesFromTheStoredLinesWithTheirContext) {
+TEST(MemoScannerCollection, WebAddressesFromTheStoredLinesWithTheirContext) {
     // The stored first line is wrapped on screen; its second address must not be offered.
     const std::vector<std::string> shown{"www.a.b", "www.c.d", "plain", "ftp://e.f"};
     const std::vector<std::string> stored{"www.a.b www.c.d", "plain", "ftp://e.f", "www.a.b"};
@@ -230,7 +227,7 @@ TEST(Collection, WebAddressesFromTheStoredLinesWithTheirContext) {
     EXPECT_TRUE(collected.ShowContext);
 }
 
-TEST(Collection, FileNamesWithTheirContext) {
+TEST(MemoScannerCollection, FileNamesWithTheirContext) {
     const std::vector<std::string> stored{"Songs", "", "/home/a/b.mp3", "C:\\x.doc"};
     const auto collected = CollectItems(ItemKind::File, "C:\\name.txt", {}, stored);
     EXPECT_EQ(collected.items, (Items{"/home/a/b.mp3", "C:\\x.doc"}));
@@ -238,7 +235,7 @@ TEST(Collection, FileNamesWithTheirContext) {
     EXPECT_EQ(collected.myList2, (Items{"/home/a/b.mp3", "C:\\x.doc"}));
 }
 
-TEST(Collection, NothingFoundLeavesOneBlankContextEntry) {
+TEST(MemoScannerCollection, NothingFoundLeavesOneBlankContextEntry) {
     const std::vector<std::string> stored{"no links", "here"};
     for (ItemKind kind : {ItemKind::Web, ItemKind::File}) {
         const auto collected = CollectItems(kind, "", stored, stored);
@@ -365,7 +362,7 @@ void ExpectWellFormed(std::string_view line, const ScanResult& result) {
     }
 }
 
-TEST(RandomInput, NeverReadsOutsideTheTextAndGivesWellFormedItems) {
+TEST(MemoScannerRandomInput, NeverReadsOutsideTheTextAndGivesWellFormedItems) {
     const unsigned seed = 20240611;
     std::mt19937 random(seed);
     // Bytes that would change some result if a scan strayed past either end of the text.
