@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "expression_parser.h"
 #include "expression_values.h"

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "expression_nodes.h"
 #include "xbase/expression.h"
@@ -15,7 +14,7 @@ namespace xbase::expr {
 enum class TokenKind {
     End,
     Text,    // "..." '...' [...]; `text` is what lies between the delimiters
-    Number,  // 12, 3.5, .5
+    Number,  // 12, 3.5, .5, 1e3
     True,    // .T.
     False,   // .F.
     Name,    // a field or function name
