@@ -38,7 +38,7 @@ void ReportPageView::updateSize() {
 
 void ReportPageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(0x80, 0x80, 0x80));
+    painter.fillRect(rect(), kDeskColor);
     const QRectF paper(kDeskMargin, kDeskMargin, paperWidth_ * zoom_, paperHeight_ * zoom_);
     painter.fillRect(paper.translated(4, 4), QColor(0x50, 0x50, 0x50));
     painter.fillRect(paper, Qt::white);

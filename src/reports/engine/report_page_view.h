@@ -3,6 +3,7 @@
 
 #include "report_document.h"
 
+#include <QColor>
 #include <QWidget>
 
 namespace reports {
@@ -12,6 +13,7 @@ class ReportPageView : public QWidget {
   public:
     // Grey space around the page, in screen pixels.
     static constexpr int kDeskMargin = 12;
+    static constexpr QColor kDeskColor{0x80, 0x80, 0x80};
 
     explicit ReportPageView(QWidget* parent = nullptr);
 

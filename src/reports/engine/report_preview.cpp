@@ -18,6 +18,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -57,7 +58,10 @@ ReportPreview::ReportPreview(QWidget* parent) : QMainWindow(parent) {
     scrollArea_ = new QScrollArea(this);
     scrollArea_->setObjectName(QStringLiteral("pageScrollArea"));
     scrollArea_->setAlignment(Qt::AlignCenter);
-    scrollArea_->setBackgroundRole(QPalette::Dark);
+    QPalette desk = scrollArea_->viewport()->palette();
+    desk.setColor(QPalette::Window, ReportPageView::kDeskColor);
+    scrollArea_->viewport()->setPalette(desk);
+    scrollArea_->viewport()->setAutoFillBackground(true);
     pageView_ = new ReportPageView;
     pageView_->setObjectName(QStringLiteral("pageView"));
     scrollArea_->setWidget(pageView_);
@@ -189,11 +193,14 @@ void ReportPreview::finishLayout() {
     layouter_.reset();
     progress_->setVisible(false);
     refresh();
+    emit layoutFinished();
 }
 
 void ReportPreview::exec() {
     QPointer<ReportPreview> alive(this);
     closed_ = false;
+    // Without a window manager, maximising does nothing; start at the screen's size.
+    if (const QScreen* shownOn = screen()) setGeometry(shownOn->availableGeometry());
     showMaximized();
     if (!closed_) {
         QEventLoop loop;

@@ -79,6 +79,7 @@ class ReportPreview : public QMainWindow {
 
   signals:
     void closed();
+    void layoutFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 // Shows a sample address report in the preview window, or writes it without a window.
-//   report-engine-demo [--entries N] [--no-memo] [--text-format] [--pdf FILE] [--text FILE]
+//   report-engine-demo [--entries N] [--no-memo] [--text-format] [--zoom fit|width|100]
+//                      [--page N] [--pdf FILE] [--text FILE]
 #include "report_error.h"
 #include "report_layout.h"
 #include "report_preview.h"
@@ -21,7 +22,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption textFormatOption("text-format", "Lay out for text output.");
     const QCommandLineOption pdfOption("pdf", "Write the report as PDF and exit.", "FILE");
     const QCommandLineOption textOption("text", "Write the report as text and exit.", "FILE");
-    parser.addOptions({entriesOption, noMemoOption, textFormatOption, pdfOption, textOption});
+    const QCommandLineOption zoomOption("zoom", "Preview zoom: fit, width or 100.", "ZOOM", "fit");
+    const QCommandLineOption pageOption("page", "Preview page to show first.", "N", "1");
+    parser.addOptions({entriesOption, noMemoOption, textFormatOption, pdfOption, textOption,
+                       zoomOption, pageOption});
     parser.process(app);
 
     auto entries = reports::sample::makeEntries(parser.value(entriesOption).toInt());
@@ -40,7 +44,16 @@ int main(int argc, char** argv) {
             std::printf("%d pages\n", document.pageCount());
             return 0;
         }
-        reports::previewReport(*report);
+        reports::ReportPreview preview;
+        preview.startLayout(*report);
+        const QString zoom = parser.value(zoomOption);
+        preview.setZoomMode(zoom == "width" ? reports::ReportPreview::ZoomMode::PageWidth
+                            : zoom == "100" ? reports::ReportPreview::ZoomMode::Actual
+                                            : reports::ReportPreview::ZoomMode::FitPage);
+        const int page = parser.value(pageOption).toInt() - 1;
+        QObject::connect(&preview, &reports::ReportPreview::layoutFinished, &preview,
+                         [&preview, page] { preview.showPage(page); });
+        preview.exec();
     } catch (const reports::ReportError& error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));
         return 1;

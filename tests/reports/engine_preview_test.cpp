@@ -1,0 +1,342 @@
+// The preview window, offscreen: paging, zooming, the status line while pages are
+// laid out, the waiting call, and saving, loading and printing through its dialogs.
+
+#include "report_error.h"
+#include "report_file.h"
+#include "report_layout.h"
+#include "report_preview.h"
+#include "report_text_export.h"
+#include "sample_report.h"
+#include "temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using namespace reports;
+
+const QString kTitle = QStringLiteral("Marigold Cardhold www.example.com");
+
+QString status(const ReportPreview& preview) {
+    return preview.findChild<QLabel*>("pageStatus")->text();
+}
+
+QAction* action(const ReportPreview& preview, const char* name) {
+    QAction* found = preview.findChild<QAction*>(name);
+    if (found == nullptr) throw std::runtime_error(std::string("no action ") + name);
+    return found;
+}
+
+ReportDocument sampleDocument(int entryCount) {
+    auto data = sample::makeEntries(entryCount, 11);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    report->setRunTime(QDateTime(QDate(2025, 6, 1), QTime(8, 0)));
+    return layoutReport(*report);
+}
+
+// Runs `act` on the preview window once it is shown (and, if asked, laid out).
+void whenPreviewShown(std::function<void(ReportPreview&)> act, bool laidOut = true) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act = std::move(act), laidOut] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* preview = qobject_cast<ReportPreview*>(window);
+            if (preview == nullptr || !preview->isVisible()) continue;
+            if (laidOut && preview->isLayingOut()) return;
+            poll->stop();
+            poll->deleteLater();
+            act(*preview);
+            return;
+        }
+    });
+    poll->start(5);
+}
+
+void waitForLayout(const ReportPreview& preview) {
+    for (int guard = 0; preview.isLayingOut() && guard < 100000; ++guard)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+TEST(ReportPreview, PagesThroughTheReportAndTellsWhereItIs) {
+    ReportPreview preview;
+    preview.setDocument(sampleDocument(40));
+    preview.show();
+    const int pages = preview.pageCount();
+    ASSERT_GE(pages, 3);
+    EXPECT_EQ(preview.windowTitle(), kTitle);
+    EXPECT_EQ(status(preview), QString("Page 1 of %1").arg(pages));
+    EXPECT_FALSE(action(preview, "actionFirstPage")->isEnabled());
+    EXPECT_FALSE(action(preview, "actionPreviousPage")->isEnabled());
+
+    action(preview, "actionNextPage")->trigger();
+    EXPECT_EQ(preview.currentPage(), 1);
+    EXPECT_EQ(status(preview), QString("Page 2 of %1").arg(pages));
+    action(preview, "actionLastPage")->trigger();
+    EXPECT_EQ(status(preview), QString("Page %1 of %1").arg(pages));
+    EXPECT_FALSE(action(preview, "actionNextPage")->isEnabled());
+    action(preview, "actionNextPage")->trigger();  // nothing past the end
+    EXPECT_EQ(preview.currentPage(), pages - 1);
+    action(preview, "actionPreviousPage")->trigger();
+    EXPECT_EQ(preview.currentPage(), pages - 2);
+    action(preview, "actionFirstPage")->trigger();
+    EXPECT_EQ(status(preview), QString("Page 1 of %1").arg(pages));
+
+    preview.setDocument(ReportDocument{});
+    EXPECT_EQ(status(preview), "No pages");
+    EXPECT_FALSE(action(preview, "actionPrint")->isEnabled());
+}
+
+TEST(ReportPreview, ZoomsToTheWholePageToItsWidthAndToActualSize) {
+    ReportPreview preview;
+    preview.setDocument(sampleDocument(5));
+    preview.resize(900, 700);
+    preview.show();
+    QCoreApplication::processEvents();
+    auto* area = preview.findChild<QScrollArea*>("pageScrollArea");
+    QWidget* page = preview.findChild<QWidget*>("pageView");
+
+    action(preview, "actionZoomFit")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview.zoomMode(), ReportPreview::ZoomMode::FitPage);
+    EXPECT_LE(page->width(), area->viewport()->width());
+    EXPECT_LE(page->height(), area->viewport()->height());
+    EXPECT_GE(page->height(), area->viewport()->height() - 2);  // a Letter page is taller than wide
+    const double fit = preview.zoomFactor();
+
+    action(preview, "actionZoomWidth")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(action(preview, "actionZoomWidth")->isChecked());
+    EXPECT_FALSE(action(preview, "actionZoomFit")->isChecked());
+    EXPECT_NEAR(page->width(), area->viewport()->width(), 1);
+    EXPECT_GT(preview.zoomFactor(), fit);
+
+    action(preview, "actionZoom100")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_DOUBLE_EQ(preview.zoomFactor(), page->logicalDpiX() / 120.0);
+    EXPECT_NEAR(page->width() - 24, 8.5 * page->logicalDpiX(), 1);
+
+    // Fit and width follow the window's size; actual size does not.
+    preview.resize(1200, 900);
+    QCoreApplication::processEvents();
+    EXPECT_DOUBLE_EQ(preview.zoomFactor(), page->logicalDpiX() / 120.0);
+    action(preview, "actionZoomWidth")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(page->width(), area->viewport()->width(), 1);
+}
+
+TEST(ReportPreview, ShowsPagesAndProgressWhileTheyAreLaidOut) {
+    auto data = sample::makeEntries(3000, 11);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    report->setRunTime(QDateTime(QDate(2025, 6, 1), QTime(8, 0)));
+
+    ReportPreview preview;
+    preview.show();
+    preview.startLayout(*report);
+    auto* progress = preview.findChild<QProgressBar*>("layoutProgress");
+    EXPECT_TRUE(preview.isLayingOut());
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_FALSE(action(preview, "actionPrint")->isEnabled());
+    EXPECT_FALSE(action(preview, "actionSave")->isEnabled());
+
+    // Let a few slices run: the first pages can be looked at already.
+    bool sawProgress = false;
+    for (int i = 0; i < 200 && preview.pageCount() < 3; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        sawProgress = sawProgress || (progress->maximum() == 3000 && progress->value() > 0);
+    }
+    ASSERT_TRUE(preview.isLayingOut()) << "laid out too fast to watch";
+    EXPECT_TRUE(sawProgress);
+    EXPECT_TRUE(status(preview).startsWith("Page 1 of "));
+    action(preview, "actionNextPage")->trigger();
+    EXPECT_EQ(preview.currentPage(), 1);
+
+    waitForLayout(preview);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(action(preview, "actionPrint")->isEnabled());
+    const ReportDocument whole = layoutReport(*report);
+    EXPECT_EQ(status(preview), QString("Page 2 of %1").arg(whole.pageCount()));
+    EXPECT_TRUE(preview.document() == whole);
+}
+
+TEST(ReportPreview, PreviewCallWaitsUntilTheWindowIsClosedWithoutBlockingTheProgram) {
+    auto data = sample::makeEntries(30, 2);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    bool checked = false;
+    bool otherTimerRan = false;
+    QTimer::singleShot(0, [&] { otherTimerRan = true; });  // the program goes on meanwhile
+    whenPreviewShown([&](ReportPreview& preview) {
+        EXPECT_TRUE(preview.isMaximized());
+        EXPECT_EQ(preview.windowTitle(), kTitle);
+        EXPECT_EQ(preview.windowModality(), Qt::NonModal);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_GT(preview.pageCount(), 1);
+        checked = true;
+        QTimer::singleShot(0, &preview, &QWidget::close);
+    });
+    previewReport(*report);
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(otherTimerRan);
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<ReportPreview*>(window), nullptr);
+}
+
+// Counts how far the report walked, and fails on a chosen record.
+class WatchedData : public MemoryDataSet {
+  public:
+    using MemoryDataSet::MemoryDataSet;
+    void next() override {
+        ++walked;
+        MemoryDataSet::next();
+    }
+    QString fieldText(const QString& field) const override {
+        if (walked == failAt) throw ReportError("The memo file is damaged.");
+        return MemoryDataSet::fieldText(field);
+    }
+    int walked = 0;
+    int failAt = -1;
+};
+
+std::unique_ptr<WatchedData> watchedEntries(int count) {
+    auto data = std::make_unique<WatchedData>(QStringList{"NAME", "INFO"});
+    auto source = sample::makeEntries(count, 4);
+    for (source->first(); !source->atEnd(); source->next())
+        data->addRecord({source->fieldText("NAME"), source->fieldText("INFO")});
+    return data;
+}
+
+TEST(ReportPreview, ClosingDuringLayoutStopsWalkingTheData) {
+    auto data = watchedEntries(20000);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    whenPreviewShown([](ReportPreview& preview) { preview.close(); }, false);
+    previewReport(*report);
+    EXPECT_LT(data->walked, 20000);
+}
+
+TEST(ReportPreview, DataErrorWhileLayingOutClosesThePreviewAndIsThrown) {
+    auto data = watchedEntries(500);
+    data->failAt = 120;
+    auto report = sample::makeAddressReport(*data, kTitle);
+    try {
+        previewReport(*report);
+        FAIL() << "the error was lost";
+    } catch (const ReportError& error) {
+        EXPECT_EQ(error.message(), "The memo file is damaged.");
+    }
+    EXPECT_EQ(data->walked, 120);
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<ReportPreview*>(window), nullptr);
+}
+
+// Answers the next file dialog of the preview with a file and a format.
+void answerFileDialog(const char* dialogName, const QString& file, const QString& filter = {}) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->objectName() != dialogName) return;
+        poll->stop();
+        poll->deleteLater();
+        if (!filter.isEmpty()) dialog->selectNameFilter(filter);
+        dialog->selectFile(file);
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides accept()
+    });
+    poll->start(5);
+}
+
+TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
+    testsupport::TempDir dir;
+    const QString textFile = QString::fromStdString((dir / "entries.TXT").string());
+    const QString reportFile = QString::fromStdString((dir / "entries.chrep").string());
+    const ReportDocument document = sampleDocument(12);
+
+    ReportPreview preview;
+    preview.setDocument(document);
+    preview.show();
+    answerFileDialog("saveDialog", textFile, "Text file (*.TXT *.txt)");
+    action(preview, "actionSave")->trigger();
+    QFile text(textFile);
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(text.readAll()), reportTextLines(document).join('\n') + '\n');
+
+    answerFileDialog("saveDialog", reportFile, "Report file (*.chrep)");
+    action(preview, "actionSave")->trigger();
+
+    ReportPreview other;
+    other.show();
+    EXPECT_EQ(other.pageCount(), 0);
+    answerFileDialog("loadDialog", reportFile);
+    action(other, "actionLoad")->trigger();
+    EXPECT_TRUE(other.document() == document);
+    EXPECT_EQ(other.windowTitle(), kTitle);
+    EXPECT_EQ(status(other), QString("Page 1 of %1").arg(document.pageCount()));
+
+    // The saved file shows the same way through the waiting call.
+    preview.close();
+    other.close();
+    whenPreviewShown([&](ReportPreview& shown) {
+        EXPECT_EQ(shown.pageCount(), document.pageCount());
+        shown.close();
+    });
+    previewDocument(loadReportFile(reportFile));
+}
+
+TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
+    testsupport::TempDir dir;
+    const QString broken = QString::fromStdString((dir / "broken.chrep").string());
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"format\":\"Marigold Cardhold report\",\"version\":1,\"pages\":7}");
+    file.close();
+
+    ReportPreview preview;
+    QStringList told;
+    preview.setMessageHandler([&](const QString& message) { told << message; });
+    const ReportDocument document = sampleDocument(3);
+    preview.setDocument(document);
+    EXPECT_FALSE(preview.load(broken));
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("is damaged")) << told[0].toStdString();
+    EXPECT_TRUE(preview.document() == document);
+
+    EXPECT_FALSE(preview.saveAs(QString::fromStdString((dir / "no/such.pdf").string()),
+                                ReportPreview::SaveFormat::Pdf));
+    EXPECT_EQ(told.size(), 2);
+}
+
+TEST(ReportPreview, PrintAsksForThePrinterWithTheTitleAsJobName) {
+    ReportPreview preview;
+    preview.setDocument(sampleDocument(12));
+    preview.show();
+    QString jobName;
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    int lastPage = 0;
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
+        jobName = dialog->printer()->docName();
+        paper = dialog->printer()->pageLayout().pageSize().id();
+        lastPage = dialog->maxPage();
+        dialog->reject();
+    });
+    poll->start(5);
+    action(preview, "actionPrint")->trigger();
+    EXPECT_EQ(jobName, kTitle);
+    EXPECT_EQ(paper, QPageSize::Letter);
+    EXPECT_EQ(lastPage, preview.pageCount());
+}
+
+}  // namespace
