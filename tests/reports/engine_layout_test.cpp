@@ -4,6 +4,7 @@
 
 #include "report_error.h"
 #include "report_layout.h"
+#include "report_text_metrics.h"
 #include "sample_report.h"
 
 #include <QDate>
@@ -272,8 +273,11 @@ TEST(ReportLayout, WrappingKeepsLongWordsAndLineBreaksWithinTheItem) {
     for (const PageText& t : page.texts)
         if (t.y > at(page, "Ann").y) memo.push_back(&t);
     int lastX = 0;
+    TextMetrics metrics;
     for (const PageText* t : memo) {
         EXPECT_LE(t->width, 837);
+        // Broken lines are as wide as their text measures on its own.
+        EXPECT_NEAR(t->width, metrics.measure(t->font).width(t->text), 1.0);
         if (!t->text.startsWith('x')) continue;
         rejoined += t->text;
         lastX = std::max(lastX, t->y);

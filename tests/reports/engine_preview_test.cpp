@@ -272,6 +272,14 @@ TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
     answerFileDialog("saveDialog", reportFile, "Report file (*.chrep)");
     action(preview, "actionSave")->trigger();
 
+    // A typed suffix decides the format, whatever filter is chosen.
+    const QString pdfFile = QString::fromStdString((dir / "entries.pdf").string());
+    answerFileDialog("saveDialog", pdfFile, "Report file (*.chrep)");
+    action(preview, "actionSave")->trigger();
+    QFile pdf(pdfFile);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+
     ReportPreview other;
     other.show();
     EXPECT_EQ(other.pageCount(), 0);

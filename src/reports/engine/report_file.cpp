@@ -17,7 +17,8 @@ namespace {
 
 const QString kFormatName = QStringLiteral("Marigold Cardhold report");
 constexpr int kFormatVersion = 1;
-constexpr qint64 kLargestFile = 512LL * 1024 * 1024;
+constexpr qint64 kLargestFile = 256LL * 1024 * 1024;
+constexpr int kLargestPaper = 12000;  // 100 inches
 constexpr int kLargestCoordinate = 1000000;
 
 constexpr std::array<std::pair<LineStyle, const char*>, 5> kStyleNames{{
@@ -141,9 +142,10 @@ ReportDocument decodeReport(const QByteArray& bytes, const QString& source) {
     ReportDocument document;
     document.title = root.value("title").toString();
     const QJsonObject paper = root.value("paper").toObject();
-    document.paperWidth = read.integer(paper.value("width"), QStringLiteral("the paper width"), 1);
+    document.paperWidth =
+        read.integer(paper.value("width"), QStringLiteral("the paper width"), 1, kLargestPaper);
     document.paperHeight =
-        read.integer(paper.value("height"), QStringLiteral("the paper height"), 1);
+        read.integer(paper.value("height"), QStringLiteral("the paper height"), 1, kLargestPaper);
 
     std::vector<ReportFont> fonts;
     for (const QJsonValue& value :

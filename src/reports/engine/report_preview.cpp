@@ -41,6 +41,20 @@ const QString kReportFilter =
 const QString kTextFilter = QStringLiteral("Text file (*.TXT *.txt)");
 const QString kPdfFilter = QStringLiteral("PDF file (*.pdf)");
 
+// A typed suffix of a known format wins over the chosen filter.
+ReportPreview::SaveFormat saveFormatFor(const QString& file, const QString& filter) {
+    const QString suffix = QFileInfo(file).suffix();
+    if (suffix.compare(QStringLiteral("txt"), Qt::CaseInsensitive) == 0)
+        return ReportPreview::SaveFormat::TextFile;
+    if (suffix.compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0)
+        return ReportPreview::SaveFormat::Pdf;
+    if (suffix.compare(QLatin1String(kReportFileSuffix), Qt::CaseInsensitive) == 0)
+        return ReportPreview::SaveFormat::ReportFile;
+    if (filter == kTextFilter) return ReportPreview::SaveFormat::TextFile;
+    if (filter == kPdfFilter) return ReportPreview::SaveFormat::Pdf;
+    return ReportPreview::SaveFormat::ReportFile;
+}
+
 QString suffixFor(const QString& filter) {
     if (filter == kTextFilter) return QStringLiteral("TXT");
     if (filter == kPdfFilter) return QStringLiteral("pdf");
@@ -385,11 +399,8 @@ void ReportPreview::save() {
             [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixFor(filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 
-    const QString filter = dialog.selectedNameFilter();
-    const SaveFormat format = filter == kTextFilter  ? SaveFormat::TextFile
-                              : filter == kPdfFilter ? SaveFormat::Pdf
-                                                     : SaveFormat::ReportFile;
-    saveAs(dialog.selectedFiles().constFirst(), format);
+    const QString file = dialog.selectedFiles().constFirst();
+    saveAs(file, saveFormatFor(file, dialog.selectedNameFilter()));
 }
 
 void ReportPreview::open() {

@@ -100,8 +100,9 @@ std::vector<TextLine> TextMetrics::wrap(const QString& text, const ReportFont& f
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(width * kFontScale);
+            // The natural width leaves out the blanks at the break, as the text does.
             const QString piece = trimmedRight(whole.mid(line.textStart(), line.textLength()));
-            result.push_back({piece, m.width(piece)});
+            result.push_back({piece, line.naturalTextWidth() / kFontScale});
         }
         layout.endLayout();
     }
