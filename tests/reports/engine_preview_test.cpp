@@ -9,6 +9,8 @@
 #include "sample_report.h"
 #include "temp_dir.h"
 
+#include "platform/fakes.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -308,18 +310,23 @@ TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
     file.close();
 
     ReportPreview preview;
-    QStringList told;
-    preview.setMessageHandler([&](const QString& message) { told << message; });
+    platform::FakePrompter prompter;
+    preview.setPrompter(&prompter);
     const ReportDocument document = sampleDocument(3);
     preview.setDocument(document);
     EXPECT_FALSE(preview.load(broken));
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains("is damaged")) << told[0].toStdString();
+    ASSERT_EQ(prompter.records().size(), 1u);
+    EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Error);
+    EXPECT_EQ(prompter.texts()[0].toStdString(), ("The report file \"" + broken +
+                                                  "\" is damaged: the paper width is not a whole "
+                                                  "number from 1 to 12000.")
+                                                     .toStdString());
     EXPECT_TRUE(preview.document() == document);
 
     EXPECT_FALSE(preview.saveAs(QString::fromStdString((dir / "no/such.pdf").string()),
                                 ReportPreview::SaveFormat::Pdf));
-    EXPECT_EQ(told.size(), 2);
+    ASSERT_EQ(prompter.texts().size(), 2u);
+    EXPECT_TRUE(prompter.texts()[1].startsWith("Cannot write"));
 }
 
 TEST(ReportPreview, PrintAsksForThePrinterWithTheTitleAsJobName) {

@@ -7,6 +7,8 @@
 #include "report_page_view.h"
 #include "report_render.h"
 
+#include "platform/prompter.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -14,7 +16,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -63,7 +64,10 @@ QString suffixFor(const QString& filter) {
 
 }  // namespace
 
-ReportPreview::ReportPreview(QWidget* parent) : QMainWindow(parent) {
+ReportPreview::ReportPreview(QWidget* parent)
+    : QMainWindow(parent),
+      desktopPrompter_(std::make_unique<platform::DesktopPrompter>(this)),
+      prompter_(desktopPrompter_.get()) {
     setObjectName(QStringLiteral("ReportPreview"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFont(QFont(QStringLiteral("Arial"), 9));
@@ -323,12 +327,12 @@ void ReportPreview::refresh() {
     zoomWidth_->setChecked(zoomMode_ == ZoomMode::PageWidth);
 }
 
+void ReportPreview::setPrompter(platform::Prompter* prompter) {
+    prompter_ = prompter != nullptr ? prompter : desktopPrompter_.get();
+}
+
 void ReportPreview::tell(const QString& message) {
-    if (messageHandler_) {
-        messageHandler_(message);
-    } else {
-        QMessageBox::warning(this, windowTitle(), message);
-    }
+    prompter_->error(message, windowTitle());
 }
 
 QPrinter& ReportPreview::printer() {

@@ -11,7 +11,6 @@
 #include <QPointer>
 
 #include <exception>
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -20,6 +19,10 @@ class QPrinter;
 class QProgressBar;
 class QScrollArea;
 class QTimer;
+
+namespace platform {
+class Prompter;
+}
 
 namespace reports {
 
@@ -59,13 +62,12 @@ class ReportPreview : public QMainWindow {
 
     void setTextExportOptions(const TextExportOptions& options) { textOptions_ = options; }
 
-    // These report failures to the message handler and return false.
+    // These show a failure in an error box and return false.
     bool saveAs(const QString& path, SaveFormat format);
     bool load(const QString& path);
 
-    // Where failures are told; a warning box unless set.
-    using MessageHandler = std::function<void(const QString& message)>;
-    void setMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
+    // The boxes go through this prompter (not owned); the desktop's unless set.
+    void setPrompter(platform::Prompter* prompter);
 
   public slots:
     void firstPage();
@@ -99,7 +101,8 @@ class ReportPreview : public QMainWindow {
     std::exception_ptr layoutError_;
     std::unique_ptr<QPrinter> printer_;
     TextExportOptions textOptions_;
-    MessageHandler messageHandler_;
+    std::unique_ptr<platform::Prompter> desktopPrompter_;
+    platform::Prompter* prompter_ = nullptr;
     int currentPage_ = 0;
     ZoomMode zoomMode_ = ZoomMode::FitPage;
     bool closed_ = false;
