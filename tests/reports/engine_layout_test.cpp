@@ -290,6 +290,29 @@ TEST(ReportLayout, WrappingKeepsLongWordsAndLineBreaksWithinTheItem) {
               indented.y + indented.height + 3 + 18);
 }
 
+TEST(ReportLayout, FixedWidthItemsWithoutWrapCutTheirTextToFit) {
+    auto data = entries({{"Ann", "second line\r\nof the memo"}});
+    auto report = sample::makeAddressReport(*data, kTitle);
+    ReportItem& name = *report->findItem("QRDBText1");
+    name.setAutoSize(false);
+    name.setWordWrap(false);
+    name.setWidth(61);
+    static_cast<ReportDataText&>(name).setField("INFO");
+    const ReportPage page = layoutReport(*report).pages[0];
+    // Only the first line shows in the 24-pixel item, cut to the longest part that fits.
+    const PageText* cut = nullptr;
+    for (const PageText& t : page.texts)
+        if (t.y == kTop + kHeaderHeight + 8) cut = &t;
+    ASSERT_NE(cut, nullptr);
+    EXPECT_TRUE(QString("second line").startsWith(cut->text));
+    EXPECT_GE(cut->text.size(), 4);
+    EXPECT_LE(cut->width, 61);
+    TextMetrics metrics;
+    const QString longer = QString("second line").left(cut->text.size() + 1);
+    EXPECT_GT(metrics.measure(cut->font).width(longer), 61);
+    EXPECT_EQ(at(page, "second line").y, kTop + kHeaderHeight + 32);  // the memo item, whole
+}
+
 class MiscountedData : public MemoryDataSet {
   public:
     using MemoryDataSet::MemoryDataSet;

@@ -10,6 +10,7 @@
 #include "platform/prompter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -28,6 +29,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <optional>
 
 namespace reports {
 
@@ -55,6 +57,14 @@ ReportPreview::SaveFormat saveFormatFor(const QString& file, const QString& filt
     if (filter == kPdfFilter) return ReportPreview::SaveFormat::Pdf;
     return ReportPreview::SaveFormat::ReportFile;
 }
+
+// Printing and saving a long report take a while, and block the window meanwhile.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 QString suffixFor(const QString& filter) {
     if (filter == kTextFilter) return QStringLiteral("TXT");
@@ -355,14 +365,17 @@ void ReportPreview::print() {
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setMinMax(1, pageCount());
     if (dialog.exec() != QDialog::Accepted) return;
+    std::optional<WaitCursor> busy(std::in_place);
     try {
         printDocument(target, document());
     } catch (const ReportError& error) {
+        busy.reset();
         tell(error.message());
     }
 }
 
 bool ReportPreview::saveAs(const QString& path, SaveFormat format) {
+    std::optional<WaitCursor> busy(std::in_place);
     try {
         switch (format) {
             case SaveFormat::ReportFile:
@@ -377,6 +390,7 @@ bool ReportPreview::saveAs(const QString& path, SaveFormat format) {
         }
         return true;
     } catch (const ReportError& error) {
+        busy.reset();
         tell(error.message());
         return false;
     }

@@ -125,6 +125,7 @@ std::vector<TextLine> TextMetrics::cut(const QString& text, const ReportFont& fo
                 high = middle - 1;
             }
         }
+        if (low > 0 && line.text[low - 1].isHighSurrogate()) --low;  // keep characters whole
         line.text = line.text.left(low);
         line.width = m.width(line.text);
     }
