@@ -110,11 +110,14 @@ TEST_P(ForeignCdx, NavigationAgreesWithTheWalk) {
     EXPECT_EQ(tag.first(), entries.front());
     EXPECT_EQ(tag.last(), entries.back());
 
+    // Bounded, so that a cursor that stops moving fails rather than hangs.
     std::vector<IndexEntry> forward;
-    for (auto e = tag.first(); e; e = tag.next(*e)) forward.push_back(*e);
+    for (auto e = tag.first(); e && forward.size() <= entries.size(); e = tag.next(*e))
+        forward.push_back(*e);
     EXPECT_EQ(forward, entries);
     std::vector<IndexEntry> backward;
-    for (auto e = tag.last(); e; e = tag.prior(*e)) backward.push_back(*e);
+    for (auto e = tag.last(); e && backward.size() <= entries.size(); e = tag.prior(*e))
+        backward.push_back(*e);
     std::reverse(backward.begin(), backward.end());
     EXPECT_EQ(backward, entries);
 
