@@ -188,7 +188,6 @@ const ReportDocument& ReportPreview::document() const {
 
 void ReportPreview::layoutSlice() {
     if (!layouter_) return;
-    const int pagesBefore = pageCount();
     try {
         QElapsedTimer clock;
         clock.start();
@@ -212,7 +211,8 @@ void ReportPreview::layoutSlice() {
         close();
         return;
     }
-    if (pageCount() != pagesBefore || pagesBefore <= 1) refresh();
+    // New pages may have moved the page list, and the shown page may have grown.
+    refresh();
     layoutTimer_->start();
 }
 
