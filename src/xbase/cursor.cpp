@@ -522,6 +522,17 @@ std::vector<uint32_t> Cursor::visibleRecords() {
     return rows;
 }
 
+std::string Cursor::textAt(Bookmark record, int field) {
+    Impl& d = *impl_;
+    const auto& f = d.layout(field);
+    if (record.recno < 1 || record.recno > d.table->recordCount()) return {};
+    if (d.state != EditState::Browse && record.recno == d.editRecno) return text(field);
+    std::string bytes;
+    d.table->readRecord(record.recno, bytes);
+    if (isMemoType(f.info.type)) return d.table->readMemo(bytes, field, record.recno);
+    return rightTrimmed(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
+}
+
 // ---------------------------------------------------------------- filter
 
 void Cursor::setFilter(std::string_view expression) {

@@ -313,9 +313,21 @@ void SharedTable::removeUser(ShareMode mode) {
 
 // ---------------------------------------------------------------- reading
 
-void SharedTable::touch() {
-    ++changeStamp_;
-    chunk_.clear();
+void SharedTable::touch() { ++changeStamp_; }
+
+void SharedTable::updateCache(uint64_t offset, const char* bytes, size_t size) {
+    if (chunk_.empty()) return;
+    const uint64_t end = chunkStart_ + chunk_.size();
+    if (offset == end) {
+        chunk_.append(bytes, size);  // an append right after the cached records
+        return;
+    }
+    if (offset + size <= chunkStart_ || offset >= end) return;
+    if (offset < chunkStart_ || offset + size > end) {
+        chunk_.clear();
+        return;
+    }
+    std::memcpy(chunk_.data() + (offset - chunkStart_), bytes, size);
 }
 
 void SharedTable::refresh() {
@@ -355,7 +367,7 @@ void SharedTable::readRecord(uint32_t recno, std::string& out) {
         const uint64_t end = header_.recordOffset(header_.recordCount + 1);
         uint64_t start = offset;
         uint64_t want = std::max<uint32_t>(kChunkBytes, length);
-        if (scanDepth_ > 0 && end - header_.headerLength <= kScanWindowBytes) {
+        if (end - header_.headerLength <= kScanWindowBytes) {
             start = header_.headerLength;
             want = end - start;
         }
@@ -495,6 +507,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
     writeMemos(bytes, memos, recno);
     bytes[0] = old[0];  // the deletion flag is changed only by markDeleted
     dbf_->writeAt(header_.recordOffset(recno), bytes.data(), bytes.size());
+    updateCache(header_.recordOffset(recno), bytes.data(), bytes.size());
     touch();
     for (size_t t = 0; t < tags_.size(); ++t) {
         auto before = keyOf(static_cast<int>(t), old, recno);
@@ -525,6 +538,7 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
     std::string out = bytes;
     out.push_back('\x1A');
     dbf_->writeAt(header_.recordOffset(recno), out.data(), out.size());
+    updateCache(header_.recordOffset(recno), bytes.data(), bytes.size());
     // The record is in place before the header counts it: a crash in between loses
     // only the new record, never an old one.
     header_.recordCount = recno;
@@ -545,6 +559,7 @@ void SharedTable::markDeleted(uint32_t recno, bool deleted) {
     requireWritable();
     const char flag = deleted ? '*' : ' ';
     dbf_->writeAt(header_.recordOffset(recno), &flag, 1);
+    updateCache(header_.recordOffset(recno), &flag, 1);
     touch();
     stampHeaderDate();
 }
@@ -583,6 +598,7 @@ void SharedTable::reopenAfterRewrite() {
     cdxFile_.reset();
     tags_.clear();
     dbf_.reset();
+    chunk_.clear();
     openFiles();
     if (!dbf_->lockExclusive())
         throw Error(ErrorKind::Locked, code::TableInUse, "The table " + fileName() + " was opened by another program");

@@ -141,6 +141,8 @@ private:
     bool tryLockAllFiles(bool exclusive);
     void unlockAllFiles();
     void touch();  // something changed
+    // Keeps the record window in step with what this process writes.
+    void updateCache(uint64_t offset, const char* bytes, size_t size);
     void stampHeaderDate();
     void writeHeaderRecord();
     void lockRange(File& file, uint64_t offset, const char* what);

@@ -88,6 +88,9 @@ public:
     // The visible records in the present order through expression and callback: what a
     // grid shows, row by row.
     std::vector<uint32_t> visibleRecords();
+    // A field of any record, read without moving the cursor (what a grid paints).
+    // Text fields come back with trailing blanks removed; "" for a record not there.
+    std::string textAt(Bookmark record, int field);
 
     // --- Filter
     // Sets the filter expression; "" for none. A malformed expression is refused with

@@ -1,0 +1,36 @@
+#pragma once
+// Binds data-aware controls to a data set. Controls listen to the source, not to the
+// set, so a grid can be detached (setDataSet(nullptr)) while a search runs and
+// attached again afterwards.
+
+#include <QObject>
+#include <QPointer>
+
+#include "dataset.h"
+
+namespace data {
+
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSource(QObject* parent = nullptr);
+    void setDataSet(DataSet* dataSet);
+    DataSet* dataSet() const;
+    // Off: controls do not put the set into edit state by themselves (the user presses
+    // Edit or Insert first). The address book runs with it off.
+    void setAutoEdit(bool on);
+    bool autoEdit() const;
+
+signals:
+    void dataChanged();
+    void stateChanged(data::DataSetState state);
+    void fieldChanged(const QString& fieldName);
+    void dataSetChanged();  // attached to another set, or detached
+
+private:
+    QPointer<DataSet> dataSet_;
+    bool autoEdit_ = true;
+    QMetaObject::Connection connections_[3];
+};
+
+}  // namespace data
