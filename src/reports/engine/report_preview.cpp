@@ -432,8 +432,9 @@ void ReportPreview::open() {
     load(dialog.selectedFiles().constFirst());
 }
 
-void previewReport(const Report& report, QWidget* parent) {
+void previewReport(const Report& report, QWidget* parent, platform::Prompter* prompter) {
     QPointer<ReportPreview> preview = new ReportPreview(parent);
+    preview->setPrompter(prompter);
     try {
         preview->startLayout(report);
         preview->exec();
@@ -444,8 +445,9 @@ void previewReport(const Report& report, QWidget* parent) {
     delete preview.data();
 }
 
-void previewDocument(ReportDocument document, QWidget* parent) {
+void previewDocument(ReportDocument document, QWidget* parent, platform::Prompter* prompter) {
     QPointer<ReportPreview> preview = new ReportPreview(parent);
+    preview->setPrompter(prompter);
     preview->setDocument(std::move(document));
     preview->exec();
     delete preview.data();

@@ -127,10 +127,13 @@ class ReportPreview : public QMainWindow {
 };
 
 // Lays the report out in a preview window and returns when the window is closed.
-// Errors of the data set while laying out are thrown from here.
-void previewReport(const Report& report, QWidget* parent = nullptr);
+// Errors of the data set while laying out are thrown from here. The window's boxes go
+// through `prompter` when one is given.
+void previewReport(const Report& report, QWidget* parent = nullptr,
+                   platform::Prompter* prompter = nullptr);
 
 // Shows already laid-out pages (a loaded report file, say) the same way.
-void previewDocument(ReportDocument document, QWidget* parent = nullptr);
+void previewDocument(ReportDocument document, QWidget* parent = nullptr,
+                     platform::Prompter* prompter = nullptr);
 
 }  // namespace reports
