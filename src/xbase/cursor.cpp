@@ -161,10 +161,13 @@ struct Cursor::Impl {
         return false;
     }
 
-    bool findIndexed(std::optional<IndexEntry> entry, int direction) {
+    // Walks from `entry` until a visible record. `previous` is where the walk started
+    // from, if anywhere: every step must move strictly away from it, or the index is
+    // damaged (a walk that stood still would never end).
+    bool findIndexed(std::optional<IndexEntry> entry, int direction,
+                     std::optional<IndexEntry> previous = std::nullopt) {
         CdxTag& t = selectedTag();
         const uint32_t count = table->recordCount();
-        std::optional<IndexEntry> previous;
         while (entry) {
             if (previous && (direction > 0 ? !entryLess(*previous, *entry) : !entryLess(*entry, *previous)))
                 throw Error(ErrorKind::Corruption, code::BadIndex,
@@ -191,7 +194,7 @@ struct Cursor::Impl {
         CdxTag& t = selectedTag();
         if (fromStart) return findIndexed(direction > 0 ? t.first() : t.last(), direction);
         IndexEntry here{key, recno};
-        return findIndexed(direction > 0 ? t.next(here) : t.prior(here), direction);
+        return findIndexed(direction > 0 ? t.next(here) : t.prior(here), direction, here);
     }
 
     void goFirst() {
