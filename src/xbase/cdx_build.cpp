@@ -11,29 +11,81 @@ namespace xbase::cdx {
 namespace {
 
 struct SortItem {
-    uint64_t prefix;  // the first eight key bytes, big-endian, so integers order like keys
+    uint64_t chunk;  // eight key bytes, big-endian, so that integers order like the bytes
     uint32_t index;
 };
 
-// Stable LSD radix sort on the prefix, one byte per pass. A pass over a byte that is the
-// same in every key (the blanks at the end of short names, say) is skipped.
-void radixSortByPrefix(std::vector<SortItem>& items) {
-    const size_t n = items.size();
-    std::vector<SortItem> scratch(n);
+// Below this many items a comparison sort beats another round of radix passes.
+constexpr size_t kRadixThreshold = 64;
+
+// Stable LSD radix sort of [begin, end) on the chunk, one byte per pass. A pass over a
+// byte that is the same in every item (the blanks at the end of short names, say) is
+// skipped.
+void radixSortByChunk(SortItem* begin, SortItem* end, SortItem* scratch) {
+    const size_t n = static_cast<size_t>(end - begin);
     size_t counts[8][256] = {};
-    for (const SortItem& item : items)
-        for (int b = 0; b < 8; ++b) ++counts[b][(item.prefix >> (8 * b)) & 0xFF];
+    for (const SortItem* item = begin; item != end; ++item)
+        for (int b = 0; b < 8; ++b) ++counts[b][(item->chunk >> (8 * b)) & 0xFF];
+    SortItem* from = begin;
+    SortItem* to = scratch;
     for (int b = 0; b < 8; ++b) {
         if (std::any_of(std::begin(counts[b]), std::end(counts[b]),
                         [n](size_t c) { return c == n; }))
             continue;
         size_t start = 0;
         for (size_t& c : counts[b]) start += std::exchange(c, start);
-        for (const SortItem& item : items)
-            scratch[counts[b][(item.prefix >> (8 * b)) & 0xFF]++] = item;
-        items.swap(scratch);
+        for (const SortItem* item = from; item != from + n; ++item)
+            to[counts[b][(item->chunk >> (8 * b)) & 0xFF]++] = *item;
+        std::swap(from, to);
     }
+    if (from != begin) std::copy(from, from + n, begin);
 }
+
+class KeySorter {
+  public:
+    explicit KeySorter(const BulkKeys& keys)
+        : keys_(keys), bytes_(reinterpret_cast<const uint8_t*>(keys.bytes.data())) {}
+
+    // Orders [begin, end), whose keys agree on their first `offset` bytes, by the rest of
+    // the key and then by record number: radix passes over the next eight bytes, then
+    // the same again inside each run of items that agree on them.
+    void sort(SortItem* begin, SortItem* end, SortItem* scratch, size_t offset) const {
+        const size_t length = keys_.keyLength;
+        if (offset >= length) {
+            std::sort(begin, end, [&](const SortItem& a, const SortItem& b) {
+                return keys_.recnos[a.index] < keys_.recnos[b.index];
+            });
+            return;
+        }
+        if (static_cast<size_t>(end - begin) < kRadixThreshold) {
+            std::sort(begin, end, [&](const SortItem& a, const SortItem& b) {
+                const int c = std::memcmp(bytes_ + a.index * length + offset,
+                                          bytes_ + b.index * length + offset, length - offset);
+                if (c != 0) return c < 0;
+                return keys_.recnos[a.index] < keys_.recnos[b.index];
+            });
+            return;
+        }
+        const size_t take = std::min<size_t>(8, length - offset);
+        for (SortItem* item = begin; item != end; ++item) {
+            const uint8_t* key = bytes_ + item->index * length + offset;
+            uint64_t chunk = 0;
+            for (size_t b = 0; b < 8; ++b) chunk = (chunk << 8) | (b < take ? key[b] : 0);
+            item->chunk = chunk;
+        }
+        radixSortByChunk(begin, end, scratch);
+        for (SortItem* run = begin; run != end;) {
+            SortItem* runEnd = run + 1;
+            while (runEnd != end && runEnd->chunk == run->chunk) ++runEnd;
+            if (runEnd - run > 1) sort(run, runEnd, scratch + (run - begin), offset + take);
+            run = runEnd;
+        }
+    }
+
+  private:
+    const BulkKeys& keys_;
+    const uint8_t* bytes_;
+};
 
 struct Span {
     size_t begin;
@@ -44,36 +96,10 @@ struct Span {
 
 std::vector<uint32_t> sortedOrder(const BulkKeys& keys) {
     const size_t n = keys.count();
-    const size_t length = keys.keyLength;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(keys.bytes.data());
-    const size_t head = std::min<size_t>(8, length);
-
     std::vector<SortItem> items(n);
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t* key = bytes + i * length;
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b) prefix = (prefix << 8) | (b < head ? key[b] : 0);
-        items[i] = {prefix, static_cast<uint32_t>(i)};
-    }
-    radixSortByPrefix(items);
-
-    // Equal prefixes: the rest of the key decides, then the record number.
-    const auto byRest = [&](const SortItem& a, const SortItem& b) {
-        if (length > 8) {
-            const int c =
-                std::memcmp(bytes + a.index * length + 8, bytes + b.index * length + 8, length - 8);
-            if (c != 0) return c < 0;
-        }
-        return keys.recnos[a.index] < keys.recnos[b.index];
-    };
-    for (size_t begin = 0; begin < n;) {
-        size_t end = begin + 1;
-        while (end < n && items[end].prefix == items[begin].prefix) ++end;
-        if (end - begin > 1)
-            std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
-                      items.begin() + static_cast<std::ptrdiff_t>(end), byRest);
-        begin = end;
-    }
+    for (size_t i = 0; i < n; ++i) items[i] = {0, static_cast<uint32_t>(i)};
+    std::vector<SortItem> scratch(n);
+    KeySorter(keys).sort(items.data(), items.data() + n, scratch.data(), 0);
 
     std::vector<uint32_t> order;
     order.reserve(n);
