@@ -66,7 +66,8 @@ public:
     // date and logical keys. Leaves store keys without their trailing pad.
     virtual void setPadByte(uint8_t pad) = 0;
 
-    // Adds (key, recno); the key has exactly keyLength bytes.
+    // Adds (key, recno); the key has exactly keyLength bytes and record numbers start at 1.
+    // Adding an entry the tag already holds changes nothing.
     virtual void insert(std::string_view key, uint32_t recno) = 0;
     // Removes (key, recno); returns false when the tag holds no such entry.
     virtual bool erase(std::string_view key, uint32_t recno) = 0;
@@ -76,20 +77,23 @@ public:
     virtual std::optional<IndexEntry> first() = 0;
     virtual std::optional<IndexEntry> last() = 0;
     // First entry at or after (key, recno). `key` may be shorter than keyLength: it is
-    // then compared as a prefix, so lowerBound("SMI", 0) finds the first key starting
-    // with "SMI" or greater.
+    // then compared as a prefix and the record number does not count, so
+    // lowerBound("SMI", 0) finds the first key starting with "SMI" or greater. A key
+    // longer than keyLength is cut to it, as xBase seeks do.
     virtual std::optional<IndexEntry> lowerBound(std::string_view key, uint32_t recno) = 0;
     virtual std::optional<IndexEntry> next(const IndexEntry& after) = 0;
     virtual std::optional<IndexEntry> prior(const IndexEntry& before) = 0;
 
     // Walks the entries in order from the first at or after (key, recno) until `visit`
     // returns false. The fast path for scans and for building the grid's order vector.
+    // `visit` may change the tag; the walk then goes on after the entry it was given.
     virtual void scan(std::string_view key, uint32_t recno,
                       const std::function<bool(std::string_view key, uint32_t recno)>& visit) = 0;
 
-    // Checks the whole tree: key order, parent keys equal to their child's last entry,
-    // sibling links, leaf free-space counts, node offsets inside the file. Returns one
-    // line per fault found; empty when the tag is sound.
+    // Checks the whole tree as it is in the file: key order, parent keys equal to their
+    // child's last entry, sibling links, leaf free-space counts, node offsets inside the
+    // file, cycles, nodes that are also on the free-page list. Returns one line per fault
+    // found; empty when the tag is sound.
     virtual std::vector<std::string> verify() = 0;
     virtual uint64_t keyCount() = 0;
 };
@@ -108,9 +112,12 @@ public:
     // Case-insensitive; nullptr when the file has no such tag.
     virtual CdxTag* findTag(std::string_view name) = 0;
 
-    // Adds a tag built in one pass from `keys` (sorted here), replacing a tag of the same
-    // name. Leaves are packed full, interior levels built bottom-up. Name: up to 10
-    // characters, stored upper case.
+    // Adds a tag built in one pass from `keys` (sorted here; an entry given twice is kept
+    // once), replacing a tag of the same name. Leaves are packed full, interior levels
+    // built bottom-up. Name: up to 10 letters, digits and underscores, starting with a
+    // letter or underscore, stored upper case. The new tag is complete in the file before
+    // the directory names it; the pages of a replaced tag go on the free-page list, and
+    // the CdxTag of the replaced tag stays valid and now reads the new one.
     virtual CdxTag& createTag(const std::string& name, const std::string& keyExpression,
                               const std::string& forExpression, uint8_t padByte,
                               BulkKeys keys) = 0;
@@ -120,7 +127,8 @@ public:
     virtual uint32_t readChangeCounter() = 0;  // from the file, not the cache
     virtual void bumpChangeCounter() = 0;
     // Forgets every cached page and rereads the tag headers (a root may have moved).
-    // CdxTag pointers handed out before stay valid.
+    // CdxTag pointers handed out before stay valid; those of tags no longer in the file
+    // throw Error(NotFound, TagNotFound) from then on.
     virtual void dropCache() = 0;
 };
 
