@@ -132,6 +132,13 @@ class EntryMaker {
     const char* common_[4] = {"SMITH, JOHN", "SMITH", "O'BRIEN, PAT", "ZZ"};
 };
 
+Model randomEntries(size_t count, unsigned seed) {
+    EntryMaker make(30, ' ', seed);
+    Model model;
+    while (model.size() < count) model.insert(make());
+    return model;
+}
+
 void expectNavigationMatches(CdxTag& tag, const Model& model, EntryMaker& make) {
     for (int probe = 0; probe < 60; ++probe) {
         const auto [key, recno] = make();
@@ -298,9 +305,7 @@ TEST(CdxFileTest, KeysInAscendingOrderLeaveFullLeaves) {
 
 TEST(CdxFileTest, SeveralTagsAndReplacingOne) {
     IndexFile index;
-    Model names;
-    EntryMaker make(30, ' ', 9);
-    while (names.size() < 800) names.insert(make());
+    Model names = randomEntries(800, 9);
     CdxTag& second = index.cdx->createTag("PHONE", "phone", "", ' ', bulkOf(names, 30));
     index.cdx->createTag("address", "upper(Name)", "!deleted()", ' ', bulkOf(names, 30));
     index.cdx->createTag("ZIP", "zip", "", ' ', BulkKeys{30, {}, {}});
@@ -443,9 +448,7 @@ TEST(CdxFileTest, DropCacheSeesWhatAnotherWriterDid) {
 
 TEST(CdxFileTest, AScanMayChangeTheTagItWalks) {
     IndexFile index;
-    Model model;
-    EntryMaker make(30, ' ', 4);
-    while (model.size() < 1500) model.insert(make());
+    Model model = randomEntries(1500, 4);
     CdxTag& tag = index.cdx->createTag("ADDRESS", "upper(Name)", "", ' ', bulkOf(model, 30));
     std::vector<IndexEntry> seen;
     tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
