@@ -57,15 +57,17 @@ bool isTagName(std::string_view name) {
 
 class TagImpl final : public CdxTag {
   public:
-    TagImpl(PageStore& store, TagInfo info, uint32_t root, uint8_t pad) : store_(store), pad_(pad) {
-        attach(std::move(info), root);
-    }
+    TagImpl(PageStore& store, TagInfo info, uint32_t root, uint8_t pad)
+        : store_(store),
+          info_(std::move(info)),
+          pad_(pad),
+          tree_(std::make_unique<Tree>(store, info_.headerOffset, root, info_.keyLength, pad)) {}
 
     const TagInfo& info() const override { return info_; }
 
     void setPadByte(uint8_t pad) override {
         pad_ = pad;
-        if (tree_) tree_->setPad(pad);
+        tree_->setPad(pad);
     }
 
     void insert(std::string_view key, uint32_t recno) override {
@@ -99,17 +101,20 @@ class TagImpl final : public CdxTag {
     std::vector<std::string> verify() override { return tree().verify(); }
     uint64_t keyCount() override { return tree().keyCount(); }
 
-    // After the file was read again: the tag may have moved, or been rebuilt.
+    // After the file was read again: the tag may have moved, or been rebuilt. The tree
+    // object stays, so that a scan in progress (whose visitor caused this) finds its
+    // place again instead of running on in freed memory.
     void attach(TagInfo info, uint32_t root) {
         info_ = std::move(info);
-        tree_ = std::make_unique<Tree>(store_, info_.headerOffset, root, info_.keyLength, pad_);
+        tree_->reset(info_.headerOffset, root, info_.keyLength);
+        attached_ = true;
     }
-    void detach() { tree_.reset(); }
-    Tree* attachedTree() { return tree_.get(); }
+    void detach() { attached_ = false; }
+    Tree* attachedTree() { return attached_ ? tree_.get() : nullptr; }
 
   private:
     Tree& tree() {
-        if (!tree_)
+        if (!attached_)
             throw Error(
                 ErrorKind::NotFound, code::TagNotFound,
                 store_.fileName() + ": the tag " + info_.name + " is no longer in the file");
@@ -136,6 +141,7 @@ class TagImpl final : public CdxTag {
     TagInfo info_;
     uint8_t pad_;
     std::unique_ptr<Tree> tree_;
+    bool attached_ = true;
 };
 
 struct LoadedTag {

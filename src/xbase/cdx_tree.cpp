@@ -28,9 +28,10 @@ void Tree::setPad(uint8_t pad) {
     ++generation_;
 }
 
-void Tree::reset(uint32_t headerOffset, uint32_t root) {
+void Tree::reset(uint32_t headerOffset, uint32_t root, uint16_t keyLength) {
     headerOffset_ = headerOffset;
     root_ = root;
+    keyLength_ = keyLength;
     cache_.clear();
     hint_ = {};
     ++generation_;

@@ -41,7 +41,7 @@ class Tree {
 
     // Both forget every decoded page.
     void setPad(uint8_t pad);
-    void reset(uint32_t headerOffset, uint32_t root);
+    void reset(uint32_t headerOffset, uint32_t root, uint16_t keyLength);
 
     std::optional<IndexEntry> first();
     std::optional<IndexEntry> last();
@@ -119,7 +119,7 @@ class Tree {
     PageStore& store_;
     uint32_t headerOffset_;
     uint32_t root_;
-    uint16_t keyLength_;
+    uint16_t keyLength_;  // changes only in reset()
     uint8_t pad_;
 
     std::unordered_map<uint32_t, std::shared_ptr<const Node>> cache_;

@@ -461,6 +461,22 @@ TEST(CdxFileTest, AScanMayChangeTheTagItWalks) {
     EXPECT_EQ(tag.verify(), std::vector<std::string>{});
 }
 
+TEST(CdxFileTest, AScanSurvivesTheFileBeingReread) {
+    IndexFile index;
+    Model model = randomEntries(1200, 6);
+    CdxTag& tag = index.cdx->createTag("ADDRESS", "upper(Name)", "", ' ', bulkOf(model, 30));
+    std::vector<IndexEntry> seen;
+    tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
+        seen.push_back({std::string(key), recno});
+        if (seen.size() == 100) index.cdx->dropCache();
+        if (seen.size() == 400)
+            index.cdx->createTag("ADDRESS", "upper(Name)", "", ' ', bulkOf(model, 30));
+        return true;
+    });
+    EXPECT_EQ(seen, entriesOf(model));
+    EXPECT_EQ(tag.verify(), std::vector<std::string>{});
+}
+
 // A disk that refuses writes once armed.
 class RefusingFile final : public xbase::File {
   public:
