@@ -1,0 +1,82 @@
+#include "playlist_command.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+
+#include <optional>
+
+#include "platform/prompter.h"
+#include "playlist_file.h"
+
+namespace playlist {
+
+namespace {
+
+// Asks until the answer starts with N or E; nothing when the user cancels.
+std::optional<ListChoice> AskNewOrEdit(StandardDialogs& dialogs, QWidget* parent) {
+    QString answer = QStringLiteral("N");
+    for (;;) {
+        const std::optional<QString> reply = dialogs.inputBox(
+            parent, QStringLiteral("New/Edit playlist (N/E))"),
+            QStringLiteral("New playlist or Edit an existing playlist?"), answer, 255);
+        if (!reply) return std::nullopt;
+        answer = *reply;
+        if (const std::optional<ListChoice> choice = ChooseList(answer)) return choice;
+    }
+}
+
+}  // namespace
+
+FileDialogSettings EditListDialogSettings() {
+    FileDialogSettings settings;
+    settings.filter = QStringLiteral("Playlist (*.m3u);;Text File (*.txt);;All Files (*)");
+    settings.mustExist = false;
+    return settings;
+}
+
+std::unique_ptr<TTrksDlg> PreparePlaylistEditor(const PlaylistSource& source,
+                                                EditorServices services, QWidget* parent) {
+    const std::optional<ListChoice> choice = AskNewOrEdit(services.dialogs, parent);
+    if (!choice) return nullptr;
+
+    auto editor = std::make_unique<TTrksDlg>(services, parent);
+    editor->SrcList->clear();
+    editor->DstList->clear();
+    editor->setScrollWidth(source.memoWidth + 10);
+
+    if (*choice == ListChoice::Edit) {
+        const std::optional<QString> chosen =
+            services.dialogs.openFileName(parent, source.openDialog);
+        if (!chosen) return nullptr;
+        const QString path = QDir::toNativeSeparators(QFileInfo(*chosen).absoluteFilePath());
+        Items items;
+        try {
+            items = readPlaylistFile(FileSystemPath(path));
+        } catch (const PlaylistFileError& failure) {
+            services.prompter.error(QString::fromStdString(failure.what()));
+            return nullptr;
+        }
+        for (const std::string& item : items) {
+            const QByteArray bytes(item.data(), static_cast<qsizetype>(item.size()));
+            editor->appendItem(editor->DstList, ItemText(bytes), bytes);
+        }
+        editor->setWindowTitle(QStringLiteral("Modify existing list ") + path);
+        editor->SaveDialog1.fileName = path;
+    } else {
+        editor->setWindowTitle(QStringLiteral("Create new list"));
+        editor->SaveDialog1.fileName = QStringLiteral("temp");
+        for (const QString& track : MemoTracks(source.memoText, source.codePage)) {
+            editor->appendItem(editor->SrcList, track);
+        }
+    }
+    return editor;
+}
+
+void RunPlaylistEditor(const PlaylistSource& source, EditorServices services, QWidget* parent) {
+    const std::unique_ptr<TTrksDlg> editor = PreparePlaylistEditor(source, services, parent);
+    if (editor) editor->exec();
+}
+
+}  // namespace playlist
