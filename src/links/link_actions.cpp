@@ -1,0 +1,190 @@
+#include "link_actions.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include <exception>
+#include <span>
+#include <vector>
+
+#include "Combo.h"
+#include "platform/phone_dialer.h"
+#include "platform/prompter.h"
+#include "platform/shell.h"
+
+namespace links {
+namespace {
+
+QStringList toStrings(const std::vector<std::string>& texts, EntryContext& entry) {
+    QStringList strings;
+    strings.reserve(static_cast<qsizetype>(texts.size()));
+    for (const std::string& text : texts) strings << entry.fromTableText(text);
+    return strings;
+}
+
+bool endsWithLineBreak(const QString& text) {
+    return text.endsWith(u'\n') || text.endsWith(u'\r');
+}
+
+QString lineBreakOf(const QString& text) {
+    const qsizetype lineFeed = text.indexOf(u'\n');
+    if (lineFeed < 0) return text.contains(u'\r') ? QStringLiteral("\r") : QStringLiteral("\r\n");
+    return lineFeed > 0 && text[lineFeed - 1] == u'\r' ? QStringLiteral("\r\n")
+                                                       : QStringLiteral("\n");
+}
+
+}  // namespace
+
+QString itemLabel(ItemKind kind) {
+    switch (kind) {
+        case ItemKind::Email:
+            return QStringLiteral("Email");
+        case ItemKind::Phone:
+            return QStringLiteral("Phone");
+        case ItemKind::Web:
+            return QStringLiteral("WebSite");
+        case ItemKind::File:
+            return QStringLiteral("File");
+    }
+    return {};
+}
+
+QString withLineAdded(const QString& memo, const QString& line) {
+    const QString lineBreak = lineBreakOf(memo);
+    if (memo.isEmpty()) return line + lineBreak;
+    // After a final line break the line takes the empty last line; otherwise it goes
+    // below the last line, which then gets its line break.
+    if (endsWithLineBreak(memo)) return memo + line + lineBreak;
+    return memo + lineBreak + line;
+}
+
+QString withHomeExpanded(const QString& path) {
+    if (path == u'~') return QDir::homePath();
+    if (path.startsWith(QLatin1String("~/"))) return QDir::homePath() + path.mid(1);
+    return path;
+}
+
+LinkActions::LinkActions(EntryContext& entry, TBtnBottomDlg& chooser, platform::Prompter& prompter,
+                         platform::Shell& shell, platform::PhoneDialer& dialer)
+    : entry_(entry), chooser_(chooser), prompter_(prompter), shell_(shell), dialer_(dialer) {}
+
+std::string LinkActions::scanText(const QString& text) {
+    try {
+        return entry_.toTableText(text);
+    } catch (const std::exception&) {
+        // Unsaved memo text may hold characters the table cannot store. The rules look
+        // only at ASCII, so each such character stands in as "?" and the rest is scanned.
+        std::string bytes;
+        bytes.reserve(static_cast<std::size_t>(text.size()));
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype length =
+                text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()
+                    ? 2
+                    : 1;
+            try {
+                bytes += entry_.toTableText(text.mid(i, length));
+            } catch (const std::exception&) {
+                bytes += '?';
+            }
+            i += length - 1;
+        }
+        return bytes;
+    }
+}
+
+int LinkActions::CollectItems(ItemKind kind) {
+    const bool fromWrappedLines = kind == ItemKind::Phone || kind == ItemKind::Email;
+    std::vector<std::string> lines;
+    for (const QString& line : entry_.memoLines(fromWrappedLines)) lines.push_back(scanText(line));
+    const std::span<const std::string> scanned(lines);
+    const std::span<const std::string> none;
+    const std::string name = fromWrappedLines ? scanText(entry_.entryName()) : std::string();
+    const CollectedItems found = links::CollectItems(kind, name, fromWrappedLines ? scanned : none,
+                                                     fromWrappedLines ? none : scanned);
+    chooser_.SetItems(toStrings(found.items, entry_), found.ShowContext,
+                      toStrings(found.mylist1, entry_), toStrings(found.myList2, entry_));
+    return static_cast<int>(found.items.size());
+}
+
+bool LinkActions::choose(int count, ItemKind kind, QString& item) {
+    if (!chooser_.ChooseItem(count, kind)) return false;
+    item = chooser_.Edit1->text();
+    return true;
+}
+
+void LinkActions::emailClick() {
+    chooser_.bcc->setChecked(false);
+    chooser_.bcc->hide();
+    chooser_.bcc->setEnabled(false);
+    const int count = CollectItems(ItemKind::Email);
+    if (count > 1) chooser_.bcc->show();
+
+    QString item;
+    if (!choose(count, ItemKind::Email, item)) return;
+
+    QString address = QStringLiteral("mailto:");
+    if (count >= 2 && chooser_.CheckAll->isChecked()) {
+        // Every address found, in list order; what the combo box shows plays no part.
+        if (chooser_.bcc->isChecked()) address += QStringLiteral("?bcc=");
+        address += chooser_.Items().join(u',');
+    } else {
+        address += item;
+    }
+    shell_.openUrl(address);
+
+    if (count == 0) AddItemToEntry(ItemKind::Email, item);
+}
+
+void LinkActions::SpeedPhoneClick() {
+    const int count = CollectItems(ItemKind::Phone);
+    QString item;
+    if (!choose(count, ItemKind::Phone, item)) return;
+    dialer_.DialNumber(item, entry_.entryName());
+    // Offered whatever became of the call: the number was typed and may be worth keeping.
+    if (count == 0) AddItemToEntry(ItemKind::Phone, item);
+}
+
+void LinkActions::URLClick() {
+    const int count = CollectItems(ItemKind::Web);
+    QString item;
+    if (!choose(count, ItemKind::Web, item)) return;
+    // Handed over as written; the shell gives a bare "www." address its http://.
+    shell_.openUrl(item);
+    if (count == 0) AddItemToEntry(ItemKind::Web, item);
+}
+
+void LinkActions::SpeedButton2Click() {
+    const int count = CollectItems(ItemKind::File);
+    QString item;
+    if (!choose(count, ItemKind::File, item)) return;
+    const QString path = withHomeExpanded(item);
+    const QFileInfo file(path);
+    if (item.isEmpty() || !file.exists() || file.isDir()) {
+        prompter_.error(QStringLiteral("File ") + item + QStringLiteral(" does NOT exist"));
+        return;
+    }
+    // The shell asks before it starts a program or a launcher.
+    shell_.openFile(path);
+    if (count == 0) AddItemToEntry(ItemKind::File, item);
+}
+
+void LinkActions::AddItemToEntry(ItemKind kind, const QString& item) {
+    if (prompter_.confirm(QStringLiteral("Add ") + item + QStringLiteral(" to entry?"),
+                          platform::ButtonSet::OkCancel) != platform::Answer::Ok) {
+        return;
+    }
+    const QString line = itemLabel(kind) + QStringLiteral(": ") + item;
+    // A line the table's code page cannot hold is refused here, before the entry is
+    // touched, with the converter's message naming the characters.
+    entry_.toTableText(line);
+
+    entry_.focusMemo();
+    entry_.editEntry();
+    entry_.setMemoText(withLineAdded(entry_.memoText(), line));
+    if (!entry_.postEntry()) return;
+    entry_.focusGrid();
+}
+
+}  // namespace links
