@@ -1,0 +1,34 @@
+// Marigold Cardhold: an address book of names and free-form notes.
+//
+//   cardhold [folder]
+//
+// The address table lives in the current folder, or in the folder named (made when
+// missing; a relative name starts from the current folder).
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+
+#include <platform/prompter.h>
+#include <platform/shell.h>
+
+#include "program.h"
+#include "startup.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cardhold"));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("cardhold"));
+    app::installFontSubstitutions();
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+
+    platform::DesktopPrompter prompter;
+    platform::DesktopShell shell(prompter);
+    app::Program program({prompter, shell}, {arguments, QDir::currentPath()});
+    prompter.setParentWindow(&program.ZiDuv);
+    program.ZiDuv.show();
+    return QApplication::exec();
+}
