@@ -665,6 +665,7 @@ bool Tree::mergeWithNeighbour(uint32_t parentOffset, size_t index) {
         if (a + 1 >= below.count()) continue;
         const uint32_t leftOffset = below.children[a];
         const uint32_t rightOffset = below.children[a + 1];
+        if (leftOffset == rightOffset) continue;  // a damaged parent naming one child twice
         const Node& left = view(leftOffset);
         const Node& right = view(rightOffset);
         if (left.right != rightOffset || right.left != leftOffset ||

@@ -121,7 +121,11 @@ TEST(CdxInterop, PerlXBaseWalksTheIndexWeWroteAndMaintained) {
     BulkKeys keys{30, {}, {}};
     for (uint32_t r = 1; r <= 2000; ++r) keys.add(upperKey(names[r - 1]), r);
     CdxTag& tag = cdx->createTag("ADDRESS", "upper(Name)", "", ' ', std::move(keys));
-    cdx->createTag("OTHER", "upper(Name)", "", ' ', BulkKeys{30, {}, {}});
+    // Enough other tags on either side of it that the reader has to descend a directory
+    // of more than one page to find ADDRESS.
+    for (int i = 0; i < 160; ++i)
+        cdx->createTag((i % 2 ? "A" : "Z") + std::to_string(1000 + i), "upper(Name)", "", ' ',
+                       BulkKeys{30, {}, {}});
     // Appended records, then renamed ones (old key out, new key in).
     for (uint32_t r = 2001; r <= names.size(); ++r) tag.insert(upperKey(names[r - 1]), r);
     for (int i = 0; i < 900; ++i) {

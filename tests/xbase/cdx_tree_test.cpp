@@ -339,6 +339,31 @@ TEST(CdxFileTest, SeveralTagsAndReplacingOne) {
     EXPECT_EQ(index.cdx->findTag("ZIP")->keyCount(), 600u);
 }
 
+TEST(CdxFileTest, ManyTagsGrowTheDirectoryIntoATree) {
+    IndexFile index;
+    std::vector<std::string> names;
+    std::mt19937 random(12);
+    for (int i = 0; i < 150; ++i) {
+        std::string name = "T";
+        for (int c = 0; c < 9; ++c) name += static_cast<char>('A' + random() % 26);
+        names.push_back(name);
+        BulkKeys keys{10, {}, {}};
+        keys.add(padded(name, 10), static_cast<uint32_t>(i + 1));
+        index.cdx->createTag(name, "name", "", ' ', std::move(keys));
+    }
+    std::sort(names.begin(), names.end());
+    // The directory's root is an interior node now.
+    EXPECT_EQ(index.read(index.u32(0), 2), (std::vector<uint8_t>{1, 0}));
+    index.reopen();
+    EXPECT_EQ(index.cdx->tagNames(), names);
+    for (const std::string& name : names) {
+        CdxTag* tag = index.cdx->findTag(name);
+        ASSERT_NE(tag, nullptr) << name;
+        ASSERT_TRUE(tag->first());
+        EXPECT_EQ(tag->first()->key, padded(name, 10));
+    }
+}
+
 TEST(CdxFileTest, FreedPagesAreReused) {
     IndexFile index;
     CdxTag& tag = index.cdx->createTag("ADDRESS", "upper(Name)", "", ' ', BulkKeys{30, {}, {}});
