@@ -23,12 +23,14 @@
 #include <data/grid.h>
 #include <data/memo.h>
 #include <data/navigator.h>
+#include <platform/clipboard.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
 #include <xbase/cursor.h>
 
 #include "address_rules.h"
+#include "playlist_command.h"
 #include "startup.h"
 
 // Resources live in this static library; the linker keeps them only when asked.
@@ -147,6 +149,7 @@ void TZiDuv::createToolbar() {
     NoFilterSpeed->setEnabled(false);
     ButtonAlpha->hide();
 
+    connect(TrackView, &QToolButton::clicked, this, [this] { TrackViewClick(); });
     connect(InfoSpeed, &QToolButton::clicked, this, [this] { InfoSpeedClick(); });
     connect(HelpSpeed, &QToolButton::clicked, this, [this] { HelpSpeedClick(); });
     connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
@@ -457,6 +460,22 @@ void TZiDuv::closeEvent(QCloseEvent* event) {
     } else {
         event->ignore();
     }
+}
+
+void TZiDuv::TrackViewClick() {
+    platform::DesktopClipboard clipboard;
+    playlist::DesktopStandardDialogs dialogs;
+    playlist::PlaylistSource source;
+    source.memoText = DBMemo1->toPlainText();
+    source.memoWidth = DBMemo1->width();
+    if (DM_ != nullptr) {
+        const data::DataSet& table = DM_->tblAddress;
+        source.codePage = {[&table](const QString& text) { return table.fromUnicode(text); },
+                           [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
+    }
+    guarded([&] {
+        playlist::RunPlaylistEditor(source, {services_.prompter, clipboard, dialogs}, this);
+    });
 }
 
 }  // namespace app

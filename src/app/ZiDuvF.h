@@ -91,6 +91,8 @@ class TZiDuv : public QWidget {
     void DexGridKeyPress(QObject* sender, QChar& key);
     void DBMemo1Exit();
     void InfoSpeedClick();
+    // The playlist editor: a new list from the memo's files, or an existing list file.
+    void TrackViewClick();
     void HelpSpeedClick();
     void WrapButtonClick();
     void ButtonNaturalClick();
