@@ -371,6 +371,8 @@ void TBtnBottomDlg::reject() {
 }
 
 void TBtnBottomDlg::done(int result) {
+    // An open drop-down is a window of its own and would outlive the dialog.
+    ComboBox1->hidePopup();
     FormClose();
     QDialog::done(result);
 }

@@ -1,0 +1,83 @@
+#pragma once
+// Answers the item chooser from inside its modal loop: once the dialog is up (and, when
+// asked, once a condition holds) the answer runs, typically clicking OK or Cancel.
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
+
+#include "Combo.h"
+
+namespace linktest {
+
+class ChooserDriver {
+  public:
+    using Answer = std::function<void(links::TBtnBottomDlg&)>;
+    using Ready = std::function<bool(links::TBtnBottomDlg&)>;
+
+    ChooserDriver(links::TBtnBottomDlg& dialog, Answer answer, Ready ready = {})
+        : dialog_(dialog), answer_(std::move(answer)), ready_(std::move(ready)) {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+
+    // Whether the dialog was shown and answered.
+    bool answered() const { return answered_; }
+    // Whether the readiness condition held when the answer ran.
+    bool wasReady() const { return wasReady_; }
+
+  private:
+    void poll() {
+        if (!dialog_.isVisible()) return;
+        ++polls_;
+        const bool ready = !ready_ || ready_(dialog_);
+        // Give up waiting after a while, so a failing test closes the dialog instead of hanging.
+        if (!ready && polls_ < 1000) return;
+        timer_.stop();
+        wasReady_ = ready;
+        answered_ = true;
+        answer_(dialog_);
+    }
+
+    links::TBtnBottomDlg& dialog_;
+    Answer answer_;
+    Ready ready_;
+    QTimer timer_;
+    int polls_ = 0;
+    bool answered_ = false;
+    bool wasReady_ = false;
+};
+
+inline ChooserDriver::Answer typeAndOk(const QString& text) {
+    return [text](links::TBtnBottomDlg& dialog) {
+        if (dialog.Edit1->isVisible()) {
+            dialog.Edit1->setText(text);
+        } else {
+            dialog.ComboBox1->setEditText(text);
+        }
+        dialog.OKBtn->click();
+    };
+}
+
+inline ChooserDriver::Answer pressOk() {
+    return [](links::TBtnBottomDlg& dialog) { dialog.OKBtn->click(); };
+}
+
+inline ChooserDriver::Answer pressCancel() {
+    return [](links::TBtnBottomDlg& dialog) { dialog.CancelBtn->click(); };
+}
+
+inline ChooserDriver::Answer pressEscape() {
+    return [](links::TBtnBottomDlg& dialog) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&dialog, &press);
+    };
+}
+
+}  // namespace linktest

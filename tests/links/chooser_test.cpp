@@ -1,0 +1,329 @@
+#include "Combo.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "chooser_driver.h"
+#include "platform/fakes.h"
+
+namespace {
+
+using links::ItemKind;
+using links::TBtnBottomDlg;
+using linktest::ChooserDriver;
+
+class ChooserTest : public ::testing::Test {
+  protected:
+    platform::FakePrompter prompter;
+    platform::FakeShell shell;
+    platform::FakeClipboard clipboard;
+    TBtnBottomDlg dialog{prompter, shell, clipboard};
+
+    // One use of the chooser: `answer` runs once it is up; what it saw is kept by the test.
+    bool choose(int count, ItemKind kind, const ChooserDriver::Answer& answer,
+                const ChooserDriver::Ready& ready = {}) {
+        ChooserDriver driver(dialog, answer, ready);
+        const bool accepted = dialog.ChooseItem(count, kind);
+        EXPECT_TRUE(driver.answered());
+        EXPECT_TRUE(driver.wasReady());
+        return accepted;
+    }
+};
+
+TEST_F(ChooserTest, FormHasItsNamedControlsCaptionsHintsAndTabStops) {
+    EXPECT_EQ(dialog.objectName(), "BtnBottomDlg");
+    EXPECT_EQ(dialog.windowTitle(), "Select and then click OK or cancel");
+    EXPECT_EQ(dialog.size(), QSize(419, 391));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowSystemMenuHint));
+
+    for (const char* name :
+         {"NotYetLabel", "Edit1", "ComboBox1", "Label1", "Label2", "CheckAll", "bcc", "mylist1",
+          "myList2", "Memo1", "Panel1", "OKBtn", "ButtonClipboard", "CancelBtn", "BitBtn1"}) {
+        EXPECT_NE(dialog.findChild<QWidget*>(name), nullptr) << name;
+    }
+    EXPECT_EQ(dialog.CheckAll->text(), "Send to all");
+    EXPECT_EQ(dialog.CheckAll->toolTip(), "Use multiple addresses");
+    EXPECT_EQ(dialog.bcc->text(), "Send as :bcc");
+    EXPECT_EQ(dialog.bcc->toolTip(), "Disclose recipients to each other?");
+    EXPECT_EQ(dialog.ButtonClipboard->text(), "Copy");
+    EXPECT_EQ(dialog.ButtonClipboard->toolTip(), "Copy ALL choices to Windows Clipboard");
+    EXPECT_FALSE(dialog.ButtonClipboard->icon().isNull());
+    EXPECT_EQ(dialog.BitBtn1->text(), "Help");
+    EXPECT_TRUE(dialog.OKBtn->isDefault());
+
+    EXPECT_EQ(dialog.Edit1->geometry(), QRect(2, 33, 415, 24));
+    EXPECT_EQ(dialog.ComboBox1->geometry(), dialog.Edit1->geometry());
+    EXPECT_EQ(dialog.ComboBox1->maxVisibleItems(), 14);
+    EXPECT_EQ(dialog.Panel1->geometry(), QRect(0, 391 - 36, 419, 36));
+    EXPECT_EQ(dialog.Label1->pos(), QPoint(8, 293));
+    EXPECT_EQ(dialog.Label2->pos(), QPoint(8, 312));
+    EXPECT_EQ(dialog.Label1->font().family(), "Arial");
+    EXPECT_EQ(dialog.Label1->font().pixelSize(), 13);
+    EXPECT_EQ(dialog.Edit1->font().family(), "MS Sans Serif");
+    EXPECT_EQ(dialog.Edit1->font().pixelSize(), 15);
+    EXPECT_TRUE(dialog.NotYetLabel->font().bold());
+    EXPECT_TRUE(dialog.bcc->font().bold());
+
+    // Only the item box and Copy are reached with Tab.
+    for (QWidget* noStop :
+         std::initializer_list<QWidget*>{dialog.ComboBox1, dialog.CheckAll, dialog.bcc,
+                                         dialog.OKBtn, dialog.CancelBtn, dialog.BitBtn1}) {
+        EXPECT_FALSE(noStop->focusPolicy() & Qt::TabFocus) << noStop->objectName().toStdString();
+    }
+    EXPECT_TRUE(dialog.ButtonClipboard->focusPolicy() & Qt::TabFocus);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{
+             dialog.NotYetLabel, dialog.bcc, dialog.mylist1, dialog.myList2, dialog.Memo1}) {
+        EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
+    }
+}
+
+TEST_F(ChooserTest, NothingFoundAsksForOneAndRefusesAnEmptyBox) {
+    dialog.SetItems({}, false);
+    QString caption, notYet;
+    bool editShown = false, comboShown = true, labelShown = false;
+    const bool accepted = choose(0, ItemKind::Phone, [&](TBtnBottomDlg& d) {
+        caption = d.windowTitle();
+        notYet = d.NotYetLabel->text();
+        labelShown = d.NotYetLabel->isVisible();
+        editShown = d.Edit1->isVisible() && d.Edit1->isEnabled() && d.Edit1->text().isEmpty();
+        comboShown = d.ComboBox1->isVisible() || d.ComboBox1->isEnabled();
+        d.OKBtn->click();
+    });
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+    EXPECT_EQ(caption, "Dial Phone No.");
+    EXPECT_EQ(notYet, "No Phone No. found, but you can enter one below");
+    EXPECT_TRUE(labelShown);
+    EXPECT_TRUE(editShown);
+    EXPECT_FALSE(comboShown);
+    EXPECT_TRUE(dialog.NotYetLabel->isHidden());
+
+    EXPECT_TRUE(choose(0, ItemKind::Email, linktest::typeAndOk("a@b.c")));
+    EXPECT_EQ(dialog.Tag, links::kChooserAccepted);
+    EXPECT_EQ(dialog.Edit1->text(), "a@b.c");
+}
+
+TEST_F(ChooserTest, CaptionsNameEachKind) {
+    struct Case {
+        ItemKind kind;
+        int count;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {ItemKind::Email, 0, "Message to E-mail address"},
+        {ItemKind::Phone, 1, "Dial Phone No.:"},
+        {ItemKind::Web, 0, "GoTo link"},
+        {ItemKind::File, 1, "Open File:"},
+        {ItemKind::Web, 2, "Choose link:"},
+        {ItemKind::Phone, 3, "Choose Phone No.:"},
+    };
+    for (const Case& c : cases) {
+        dialog.SetItems({"one", "two", "three"}, false);
+        QString caption;
+        choose(c.count, c.kind, [&](TBtnBottomDlg& d) {
+            caption = d.windowTitle();
+            d.CancelBtn->click();
+        });
+        EXPECT_EQ(caption, c.caption);
+    }
+}
+
+TEST_F(ChooserTest, OneItemIsOfferedForEditingAndRefusedWhenErased) {
+    dialog.SetItems({"555-1234"}, false);
+    QString offered;
+    EXPECT_TRUE(choose(1, ItemKind::Phone, [&](TBtnBottomDlg& d) {
+        offered = d.Edit1->text();
+        d.Edit1->setText("555-9999");
+        d.OKBtn->click();
+    }));
+    EXPECT_EQ(offered, "555-1234");
+    EXPECT_EQ(dialog.Edit1->text(), "555-9999");
+
+    EXPECT_FALSE(choose(1, ItemKind::Phone, linktest::typeAndOk("")));
+}
+
+TEST_F(ChooserTest, SeveralItemsDropDownByThemselvesWithCopyFocused) {
+    dialog.SetItems({"a@b.c", "d@e.f", "g@h.i"}, false);
+    QString caption, comboText;
+    QWidget* focused = nullptr;
+    bool sendToAllShown = false, sendToAllChecked = true;
+    const bool accepted = choose(
+        3, ItemKind::Email,
+        [&](TBtnBottomDlg& d) {
+            caption = d.windowTitle();
+            comboText = d.ComboBox1->currentText();
+            focused = d.focusWidget();
+            sendToAllShown = d.CheckAll->isVisible();
+            sendToAllChecked = d.CheckAll->isChecked();
+            d.ComboBox1->hidePopup();
+            d.ComboBox1->setEditText("");
+            d.OKBtn->click();
+        },
+        [](TBtnBottomDlg& d) { return d.ComboBox1->view()->isVisible(); });
+    EXPECT_EQ(caption, "Choose E-mail address:");
+    EXPECT_EQ(comboText, "a@b.c");
+    EXPECT_EQ(focused, dialog.ButtonClipboard);
+    EXPECT_TRUE(sendToAllShown);
+    EXPECT_FALSE(sendToAllChecked);
+    EXPECT_EQ(dialog.CheckAll->text(), "send to all");
+    // An erased combo text is still an accepted choice: the action gets an empty item.
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(dialog.Edit1->text(), "");
+    EXPECT_FALSE(dialog.ComboBox1->view()->isVisible());
+}
+
+TEST_F(ChooserTest, ChoiceFromTheListEndsUpInEdit1AndTheListStaysAsFound) {
+    dialog.SetItems({"b", "a", "b"}, false);
+    EXPECT_TRUE(choose(3, ItemKind::Phone, [](TBtnBottomDlg& d) {
+        d.ComboBox1->setCurrentIndex(1);
+        d.OKBtn->click();
+    }));
+    EXPECT_EQ(dialog.Edit1->text(), "a");
+    EXPECT_EQ(dialog.Items(), (QStringList{"b", "a", "b"}));
+
+    // Typed text is taken as typed, and Enter does not add it to the list.
+    EXPECT_TRUE(choose(3, ItemKind::Phone, [](TBtnBottomDlg& d) {
+        d.ComboBox1->setEditText("typed");
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(d.ComboBox1->lineEdit(), &enter);
+        if (d.isVisible()) d.OKBtn->click();
+    }));
+    EXPECT_EQ(dialog.Edit1->text(), "typed");
+    EXPECT_EQ(dialog.Items(), (QStringList{"b", "a", "b"}));
+
+    // The next use starts from the first item again.
+    QString shown;
+    choose(3, ItemKind::Phone, [&](TBtnBottomDlg& d) {
+        shown = d.ComboBox1->currentText();
+        d.CancelBtn->click();
+    });
+    EXPECT_EQ(shown, "b");
+}
+
+TEST_F(ChooserTest, CancelAndEscapeRefuseWhateverTheCount) {
+    for (int count : {0, 1, 2}) {
+        dialog.SetItems({"x", "y"}, false);
+        EXPECT_FALSE(choose(count, ItemKind::Web, linktest::pressCancel())) << count;
+        EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+        EXPECT_FALSE(choose(count, ItemKind::Web, linktest::pressEscape())) << count;
+        EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+    }
+}
+
+TEST_F(ChooserTest, BccIsUsableOnlyWhileSendToAllIsChecked) {
+    dialog.bcc->setChecked(false);
+    dialog.bcc->setEnabled(false);
+    dialog.bcc->show();
+    dialog.SetItems({"a@b.c", "d@e.f"}, false);
+    std::vector<bool> usable;
+    bool bccChecked = true;
+    choose(2, ItemKind::Email, [&](TBtnBottomDlg& d) {
+        usable.push_back(d.bcc->isVisible() && d.bcc->isEnabled());
+        d.CheckAll->click();
+        usable.push_back(d.bcc->isEnabled());
+        d.bcc->click();
+        d.CheckAll->click();
+        usable.push_back(d.bcc->isEnabled());
+        bccChecked = d.bcc->isChecked();
+        d.OKBtn->click();
+    });
+    EXPECT_EQ(usable, (std::vector<bool>{false, true, false}));
+    EXPECT_FALSE(bccChecked);
+    // Closing hides it again, so it never shows for the other kinds.
+    EXPECT_TRUE(dialog.bcc->isHidden());
+}
+
+TEST_F(ChooserTest, HelpOpensTheSendToAllPageOnlyWhenSendToAllIsOffered) {
+    struct Case {
+        ItemKind kind;
+        QStringList items;
+        const char* page;
+    };
+    const Case cases[] = {
+        {ItemKind::Email, {"a@b.c", "d@e.f"}, "elist.html"},
+        {ItemKind::Email, {"a@b.c"}, "Roviriv.iza"},
+        {ItemKind::Email, {}, "Roviriv.iza"},
+        {ItemKind::Phone, {"1", "2"}, "Roviriv.iza"},
+        {ItemKind::File, {"x"}, "Roviriv.iza"},
+    };
+    for (const Case& c : cases) {
+        dialog.SetItems(c.items, false);
+        bool stillOpen = false;
+        choose(static_cast<int>(c.items.size()), c.kind, [&](TBtnBottomDlg& d) {
+            d.BitBtn1->click();
+            stillOpen = d.isVisible();
+            d.CancelBtn->click();
+        });
+        EXPECT_TRUE(stillOpen);
+        ASSERT_FALSE(shell.targets().empty());
+        const QUrl page(shell.targets().back());
+        EXPECT_TRUE(page.isLocalFile()) << page.toString().toStdString();
+        EXPECT_EQ(page.fileName(), c.page);
+    }
+    EXPECT_EQ(shell.targets().size(), std::size(cases));
+}
+
+TEST_F(ChooserTest, CopyPutsEveryItemOnTheClipboardAndSaysSo) {
+    dialog.SetItems({"www.a.b", "ftp://c.d", "www.a.b"}, true, {" ", "x", "y"}, {"1", "2", "3"});
+    bool stillOpen = false;
+    choose(3, ItemKind::Web, [&](TBtnBottomDlg& d) {
+        d.ComboBox1->setCurrentIndex(1);
+        d.ButtonClipboard->click();
+        stillOpen = d.isVisible();
+        d.CancelBtn->click();
+    });
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(clipboard.text(), "www.a.b\nftp://c.d\nwww.a.b");
+    ASSERT_EQ(prompter.records().size(), 1u);
+    EXPECT_EQ(prompter.records()[0].prompt.text, "Items have been copied to the Windows Clipboard");
+    EXPECT_EQ(prompter.records()[0].prompt.buttons, platform::ButtonSet::Ok);
+
+    // With nothing to copy the message still comes, and the clipboard keeps its text.
+    dialog.SetItems({}, false);
+    dialog.ButtonClipboardClick();
+    EXPECT_EQ(prompter.records().size(), 2u);
+    EXPECT_EQ(clipboard.history().size(), 1u);
+}
+
+TEST_F(ChooserTest, ContextLinesFollowTheChosenEntryButNotTypedText) {
+    dialog.SetItems({"www.a.b", "www.c.d"}, true, {" ", "line 2"}, {"see www.a.b", "www.c.d"});
+    std::vector<QString> seen;
+    bool labelsShown = false;
+    choose(2, ItemKind::Web, [&](TBtnBottomDlg& d) {
+        labelsShown = d.Label1->isVisible() && d.Label2->isVisible();
+        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
+        d.ComboBox1->setCurrentIndex(1);
+        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
+        d.ComboBox1->setEditText("www.typed");
+        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
+        d.OKBtn->click();
+    });
+    EXPECT_TRUE(labelsShown);
+    EXPECT_EQ(seen, (std::vector<QString>{" |see www.a.b", "line 2|www.c.d", "line 2|www.c.d"}));
+    // Closing empties the labels; the lists stay until the next collection.
+    EXPECT_EQ(dialog.Label1->text(), "");
+    EXPECT_EQ(dialog.Label2->text(), "");
+    EXPECT_EQ(dialog.myList2->count(), 2);
+
+    // Phone numbers and e-mail show no context.
+    dialog.SetItems({"555-1234", "555-9999"}, false);
+    labelsShown = true;
+    choose(2, ItemKind::Phone, [&](TBtnBottomDlg& d) {
+        labelsShown = d.Label1->isVisible() || d.Label2->isVisible();
+        d.OKBtn->click();
+    });
+    EXPECT_FALSE(labelsShown);
+}
+
+}  // namespace
