@@ -1,0 +1,391 @@
+// The main window: its controls, the quick jump, the two orders, word wrap, the help and
+// shop buttons, the focus hand-back, and closing while an entry is being edited.
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <data/grid.h>
+#include <data/memo.h>
+#include <data/navigator.h>
+#include <shop/shop_links.h>
+
+#include "app_fixture.h"
+
+namespace {
+
+using apptest::Launch;
+using data::DataSetState;
+using platform::Answer;
+using platform::MessageKind;
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void start(const std::vector<std::string>& names = {"Cole", "Adams", "Baker"}) {
+        apptest::writeEntries(launch.cwd.path(), names);
+        launch.start();
+        ASSERT_FALSE(window().state.FirstShow);
+    }
+    // Shown and active, so that focus moves are real.
+    void showActive() {
+        window().show();
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    }
+    void type(QChar key) { window().DexGridKeyPress(window().DexGrid, key); }
+
+    app::TZiDuv& window() { return launch.window(); }
+    data::DataSet& table() { return launch.table(); }
+    QString current() { return launch.currentName(); }
+
+    Launch launch;
+};
+
+struct ToolbarButton {
+    const char* name;
+    int left;
+    const char* hint;
+};
+
+TEST_F(MainWindow, ToolbarButtonsSitInTheirPlacesWithTheirHints) {
+    start();
+    const ToolbarButton buttons[] = {
+        {"SpeedPhone", 2, "Dial Phone Number"},
+        {"email", 29, "Send  e-mail"},
+        {"URL", 56, "Visit  Website"},
+        {"SpeedButton2", 83, "Open file with default application"},
+        {"TrackView", 109, "Create/Edit Media Playlist"},
+        {"FindSpeed", 136, "Search (Set Filter)"},
+        {"NoFilterSpeed", 163, "Cancel Filter"},
+        {"ClipSpeed", 190, "Copy between Name field and Windows Clipboard"},
+        {"InfoSpeed", 217, "More Information"},
+        {"ButtonNatural", 244, "show entries in order entered (Natural Order)"},
+        {"ButtonAlpha", 244, "return to Alphabetical order"},
+        {"buttonRW", 270, "Report Writer"},
+        {"ToolsSpeed", 297, "Pack, Reindex and optionally Archive database"},
+        {"HelpSpeed", 324, "On-line Help"},
+    };
+    for (const ToolbarButton& expected : buttons) {
+        auto* button = window().findChild<QToolButton*>(expected.name);
+        ASSERT_NE(button, nullptr) << expected.name;
+        EXPECT_EQ(button->parentWidget()->objectName(), "Panel1");
+        const int top = QString(expected.name) == "InfoSpeed" ? 5 : 6;
+        EXPECT_EQ(button->geometry(), QRect(expected.left, top, 25, 25)) << expected.name;
+        EXPECT_EQ(button->toolTip(), expected.hint);
+        EXPECT_FALSE(button->icon().isNull()) << expected.name;
+        EXPECT_FALSE(button->icon().pixmap(20, 20).isNull()) << expected.name;
+    }
+    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
+    EXPECT_TRUE(window().ButtonAlpha->isHidden());
+    EXPECT_FALSE(window().ButtonNatural->isHidden());
+    // A disabled button shows its own grey picture, not the normal one.
+    const QImage normal = window().NoFilterSpeed->icon().pixmap(20, 20, QIcon::Normal).toImage();
+    const QImage disabled =
+        window().NoFilterSpeed->icon().pixmap(20, 20, QIcon::Disabled).toImage();
+    EXPECT_NE(normal, disabled);
+}
+
+TEST_F(MainWindow, LayoutSizesAndFonts) {
+    start();
+    EXPECT_EQ(window().size(), QSize(351, 377));
+    EXPECT_EQ(window().minimumSize(), window().maximumSize());
+    EXPECT_FALSE(window().windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window().Panel1->geometry(), QRect(0, 0, 351, 41));
+    EXPECT_EQ(window().DexGrid->geometry(), QRect(30, 40, 290, 147));
+    EXPECT_EQ(window().DBMemo1->geometry(), QRect(2, 190, 348, 94));
+    EXPECT_EQ(window().DBNavigator1->geometry(), QRect(12, 288, 198, 19));
+    EXPECT_EQ(window().WrapButton->geometry(), QRect(222, 291, 97, 14));
+    EXPECT_EQ(window().Shop->geometry(), QRect(0, 313, 351, 64));
+
+    EXPECT_EQ(window().font().family(), "Arial");
+    EXPECT_EQ(window().font().pixelSize(), 10);
+    EXPECT_TRUE(window().font().bold());
+    EXPECT_EQ(window().DexGrid->font().family(), "Courier New");
+    EXPECT_EQ(window().DexGrid->font().pixelSize(), 13);
+    EXPECT_TRUE(window().DexGrid->font().bold());
+    EXPECT_EQ(window().DBMemo1->font().family(), "Arial");
+    EXPECT_EQ(window().DBMemo1->font().pixelSize(), 13);
+    EXPECT_FALSE(window().DBMemo1->font().bold());
+    EXPECT_EQ(window().WrapButton->font().pixelSize(), 13);
+    EXPECT_EQ(window().Shop->font().pixelSize(), 11);
+    // fontconfig gives metric twins: Courier New is a fixed-pitch face.
+    EXPECT_TRUE(QFontInfo(window().DexGrid->font()).fixedPitch());
+
+    EXPECT_TRUE(window().DexGrid->horizontalHeader()->isHidden());
+    EXPECT_EQ(window().DexGrid->columnWidth(0), 353);
+    EXPECT_EQ(window().WrapButton->text(), "Word Wrap");
+    EXPECT_EQ(window().WrapButton->toolTip(), "Word wrap memo (note)?");
+    EXPECT_TRUE(window().WrapButton->isChecked());
+    EXPECT_TRUE(window().Memo1->isHidden());
+    EXPECT_EQ(window().Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(window().Memo1->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(window().Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(window().DexGrid->nextInFocusChain(), window().DBMemo1);
+}
+
+TEST_F(MainWindow, ShopRowHoldsTwelveItemsColumnByColumn) {
+    start();
+    EXPECT_EQ(window().Shop->title(), "  Check out the Top 100:in:  ");
+    const auto items = window().ShopItems->buttons();
+    ASSERT_EQ(items.size(), 12);
+    for (int index = 0; index < 12; ++index) {
+        auto* item = window().ShopItems->button(index);
+        EXPECT_EQ(item->text().toStdString(), shop::kShopItems[static_cast<std::size_t>(index)]);
+        EXPECT_FALSE(item->isChecked());
+    }
+    // Three to a column: Music, Video, Books down the first; Gift Cards starts the second.
+    const auto* music = window().ShopItems->button(0);
+    EXPECT_EQ(window().ShopItems->button(2)->x(), music->x());
+    EXPECT_GT(window().ShopItems->button(2)->y(), window().ShopItems->button(1)->y());
+    EXPECT_GT(window().ShopItems->button(3)->x(), music->x());
+    EXPECT_EQ(window().ShopItems->button(3)->y(), music->y());
+    EXPECT_EQ(window().Shop->palette().color(QPalette::Window), QColor(0x80, 0, 0));
+}
+
+TEST_F(MainWindow, ShopOpensOnePagePerChangeOfChoice) {
+    start();
+    window().ShopItems->button(0)->click();
+    window().ShopItems->button(0)->click();  // already chosen: nothing
+    window().ShopItems->button(1)->click();
+    window().ShopItems->button(0)->click();
+    window().ShopItems->button(10)->click();
+    const auto expected = [](int index) {
+        return QString::fromStdString(*shop::shopAddress(index));
+    };
+    EXPECT_EQ(launch.shell.targets(),
+              (std::vector<QString>{expected(0), expected(1), expected(0), expected(10)}));
+    EXPECT_TRUE(window().ShopItems->button(10)->isChecked());
+}
+
+TEST_F(MainWindow, QuickJumpFindsTheFirstNameAtOrAfterTheCharacter) {
+    start();
+    EXPECT_EQ(current(), "Adams");
+    type(u'b');
+    EXPECT_EQ(current(), "Baker");
+    type(u'z');
+    EXPECT_EQ(current(), "Cole");  // nothing at or after Z: the last entry
+    type(u'1');
+    EXPECT_EQ(current(), "Adams");  // digits sort before letters
+    type(u'C');
+    EXPECT_EQ(current(), "Cole");
+    EXPECT_TRUE(launch.prompter.records().empty());
+}
+
+TEST_F(MainWindow, QuickJumpIgnoresCharactersOutsidePrintableAscii) {
+    start();
+    type(QChar(0xE9));  // é
+    type(QChar(0x7F));
+    type(QChar(u'\t'));
+    EXPECT_EQ(current(), "Adams");
+    EXPECT_TRUE(launch.prompter.records().empty());
+}
+
+TEST_F(MainWindow, TypingWhileEditingChangesTheTextAndDoesNotJump) {
+    start();
+    table().edit();
+    type(u'c');
+    EXPECT_EQ(current(), "Adams");
+    EXPECT_EQ(table().state(), DataSetState::Edit);
+    table().cancel();
+
+    table().insert();
+    type(u'c');
+    EXPECT_EQ(table().state(), DataSetState::Insert);
+    EXPECT_TRUE(current().isEmpty());
+}
+
+TEST_F(MainWindow, TypingOnTheGridOrTheMemoJumpsAndLeavesTheFocusOnTheGrid) {
+    start();
+    showActive();
+    window().DexGrid->setFocus();
+    QTest::keyClick(window().DexGrid, Qt::Key_B);
+    EXPECT_EQ(current(), "Baker");
+
+    window().DBMemo1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), window().DBMemo1);
+    QTest::keyClick(window().DBMemo1, Qt::Key_C);
+    EXPECT_EQ(current(), "Cole");
+    EXPECT_EQ(QApplication::focusWidget(), window().DexGrid);
+    // Browsing is read-only: the memo took nothing in.
+    EXPECT_EQ(table().fieldByName("INFO").asString(), "");
+}
+
+TEST_F(MainWindow, QuickJumpInNaturalOrderReportsTheEngineError) {
+    start();
+    type(u'b');
+    window().ButtonNaturalClick();
+    type(u'a');
+    EXPECT_EQ(launch.prompter.texts(),
+              std::vector<QString>{"No parseable expressions in setting key fields"});
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+    EXPECT_EQ(current(), "Baker");
+}
+
+TEST_F(MainWindow, SwitchingOrdersKeepsTheCurrentEntry) {
+    start();
+    type(u'b');
+    window().ButtonNatural->click();
+    EXPECT_EQ(table().indexName(), "");
+    EXPECT_EQ(current(), "Baker");
+    EXPECT_TRUE(window().ButtonNatural->isHidden());
+    EXPECT_FALSE(window().ButtonAlpha->isHidden());
+    EXPECT_EQ(window().ButtonAlpha->pos(), window().ButtonNatural->pos());
+    table().first();
+    EXPECT_EQ(current(), "Cole");  // the order entries were added in
+
+    table().last();
+    window().ButtonAlpha->click();
+    EXPECT_EQ(table().indexName().toUpper(), "ADDRESS");
+    EXPECT_EQ(current(), "Baker");
+    EXPECT_FALSE(window().ButtonNatural->isHidden());
+    EXPECT_TRUE(window().ButtonAlpha->isHidden());
+}
+
+TEST_F(MainWindow, WordWrapSwitchesTheMemosLook) {
+    start();
+    data::DBMemo& memo = *window().DBMemo1;
+    EXPECT_TRUE(memo.wordWrap());
+    EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    window().WrapButton->click();
+    EXPECT_FALSE(window().WrapButton->isChecked());
+    EXPECT_FALSE(memo.wordWrap());
+    EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(memo.palette().color(QPalette::Base), QColor(Qt::yellow));
+
+    window().WrapButton->click();
+    EXPECT_TRUE(memo.wordWrap());
+    EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(memo.palette().color(QPalette::Base), QColor(Qt::white));
+
+    // It follows the memo, not the box: a box out of step still flips the memo.
+    window().WrapButton->setChecked(true);
+    window().WrapButtonClick();
+    EXPECT_FALSE(memo.wordWrap());
+}
+
+TEST_F(MainWindow, HelpButtonOpensTheShippedHelpPage) {
+    start();
+    window().HelpSpeed->click();
+    ASSERT_EQ(launch.shell.targets().size(), 1u);
+    const QUrl page(launch.shell.targets()[0]);
+    EXPECT_TRUE(page.isLocalFile());
+    EXPECT_TRUE(page.toLocalFile().endsWith("/index.html"));
+    EXPECT_TRUE(QFileInfo(page.toLocalFile()).isFile());
+}
+
+TEST_F(MainWindow, FocusReturnsToTheGridAfterInsertSaveCancelDeleteAndMemoExit) {
+    start();
+    showActive();
+    const auto focusedGrid = [this] { return QApplication::focusWidget() == window().DexGrid; };
+    auto* navigator = window().DBNavigator1;
+
+    window().DBMemo1->setFocus();
+    navigator->click(data::DBNavigator::Insert);
+    EXPECT_TRUE(focusedGrid());
+    table().fieldByName("NAME").setAsString("Dunn");
+    window().DBMemo1->setFocus();
+    navigator->click(data::DBNavigator::Post);
+    EXPECT_TRUE(focusedGrid());
+
+    navigator->click(data::DBNavigator::Edit);
+    window().DBMemo1->setFocus();
+    navigator->click(data::DBNavigator::Cancel);
+    EXPECT_TRUE(focusedGrid());
+
+    launch.prompter.queueAnswer(Answer::Ok);
+    window().DBMemo1->setFocus();
+    navigator->click(data::DBNavigator::Delete);
+    EXPECT_EQ(launch.prompter.texts().back(), "Delete record?");
+    EXPECT_TRUE(focusedGrid());
+    EXPECT_EQ(window().state.EntryCount, 3);
+
+    window().DBMemo1->setFocus();
+    window().WrapButton->setFocus();  // the memo lets go of the focus
+    EXPECT_TRUE(focusedGrid());
+}
+
+TEST_F(MainWindow, NavigatorInsertAndCancelKeepTheCount) {
+    start();
+    auto* navigator = window().DBNavigator1;
+    navigator->click(data::DBNavigator::Insert);
+    EXPECT_EQ(window().state.EntryCount, 4);
+    navigator->click(data::DBNavigator::Cancel);
+    EXPECT_EQ(window().state.EntryCount, 3);
+    // A blank name is refused through the same checks, whoever posts.
+    navigator->click(data::DBNavigator::Insert);
+    navigator->click(data::DBNavigator::Post);
+    EXPECT_EQ(launch.prompter.texts().back(), "Name is the key field, it must NOT be blank");
+    EXPECT_EQ(table().state(), DataSetState::Insert);
+}
+
+class ClosingWhileEditing : public MainWindow {
+  protected:
+    void SetUp() override {
+        start();
+        window().show();
+        table().edit();
+        table().fieldByName("NAME").setAsString("Adamson");
+    }
+};
+
+TEST_F(ClosingWhileEditing, YesSavesTheEntryAndCloses) {
+    launch.prompter.queueAnswer(Answer::Yes);
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(launch.prompter.records()[0].prompt.buttons, platform::ButtonSet::YesNo);
+    EXPECT_TRUE(launch.prompter.texts()[0].contains("Adamson"));
+    EXPECT_EQ(table().state(), DataSetState::Browse);
+    EXPECT_TRUE(table().findKey("ADAMSON"));
+}
+
+TEST_F(ClosingWhileEditing, NoThenOkDiscardsTheChangesAndCloses) {
+    launch.prompter.queueAnswer(Answer::No);
+    launch.prompter.queueAnswer(Answer::Ok);
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(table().state(), DataSetState::Browse);
+    EXPECT_FALSE(table().findKey("ADAMSON"));
+    EXPECT_TRUE(table().findKey("ADAMS"));
+}
+
+TEST_F(ClosingWhileEditing, NoThenCancelKeepsTheWindowAndTheEdit) {
+    launch.prompter.queueAnswer(Answer::No);
+    launch.prompter.queueAnswer(Answer::Cancel);
+    EXPECT_FALSE(window().close());
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(table().state(), DataSetState::Edit);
+    EXPECT_EQ(current(), "Adamson");
+}
+
+TEST_F(ClosingWhileEditing, ARefusedSaveKeepsTheWindowOpen) {
+    table().cancel();
+    table().insert();
+    table().fieldByName("NAME").setAsString("baker");  // Baker exists
+    launch.prompter.queueAnswer(Answer::Yes);
+    EXPECT_FALSE(window().close());
+    EXPECT_EQ(launch.prompter.texts().back(), "Entry already exists for: baker");
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(table().state(), DataSetState::Insert);
+}
+
+TEST_F(MainWindow, ClosingWhileBrowsingAsksNothing) {
+    start();
+    window().show();
+    EXPECT_TRUE(window().close());
+    EXPECT_TRUE(launch.prompter.records().empty());
+}
+
+}  // namespace

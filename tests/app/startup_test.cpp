@@ -1,0 +1,252 @@
+// Start-up: the title, the data folder, table and index creation, and every way the
+// first show can end early.
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include <platform/help_pages.h>
+#include <xbase/error.h>
+
+#include "app_fixture.h"
+#include "startup.h"
+#include "table_holder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using apptest::Launch;
+using apptest::qpath;
+using platform::MessageKind;
+
+bool fileIn(const fs::path& folder, const std::string& name) {
+    return fs::is_regular_file(folder / name);
+}
+
+TEST(StartupTitle, SuffixFromTheArgument) {
+    EXPECT_EQ(app::composeTitle({}), "Marigold 4.5 Cardhold");
+    EXPECT_EQ(app::composeTitle({"FAMILY"}), "Marigold 4.5 - Family");
+    EXPECT_EQ(app::composeTitle({"family"}), "Marigold 4.5 - Family");
+    // Only a-z and A-Z change case; the rest stays as typed.
+    EXPECT_EQ(app::composeTitle({QString::fromUtf8("éCOLE-2B")}),
+              QString::fromUtf8("Marigold 4.5 - école-2b"));
+    EXPECT_EQ(app::composeTitle({"a", "b"}), "Marigold 4.5 Cardhold");
+    const QString longName = QString(120, u'X');
+    EXPECT_EQ(app::titleSuffix({longName}), "- X" + QString(99, u'x'));
+}
+
+TEST(StartupFolder, RelativeArgumentsJoinTheCurrentFolderAbsoluteOnesStand) {
+    EXPECT_EQ(app::dataFolderPath("/home/ann", "Family"), "/home/ann/Family");
+    EXPECT_EQ(app::dataFolderPath("/", "Family"), "/Family");
+    EXPECT_EQ(app::dataFolderPath("/home/ann", "../bob/Books"), "/home/ann/../bob/Books");
+    EXPECT_EQ(app::dataFolderPath("/home/ann", "/srv/books"), "/srv/books");
+}
+
+TEST(StartupFolder, LeftoversAreRemovedWhateverTheirLetterCase) {
+    testsupport::TempDir dir;
+    for (const char* name : {"address.cdx", "Address.FPT", "ADDRESS.TXT"}) {
+        std::ofstream(dir / name) << "x";
+    }
+    app::removeFilesIgnoringCase(qpath(dir.path()), {"ADDRESS.CDX", "ADDRESS.fpt"});
+    EXPECT_FALSE(fileIn(dir.path(), "address.cdx"));
+    EXPECT_FALSE(fileIn(dir.path(), "Address.FPT"));
+    EXPECT_TRUE(fileIn(dir.path(), "ADDRESS.TXT"));
+    // Nothing there to remove is no failure.
+    app::removeFilesIgnoringCase(qpath(dir.path()), {"ADDRESS.CDX"});
+}
+
+TEST(Startup, FirstRunInAnEmptyFolderMakesAnEmptyAddressBook) {
+    Launch launch;
+    auto& program = launch.start();
+    EXPECT_TRUE(launch.prompter.records().empty());
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"}) {
+        EXPECT_TRUE(fileIn(launch.cwd.path(), name)) << name;
+    }
+    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 Cardhold");
+    EXPECT_FALSE(program.ZiDuv.state.FirstShow);
+    EXPECT_EQ(program.ZiDuv.state.EntryCount, 0);
+    EXPECT_TRUE(launch.table().active());
+    EXPECT_TRUE(launch.table().isEmpty());
+    EXPECT_EQ(launch.table().indexName().toUpper(), "ADDRESS");
+    EXPECT_FALSE(launch.table().exclusive());
+    EXPECT_FALSE(launch.module().tblFilter.active());
+    EXPECT_FALSE(launch.module().tblFilter.exclusive());
+    EXPECT_FALSE(launch.module().tblClone.active());
+    EXPECT_TRUE(launch.module().tblClone.exclusive());
+}
+
+TEST(Startup, MissingFolderIsCreatedAndAnnounced) {
+    Launch launch;
+    auto& program = launch.start({"family"});
+    const QString folder = qpath(launch.cwd.path()) + "/family";
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Information);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.text,
+              "New directory " + folder + "\r successfully created!");
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"}) {
+        EXPECT_TRUE(fileIn(launch.cwd.path() / "family", name)) << name;
+    }
+    EXPECT_FALSE(fileIn(launch.cwd.path(), "ADDRESS.DBF"));
+    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Family");
+    EXPECT_EQ(launch.module().dataFolder(), folder);
+    EXPECT_EQ(launch.module().tblFilter.databaseName(), folder);
+    EXPECT_EQ(launch.module().tblClone.databaseName(), folder);
+    EXPECT_EQ(launch.module().AdsSettings1.DefaultFolder, folder);
+}
+
+TEST(Startup, ExistingFolderWithATableOpensItInNameOrderSilently) {
+    Launch launch;
+    fs::create_directory(launch.cwd.path() / "Family");
+    apptest::writeEntries(launch.cwd.path() / "Family", {"cole", "Adams", "baker"});
+    auto& program = launch.start({"Family"});
+    EXPECT_TRUE(launch.prompter.records().empty());
+    EXPECT_EQ(program.ZiDuv.state.EntryCount, 3);
+    EXPECT_EQ(launch.currentName(), "Adams");
+    launch.table().last();
+    EXPECT_EQ(launch.currentName(), "cole");
+}
+
+TEST(Startup, AbsoluteArgumentIsUsedAsItStands) {
+    Launch launch;
+    testsupport::TempDir elsewhere;
+    const QString folder = qpath(elsewhere.path()) + "/Books";
+    launch.start({folder});
+    EXPECT_EQ(launch.prompter.texts(),
+              std::vector<QString>{"New directory " + folder + "\r successfully created!"});
+    EXPECT_TRUE(fileIn(elsewhere.path() / "Books", "ADDRESS.DBF"));
+}
+
+TEST(Startup, TwoArgumentsAreRefusedAndNothingIsCreated) {
+    Launch launch;
+    auto& program = launch.create({"one", "two"});
+    program.ZiDuv.show();
+    QCoreApplication::processEvents();  // the first show runs the start-up
+
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Plain);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.text,
+              "Error:  Too many parameters on command line (only 1 allowed)\r"
+              "Please refer to online help at " +
+                  platform::helpPageUrl().toString());
+    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 Cardhold");
+    EXPECT_TRUE(program.ZiDuv.endedByStartup());
+    EXPECT_FALSE(program.ZiDuv.isVisible());
+    EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+    EXPECT_TRUE(fs::is_empty(launch.cwd.path()));
+    EXPECT_FALSE(launch.table().active());
+}
+
+TEST(Startup, FolderThatCannotBeMadeEndsTheProgram) {
+    Launch launch;
+    auto& program = launch.start({"missing/child"});
+    EXPECT_EQ(launch.prompter.texts(),
+              std::vector<QString>{"Cannot create directory missing/child"});
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Warning);
+    EXPECT_TRUE(program.ZiDuv.endedByStartup());
+    EXPECT_TRUE(fs::is_empty(launch.cwd.path()));
+    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Missing/child");
+}
+
+TEST(Startup, LongArgumentIsCutInTheTitleOnly) {
+    Launch launch;
+    const QString name = "long" + QString(116, u'N');
+    auto& program = launch.start({name});
+    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Long" + QString(96, u'n'));
+    EXPECT_TRUE(fileIn(launch.cwd.path() / name.toStdString(), "ADDRESS.DBF"));
+}
+
+TEST(Startup, MissingIndexIsRebuiltAndTheTablePacked) {
+    Launch launch;
+    const fs::path folder = launch.cwd.path();
+    apptest::writeEntries(folder, {"Cole", "Adams", "Gone", "Baker"});
+    {
+        xbase::Cursor cursor;
+        cursor.open(folder / "ADDRESS.DBF");
+        cursor.last();  // natural order: Baker; step back onto Gone
+        cursor.prior();
+        cursor.deleteRecord();
+    }
+    fs::remove(folder / "ADDRESS.CDX");
+    ASSERT_EQ(apptest::recordsInFile(folder), 4u);
+
+    auto& program = launch.start();
+    EXPECT_TRUE(launch.prompter.records().empty());
+    EXPECT_TRUE(fileIn(folder, "ADDRESS.CDX"));
+    EXPECT_EQ(apptest::recordsInFile(folder), 3u);  // the deleted entry is gone for good
+    EXPECT_EQ(program.ZiDuv.state.EntryCount, 3);
+    EXPECT_EQ(launch.table().indexName().toUpper(), "ADDRESS");
+    EXPECT_FALSE(launch.table().exclusive());
+    EXPECT_EQ(launch.currentName(), "Adams");
+}
+
+TEST(Startup, LeftoverIndexAndMemoFilesMakeWayForANewTable) {
+    Launch launch;
+    const fs::path folder = launch.cwd.path();
+    std::ofstream(folder / "address.cdx") << "not an index";
+    std::ofstream(folder / "ADDRESS.FPT") << "not a memo file";
+
+    launch.start();
+    EXPECT_TRUE(launch.prompter.records().empty());
+    EXPECT_FALSE(fileIn(folder, "address.cdx"));
+    EXPECT_FALSE(fileIn(folder, "ADDRESS.FPT"));
+    EXPECT_TRUE(launch.table().active());
+    // The new files work: an entry with a memo goes in and reads back.
+    launch.table().insert();
+    launch.table().fieldByName("NAME").setAsString("Adams");
+    launch.table().fieldByName("INFO").setAsString("12 Elm Street");
+    launch.table().post();
+    EXPECT_EQ(launch.table().fieldByName("INFO").asString(), "12 Elm Street");
+}
+
+TEST(Startup, TableHeldByAnotherProgramShowsTheEngineErrorAndKeepsTheWindow) {
+    Launch launch;
+    const fs::path folder = launch.cwd.path();
+    apptest::writeEntries(folder, {"Adams"});
+    testsupport::TableHolder other(folder / "ADDRESS.DBF", xbase::ShareMode::Exclusive);
+    ASSERT_TRUE(other.ok());
+    QString engineText;
+    try {
+        xbase::Cursor cursor;
+        cursor.open(folder / "ADDRESS.DBF");
+    } catch (const xbase::Error& failure) {
+        engineText = QString::fromUtf8(failure.what());
+    }
+    ASSERT_FALSE(engineText.isEmpty());
+
+    auto& program = launch.create();
+    program.ZiDuv.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.text, engineText);
+    EXPECT_TRUE(program.ZiDuv.isVisible());
+    EXPECT_FALSE(program.ZiDuv.endedByStartup());
+    EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+    EXPECT_FALSE(launch.table().active());
+}
+
+TEST(Startup, RunsOnceOnTheFirstShow) {
+    Launch launch;
+    auto& program = launch.create();
+    EXPECT_EQ(program.BtnBottomDlg.objectName(), "BtnBottomDlg");
+    EXPECT_FALSE(program.BtnBottomDlg.isVisible());
+    EXPECT_FALSE(launch.table().active());  // nothing opens before the first show
+    program.ZiDuv.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(program.ZiDuv.state.FirstShow);
+    EXPECT_TRUE(launch.table().active());
+
+    // A later show does not start again: the entry added meanwhile stays current.
+    apptest::writeEntries(launch.cwd.path(), {"Adams"});
+    launch.table().last();
+    program.ZiDuv.hide();
+    program.ZiDuv.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(launch.currentName(), "Adams");
+    EXPECT_EQ(program.ZiDuv.state.EntryCount, 0);
+}
+
+}  // namespace
