@@ -30,7 +30,7 @@ bool endsWithLineBreak(const QString& text) {
 
 QString lineBreakOf(const QString& text) {
     const qsizetype lineFeed = text.indexOf(u'\n');
-    if (lineFeed < 0) return text.contains(u'\r') ? QStringLiteral("\r") : QStringLiteral("\r\n");
+    if (lineFeed < 0) return text.contains(u'\r') ? QStringLiteral("\r") : QStringLiteral("\n");
     return lineFeed > 0 && text[lineFeed - 1] == u'\r' ? QStringLiteral("\r\n")
                                                        : QStringLiteral("\n");
 }
@@ -51,13 +51,12 @@ QString itemLabel(ItemKind kind) {
     return {};
 }
 
-QString withLineAdded(const QString& memo, const QString& line) {
+QString lineAddition(const QString& memo, const QString& line) {
     const QString lineBreak = lineBreakOf(memo);
-    if (memo.isEmpty()) return line + lineBreak;
     // After a final line break the line takes the empty last line; otherwise it goes
     // below the last line, which then gets its line break.
-    if (endsWithLineBreak(memo)) return memo + line + lineBreak;
-    return memo + lineBreak + line;
+    if (memo.isEmpty() || endsWithLineBreak(memo)) return line + lineBreak;
+    return lineBreak + line;
 }
 
 QString withHomeExpanded(const QString& path) {
@@ -182,7 +181,7 @@ void LinkActions::AddItemToEntry(ItemKind kind, const QString& item) {
 
     entry_.focusMemo();
     entry_.editEntry();
-    entry_.setMemoText(withLineAdded(entry_.memoText(), line));
+    entry_.appendToMemo(lineAddition(entry_.memoText(), line));
     if (!entry_.postEntry()) return;
     entry_.focusGrid();
 }

@@ -46,8 +46,11 @@ class EntryContext {
     // Puts the address table into edit mode for the current entry (an empty table starts
     // a new entry instead). Does nothing while it is already editing or inserting.
     virtual void editEntry() = 0;
-    virtual QString memoText() = 0;  // the INFO text of the entry being edited
-    virtual void setMemoText(const QString& text) = 0;
+    // The memo's text as the main memo shows it, and an addition at its very end. The
+    // text goes in through the memo control, as if typed, so that it lands in INFO with
+    // whatever else was typed and not yet saved.
+    virtual QString memoText() = 0;
+    virtual void appendToMemo(const QString& text) = 0;
     // Saves the entry through the address table's checks. False when a check refused the
     // save after showing its message; the entry then stays in edit.
     virtual bool postEntry() = 0;
@@ -57,10 +60,9 @@ class EntryContext {
 // The label of a line added to the memo: "Email", "Phone", "WebSite" or "File".
 QString itemLabel(ItemKind kind);
 
-// `memo` with `line` added below all its lines: after the last line also when the memo
-// does not end with a line break. The memo's own line break (CR LF when it has none yet)
-// is used.
-QString withLineAdded(const QString& memo, const QString& line);
+// What to append to `memo` so that `line` stands below all its lines, also when the memo
+// does not end with a line break. The memo's own line break is used; LF when it has none.
+QString lineAddition(const QString& memo, const QString& line);
 
 // A file name as typed, with "~" or "~/" at its start turned into the home folder.
 QString withHomeExpanded(const QString& path);

@@ -51,9 +51,9 @@ class FakeEntry : public links::EntryContext {
         editing = true;
     }
     QString memoText() override { return memo; }
-    void setMemoText(const QString& text) override {
-        steps.push_back("set memo");
-        memo = text;
+    void appendToMemo(const QString& text) override {
+        steps.push_back("append");
+        memo += text;
     }
     bool postEntry() override {
         steps.push_back("post");

@@ -76,7 +76,7 @@ TEST_F(LinkActionsTest, TypedAddressIsMailedThenAddedBelowTheMemo) {
     EXPECT_EQ(entry.memo, "12 Oak Street\r\nSpringfield\r\nEmail: a@b.c");
     EXPECT_EQ(entry.saves, 1);
     EXPECT_EQ(entry.steps,
-              (std::vector<std::string>{"focus memo", "edit", "set memo", "post", "focus grid"}));
+              (std::vector<std::string>{"focus memo", "edit", "append", "post", "focus grid"}));
 }
 
 TEST_F(LinkActionsTest, OneAddressFoundIsMailedAsEditedWithoutAddingIt) {
@@ -228,7 +228,7 @@ TEST_F(LinkActionsTest, WebAddressIsHandedOverAsWrittenWithItsContext) {
     entry.memo = "";
     run(&links::LinkActions::URLClick, linktest::typeAndOk("Www.Typed.Org/a?b=c"));
     EXPECT_EQ(shell.targets().back(), "Www.Typed.Org/a?b=c");
-    EXPECT_EQ(entry.memo, "WebSite: Www.Typed.Org/a?b=c\r\n");
+    EXPECT_EQ(entry.memo, "WebSite: Www.Typed.Org/a?b=c\n");
 }
 
 TEST_F(LinkActionsTest, WwwItemReachesTheDesktopWithHttp) {
@@ -270,7 +270,7 @@ TEST_F(OpenFileTest, ExistingFileIsOpenedAndATypedOneAdded) {
     entry.memo = "";
     run(&links::LinkActions::SpeedButton2Click, linktest::typeAndOk(qpath(letter)));
     EXPECT_EQ(shell.targets().size(), 2u);
-    EXPECT_EQ(entry.memo, "File: " + qpath(letter) + "\r\n");
+    EXPECT_EQ(entry.memo, "File: " + qpath(letter) + "\n");
 }
 
 TEST_F(OpenFileTest, MissingFileOrFolderIsReportedAndNothingAdded) {
@@ -320,23 +320,19 @@ TEST_F(OpenFileTest, ProgramOrLauncherIsStartedOnlyAfterAYes) {
 
 // --- Adding a typed item
 
-TEST(WithLineAdded, GoesBelowTheLastLineInTheMemosOwnLineBreak) {
+TEST(LineAddition, PutsTheLineBelowTheLastLineInTheMemosOwnLineBreak) {
     struct Case {
         const char* memo;
-        const char* expected;
+        const char* addition;
     };
     const Case cases[] = {
-        {"", "Phone: 1\r\n"},
-        {"a", "a\r\nPhone: 1"},
-        {"a\r\nb", "a\r\nb\r\nPhone: 1"},
-        {"a\r\nb\r\n", "a\r\nb\r\nPhone: 1\r\n"},
-        {"a\nb", "a\nb\nPhone: 1"},
-        {"a\nb\n", "a\nb\nPhone: 1\n"},
-        {"a\rb", "a\rb\rPhone: 1"},
-        {"a\r\n\r\n", "a\r\n\r\nPhone: 1\r\n"},
+        {"", "Phone: 1\n"},         {"a", "\nPhone: 1"},
+        {"a\r\nb", "\r\nPhone: 1"}, {"a\r\nb\r\n", "Phone: 1\r\n"},
+        {"a\nb", "\nPhone: 1"},     {"a\nb\n", "Phone: 1\n"},
+        {"a\rb", "\rPhone: 1"},     {"a\r\n\r\n", "Phone: 1\r\n"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(links::withLineAdded(c.memo, "Phone: 1"), c.expected) << c.memo;
+        EXPECT_EQ(links::lineAddition(c.memo, "Phone: 1"), c.addition) << c.memo;
     }
 }
 
@@ -353,7 +349,7 @@ TEST_F(LinkActionsTest, RefusedSaveLeavesTheEntryInEditWithTheLine) {
     entry.refuseSave = true;
     actions.AddItemToEntry(ItemKind::Phone, "555-1234");
     EXPECT_TRUE(entry.editing);
-    EXPECT_EQ(entry.memo, "Phone: 555-1234\r\n");
+    EXPECT_EQ(entry.memo, "Phone: 555-1234\n");
     EXPECT_EQ(entry.saves, 0);
     EXPECT_EQ(entry.steps.back(), "post");
 }
