@@ -1,0 +1,78 @@
+// Shows the item chooser in its three shapes on a real display (run under xvfb-run) and
+// saves a picture of the screen area around it for each:
+//
+//   xvfb-run -s "-screen 0 800x600x24" chooser_screenshots <folder>
+//
+// nothing-found.png (phone, nothing found), one-item.png (a web address with its memo
+// lines), several-email.png (three addresses, send to all and bcc, list dropped down).
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFont>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+#include "Combo.h"
+#include "platform/fakes.h"
+
+namespace {
+
+// Once the dialog is up and `prepare` has run, waits a moment for painting, saves the
+// screen around the dialog (with room below for a dropped-down list) and cancels.
+void shoot(links::TBtnBottomDlg& dialog, int count, links::ItemKind kind, const QString& file,
+           const std::function<void(links::TBtnBottomDlg&)>& prepare = {}) {
+    QTimer::singleShot(300, &dialog, [&dialog, file, prepare] {
+        if (prepare) prepare(dialog);
+        QTimer::singleShot(300, &dialog, [&dialog, file] {
+            const QRect area = dialog.frameGeometry().adjusted(-10, -10, 10, 10);
+            QScreen* screen = dialog.screen();
+            const QPixmap picture =
+                screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+            if (!picture.save(file)) std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
+            dialog.ComboBox1->hidePopup();
+            dialog.CancelBtn->click();
+        });
+    });
+    dialog.ChooseItem(count, kind);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Marigold Cardhold"));
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+
+    platform::FakePrompter prompter;
+    platform::FakeShell shell;
+    platform::FakeClipboard clipboard;
+    links::TBtnBottomDlg dialog(prompter, shell, clipboard);
+
+    dialog.SetItems({}, false);
+    shoot(dialog, 0, links::ItemKind::Phone, folder.filePath(QStringLiteral("nothing-found.png")));
+
+    dialog.SetItems({QStringLiteral("www.marigold-garden.example/catalogue.html")}, true,
+                    {QStringLiteral("Garden centre, open 9-5")},
+                    {QStringLiteral("Site: www.marigold-garden.example/catalogue.html, more")});
+    shoot(dialog, 1, links::ItemKind::Web, folder.filePath(QStringLiteral("one-item.png")));
+
+    dialog.bcc->setChecked(false);
+    dialog.bcc->setEnabled(false);
+    dialog.bcc->show();
+    dialog.SetItems({QStringLiteral("club@marigold.example"), QStringLiteral("jo@home.example"),
+                     QStringLiteral("sam.smith@work.example")},
+                    false);
+    shoot(dialog, 3, links::ItemKind::Email, folder.filePath(QStringLiteral("several-email.png")),
+          [](links::TBtnBottomDlg& d) {
+              d.CheckAll->click();
+              d.bcc->click();
+          });
+    return 0;
+}
