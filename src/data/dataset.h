@@ -14,10 +14,13 @@
 // caller catches it and shows nothing more); the data set then stays in its editing
 // state.
 
+#include <QByteArray>
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,20 +38,31 @@ using Bookmark = xbase::Bookmark;
 // Thrown by an event handler to refuse the operation without a message of its own.
 struct Abort {};
 
+// Error number of a text the table's code page cannot hold (kind InvalidArgument).
+inline constexpr int kUnencodableText = 5101;
+
 class DataSet;
 
 // One column of the table, seen through the data set's current record (or the record
 // being edited). Text is converted between QString and the table's code page.
+// A Field stays valid for the life of its data set, also across close and open.
 class Field {
-public:
+  public:
     const QString& fieldName() const { return name_; }
     char dataType() const;  // 'C', 'M', 'D', 'N', 'L', ...
     int size() const;       // width in bytes (10 for memo pointers)
+    // How messages name the field: "name" for NAME, "memo" for memo fields, unless set.
+    QString displayLabel() const;
+    void setDisplayLabel(const QString& label);
 
-    QString asString() const;  // trailing blanks removed; memo text for memo fields
+    // Trailing blanks removed; memo text for memo fields; "MM/DD/YY" for dates.
+    QString asString() const;
     // Throws xbase::Error(InvalidArgument) naming the characters the table's code page
-    // cannot hold; nothing is written then. Needs the edit or insert state.
+    // cannot hold; nothing is written then. Needs the edit or insert state. Text longer
+    // than the field is cut to its width.
     void setAsString(const QString& value);
+    // Throws what setAsString would throw for text the code page cannot hold; writes nothing.
+    void validate(const QString& value) const;
     QDate asDate() const;  // null QDate for an empty date
     void setAsDate(const QDate& value);
     void clear();
@@ -58,24 +72,29 @@ public:
     QByteArray asBytes() const;
     uint32_t memoSize() const;
 
-private:
+  private:
     friend class DataSet;
-    Field(DataSet& owner, int index, QString name) : owner_(owner), index_(index), name_(std::move(name)) {}
+    Field(DataSet& owner, int index, QString name)
+        : owner_(owner), index_(index), name_(std::move(name)) {}
+    int column() const;  // the cursor's field number; throws when the field is gone
+    void changed();
+
     DataSet& owner_;
     int index_;
     QString name_;
+    QString label_;
 };
 
 class DataSet : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit DataSet(QObject* parent = nullptr);
     ~DataSet() override;
 
-    // --- Settings; folder, table and exclusive only while closed.
+    // --- Settings; folder, table, exclusive and read-only only while closed.
     void setDatabaseName(const QString& folder);
     const QString& databaseName() const;
-    void setTableName(const QString& table);
+    void setTableName(const QString& table);  // ".dbf" is added when it has no extension
     const QString& tableName() const;
     void setExclusive(bool exclusive);
     bool exclusive() const;
@@ -84,15 +103,20 @@ public:
     void setIndexName(const QString& tag);
     QString indexName() const;
     void setReadOnly(bool readOnly);
+    bool readOnly() const;
+    bool canModify() const;  // open and not read-only
 
-    // --- Open and close. open() on an open set does nothing; close() discards an edit.
+    // --- Open and close. open() on an open set does nothing; close() cancels an edit
+    // in progress (afterCancel runs) and closes.
     void open();
     void close();
     bool active() const;
     DataSetState state() const;
+    bool editing() const;     // Edit or Insert
     xbase::Cursor& cursor();  // the engine cursor, for what the data set does not wrap
 
-    // --- Navigation (an edit in progress is posted first, as data-aware forms expect)
+    // --- Navigation (an edit in progress is posted first when it was changed, and
+    // cancelled when it was not, as data-aware forms expect)
     void first();
     void last();
     void next();
@@ -101,15 +125,23 @@ public:
     bool bof() const;
     bool eof() const;
     bool isEmpty();
-    Bookmark bookmark() const;
+    Bookmark bookmark() const;  // invalid while inserting
     bool gotoBookmark(Bookmark bookmark);
+    // Whether the bookmarked record is still there and visible in the present order and
+    // filter.
     bool bookmarkValid(Bookmark bookmark);
+    // Changes whenever bookmarks taken earlier may name other records now: the table was
+    // opened again or packed.
+    quint64 bookmarkEpoch() const;
+    // Reads the table afresh (for changes made by other programs) and tells the controls.
+    void refresh();
 
     // --- Random access to the visible records in the present order and filter, for
-    // grids: kept as a vector of record numbers, rebuilt only after a change.
+    // grids: kept as a vector of record numbers, rebuilt only after a change. While
+    // inserting, the new record counts as a row of its own (bookmark invalid).
     int visibleCount();
     Bookmark visibleAt(int row);
-    int rowOf(Bookmark bookmark);  // -1 when not visible
+    int rowOf(Bookmark bookmark);  // -1 when not visible; the new record while inserting
     int currentRow();              // -1 when there is no current record
     QString fieldTextAt(int row, const QString& fieldName);
 
@@ -123,7 +155,7 @@ public:
     int recordCount();  // respects the filter expression, not onFilterRecord
 
     // --- Keys of the selected index
-    bool findKey(const QString& key);      // exact seek
+    bool findKey(const QString& key);      // exact seek; false for text the table cannot hold
     void findNearest(const QString& key);  // nearest seek
     int keyLength() const;
 
@@ -138,7 +170,9 @@ public:
     void edit();
     void post();    // beforePost (may throw Abort), the write, afterPost
     void cancel();  // afterCancel
-    void deleteRecord();  // afterDelete; the caller asks for confirmation first
+    // afterDelete; the caller asks for confirmation first. While inserting it cancels the
+    // new record instead; while editing the change is dropped with the record.
+    void deleteRecord();
     bool modified() const;
 
     // Events, run in every insert, save, cancel and delete, whoever starts it.
@@ -164,18 +198,33 @@ public:
     // Last update of the table, as "MM/DD/YY".
     QString lastUpdateText() const;
 
-signals:
+  signals:
     // The current record moved, or its contents or the set of records changed.
     // Not sent while controls are disabled; one is sent at the last enableControls().
     void dataChanged();
     void stateChanged(data::DataSetState state);
     // While editing: a field's value changed.
     void fieldChanged(const QString& fieldName);
+    // Before a post or a move that ends an edit: controls holding typed text write it
+    // into the fields now, and set `accepted` to false when the text was refused (they
+    // have shown why; the post or move is then abandoned silently).
+    void updateRecord(bool& accepted);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> d_;
     friend class Field;
+
+    void requireActive() const;
+    void requireClosed(const char* what) const;
+    void endEdit();  // posts a changed record, cancels an untouched one
+    void flushControls();
+    void setState(DataSetState state);
+    void notifyData();
+    void invalidateOrder();
+    void ensureOrder();
+    const std::vector<uint32_t>& order();
+    int insertRow() const;
 };
 
 }  // namespace data

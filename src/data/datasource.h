@@ -6,31 +6,38 @@
 #include <QObject>
 #include <QPointer>
 
+#include <array>
+
 #include "dataset.h"
 
 namespace data {
 
 class DataSource : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit DataSource(QObject* parent = nullptr);
+    ~DataSource() override;
     void setDataSet(DataSet* dataSet);
     DataSet* dataSet() const;
     // Off: controls do not put the set into edit state by themselves (the user presses
     // Edit or Insert first). The address book runs with it off.
     void setAutoEdit(bool on);
     bool autoEdit() const;
+    // What a control calls before it changes a field: true when the set is editing or
+    // inserting, or has just been put into edit state because autoEdit is on.
+    bool edit();
 
-signals:
+  signals:
     void dataChanged();
     void stateChanged(data::DataSetState state);
     void fieldChanged(const QString& fieldName);
-    void dataSetChanged();  // attached to another set, or detached
+    void updateRecord(bool& accepted);
+    void dataSetChanged();  // attached to another set, or detached (also when it is destroyed)
 
-private:
+  private:
     QPointer<DataSet> dataSet_;
     bool autoEdit_ = true;
-    QMetaObject::Connection connections_[3];
+    std::array<QMetaObject::Connection, 5> connections_;
 };
 
 }  // namespace data

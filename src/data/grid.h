@@ -4,29 +4,43 @@
 // selection kept as bookmarks.
 //
 // Selection: a plain click empties the selection and selects the clicked row; a click
-// with Ctrl toggles it; moving with the keyboard empties it (Shift with the arrow keys
-// extends it instead); moving with the scroll bar or a navigator keeps it.
+// with Ctrl toggles it (with Shift it selects the rows from the last clicked one); moving
+// with the keyboard empties it (Shift with the up and down arrows extends it instead);
+// moving with the scroll bar or a navigator keeps it. Rows that leave the view (deleted,
+// filtered out) leave the selection; reopening or packing the table empties it.
 // Ctrl+Delete asks "Delete record?", or "Delete all selected records?" when two or more
-// rows are selected (OK / Cancel through the confirm function), then deletes.
+// rows are selected (OK / Cancel through the confirm function), then deletes the current
+// record, or every selected one.
 
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStringList>
 #include <QTableView>
 
+#include <array>
+#include <exception>
 #include <functional>
 
 #include "datasource.h"
+
+class QLineEdit;
 
 namespace data {
 
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
+    // What the record indicator shows for a row: headerData(row, Qt::Vertical, IndicatorRole).
+    enum class Indicator { None, Current, Editing, Inserting };
+    static constexpr int IndicatorRole = Qt::UserRole + 1;
+    // The width of a column's field in bytes: data(index, FieldWidthRole).
+    static constexpr int FieldWidthRole = Qt::UserRole + 2;
+
     explicit GridModel(QObject* parent = nullptr);
     void setDataSource(DataSource* source);
     DataSource* dataSource() const;
     void setColumns(const QStringList& fieldNames);
+    const QStringList& columns() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -38,45 +52,89 @@ public:
     // Rebuilds after a change of the data set (called on its signals).
     void refresh();
 
-private:
+    // Where a refused cell write (text the code page cannot hold, an engine error) goes.
+    std::function<void(const std::exception& error)> showError;
+
+  signals:
+    void refreshed();  // after every refresh(), once the rows are up to date
+
+  private:
+    DataSet* dataSet() const;
+    bool isMemoColumn(int column) const;
+    void fieldChanged(const QString& fieldName);
+
     QPointer<DataSource> source_;
     QStringList columns_;
     int rows_ = 0;
+    std::array<QMetaObject::Connection, 4> connections_;
 };
 
 class DBGrid : public QTableView {
     Q_OBJECT
-public:
+  public:
     explicit DBGrid(QWidget* parent = nullptr);
     void setDataSource(DataSource* source);
     DataSource* dataSource() const;
     GridModel* gridModel() const;
     void setColumns(const QStringList& fieldNames);
 
-    // The selected rows as bookmarks, in the order they were selected.
+    // The selected rows as bookmarks, sorted by bookmark comparison.
     const QList<Bookmark>& selectedRows() const;
     void clearSelectedRows();
     bool isRowSelected(Bookmark bookmark) const;
+    void setRowSelected(Bookmark bookmark, bool selected);
 
     // Asks the user to confirm a delete; answers true for OK. The program hands in its
-    // Prompter; tests hand in a script.
+    // Prompter; tests hand in a script. Unset: a plain question box.
     std::function<bool(const QString& question)> confirmDelete;
-    // Where errors of a grid action (a refused delete, an engine error) go.
+    // Where errors of a grid action (a refused delete, an engine error) go. Unset: a
+    // plain error box.
     std::function<void(const std::exception& error)> showError;
 
-signals:
+    // The grid's own keys: moving the data set, never searching the rows.
+    void keyboardSearch(const QString& search) override;
+    void selectAll() override;
+
+  signals:
     // A key typed on the grid (a character the grid does not use itself).
     void keyTyped(QChar character);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
-private:
+  private:
+    friend class GridDelegate;
+    DataSet* dataSet() const;
+    bool run(const std::function<void()>& action);
+    void report(const std::exception& error);
+    void followDataSet();
+    void stateChanged();
+    void flushEditor(bool& accepted);
+    void applySelection();
+    void pruneSelection();
+    void moveToRow(int row);
+    void keyboardMove(int distance, bool extend);
+    void deleteWithConfirmation();
+    int pageRows() const;
+
     GridModel* model_;
+    QPointer<DataSource> source_;
     QList<Bookmark> selected_;
+    Bookmark anchor_;         // where a Shift selection started
+    bool extending_ = false;  // a Shift selection is under way
+    quint64 epoch_ = 0;       // the data set's bookmark epoch the selection belongs to
+    int followedRow_ = -1;
+    bool syncing_ = false;
+    bool commitFailed_ = false;
+    QPointer<QLineEdit> editor_;
+    std::array<QMetaObject::Connection, 3> connections_;
 };
 
 }  // namespace data
