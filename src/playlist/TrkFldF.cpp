@@ -114,6 +114,18 @@ QListWidget* MakeList(QWidget* parent, const char* name, int left, QAbstractItem
     return list;
 }
 
+// Which rows are selected, read from the selection's ranges: asking each item costs a
+// pass over all ranges per item.
+std::vector<bool> selectedRows(const QListWidget* list) {
+    std::vector<bool> rows(static_cast<std::size_t>(list->count()));
+    for (const QItemSelectionRange& range : list->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows[static_cast<std::size_t>(row)] = true;
+        }
+    }
+    return rows;
+}
+
 QByteArray BytesOf(const QListWidgetItem* item) {
     return item->data(kItemBytesRole).toByteArray();
 }
@@ -258,16 +270,27 @@ void TTrksDlg::ExcAllBtnClick() {
 }
 
 void TTrksDlg::MoveSelected(QListWidget* list, QListWidget* target) {
+    const std::vector<bool> chosen = selectedRows(list);
+    if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) return;
+    // Taking items out of a scattered selection one by one costs a pass over the selection
+    // per item: clear it, take every item from the end, and put back the ones that stay.
+    list->clearSelection();
+    std::vector<QListWidgetItem*> kept;
     for (int row = list->count() - 1; row >= 0; --row) {
-        if (list->item(row)->isSelected()) target->addItem(list->takeItem(row));
+        QListWidgetItem* item = list->takeItem(row);
+        if (chosen[static_cast<std::size_t>(row)]) {
+            target->addItem(item);
+        } else {
+            kept.push_back(item);
+        }
     }
+    for (auto item = kept.rbegin(); item != kept.rend(); ++item) list->addItem(*item);
 }
 
 int TTrksDlg::GetFirstSelection(const QListWidget* list) const {
-    for (int row = 0; row < list->count(); ++row) {
-        if (list->item(row)->isSelected()) return row;
-    }
-    return -1;
+    const std::vector<bool> chosen = selectedRows(list);
+    const auto first = std::find(chosen.begin(), chosen.end(), true);
+    return first == chosen.end() ? -1 : static_cast<int>(first - chosen.begin());
 }
 
 void TTrksDlg::SetItem(QListWidget* list, int index) {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <QToolButton>
 
 #include "standard_dialogs.h"
 
@@ -15,7 +16,6 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class QPushButton;
-class QToolButton;
 
 namespace platform {
 class Clipboard;
