@@ -43,8 +43,9 @@ const QColor kTeal(0, 128, 128);
 // and no further, however long its items are.
 class ScrollWidthDelegate : public QStyledItemDelegate {
   public:
-    ScrollWidthDelegate(const int& width, QObject* parent)
-        : QStyledItemDelegate(parent), width_(width) {}
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setWidth(int width) { width_ = width; }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QSize natural = QStyledItemDelegate::sizeHint(option, index);
@@ -52,7 +53,7 @@ class ScrollWidthDelegate : public QStyledItemDelegate {
     }
 
   private:
-    const int& width_;
+    int width_ = 0;  // 0: as wide as the item's text
 };
 
 QFont FormFont() {
@@ -97,8 +98,7 @@ QPushButton* MakePanelButton(QFrame* panel, const char* name, const QString& cap
     return button;
 }
 
-QListWidget* MakeList(QWidget* parent, const char* name, int left, QAbstractItemDelegate*& delegate,
-                      const int& scrollWidth) {
+QListWidget* MakeList(QWidget* parent, const char* name, int left) {
     auto* list = new QListWidget(parent);
     list->setObjectName(QLatin1String(name));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -106,8 +106,7 @@ QListWidget* MakeList(QWidget* parent, const char* name, int left, QAbstractItem
     list->setTextElideMode(Qt::ElideNone);
     list->setUniformItemSizes(true);
     list->setGeometry(left, 24, kListWidth, kListHeight);
-    delegate = new ScrollWidthDelegate(scrollWidth, list);
-    list->setItemDelegate(delegate);
+    list->setItemDelegate(new ScrollWidthDelegate(list));
     QPalette palette = list->palette();
     palette.setColor(QPalette::Base, Qt::white);
     list->setPalette(palette);
@@ -170,9 +169,8 @@ void TTrksDlg::buildControls() {
     DstLabel->setFont(bold);
     DstLabel->setGeometry(kClientWidth - 6 - kListWidth, 4, kListWidth, 18);
 
-    QAbstractItemDelegate* ignored = nullptr;
-    SrcList = MakeList(this, "SrcList", 6, ignored, scrollWidth_);
-    DstList = MakeList(this, "DstList", kClientWidth - 6 - kListWidth, ignored, scrollWidth_);
+    SrcList = MakeList(this, "SrcList", 6);
+    DstList = MakeList(this, "DstList", kClientWidth - 6 - kListWidth);
 
     IncludeBtn = MakeGlyphButton(this, "IncludeBtn", Glyph::Include, {}, 32);
     IncAllBtn = MakeGlyphButton(this, "IncAllBtn", Glyph::IncludeAll, {}, 62);
@@ -231,7 +229,10 @@ void TTrksDlg::buildControls() {
 
 void TTrksDlg::setScrollWidth(int pixels) {
     scrollWidth_ = pixels;
-    for (QListWidget* list : {SrcList, DstList}) list->doItemsLayout();
+    for (QListWidget* list : {SrcList, DstList}) {
+        static_cast<ScrollWidthDelegate*>(list->itemDelegate())->setWidth(pixels);
+        list->doItemsLayout();
+    }
 }
 
 void TTrksDlg::appendItem(QListWidget* list, const QString& text, const QByteArray& bytes) {
