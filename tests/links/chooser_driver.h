@@ -2,6 +2,7 @@
 // Answers the item chooser from inside its modal loop: once the dialog is up (and, when
 // asked, once a condition holds) the answer runs, typically clicking OK or Cancel.
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
