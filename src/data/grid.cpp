@@ -145,6 +145,14 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { followedRow_ = -1; });
 }
 
+DBGrid::~DBGrid() {
+    // An open cell editor hands its text over as it loses the focus in the teardown;
+    // by then there must be nothing left to write to.
+    for (auto& c : connections_) disconnect(c);
+    model_->showError = nullptr;
+    model_->setDataSource(nullptr);
+}
+
 void DBGrid::setDataSource(DataSource* source) {
     for (auto& c : connections_) disconnect(c);
     source_ = source;
@@ -224,14 +232,18 @@ void DBGrid::followDataSet() {
 
 void DBGrid::stateChanged() {
     DataSet* set = dataSet();
-    if (editor_ && (set == nullptr || !set->editing())) {
+    if (cellEditorOpen() && (set == nullptr || !set->editing())) {
         closeEditor(editor_, QAbstractItemDelegate::RevertModelCache);
         editor_ = nullptr;
     }
 }
 
+bool DBGrid::cellEditorOpen() const {
+    return editor_ && state() == QAbstractItemView::EditingState;
+}
+
 void DBGrid::flushEditor(bool& accepted) {
-    if (!editor_ || state() != QAbstractItemView::EditingState) return;
+    if (!cellEditorOpen()) return;
     commitFailed_ = false;
     commitData(editor_);
     if (commitFailed_) accepted = false;
@@ -397,6 +409,7 @@ void DBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     // The press was handled above, so the base would not recognise the double click.
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid()) {
+        moveToRow(index.row());
         emit doubleClicked(index);
         event->accept();
         return;
@@ -491,6 +504,8 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_F2:
+            // Return from the cell editor comes here after the editor has had it.
+            if (cellEditorOpen()) return;
             if (currentIndex().isValid() && (model_->flags(currentIndex()) & Qt::ItemIsEditable)) {
                 edit(currentIndex());
                 return;

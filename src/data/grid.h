@@ -60,6 +60,7 @@ class GridModel : public QAbstractTableModel {
 
   private:
     DataSet* dataSet() const;
+    bool inRange(const QModelIndex& index) const;
     bool isMemoColumn(int column) const;
     void fieldChanged(const QString& fieldName);
 
@@ -73,6 +74,7 @@ class DBGrid : public QTableView {
     Q_OBJECT
   public:
     explicit DBGrid(QWidget* parent = nullptr);
+    ~DBGrid() override;
     void setDataSource(DataSource* source);
     DataSource* dataSource() const;
     GridModel* gridModel() const;
@@ -83,6 +85,8 @@ class DBGrid : public QTableView {
     void clearSelectedRows();
     bool isRowSelected(Bookmark bookmark) const;
     void setRowSelected(Bookmark bookmark, bool selected);
+    // Whether the in-cell editor is open (its text is written at the next save or move).
+    bool cellEditorOpen() const;
 
     // Asks the user to confirm a delete; answers true for OK. The program hands in its
     // Prompter; tests hand in a script. Unset: a plain question box.

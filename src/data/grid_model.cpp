@@ -47,6 +47,11 @@ int GridModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
+bool GridModel::inRange(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this && index.row() < rows_ &&
+           index.column() < static_cast<int>(columns_.size());
+}
+
 bool GridModel::isMemoColumn(int column) const {
     DataSet* set = dataSet();
     Field* field = set ? set->findField(columns_.value(column)) : nullptr;
@@ -57,7 +62,7 @@ bool GridModel::isMemoColumn(int column) const {
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     DataSet* set = dataSet();
-    if (set == nullptr || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+    if (set == nullptr || !inRange(index)) return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != FieldWidthRole) return {};
     // Painting must never throw: a record that cannot be read shows as blank.
     try {
@@ -94,7 +99,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+    if (!inRange(index)) return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     DataSet* set = dataSet();
     if (set == nullptr) return result;
