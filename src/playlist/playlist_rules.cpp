@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <exception>
 #include <stdexcept>
@@ -123,7 +124,16 @@ QByteArray ItemBytes(const QString& text) {
 }
 
 QString ItemText(const QByteArray& bytes) {
+#ifndef _WIN32
+    // A list written on Windows holds its code page's bytes, which are no UTF-8; show them
+    // as Latin-1 rather than as replacement characters (the bytes themselves are kept).
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes);
+#else
     return QFile::decodeName(bytes);
+#endif
 }
 
 std::filesystem::path FileSystemPath(const QString& path) {

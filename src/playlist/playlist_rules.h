@@ -55,7 +55,8 @@ QString WithDefaultSuffix(const QString& path, const QString& suffix);
 
 // An item as it goes into a list file: the file system's encoding of the name.
 QByteArray ItemBytes(const QString& text);
-// An item read from a list file, as the lists show it.
+// An item read from a list file, as the lists show it: the file system's encoding, or
+// Latin-1 for bytes that are not valid in it.
 QString ItemText(const QByteArray& bytes);
 std::filesystem::path FileSystemPath(const QString& path);
 
