@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <shop/shop_links.h>
+#include "shop_links.h"
 
 #include "ZiDuvDM.h"
 #include "standard_error.h"
