@@ -22,7 +22,10 @@ QString EngineSettings::formatDate(const QDate& date) const {
 }
 
 TDM::TDM(ProgramState& state, platform::Prompter& prompter, QObject* parent)
-    : QObject(parent), state_(state), prompter_(prompter) {
+    : QObject(parent),
+      search(state, tblAddress, tblFilter, prompter),
+      state_(state),
+      prompter_(prompter) {
     setObjectName(QStringLiteral("DM"));
     const QString table = QString::fromLatin1(kTableFileName);
 
@@ -120,8 +123,8 @@ void TDM::tblAddressAfterDelete(data::DataSet&) {
     returnFocus();
 }
 
-bool TDM::tblAddressFilterRecord(data::DataSet&) {
-    return true;
+bool TDM::tblAddressFilterRecord(data::DataSet& dataSet) {
+    return search.accepts(dataSet);
 }
 
 void TDM::PackAddressTable() {

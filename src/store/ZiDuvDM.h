@@ -14,6 +14,8 @@
 #include <data/dataset.h>
 #include <data/datasource.h>
 
+#include "search_filter.h"
+
 namespace platform {
 class Prompter;
 }
@@ -61,6 +63,8 @@ class TDM : public QObject {
     EngineSettings AdsSettings1;
     // The report's include-memo marker (0 or 86).
     int Tag = 0;
+    // The search on tblAddress: Find and Cancel Filter, and its filter callback.
+    SearchFilter search;
 
     // Sets the folder of tblAddress, then of tblFilter and tblClone to the value
     // tblAddress now holds. Only while they are closed.
@@ -79,8 +83,7 @@ class TDM : public QObject {
     void tblAddressAfterPost(data::DataSet& dataSet);
     void tblAddressAfterCancel(data::DataSet& dataSet);
     void tblAddressAfterDelete(data::DataSet& dataSet);
-    // Asked for each entry while tblAddress is filtered. Until the search decides, every
-    // entry passes.
+    // Asked for each entry while tblAddress is filtered: the search's test.
     bool tblAddressFilterRecord(data::DataSet& dataSet);
 
     // Record count of tblAddress as the start-up takes it into EntryCount.
