@@ -47,11 +47,13 @@ const QString& addressBookFolder() {
 struct Running {
     platform::FakePrompter prompter;
     platform::FakeShell shell;
+    platform::FakeClipboard clipboard;
+    platform::FakePhoneDialer dialer;
     std::unique_ptr<app::Program> program;
 
     // What the user waits for: the window created, the table opened, the grid painted.
     void start() {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell},
+        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
                                                  app::StartupOptions{{}, addressBookFolder()});
         program->ZiDuv.show();
         QCoreApplication::processEvents();  // the start-up of the first show

@@ -463,7 +463,6 @@ void TZiDuv::closeEvent(QCloseEvent* event) {
 }
 
 void TZiDuv::TrackViewClick() {
-    platform::DesktopClipboard clipboard;
     playlist::DesktopStandardDialogs dialogs;
     playlist::PlaylistSource source;
     source.memoText = DBMemo1->toPlainText();
@@ -474,7 +473,8 @@ void TZiDuv::TrackViewClick() {
                            [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
     }
     guarded([&] {
-        playlist::RunPlaylistEditor(source, {services_.prompter, clipboard, dialogs}, this);
+        playlist::RunPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
+                                    this);
     });
 }
 

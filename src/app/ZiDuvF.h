@@ -26,6 +26,8 @@ class DBNavigator;
 }  // namespace data
 
 namespace platform {
+class Clipboard;
+class PhoneDialer;
 class Prompter;
 class Shell;
 }  // namespace platform
@@ -36,6 +38,8 @@ namespace app {
 struct Services {
     platform::Prompter& prompter;
     platform::Shell& shell;
+    platform::Clipboard& clipboard;
+    platform::PhoneDialer& dialer;
 };
 
 struct StartupOptions {

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QIcon>
 
+#include <platform/clipboard.h>
+#include <platform/phone_dialer.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
 
@@ -27,7 +29,10 @@ int main(int argc, char** argv) {
 
     platform::DesktopPrompter prompter;
     platform::DesktopShell shell(prompter);
-    app::Program program({prompter, shell}, {arguments, QDir::currentPath()});
+    platform::DesktopClipboard clipboard;
+    platform::DesktopSchemeHandlerLookup dialerLookup;
+    platform::DesktopPhoneDialer dialer(prompter, shell, dialerLookup);
+    app::Program program({prompter, shell, clipboard, dialer}, {arguments, QDir::currentPath()});
     prompter.setParentWindow(&program.ZiDuv);
     program.ZiDuv.show();
     return QApplication::exec();

@@ -30,7 +30,7 @@ class Launch {
     // Builds the program with these command-line arguments, the temporary folder being
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell},
+        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
                                                  app::StartupOptions{arguments, qpath(cwd.path())});
         return *program;
     }
@@ -49,6 +49,8 @@ class Launch {
     testsupport::TempDir cwd;
     platform::FakePrompter prompter;
     platform::FakeShell shell;
+    platform::FakeClipboard clipboard;
+    platform::FakePhoneDialer dialer;
     std::unique_ptr<app::Program> program;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 // Another process holding the address table: a child opens it and keeps it open until
-// the holder is destroyed, so the locks between processes are real.
+// the holder is destroyed, so the locks between processes are real. Make the holder
+// before this process opens the table: a child forked later would share its open files,
+// and their locks with them.
 
 #include <sys/wait.h>
 #include <unistd.h>
