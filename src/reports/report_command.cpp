@@ -1,0 +1,186 @@
+#include "report_command.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <exception>
+
+#include <data/grid.h>
+#include <platform/prompter.h>
+#include <xbase/cursor.h>
+
+#include "Range.h"
+#include "Reports.h"
+#include "ZiDuvDM.h"
+#include "address_rules.h"
+#include "report_preview.h"
+#include "selection_filter.h"
+#include "table_report_data.h"
+
+namespace reports {
+
+namespace {
+
+// The preview is not modal: the main window takes input while it is open, and the
+// report walks its cursor meanwhile. One report at a time keeps that cursor still.
+bool commandRunning = false;
+
+void bringPreviewForward() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* preview = qobject_cast<ReportPreview*>(window);
+        if (preview != nullptr && preview->isVisible()) {
+            preview->raise();
+            preview->activateWindow();
+        }
+    }
+}
+
+}  // namespace
+
+ReportCommand::ReportCommand(ReportCommandContext context) : context_(context) {
+    showDialog = [](TRecRange& dialog) { return dialog.exec(); };
+    preview = [this](const Report& report) {
+        previewReport(report, context_.mainWindow, &context_.prompter);
+    };
+}
+
+bool ReportCommand::reportInProgress() {
+    return commandRunning;
+}
+
+bool ReportCommand::chooseRecords() {
+    TRecRange dialog({context_.state.Tag, context_.dataModule.Tag, textFormat_}, context_.shell,
+                     context_.mainWindow);
+    return showDialog(dialog) == QDialog::Accepted;
+}
+
+std::string ReportCommand::nameAt(data::Bookmark row) {
+    xbase::Cursor& cursor = context_.dataModule.tblAddress.cursor();
+    return cursor.textAt(row, cursor.requireField(store::kNameField));
+}
+
+bool ReportCommand::filterReportCopy(int kind, const std::string& savedName) {
+    data::DataSet& address = context_.dataModule.tblAddress;
+    data::DataSet& copy = context_.dataModule.tblClone;
+    copy.close();
+    copy.setExclusive(false);
+    copy.setDatabaseName(address.databaseName());
+    copy.setTableName(address.tableName());
+    copy.setIndexName(QString::fromLatin1(kNameOrderTag));
+
+    // The selected rows are read where they lie; the grid does not move.
+    const QList<data::Bookmark>& rows = context_.grid.selectedRows();
+    std::string expression;
+    switch (kind) {
+        case kCurrent:
+            expression = currentEntryFilter(savedName);
+            break;
+        case kRange:
+            if (rows.size() != 2) {
+                context_.prompter.message(QString::fromLatin1(kNoRangeSelected));
+                return false;
+            }
+            expression = nameRangeFilter(store::upperAscii(nameAt(rows[0])),
+                                         store::upperAscii(nameAt(rows[1])));
+            break;
+        case kSelected: {
+            if (rows.isEmpty()) {
+                context_.prompter.message(QString::fromLatin1(kNoRecordsSelected));
+                return false;
+            }
+            std::vector<std::string> names;
+            QStringList lines;
+            for (const data::Bookmark row : rows) {
+                names.push_back(nameAt(row));
+                lines << address.toUnicode(names.back());
+            }
+            context_.nameList.clear();
+            context_.nameList.setPlainText(lines.join(QLatin1Char('\n')));
+            expression = selectedNamesFilter(names);
+            break;
+        }
+        default:
+            return false;
+    }
+    copy.setFilter(address.toUnicode(expression));
+    copy.open();
+    copy.setFiltered(true);
+    copy.first();
+    if (copy.bof() && copy.eof()) context_.prompter.message(QString::fromLatin1(kNoRecords));
+    return true;
+}
+
+void ReportCommand::produce(data::DataSet& entries) {
+    TableReportData walked(entries);
+    const ReportRequest request{
+        walked,
+        context_.dataModule.Tag,
+        textFormat_,
+        context_.dataModule.tblAddress,
+        context_.mainWindow != nullptr ? context_.mainWindow->windowTitle() : QString(),
+        context_.dataModule.AdsSettings1.qtDateFormat(),
+    };
+    produceReport(request, preview);
+}
+
+void ReportCommand::returnToSavedEntry(const std::string& savedName, data::Bookmark before,
+                                       quint64 epoch) {
+    data::DataSet& address = context_.dataModule.tblAddress;
+    address.open();
+    if (!address.indexName().isEmpty()) {
+        address.findKey(address.toUnicode(savedName));
+        return;
+    }
+    // Natural order has no key to search: back to the very entry, while the bookmark
+    // still names it.
+    if (before.valid() && address.bookmarkEpoch() == epoch) address.gotoBookmark(before);
+}
+
+void ReportCommand::run() {
+    if (commandRunning) {
+        bringPreviewForward();
+        return;
+    }
+    commandRunning = true;
+    const struct Done {
+        ~Done() { commandRunning = false; }
+    } done;
+
+    textFormat_ = false;
+    if (!chooseRecords()) return;
+
+    data::DataSet& address = context_.dataModule.tblAddress;
+    std::string savedName;
+    data::Bookmark before;
+    quint64 epoch = 0;
+    if (address.active()) {
+        savedName = store::upperAscii(address.fromUnicode(
+            address.fieldByName(QString::fromLatin1(store::kNameField)).asString()));
+        before = address.bookmark();
+        epoch = address.bookmarkEpoch();
+    }
+
+    const int kind = context_.state.Tag;
+    data::DataSet* entries = &address;
+    if (kind != kAll) {
+        if (!filterReportCopy(kind, savedName)) return;
+        entries = &context_.dataModule.tblClone;
+    }
+
+    std::exception_ptr failure;
+    try {
+        produce(*entries);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Always afterwards, also after a failed report.
+    try {
+        returnToSavedEntry(savedName, before, epoch);
+    } catch (...) {
+        if (!failure) failure = std::current_exception();
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace reports

@@ -1,0 +1,178 @@
+// The record selection dialog: its look, its defaults, and what each handler leaves in
+// the answers it was given.
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <platform/fakes.h>
+
+#include "Range.h"
+#include "Reports.h"
+
+namespace {
+
+using reports::TRecRange;
+
+class RecordSelectionDialog : public ::testing::Test {
+  protected:
+    RecordSelectionDialog() { QFont::insertSubstitution("MS Sans Serif", "Liberation Sans"); }
+
+    // Answers as left by an earlier command, to see that the dialog sets them.
+    int kind = 77;
+    int marker = 86;
+    bool textFormat = true;
+    platform::FakeShell shell;
+    TRecRange dialog{{kind, marker, textFormat}, shell};
+};
+
+TEST_F(RecordSelectionDialog, LooksAsDesigned) {
+    EXPECT_EQ(dialog.objectName(), "RecRange");
+    EXPECT_EQ(dialog.windowTitle(), "Choose records to include in Review/Printout");
+    EXPECT_EQ(dialog.size(), QSize(319, 473));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(dialog.font().family(), "MS Sans Serif");
+
+    EXPECT_EQ(dialog.RangeGroup->geometry(), QRect(6, 5, 308, 42));
+    EXPECT_EQ(dialog.RangeGroup->title(), " Records to include in review/printout:");
+    EXPECT_EQ(dialog.RangeGroup->toolTip(), "See explanation below");
+    EXPECT_EQ(dialog.RangeGroup->font().pixelSize(), 15);
+    const QStringList items = {"Current", "Range", "Selected", "All"};
+    int previousLeft = -1;
+    for (int index = 0; index < 4; ++index) {
+        QAbstractButton* item = dialog.RangeItems->button(index);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(), items[index]);
+        EXPECT_EQ(item->parentWidget(), dialog.RangeGroup);
+        EXPECT_GT(item->x(), previousLeft);  // four columns side by side
+        previousLeft = item->x();
+        EXPECT_LE(item->geometry().right(), dialog.RangeGroup->width());
+    }
+
+    EXPECT_EQ(dialog.CheckBox1->geometry().topLeft(), QPoint(20, 52));
+    EXPECT_EQ(dialog.CheckBox1->width(), 130);
+    EXPECT_EQ(dialog.CheckBox1->text(), "include Memo field");
+    EXPECT_EQ(dialog.CheckBox1->toolTip(), "Include Memo (Note) in report/printout");
+    EXPECT_EQ(dialog.CheckText->geometry().topLeft(), QPoint(159, 52));
+    EXPECT_EQ(dialog.CheckText->width(), 151);
+    EXPECT_EQ(dialog.CheckText->text(), "Format for Text Output");
+    EXPECT_EQ(dialog.CheckText->toolTip(), "No left margin or page header");
+    EXPECT_EQ(dialog.BitBtn1->geometry(), QRect(91, 80, 66, 25));
+    EXPECT_TRUE(dialog.BitBtn1->isDefault());
+    EXPECT_EQ(dialog.BitBtn2->geometry(), QRect(169, 80, 66, 25));
+
+    EXPECT_EQ(dialog.Label1->pos(), QPoint(7, 122));
+    EXPECT_EQ(dialog.Label1->text(), "Explanation of record selection categories:");
+    EXPECT_TRUE(dialog.Label1->font().bold());
+    EXPECT_EQ(dialog.Label1->font().pixelSize(), 11);
+    EXPECT_EQ(dialog.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_EQ(dialog.Memo1->geometry(), QRect(5, 142, 306, 302));
+    EXPECT_TRUE(dialog.Memo1->isReadOnly());
+    EXPECT_EQ(dialog.Memo1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(dialog.Label2->pos(), QPoint(17, 452));
+    EXPECT_EQ(dialog.Label2->text(), "Confused?  Visit our ");
+    EXPECT_EQ(dialog.HomeLabel->pos(), QPoint(116, 450));
+    EXPECT_EQ(dialog.HomeLabel->text(), "On-line Help");
+    EXPECT_EQ(dialog.HomeLabel->font().family(), "Arial");
+    EXPECT_EQ(dialog.HomeLabel->font().pixelSize(), 15);
+    EXPECT_TRUE(dialog.HomeLabel->font().underline());
+    EXPECT_TRUE(dialog.HomeLabel->font().bold());
+    EXPECT_EQ(dialog.HomeLabel->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_EQ(dialog.HomeLabel->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(dialog.Label3->pos(), QPoint(215, 452));
+    EXPECT_EQ(dialog.Label3->text(), "for more detail");
+}
+
+TEST_F(RecordSelectionDialog, ExplainsTheFourKindsInTwentyLines) {
+    const QStringList lines = reports::recordSelectionExplanation();
+    ASSERT_EQ(lines.size(), 20);
+    EXPECT_EQ(lines[0], "Current: Report only the one record now highlighted in the grid. ");
+    EXPECT_EQ(lines[5], "as needed (DON'T use the keyboard) and HOLD DOWN THE ");
+    EXPECT_EQ(lines[19], "* Cancel and return to grid if necessary to select records * ");
+    for (int blank : {1, 8, 14, 18}) EXPECT_TRUE(lines[blank].isEmpty()) << blank;
+    // Each one its own paragraph in the box, trailing blanks and all.
+    QTextDocument* shown = dialog.Memo1->document();
+    ASSERT_EQ(shown->blockCount(), 20);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(shown->findBlockByNumber(i).text(), lines[i]);
+}
+
+TEST_F(RecordSelectionDialog, OpensWithAllMemoAndPaperLayout) {
+    EXPECT_EQ(dialog.itemIndex(), reports::kAll);
+    EXPECT_TRUE(dialog.CheckBox1->isChecked());
+    EXPECT_FALSE(dialog.CheckText->isChecked());
+    dialog.show();
+    // FormShow: the memo goes in unless the box is cleared.
+    EXPECT_EQ(marker, 0);
+    // The kind is given only by OK.
+    EXPECT_EQ(kind, 77);
+    dialog.close();
+}
+
+TEST_F(RecordSelectionDialog, HandlersLeaveTheirAnswers) {
+    dialog.show();
+    dialog.CheckBox1->click();
+    EXPECT_EQ(marker, reports::kLeaveMemoOut);
+    dialog.CheckBox1->click();
+    EXPECT_EQ(marker, 0);
+    textFormat = false;
+    dialog.CheckText->click();
+    EXPECT_TRUE(textFormat);
+    dialog.CheckText->click();
+    EXPECT_FALSE(textFormat);
+
+    dialog.RangeItems->button(reports::kRange)->click();
+    dialog.BitBtn1->click();
+    EXPECT_EQ(kind, reports::kRange);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(RecordSelectionDialog, EnterIsOkAndEscapeCancels) {
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.RangeItems->button(reports::kSelected)->setChecked(true);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(kind, reports::kSelected);
+
+    kind = 77;
+    QTimer::singleShot(0, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(kind, 77);
+}
+
+TEST_F(RecordSelectionDialog, TabOrderRunsFromTheGroupOverTheButtonsToTheBoxes) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QWidget* focus = dialog.RangeItems->checkedButton();
+    EXPECT_EQ(dialog.focusWidget(), focus);
+    const QList<QWidget*> expected = {dialog.BitBtn1, dialog.BitBtn2, dialog.CheckBox1,
+                                      dialog.CheckText};
+    for (QWidget* next : expected) {
+        focus = focus->nextInFocusChain();
+        while (focus->focusPolicy() == Qt::NoFocus || !focus->isVisibleTo(&dialog) ||
+               qobject_cast<QRadioButton*>(focus) != nullptr)
+            focus = focus->nextInFocusChain();
+        EXPECT_EQ(focus, next) << next->objectName().toStdString();
+    }
+}
+
+TEST_F(RecordSelectionDialog, TheHelpLinkOpensTheReportsPageAndTheDialogStays) {
+    dialog.show();
+    QTest::mouseClick(dialog.HomeLabel, Qt::LeftButton);
+    ASSERT_EQ(shell.targets().size(), 1u);
+    EXPECT_TRUE(shell.targets()[0].endsWith("/reviews.html")) << shell.targets()[0].toStdString();
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+}  // namespace

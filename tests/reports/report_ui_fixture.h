@@ -1,0 +1,191 @@
+#pragma once
+// An address book in a fresh folder, the data module open on it, a grid bound to it, and
+// the report command with a scripted dialog and a preview that records what it was shown.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <data/grid.h>
+#include <platform/fakes.h>
+#include <xbase/cursor.h>
+
+#include "Range.h"
+#include "Reports.h"
+#include "ZiDuvDM.h"
+#include "address_rules.h"
+#include "report_command.h"
+#include "report_data_set.h"
+#include "report_error.h"
+#include "report_layout.h"
+#include "temp_dir.h"
+
+namespace reporttest {
+
+struct Entry {
+    std::string name;
+    std::string memo;
+};
+
+// Writes the entries, in this natural order, into a new address table with its index.
+// Straight through the engine: names that differ only in case are allowed here.
+inline void writeAddressBook(const std::filesystem::path& folder,
+                             const std::vector<Entry>& entries) {
+    const auto path = folder / store::kTableFileName;
+    xbase::createTable(path, xbase::parseFieldList(store::kFieldList));
+    xbase::Cursor cursor;
+    xbase::OpenOptions exclusive;
+    exclusive.mode = xbase::ShareMode::Exclusive;
+    cursor.open(path, exclusive);
+    cursor.createIndex(store::kTagName, store::kKeyExpression);
+    for (const Entry& entry : entries) {
+        cursor.append();
+        cursor.setText(cursor.requireField(store::kNameField), entry.name);
+        cursor.setMemo(cursor.requireField(store::kInfoField), entry.memo);
+        cursor.post();
+    }
+}
+
+inline std::vector<Entry> named(const std::vector<std::string>& names) {
+    std::vector<Entry> entries;
+    for (const std::string& name : names) entries.push_back({name, "Memo of " + name});
+    return entries;
+}
+
+// What one preview was shown.
+struct ShownReport {
+    QStringList names;  // in the order the report walks them
+    int recordCount = 0;
+    reports::ReportDocument document;
+
+    // Whether some printed line reads exactly `text`.
+    bool prints(const QString& text) const {
+        for (const reports::ReportPage& page : document.pages)
+            for (const reports::PageText& line : page.texts)
+                if (line.text == text) return true;
+        return false;
+    }
+};
+
+// How the scripted dialog is answered.
+struct DialogAnswer {
+    int kind = reports::kAll;
+    bool includeMemo = true;
+    bool textFormat = false;
+    bool cancel = false;
+};
+
+// The dialog as it opened.
+struct DialogAtOpening {
+    int kind = -1;
+    bool includeMemo = false;
+    bool textFormat = true;
+};
+
+class ReportCommandTest : public ::testing::Test {
+  protected:
+    ReportCommandTest() { QFont::insertSubstitution("MS Sans Serif", "Liberation Sans"); }
+
+    void open(const std::vector<Entry>& entries) {
+        writeAddressBook(folder.path(), entries);
+        dm = std::make_unique<store::TDM>(state, prompter);
+        dm->setDataFolder(QString::fromStdString(folder.path().string()));
+        dm->tblAddress.open();
+        window.setWindowTitle("Marigold Cardhold - Friends");
+        auto* layout = new QVBoxLayout(&window);
+        grid = new data::DBGrid(&window);
+        grid->setColumns({"NAME"});
+        grid->setDataSource(&dm->dsAddress);
+        layout->addWidget(grid);
+        nameList = new QPlainTextEdit(&window);
+        nameList->hide();
+        window.resize(320, 400);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    data::DataSet& address() { return dm->tblAddress; }
+    data::DataSet& copy() { return dm->tblClone; }
+    QString current() { return address().fieldByName("NAME").asString(); }
+
+    // The bookmark of the first visible row named so.
+    data::Bookmark row(const QString& name) {
+        for (int r = 0; r < address().visibleCount(); ++r)
+            if (address().fieldTextAt(r, "NAME") == name) return address().visibleAt(r);
+        ADD_FAILURE() << "no row " << name.toStdString();
+        return {};
+    }
+    void select(const QStringList& names) {
+        grid->clearSelectedRows();
+        for (const QString& name : names) grid->setRowSelected(row(name), true);
+    }
+    void makeCurrent(const QString& name) { ASSERT_TRUE(address().gotoBookmark(row(name))); }
+
+    // One run of the command: the dialog is answered as told, every preview recorded.
+    void run(const DialogAnswer& answer) {
+        reports::ReportCommand command({&window, *dm, state, *grid, *nameList, prompter, shell});
+        command.showDialog = [&](reports::TRecRange& dialog) {
+            QTimer::singleShot(0, &dialog, [&] {
+                opened.push_back({dialog.itemIndex(), dialog.CheckBox1->isChecked(),
+                                  dialog.CheckText->isChecked()});
+                if (answer.cancel) {
+                    dialog.BitBtn2->click();
+                    return;
+                }
+                dialog.setItemIndex(answer.kind);
+                dialog.CheckBox1->setChecked(answer.includeMemo);
+                dialog.CheckText->setChecked(answer.textFormat);
+                dialog.BitBtn1->click();
+            });
+            return dialog.exec();
+        };
+        command.preview = [&](const reports::Report& report) {
+            if (duringPreview) duringPreview();
+            ShownReport seen;
+            reports::ReportDataSet& data = *report.dataSet();
+            for (data.first(); !data.atEnd(); data.next()) seen.names << data.fieldText("NAME");
+            seen.recordCount = data.recordCount();
+            seen.document = reports::layoutReport(report);
+            shown.push_back(seen);
+        };
+        command.run();
+        lastTextFormat = command.textFormat();
+    }
+    void run(int kind) { run(DialogAnswer{kind}); }
+
+    const ShownReport& last() {
+        if (shown.empty()) throw std::runtime_error("no report was shown");
+        return shown.back();
+    }
+    std::vector<QString> messages() { return prompter.texts(); }
+
+    testsupport::TempDir folder;
+    store::ProgramState state;
+    platform::FakePrompter prompter;
+    platform::FakeShell shell;
+    std::unique_ptr<store::TDM> dm;
+    QWidget window;
+    data::DBGrid* grid = nullptr;
+    QPlainTextEdit* nameList = nullptr;
+
+    std::vector<DialogAtOpening> opened;
+    std::vector<ShownReport> shown;
+    std::function<void()> duringPreview;
+    bool lastTextFormat = false;
+};
+
+}  // namespace reporttest
