@@ -1,6 +1,7 @@
 #include "search_filter.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 
 #include <platform/prompter.h>
@@ -14,15 +15,23 @@
 namespace store {
 namespace {
 
-char upperByte(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+// Every byte as it compares: a-z as A-Z, the rest as it is.
+constexpr std::array<unsigned char, 256> kFolded = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<std::size_t>(c)] =
+            static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return table;
+}();
 
 // Whether `upperNeedle` occurs in `text`, a-z of the text taken in upper case.
 bool containsFolded(std::string_view text, std::string_view upperNeedle) {
-    const auto found = std::search(text.begin(), text.end(), upperNeedle.begin(), upperNeedle.end(),
-                                   [](char t, char n) { return upperByte(t) == n; });
-    return found != text.end() || upperNeedle.empty();
+    if (upperNeedle.empty()) return true;
+    const auto folded = [](char t, char n) {
+        return kFolded[static_cast<unsigned char>(t)] == static_cast<unsigned char>(n);
+    };
+    return std::search(text.begin(), text.end(), upperNeedle.begin(), upperNeedle.end(), folded) !=
+           text.end();
 }
 
 std::uint64_t fingerprint(std::string_view bytes) {
@@ -89,9 +98,12 @@ SearchOutcome SearchFilter::search(const QString& typed, bool includeMemo,
         if (holdable) {
             table_.setFiltered(true);
             table_.open();
-            // Every entry is tested here, once, rather than later while the grid paints:
-            // a memo that cannot be read is reported now, and the grid finds its rows ready.
-            found = table_.visibleCount() > 0;
+            // Filtering went to the first passing entry; with none the view is at its
+            // start and its end at once.
+            found = !(table_.bof() && table_.eof());
+            // The rest is tested here, once, rather than later while the grid paints: a
+            // memo that cannot be read is reported now, and the grid finds its rows ready.
+            if (found) table_.visibleCount();
         }
         if (!found) table_.setFiltered(false);
     } catch (...) {
