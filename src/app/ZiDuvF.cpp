@@ -31,6 +31,7 @@
 
 #include "address_rules.h"
 #include "playlist_command.h"
+#include "report_command.h"
 #include "startup.h"
 
 // Resources live in this static library; the linker keeps them only when asked.
@@ -154,6 +155,7 @@ void TZiDuv::createToolbar() {
     connect(HelpSpeed, &QToolButton::clicked, this, [this] { HelpSpeedClick(); });
     connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
     connect(ButtonAlpha, &QToolButton::clicked, this, [this] { ButtonAlphaClick(); });
+    connect(buttonRW, &QToolButton::clicked, this, [this] { buttonRWClick(); });
 }
 
 void TZiDuv::createEditors() {
@@ -405,6 +407,13 @@ void TZiDuv::ButtonAlphaClick() {
         ButtonAlpha->hide();
         ButtonNatural->show();
     });
+}
+
+void TZiDuv::buttonRWClick() {
+    if (DM_ == nullptr) return;
+    reports::ReportCommand command(
+        {this, *DM_, state, *DexGrid, *Memo1, services_.prompter, services_.shell});
+    guarded([&] { command.run(); });
 }
 
 void TZiDuv::ShopClick() {

@@ -101,6 +101,8 @@ class TZiDuv : public QWidget {
     void WrapButtonClick();
     void ButtonNaturalClick();
     void ButtonAlphaClick();
+    // The report: choose the entries, preview them, return to the entry that was current.
+    void buttonRWClick();
     void ShopClick();
 
     // Runs a command of this window under the standard error display.
