@@ -29,7 +29,11 @@
 #include <platform/shell.h>
 #include <xbase/cursor.h>
 
+#include "Combo.h"
+#include "address_entry.h"
 #include "address_rules.h"
+#include "link_actions.h"
+#include "name_exchange.h"
 #include "playlist_command.h"
 #include "report_command.h"
 #include "startup.h"
@@ -150,7 +154,12 @@ void TZiDuv::createToolbar() {
     NoFilterSpeed->setEnabled(false);
     ButtonAlpha->hide();
 
+    connect(SpeedPhone, &QToolButton::clicked, this, [this] { SpeedPhoneClick(); });
+    connect(email, &QToolButton::clicked, this, [this] { emailClick(); });
+    connect(URL, &QToolButton::clicked, this, [this] { URLClick(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(TrackView, &QToolButton::clicked, this, [this] { TrackViewClick(); });
+    connect(ClipSpeed, &QToolButton::clicked, this, [this] { ClipSpeedClick(); });
     connect(InfoSpeed, &QToolButton::clicked, this, [this] { InfoSpeedClick(); });
     connect(HelpSpeed, &QToolButton::clicked, this, [this] { HelpSpeedClick(); });
     connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
@@ -485,6 +494,36 @@ void TZiDuv::TrackViewClick() {
         playlist::RunPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
                                     this);
     });
+}
+
+void TZiDuv::SpeedPhoneClick() {
+    runLinkAction(&links::LinkActions::SpeedPhoneClick);
+}
+
+void TZiDuv::emailClick() {
+    runLinkAction(&links::LinkActions::emailClick);
+}
+
+void TZiDuv::URLClick() {
+    runLinkAction(&links::LinkActions::URLClick);
+}
+
+void TZiDuv::SpeedButton2Click() {
+    runLinkAction(&links::LinkActions::SpeedButton2Click);
+}
+
+void TZiDuv::runLinkAction(void (links::LinkActions::*action)()) {
+    if (DM_ == nullptr || BtnBottomDlg == nullptr) return;
+    links::AddressEntry entry(DM_->tblAddress, *DBMemo1, *DexGrid);
+    links::LinkActions actions(entry, *BtnBottomDlg, services_.prompter, services_.shell,
+                               services_.dialer);
+    guarded([&] { (actions.*action)(); });
+}
+
+void TZiDuv::ClipSpeedClick() {
+    if (DM_ == nullptr) return;
+    links::NameExchange names(DM_->tblAddress, *DexGrid, *Memo1, services_.clipboard);
+    guarded([&] { names.ClipSpeedClick(); });
 }
 
 }  // namespace app

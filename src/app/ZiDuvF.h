@@ -25,6 +25,11 @@ class DBMemo;
 class DBNavigator;
 }  // namespace data
 
+namespace links {
+class LinkActions;
+class TBtnBottomDlg;
+}  // namespace links
+
 namespace platform {
 class Clipboard;
 class PhoneDialer;
@@ -85,6 +90,8 @@ class TZiDuv : public QWidget {
     QGroupBox* Shop = nullptr;
     QButtonGroup* ShopItems = nullptr;  // the radio buttons of Shop, by item index
     QPlainTextEdit* Memo1 = nullptr;    // hidden text buffer for the search, clipboard, report
+    // The item chooser, made by the program right after the data module.
+    links::TBtnBottomDlg* BtnBottomDlg = nullptr;
 
     // --- Handlers
     void FormCreate();
@@ -104,6 +111,13 @@ class TZiDuv : public QWidget {
     // The report: choose the entries, preview them, return to the entry that was current.
     void buttonRWClick();
     void ShopClick();
+    // Link actions on the current entry's memo items: dial, e-mail, web address, file.
+    void SpeedPhoneClick();
+    void emailClick();
+    void URLClick();
+    void SpeedButton2Click();
+    // Pastes the clipboard into the name while editing; copies names otherwise.
+    void ClipSpeedClick();
 
     // Runs a command of this window under the standard error display.
     template <typename Command>
@@ -133,6 +147,7 @@ class TZiDuv : public QWidget {
     // Closing while an entry is being edited or inserted: save, discard or stay open.
     bool mayCloseWhileEditing();
     void commitCellEditor();
+    void runLinkAction(void (links::LinkActions::*action)());
 
     Services services_;
     StartupOptions options_;

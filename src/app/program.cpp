@@ -13,10 +13,9 @@ void installFontSubstitutions() {
 Program::Program(Services services, StartupOptions options)
     : ZiDuv(services, std::move(options)),
       DM(ZiDuv.state, services.prompter),
-      BtnBottomDlg(&ZiDuv) {
+      BtnBottomDlg(services.prompter, services.shell, services.clipboard, &ZiDuv) {
     ZiDuv.setDataModule(DM);
-    BtnBottomDlg.setObjectName(QStringLiteral("BtnBottomDlg"));
-    BtnBottomDlg.hide();
+    ZiDuv.BtnBottomDlg = &BtnBottomDlg;
 }
 
 }  // namespace app

@@ -2,8 +2,7 @@
 // The program's long-lived objects, created in their order: the main window, the data
 // module, the item chooser. They live until the program ends.
 
-#include <QDialog>
-
+#include "Combo.h"
 #include "ZiDuvDM.h"
 #include "ZiDuvF.h"
 
@@ -18,8 +17,8 @@ class Program {
 
     TZiDuv ZiDuv;
     store::TDM DM;
-    // The item chooser's place: a plain hidden dialog until the chooser itself arrives.
-    QDialog BtnBottomDlg;
+    // The item chooser, made once and reused by every link action.
+    links::TBtnBottomDlg BtnBottomDlg;
 };
 
 }  // namespace app
