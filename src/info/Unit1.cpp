@@ -1,0 +1,331 @@
+#include "Unit1.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTextCursor>
+
+#include <exception>
+
+#include <data/memo.h>
+#include <platform/help_pages.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
+
+#include "ZiDuvDM.h"
+#include "address_rules.h"
+#include "find_dialog.h"
+#include "font_chooser.h"
+#include "search_filter.h"
+
+namespace info {
+namespace {
+
+constexpr int kClientWidth = 418;
+constexpr int kClientHeight = 375;
+// The memo box; the Find dialog is placed at the point its right edge and top give.
+constexpr int kMemoLeft = 3;
+constexpr int kMemoTop = 28;
+constexpr int kMemoWidth = 410;
+constexpr int kMemoHeight = 213;
+constexpr int kValueLeft = 163;
+// The Find dialog holds at most this much of the search text.
+constexpr int kFindTextLimit = 255;
+
+const QColor kNavy(0, 0, 128);
+const QColor kAqua(0, 255, 255);
+const QColor kYellow(255, 255, 0);
+
+QFont pixelFont(const char* family, int pixels, bool bold = false, bool italic = false) {
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+// A magnifying glass over a line of text, for the Find button.
+QIcon findIcon() {
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(110, 110, 110), 2));
+    for (int y = 6; y <= 26; y += 5) painter.drawLine(3, y, 18, y);
+    painter.setPen(QPen(QColor(30, 30, 30), 3, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(22, 22, 29, 29);
+    painter.setPen(QPen(QColor(20, 40, 120), 2.5));
+    painter.setBrush(QColor(200, 225, 255, 190));
+    painter.drawEllipse(QPointF(17, 16), 8, 8);
+    return QIcon(picture);
+}
+
+}  // namespace
+
+int findForward(const QString& text, int from, const QString& wanted) {
+    if (wanted.isEmpty() || from < 0 || from > text.size()) return -1;
+    return static_cast<int>(store::upperAsciiLetters(text).indexOf(store::upperAsciiLetters(wanted),
+                                                                   from, Qt::CaseSensitive));
+}
+
+QString notFoundMessage(const QString& wanted) {
+    return QLatin1Char('"') + wanted + QStringLiteral("\" not found");
+}
+
+TInfo::TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::Shell& shell,
+             FontChooser* fonts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      dataModule_(dataModule),
+      prompter_(prompter),
+      shell_(shell),
+      fonts_(fonts) {
+    if (fonts_ == nullptr) {
+        ownFonts_ = std::make_unique<DesktopFontChooser>();
+        fonts_ = ownFonts_.get();
+    }
+    setObjectName(QStringLiteral("Info"));
+    setWindowTitle(QString::fromLatin1(kInfoCaption));
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(pixelFont("MS Sans Serif", 11));
+    createControls();
+    FormCreate();
+}
+
+TInfo::~TInfo() = default;
+
+void TInfo::createControls() {
+    const auto label = [this](const char* name, const QString& text, int left, int top) {
+        auto* control = new QLabel(text, this);
+        control->setObjectName(QString::fromLatin1(name));
+        control->move(left, top);
+        control->adjustSize();
+        return control;
+    };
+    const QFont valueFont = pixelFont("Arial", 15, true);
+
+    NameLabel = label("NameLabel", QString(), 7, 7);
+    NameLabel->setFont(valueFont);
+    setTextColour(NameLabel, kNavy);
+
+    Memo1 = new data::DBMemo(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
+    Memo1->setFont(pixelFont("Arial", 15));
+    Memo1->setWordWrap(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setDataField(QString::fromLatin1(store::kInfoField));
+    Memo1->setDataSource(&dataModule_.dsAddress);
+
+    Label1 = label("Label1", QStringLiteral("Entry last modified:"), 13, 245);
+    DateLabel = label("DateLabel", QString(), kValueLeft, 245);
+    DateLabel->setFont(valueFont);
+
+    Panel1 = new QLabel(QStringLiteral("Database:"), this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(7, 263, 406, 15);
+    Panel1->setFont(pixelFont("Arial Rounded MT Bold", 15));
+    Panel1->setAlignment(Qt::AlignCenter);
+    Panel1->setAutoFillBackground(true);
+    QPalette strip = Panel1->palette();
+    strip.setColor(QPalette::Window, kAqua);
+    strip.setColor(QPalette::WindowText, Qt::black);
+    Panel1->setPalette(strip);
+
+    Lupdate = label("Lupdate", QStringLiteral("Last update to ANY record:"), 13, 283);
+    LupdateLabel = label("LupdateLabel", QString(), kValueLeft, 281);
+    LupdateLabel->setFont(valueFont);
+    Label3 = label("Label3", QStringLiteral("Total non-deleted records:"), 13, 300);
+    AllCountLabel = label("AllCountLabel", QString(), kValueLeft, 299);
+    AllCountLabel->setFont(pixelFont("MS Sans Serif", 15));
+    IfFilterLabel =
+        label("IfFilterLabel", QStringLiteral("Records meeting filter criteria:"), 13, 319);
+    FilterLabel = label("FilterLabel", QString(), kValueLeft, 319);
+    FilterLabel->setFont(valueFont);
+
+    const auto button = [this](const char* name, const QString& caption, const QRect& place,
+                               const QFont& font) {
+        auto* control = new QPushButton(caption, this);
+        control->setObjectName(QString::fromLatin1(name));
+        control->setGeometry(place);
+        control->setFont(font);
+        control->setAutoDefault(false);
+        return control;
+    };
+    ButtonFind = button("ButtonFind", QStringLiteral("Find"), QRect(12, 340, 80, 24),
+                        pixelFont("Arial", 15, true));
+    ButtonFind->setIcon(findIcon());
+    ButtonFind->setIconSize(QSize(16, 16));
+    ButtonFind->setToolTip(QStringLiteral("Search for text in memo"));
+
+    ButtonFont = button("ButtonFont", QStringLiteral("Font"), QRect(97, 340, 76, 24),
+                        pixelFont("Comic Sans MS", 17, true, true));
+    setTextColour(ButtonFont, Qt::blue);
+    ButtonFont->setToolTip(QStringLiteral("C;hange memo font size, color etcl"));
+
+    const QFont buttonFont = pixelFont("MS Sans Serif", 11, true);
+    BitBtn1 = button("BitBtn1", QStringLiteral("&Help"), QRect(284, 340, 60, 24), buttonFont);
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    CloseButton =
+        button("CloseButton", QStringLiteral("&Close"), QRect(352, 340, 61, 24), buttonFont);
+    CloseButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    CloseButton->setToolTip(QStringLiteral("Return to opening screen"));
+
+    FindDialog1 = new FindDialog(this);
+
+    // Panel1 takes no focus; the others follow it in this order.
+    Panel1->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(CloseButton, Memo1);
+    setTabOrder(Memo1, BitBtn1);
+    setTabOrder(BitBtn1, ButtonFind);
+    setTabOrder(ButtonFind, ButtonFont);
+
+    connect(ButtonFind, &QPushButton::clicked, this, [this] { ButtonFindClick(); });
+    connect(ButtonFont, &QPushButton::clicked, this, [this] { ButtonFontClick(); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
+    connect(FindDialog1, &FindDialog::findNext, this, [this] { FindDialog1Find(); });
+    connect(FindDialog1, &QDialog::finished, this, [this] { FindDialog1Close(); });
+}
+
+void TInfo::FormCreate() {
+    // The selection stays as visible as with the focus, so a match found from the Find
+    // dialog shows while that dialog is active.
+    QPalette palette = Memo1->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    Memo1->setPalette(palette);
+    FindDialog1->move(kMemoLeft + kMemoWidth, kMemoTop);
+    centreOnScreen();
+}
+
+void TInfo::setUnwrappedMemoLook() {
+    Memo1->setWordWrap(false);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Base, kYellow);
+    Memo1->setPalette(palette);
+}
+
+void TInfo::centreOnScreen() {
+    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TInfo::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TInfo::FormShow() {
+    data::DataSet& table = dataModule_.tblAddress;
+    QString name;
+    QDate lastDate;
+    try {
+        if (table.active()) {
+            name = table.fieldByName(QString::fromLatin1(store::kNameField)).asString();
+            lastDate = table.fieldByName(QString::fromLatin1(store::kLastDateField)).asDate();
+        }
+    } catch (const std::exception&) {
+        // An entry that cannot be read shows no name and an empty date.
+    }
+    if (lastDate.isNull()) lastDate = QDate(kEmptyDateYear, kEmptyDateMonth, kEmptyDateDay);
+    NameLabel->setText(name);
+    DateLabel->setText(dataModule_.AdsSettings1.formatDate(lastDate));
+    AllCountLabel->setText(QString::number(dataModule_.state().EntryCount));
+    LupdateLabel->setText(table.lastUpdateText());
+
+    const bool filtered = table.active() && table.filtered();
+    if (filtered) {
+        int count = 0;
+        try {
+            count = filterCount();
+        } catch (const std::exception& failure) {
+            prompter_.error(QString::fromUtf8(failure.what()));
+        }
+        FilterLabel->setText(QString::number(count));
+    }
+    IfFilterLabel->setVisible(filtered);
+    FilterLabel->setVisible(filtered);
+    for (QLabel* value : {NameLabel, DateLabel, AllCountLabel, LupdateLabel, FilterLabel})
+        value->adjustSize();
+}
+
+int TInfo::filterCount() {
+    data::DataSet& table = dataModule_.tblAddress;
+    // The name-only search: what the engine counts through the expression.
+    if (!table.filter().isEmpty()) return table.recordCount();
+    // The name-and-memo search: the rows the grid lists, which the callback has decided.
+    // Counted from the list rather than by walking the table, so nothing moves, and an
+    // entry being inserted is neither saved nor counted.
+    const int rows = table.visibleCount();
+    return table.state() == data::DataSetState::Insert ? rows - 1 : rows;
+}
+
+void TInfo::ButtonFindClick() {
+    if (FindDialog1->isVisible()) {
+        FindDialog1->raise();
+        FindDialog1->activateWindow();
+        return;
+    }
+    FindDialog1->setFindText(dataModule_.state().SearchText.left(kFindTextLimit));
+    FindDialog1->show();
+}
+
+void TInfo::FindDialog1Find() {
+    const QString wanted = FindDialog1->findText();
+    if (wanted.isEmpty()) return;
+    const QString text = Memo1->toPlainText();
+    QTextCursor cursor = Memo1->textCursor();
+    const int start = cursor.selectionStart();
+    const int length = cursor.selectionEnd() - start;
+    const int found = findForward(text, start + length, wanted);
+    if (found < 0) {
+        prompter_.message(notFoundMessage(wanted));
+        FindDialog1->close();
+        return;
+    }
+    cursor.setPosition(found);
+    cursor.setPosition(found + static_cast<int>(wanted.size()), QTextCursor::KeepAnchor);
+    Memo1->setTextCursor(cursor);
+    Memo1->setFocus();
+}
+
+void TInfo::FindDialog1Close() {
+    Memo1->setFocus();
+}
+
+void TInfo::ButtonFontClick() {
+    if (const std::optional<QFont> chosen = fonts_->chooseFont(Memo1->font(), this)) {
+        Memo1->setFont(*chosen);
+    }
+}
+
+void TInfo::BitBtn1Click() {
+    shell_.openUrl(platform::helpPageUrl().toString());
+}
+
+void TInfo::CloseButtonClick() {
+    accept();
+}
+
+}  // namespace info

@@ -1,0 +1,109 @@
+#pragma once
+// The extended information window: the current entry in a larger view (its name, its
+// memo, which can be searched and shown in another font, the date of its last change)
+// and three facts about the whole table: its last update, the number of entries and,
+// while a search filter is on, the number of entries that pass it. The facts are taken
+// once, when the window is shown.
+//
+//   info::TInfo Info(dataModule, prompter, shell, &fonts, mainWindow);
+//   if (!mainMemo->wordWrap()) Info.setUnwrappedMemoLook();
+//   Info.exec();
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace data {
+class DBMemo;
+}
+
+namespace platform {
+class Prompter;
+class Shell;
+}  // namespace platform
+
+namespace store {
+class TDM;
+}
+
+namespace info {
+
+class FindDialog;
+class FontChooser;
+
+inline constexpr char kInfoCaption[] = "Marigold - Extended Information";
+// What an empty date shows: day 0 of the date count, 30 December 1899.
+inline constexpr int kEmptyDateYear = 1899;
+inline constexpr int kEmptyDateMonth = 12;
+inline constexpr int kEmptyDateDay = 30;
+
+// Where `wanted` next occurs in `text` at or after `from`, a-z compared without regard to
+// case and every other character as it is; -1 when it does not.
+int findForward(const QString& text, int from, const QString& wanted);
+
+// The message when the rest of the memo does not hold the text.
+QString notFoundMessage(const QString& wanted);
+
+class TInfo : public QDialog {
+    Q_OBJECT
+  public:
+    // `fonts` may be null: Qt's font dialog is used then. Runs FormCreate.
+    TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::Shell& shell,
+          FontChooser* fonts = nullptr, QWidget* parent = nullptr);
+    ~TInfo() override;
+
+    // The look of the main memo when it does not wrap: no word wrap, both scroll bars,
+    // a yellow background.
+    void setUnwrappedMemoLook();
+
+    // --- Controls, named as the form names them (also their object names).
+    QLabel* NameLabel;
+    data::DBMemo* Memo1;
+    QLabel* Label1;
+    QLabel* DateLabel;
+    QLabel* Panel1;
+    QLabel* Lupdate;
+    QLabel* LupdateLabel;
+    QLabel* Label3;
+    QLabel* AllCountLabel;
+    QLabel* IfFilterLabel;
+    QLabel* FilterLabel;
+    QPushButton* ButtonFind;
+    QPushButton* ButtonFont;
+    QPushButton* BitBtn1;
+    QPushButton* CloseButton;
+    FindDialog* FindDialog1;
+
+    // --- Handlers
+    void FormCreate();
+    // Fills the labels from the table as it is now.
+    void FormShow();
+    void ButtonFindClick();
+    // The next match after the memo's selection, or the message that there is none.
+    void FindDialog1Find();
+    void FindDialog1Close();
+    void ButtonFontClick();
+    void BitBtn1Click();
+    void CloseButtonClick();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void createControls();
+    void centreOnScreen();
+    // The Filter count: entries passing the search filter.
+    int filterCount();
+
+    store::TDM& dataModule_;
+    platform::Prompter& prompter_;
+    platform::Shell& shell_;
+    std::unique_ptr<FontChooser> ownFonts_;
+    FontChooser* fonts_;
+};
+
+}  // namespace info

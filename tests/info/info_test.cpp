@@ -1,0 +1,391 @@
+// The extended information window over a real address table: its controls, the facts it
+// shows (also while a search filter is on, and for an entry not yet saved), the memo
+// search with its Find dialog, the font choice and the help button.
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextCursor>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <data/memo.h>
+#include <platform/fakes.h>
+#include <platform/help_pages.h>
+
+#include "Unit1.h"
+#include "ZiDuvDM.h"
+#include "address_book.h"
+#include "address_rules.h"
+#include "find_dialog.h"
+#include "font_chooser.h"
+#include "temp_dir.h"
+
+namespace {
+
+class ScriptedFonts : public info::FontChooser {
+  public:
+    std::optional<QFont> chooseFont(const QFont& initial, QWidget*) override {
+        offered.push_back(initial);
+        return answer;
+    }
+    std::optional<QFont> answer;
+    std::vector<QFont> offered;
+};
+
+// The next control the Tab key reaches after `from`.
+QWidget* nextTabStop(QWidget* from) {
+    QWidget* next = from->nextInFocusChain();
+    while (next != from && (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled() ||
+                            !next->isVisibleTo(from->window())))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+class InfoWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        store::AddressBook::create(dir.path());
+        module = std::make_unique<store::TDM>(state, prompter);
+        module->setDataFolder(QFile::decodeName(dir.path().native().c_str()));
+    }
+
+    void seed(const std::vector<std::pair<std::string, std::string>>& entries) {
+        xbase::Cursor cursor;
+        cursor.open(dir.path() / store::kTableFileName);
+        for (const auto& [name, memo] : entries) {
+            cursor.append();
+            cursor.setText(cursor.requireField(store::kNameField), name);
+            cursor.setMemo(cursor.requireField(store::kInfoField), memo);
+            cursor.setDate(cursor.requireField(store::kLastDateField), xbase::Date{2024, 3, 9});
+            cursor.post();
+        }
+    }
+
+    void open() {
+        table().open();
+        state.EntryCount = table().recordCount();
+    }
+
+    // The window as InfoSpeedClick shows it, but not modal, so the test can go on.
+    info::TInfo& show() {
+        window = std::make_unique<info::TInfo>(*module, prompter, shell, &fonts);
+        window->show();
+        return *window;
+    }
+
+    void search(const QString& text, bool includeMemo) {
+        state.Tag = 0;
+        module->search.search(text, includeMemo, {});
+    }
+
+    std::pair<int, int> selection() {
+        const QTextCursor cursor = window->Memo1->textCursor();
+        return {cursor.selectionStart(), cursor.selectionEnd()};
+    }
+
+    data::DataSet& table() { return module->tblAddress; }
+
+    testsupport::TempDir dir;
+    store::ProgramState state;
+    platform::FakePrompter prompter;
+    platform::FakeShell shell;
+    ScriptedFonts fonts;
+    std::unique_ptr<store::TDM> module;
+    std::unique_ptr<info::TInfo> window;
+};
+
+TEST_F(InfoWindow, FormHasItsControlsInPlace) {
+    open();
+    info::TInfo& info = show();
+    EXPECT_EQ(info.windowTitle(), "Marigold - Extended Information");
+    EXPECT_EQ(info.size(), QSize(418, 375));
+    EXPECT_EQ(info.minimumSize(), info.maximumSize());
+    EXPECT_FALSE(info.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(info.windowFlags() & Qt::WindowCloseButtonHint);
+
+    EXPECT_EQ(info.Memo1->geometry(), QRect(3, 28, 410, 213));
+    EXPECT_EQ(info.Memo1->font().family(), "Arial");
+    EXPECT_EQ(info.Memo1->font().pixelSize(), 15);
+    EXPECT_TRUE(info.Memo1->wordWrap());
+    EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(info.NameLabel->pos(), QPoint(7, 7));
+    EXPECT_EQ(info.NameLabel->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_EQ(info.Panel1->geometry(), QRect(7, 263, 406, 15));
+    EXPECT_EQ(info.Panel1->text(), "Database:");
+    EXPECT_EQ(info.Panel1->palette().color(QPalette::Window), QColor(0, 255, 255));
+
+    const std::vector<std::pair<QLabel*, QString>> captions = {
+        {info.Label1, "Entry last modified:"},
+        {info.Lupdate, "Last update to ANY record:"},
+        {info.Label3, "Total non-deleted records:"},
+        {info.IfFilterLabel, "Records meeting filter criteria:"}};
+    for (const auto& [label, caption] : captions) EXPECT_EQ(label->text(), caption);
+    EXPECT_EQ(info.DateLabel->pos(), QPoint(163, 245));
+    EXPECT_EQ(info.LupdateLabel->pos(), QPoint(163, 281));
+    EXPECT_EQ(info.AllCountLabel->pos(), QPoint(163, 299));
+    EXPECT_EQ(info.FilterLabel->pos(), QPoint(163, 319));
+
+    EXPECT_EQ(info.ButtonFind->geometry(), QRect(12, 340, 80, 24));
+    EXPECT_EQ(info.ButtonFind->text(), "Find");
+    EXPECT_EQ(info.ButtonFind->toolTip(), "Search for text in memo");
+    EXPECT_FALSE(info.ButtonFind->icon().isNull());
+    EXPECT_EQ(info.ButtonFont->geometry(), QRect(97, 340, 76, 24));
+    EXPECT_EQ(info.ButtonFont->toolTip(), "C;hange memo font size, color etcl");
+    EXPECT_EQ(info.ButtonFont->font().family(), "Comic Sans MS");
+    EXPECT_TRUE(info.ButtonFont->font().italic());
+    EXPECT_EQ(info.ButtonFont->palette().color(QPalette::ButtonText), QColor(Qt::blue));
+    EXPECT_EQ(info.BitBtn1->geometry(), QRect(284, 340, 60, 24));
+    EXPECT_EQ(info.CloseButton->geometry(), QRect(352, 340, 61, 24));
+    EXPECT_EQ(info.CloseButton->toolTip(), "Return to opening screen");
+
+    // Tab order: Close, the memo, Help, Find, Font.
+    EXPECT_EQ(nextTabStop(info.CloseButton), info.Memo1);
+    EXPECT_EQ(nextTabStop(info.Memo1), info.BitBtn1);
+    EXPECT_EQ(nextTabStop(info.BitBtn1), info.ButtonFind);
+    EXPECT_EQ(nextTabStop(info.ButtonFind), info.ButtonFont);
+    // The Find dialog sits at the point the memo's right edge and top give.
+    EXPECT_EQ(info.FindDialog1->pos(), QPoint(413, 28));
+    EXPECT_FALSE(info.FindDialog1->isModal());
+}
+
+TEST_F(InfoWindow, ShowsTheCurrentEntryAndTheTablesFacts) {
+    seed({{"Anna Smith", "12 High Street\r\nLondon"}, {"Bob Jones", "Tel 555"}});
+    open();
+    ASSERT_TRUE(table().findKey("BOB JONES"));
+    state.EntryCount = 7;  // the running count, whatever the file says
+    info::TInfo& info = show();
+    EXPECT_EQ(info.NameLabel->text(), "Bob Jones");
+    EXPECT_EQ(info.Memo1->toPlainText(), "Tel 555");
+    EXPECT_EQ(info.DateLabel->text(), "03/09/24");
+    EXPECT_EQ(info.LupdateLabel->text(), table().lastUpdateText());
+    EXPECT_FALSE(info.LupdateLabel->text().isEmpty());
+    EXPECT_EQ(info.AllCountLabel->text(), "7");
+    EXPECT_TRUE(info.IfFilterLabel->isHidden());
+    EXPECT_TRUE(info.FilterLabel->isHidden());
+}
+
+TEST_F(InfoWindow, AnEntryNotYetSavedShowsTheEmptyDateAndStaysUnsaved) {
+    seed({{"Anna Smith", ""}, {"Bob Jones", "Tel 555"}});
+    open();
+    search("555", true);
+    table().insert();
+    table().fieldByName("NAME").setAsString("Carl New");
+    info::TInfo& info = show();
+    EXPECT_EQ(info.NameLabel->text(), "Carl New");
+    EXPECT_EQ(info.DateLabel->text(), "12/30/99");
+    // The count of the memo search leaves the new entry out and does not save it.
+    EXPECT_EQ(info.FilterLabel->text(), "1");
+    EXPECT_EQ(table().state(), data::DataSetState::Insert);
+    EXPECT_TRUE(prompter.records().empty());
+}
+
+TEST_F(InfoWindow, AnEmptyTableShowsNothingButTheEmptyDateAndZero) {
+    open();
+    info::TInfo& info = show();
+    EXPECT_EQ(info.NameLabel->text(), "");
+    EXPECT_EQ(info.Memo1->toPlainText(), "");
+    EXPECT_EQ(info.DateLabel->text(), "12/30/99");
+    EXPECT_EQ(info.AllCountLabel->text(), "0");
+}
+
+TEST_F(InfoWindow, FilterCountFollowsTheSearch) {
+    seed({{"Anna Smith", "fax 555"}, {"Bob Jones", "Tel 555"}, {"Cora Smithers", ""}, {"Dan", ""}});
+    open();
+    search("555", true);
+    info::TInfo& memoSearch = show();
+    EXPECT_FALSE(memoSearch.IfFilterLabel->isHidden());
+    EXPECT_FALSE(memoSearch.FilterLabel->isHidden());
+    EXPECT_EQ(memoSearch.FilterLabel->text(), QString::number(table().visibleCount()));
+    EXPECT_EQ(memoSearch.FilterLabel->text(), "2");
+
+    search("smith", false);
+    info::TInfo& nameSearch = show();
+    EXPECT_EQ(nameSearch.FilterLabel->text(), "2");
+    EXPECT_FALSE(nameSearch.FilterLabel->isHidden());
+
+    module->search.cancel();
+    info::TInfo& none = show();
+    EXPECT_TRUE(none.FilterLabel->isHidden());
+}
+
+TEST_F(InfoWindow, FindSelectsEachMatchInTurnThenSaysItIsNotFound) {
+    seed({{"Bob", "Tel 555 tel 556"}});
+    open();
+    state.SearchText = "TEL";
+    info::TInfo& info = show();
+    info.ButtonFindClick();
+    ASSERT_TRUE(info.FindDialog1->isVisible());
+    EXPECT_EQ(info.FindDialog1->findText(), "TEL");
+
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(0, 3));
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(8, 11));
+    EXPECT_TRUE(info.FindDialog1->isVisible());
+    info.FindDialog1Find();
+    EXPECT_EQ(prompter.texts(), std::vector<QString>{"\"TEL\" not found"});
+    EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Plain);
+    EXPECT_FALSE(info.FindDialog1->isVisible());
+    EXPECT_EQ(selection(), std::make_pair(8, 11));
+}
+
+TEST_F(InfoWindow, FindGoesOnAfterTheLastMatchSoOverlapsAreNotFound) {
+    seed({{"Bob", "aaa"}});
+    open();
+    info::TInfo& info = show();
+    info.ButtonFindClick();
+    info.FindDialog1->setFindText("aa");
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(0, 2));
+    info.FindDialog1Find();
+    EXPECT_EQ(prompter.texts(), std::vector<QString>{"\"aa\" not found"});
+}
+
+TEST_F(InfoWindow, FindStartsAtTheCaretAndCountsLineBreaksAsOneCharacter) {
+    seed({{"Bob", "first line\r\nsecond line\r\nline three"}});
+    open();
+    info::TInfo& info = show();
+    QTextCursor caret = info.Memo1->textCursor();
+    caret.setPosition(5);
+    info.Memo1->setTextCursor(caret);
+    info.ButtonFindClick();
+    info.FindDialog1->setFindText("LINE");
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(6, 10));
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(18, 22));
+    EXPECT_EQ(info.Memo1->textCursor().selectedText(), "line");
+    // An empty text looks for nothing.
+    info.FindDialog1->setFindText("");
+    info.FindDialog1Find();
+    EXPECT_EQ(selection(), std::make_pair(18, 22));
+    EXPECT_TRUE(prompter.records().empty());
+}
+
+TEST_F(InfoWindow, FindDialogStartsWithTheSearchTextEachTimeItOpens) {
+    seed({{"Bob", "memo"}});
+    open();
+    info::TInfo& before = show();
+    before.ButtonFindClick();
+    EXPECT_EQ(before.FindDialog1->findText(), "");  // no search yet
+
+    state.SearchText = "SMI";
+    info::TInfo& info = show();
+    info.ButtonFindClick();
+    EXPECT_EQ(info.FindDialog1->findText(), "SMI");
+    QTest::keyClicks(info.FindDialog1->FindEdit, "typed");
+    // Already open: only brought to the front, keeping what was typed.
+    info.ButtonFindClick();
+    EXPECT_EQ(info.FindDialog1->findText(), "typed");
+    info.FindDialog1->CancelButton->click();
+    EXPECT_FALSE(info.FindDialog1->isVisible());
+    info.ButtonFindClick();
+    EXPECT_EQ(info.FindDialog1->findText(), "SMI");
+
+    info.FindDialog1->close();
+    state.SearchText = QString(300, QLatin1Char('X'));
+    info.ButtonFindClick();
+    EXPECT_EQ(info.FindDialog1->findText().size(), 255);
+}
+
+TEST_F(InfoWindow, FindDialogButtonsAskForTheNextMatch) {
+    seed({{"Bob", "one two one"}});
+    open();
+    info::TInfo& info = show();
+    info.ButtonFindClick();
+    info.FindDialog1->FindEdit->clear();
+    EXPECT_FALSE(info.FindDialog1->FindNextButton->isEnabled());
+    QTest::keyClicks(info.FindDialog1->FindEdit, "ONE");
+    info.FindDialog1->FindNextButton->click();
+    EXPECT_EQ(selection(), std::make_pair(0, 3));
+    QTest::keyClick(info.FindDialog1->FindEdit, Qt::Key_Return);
+    EXPECT_EQ(selection(), std::make_pair(8, 11));
+}
+
+TEST(FindForward, ComparesOnlyAToZWithoutRegardToCase) {
+    EXPECT_EQ(info::findForward("Tel 555 tel 556", 0, "TEL"), 0);
+    EXPECT_EQ(info::findForward("Tel 555 tel 556", 3, "TEL"), 8);
+    EXPECT_EQ(info::findForward("Tel 555 tel 556", 11, "TEL"), -1);
+    EXPECT_EQ(info::findForward("café CAFÉ", 0, "CAFÉ"), 5);
+    EXPECT_EQ(info::findForward("café", 0, "É"), -1);
+    EXPECT_EQ(info::findForward("café", 0, "é"), 3);
+    EXPECT_EQ(info::findForward("abc", 3, "c"), -1);
+    EXPECT_EQ(info::findForward("abc", 9, "c"), -1);
+    EXPECT_EQ(info::findForward("abc", 0, ""), -1);
+    EXPECT_EQ(info::notFoundMessage("x y"), "\"x y\" not found");
+}
+
+TEST_F(InfoWindow, FontChoiceLastsUntilTheWindowCloses) {
+    seed({{"Bob", "memo"}});
+    open();
+    info::TInfo& info = show();
+    QFont chosen("Courier New");
+    chosen.setPixelSize(20);
+    chosen.setBold(true);
+    chosen.setUnderline(true);
+    fonts.answer = chosen;
+    info.ButtonFont->click();
+    ASSERT_EQ(fonts.offered.size(), 1u);
+    EXPECT_EQ(fonts.offered[0].family(), "Arial");
+    EXPECT_EQ(fonts.offered[0].pixelSize(), 15);
+    EXPECT_EQ(info.Memo1->font(), chosen);
+
+    fonts.answer.reset();  // cancelled: nothing changes
+    info.ButtonFont->click();
+    EXPECT_EQ(info.Memo1->font(), chosen);
+
+    info::TInfo& next = show();
+    EXPECT_EQ(next.Memo1->font().family(), "Arial");
+    EXPECT_EQ(next.Memo1->font().pixelSize(), 15);
+}
+
+TEST_F(InfoWindow, HelpOpensTheMainHelpPageAndCloseCloses) {
+    open();
+    info::TInfo& info = show();
+    info.BitBtn1->click();
+    EXPECT_EQ(shell.targets(), std::vector<QString>{platform::helpPageUrl().toString()});
+    EXPECT_TRUE(info.isVisible());
+    info.CloseButton->click();
+    EXPECT_FALSE(info.isVisible());
+    EXPECT_EQ(info.result(), QDialog::Accepted);
+}
+
+TEST_F(InfoWindow, UnwrappedLookIsYellowWithBothScrollBars) {
+    open();
+    info::TInfo& info = show();
+    const QColor normal = info.Memo1->palette().color(QPalette::Base);
+    EXPECT_NE(normal, QColor(255, 255, 0));
+    info.setUnwrappedMemoLook();
+    EXPECT_FALSE(info.Memo1->wordWrap());
+    EXPECT_EQ(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
+    EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+TEST_F(InfoWindow, MemoTakesTypingOnlyWhileTheEntryIsBeingEdited) {
+    seed({{"Bob", "memo"}});
+    open();
+    info::TInfo& info = show();
+    EXPECT_TRUE(info.Memo1->isReadOnly());
+
+    table().edit();
+    info.Memo1->moveCursor(QTextCursor::End);
+    QTest::keyClicks(info.Memo1, " more");
+    EXPECT_EQ(table().fieldByName("INFO").asString(), "memo more");
+    table().post();
+    EXPECT_TRUE(info.Memo1->isReadOnly());
+}
+
+}  // namespace
