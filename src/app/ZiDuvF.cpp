@@ -33,6 +33,7 @@
 #include "address_entry.h"
 #include "address_rules.h"
 #include "link_actions.h"
+#include "maintenance.h"
 #include "name_exchange.h"
 #include "playlist_command.h"
 #include "report_command.h"
@@ -165,6 +166,7 @@ void TZiDuv::createToolbar() {
     connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
     connect(ButtonAlpha, &QToolButton::clicked, this, [this] { ButtonAlphaClick(); });
     connect(buttonRW, &QToolButton::clicked, this, [this] { buttonRWClick(); });
+    connect(ToolsSpeed, &QToolButton::clicked, this, [this] { ToolsSpeedClick(); });
 }
 
 void TZiDuv::createEditors() {
@@ -416,6 +418,13 @@ void TZiDuv::ButtonAlphaClick() {
         ButtonAlpha->hide();
         ButtonNatural->show();
     });
+}
+
+void TZiDuv::ToolsSpeedClick() {
+    if (DM_ == nullptr) return;
+    if (guarded([this] { store::RunFileMaintenance(*DM_, services_.prompter); })) {
+        DexGrid->viewport()->update();
+    }
 }
 
 void TZiDuv::buttonRWClick() {

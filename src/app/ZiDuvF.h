@@ -118,6 +118,8 @@ class TZiDuv : public QWidget {
     void SpeedButton2Click();
     // Pastes the clipboard into the name while editing; copies names otherwise.
     void ClipSpeedClick();
+    // File maintenance: pack the table, then optionally archive it to MGdata.zip.
+    void ToolsSpeedClick();
 
     // Runs a command of this window under the standard error display.
     template <typename Command>
