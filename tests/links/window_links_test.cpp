@@ -1,0 +1,107 @@
+// The toolbar buttons of the running main window reach the link actions and the name
+// exchange: the program as main() builds it, over recording fakes.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <data/navigator.h>
+#include <xbase/cursor.h>
+
+#include "Combo.h"
+#include "app_fixture.h"
+#include "chooser_driver.h"
+
+namespace {
+
+using linktest::ChooserDriver;
+
+// Gives the named entry its memo, past the program.
+void setMemo(const std::filesystem::path& folder, const std::string& name,
+             const std::string& memo) {
+    xbase::Cursor cursor;
+    cursor.open(folder / store::kTableFileName);
+    for (cursor.first(); !cursor.eof(); cursor.next()) {
+        if (cursor.text(cursor.requireField(store::kNameField)) != name) continue;
+        cursor.edit();
+        cursor.setMemo(cursor.requireField(store::kInfoField), memo);
+        cursor.post();
+        return;
+    }
+}
+
+class WindowLinksTest : public ::testing::Test {
+  protected:
+    void start(const std::vector<std::string>& names) {
+        apptest::writeEntries(launch.cwd.path(), names);
+        for (const auto& [name, memo] : memos) setMemo(launch.cwd.path(), name, memo);
+        launch.start();
+        launch.window().show();
+    }
+
+    // Clicks a toolbar button whose chooser is answered by `answer`.
+    void click(QToolButton* button, const ChooserDriver::Answer& answer) {
+        ChooserDriver driver(launch.program->BtnBottomDlg, answer);
+        button->click();
+        EXPECT_TRUE(driver.answered());
+    }
+
+    apptest::Launch launch;
+    std::vector<std::pair<std::string, std::string>> memos;
+};
+
+TEST_F(WindowLinksTest, ProgramMakesTheChooserOnceForTheWindow) {
+    start({"Adams"});
+    links::TBtnBottomDlg& chooser = launch.program->BtnBottomDlg;
+    EXPECT_EQ(chooser.objectName(), "BtnBottomDlg");
+    EXPECT_EQ(launch.window().BtnBottomDlg, &chooser);
+    EXPECT_EQ(chooser.parentWidget(), &launch.window());
+    EXPECT_FALSE(chooser.isVisible());
+}
+
+TEST_F(WindowLinksTest, ToolbarButtonsRunTheirActionsOnTheCurrentEntry) {
+    memos = {{"Baker", "Tel 555-1234\r\nMail: bo@baker.example\r\nsee www.baker.example"}};
+    start({"Adams", "Baker"});
+    launch.table().last();
+
+    click(launch.window().email, linktest::pressOk());
+    click(launch.window().URL, linktest::pressOk());
+    EXPECT_EQ(launch.shell.targets(),
+              (std::vector<QString>{"mailto:bo@baker.example", "www.baker.example"}));
+
+    click(launch.window().SpeedPhone, linktest::pressOk());
+    ASSERT_EQ(launch.dialer.calls().size(), 1u);
+    EXPECT_EQ(launch.dialer.calls()[0].number, "555-1234");
+    EXPECT_EQ(launch.dialer.calls()[0].calledParty, "Baker");
+
+    click(launch.window().SpeedButton2, linktest::typeAndOk("C:\\x.doc"));
+    EXPECT_EQ(launch.prompter.texts().back(), "File C:\\x.doc does NOT exist");
+}
+
+TEST_F(WindowLinksTest, TypedNumberIsDialledAndSavedInTheEntry) {
+    start({"Adams"});
+    click(launch.window().SpeedPhone, linktest::typeAndOk("206-555-1234"));
+    ASSERT_EQ(launch.dialer.calls().size(), 1u);
+    EXPECT_EQ(launch.prompter.texts().back(), "Add 206-555-1234 to entry?");
+    EXPECT_EQ(launch.table().state(), data::DataSetState::Browse);
+    EXPECT_EQ(launch.table().fieldByName(store::kInfoField).asString(), "Phone: 206-555-1234\r\n");
+    EXPECT_EQ(launch.table().fieldByName(store::kLastDateField).asDate(), QDate::currentDate());
+}
+
+TEST_F(WindowLinksTest, ClipboardButtonCopiesTheNameOrPastesIntoIt) {
+    start({"Adams", "Baker"});
+    launch.window().ClipSpeed->click();
+    EXPECT_EQ(launch.clipboard.text(), "Adams");
+
+    launch.window().DBNavigator1->click(data::DBNavigator::Edit);
+    launch.clipboard.setText("Garden Shop\nsecond line");
+    launch.window().ClipSpeed->click();
+    EXPECT_EQ(launch.currentName(), "Garden Shop");
+    EXPECT_EQ(launch.table().state(), data::DataSetState::Edit);
+    EXPECT_TRUE(launch.prompter.records().empty());
+}
+
+}  // namespace
