@@ -13,6 +13,9 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <algorithm>
+#include <vector>
+
 #include <platform/help_pages.h>
 #include <platform/shell.h>
 
@@ -108,14 +111,26 @@ void TRecRange::createRangeGroup() {
     RangeItems->setObjectName(QStringLiteral("RangeItems"));
     const QStringList items = {QStringLiteral("Current"), QStringLiteral("Range"),
                                QStringLiteral("Selected"), QStringLiteral("All")};
-    constexpr int kColumnLeft = 8;
-    constexpr int kColumnWidth = 74;
-    constexpr int kItemTop = 19;
+    // Four columns across the group; each as wide as its item needs, the room left over
+    // shared out between them, so that no caption is cut.
+    std::vector<QRadioButton*> made;
+    int needed = 0;
     for (int index = 0; index < items.size(); ++index) {
         auto* item = new QRadioButton(items[index], RangeGroup);
         item->setObjectName(QStringLiteral("RangeItem%1").arg(index));
-        item->setGeometry(kColumnLeft + index * kColumnWidth, kItemTop, kColumnWidth, 20);
         RangeItems->addButton(item, index);
+        made.push_back(item);
+        needed += item->sizeHint().width();
+    }
+    constexpr int kInnerLeft = 8;
+    constexpr int kItemTop = 19;
+    const int room = RangeGroup->width() - 2 * kInnerLeft;
+    const int gap = std::max(0, (room - needed) / static_cast<int>(made.size() - 1));
+    int left = kInnerLeft;
+    for (QRadioButton* item : made) {
+        const int width = item->sizeHint().width();
+        item->setGeometry(left, kItemTop, width, 20);
+        left += width + gap;
     }
     setItemIndex(kAll);
 }

@@ -58,6 +58,7 @@ TEST_F(RecordSelectionDialog, LooksAsDesigned) {
         EXPECT_GT(item->x(), previousLeft);  // four columns side by side
         previousLeft = item->x();
         EXPECT_LE(item->geometry().right(), dialog.RangeGroup->width());
+        EXPECT_GE(item->width(), item->sizeHint().width()) << "cut: " << items[index].toStdString();
     }
 
     EXPECT_EQ(dialog.CheckBox1->geometry().topLeft(), QPoint(20, 52));
