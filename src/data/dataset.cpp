@@ -513,21 +513,18 @@ const std::vector<std::unique_ptr<Field>>& DataSet::fields() const {
 void DataSet::insert() {
     requireActive();
     endEdit();
-    const int row = currentRow();
-    d_->cursor.append();
-    d_->insertRow = row < 0 ? 0 : row;
-    d_->modified = false;
-    setState(DataSetState::Insert);
-    notifyData();
-    if (afterInsert) afterInsert(*this);
+    startInsert(std::max(0, currentRow()));
 }
 
 void DataSet::append() {
     requireActive();
     endEdit();
-    const int rows = static_cast<int>(order().size());
+    startInsert(static_cast<int>(order().size()));
+}
+
+void DataSet::startInsert(int row) {
     d_->cursor.append();
-    d_->insertRow = rows;
+    d_->insertRow = row;
     d_->modified = false;
     setState(DataSetState::Insert);
     notifyData();

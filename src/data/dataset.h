@@ -218,6 +218,7 @@ class DataSet : public QObject {
     void requireActive() const;
     void requireClosed(const char* what) const;
     void endEdit();  // posts a changed record, cancels an untouched one
+    void startInsert(int row);
     void flushControls();
     void setState(DataSetState state);
     void notifyData();

@@ -5,7 +5,6 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionHeader>
@@ -13,6 +12,7 @@
 
 #include <algorithm>
 
+#include "control_support.h"
 #include "glyphs.h"
 
 namespace data {
@@ -196,11 +196,7 @@ bool DBGrid::run(const std::function<void()>& action) {
 }
 
 void DBGrid::report(const std::exception& error) {
-    if (showError)
-        showError(error);
-    else
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
-                              QString::fromUtf8(error.what()));
+    reportError(this, showError, error);
 }
 
 // ---------------------------------------------------------------- following the set
@@ -538,11 +534,7 @@ void DBGrid::deleteWithConfirmation() {
     const bool several = selected_.size() >= 2;
     const QString question =
         several ? QStringLiteral("Delete all selected records?") : QStringLiteral("Delete record?");
-    const bool confirmed =
-        confirmDelete
-            ? confirmDelete(question)
-            : QMessageBox::question(this, QApplication::applicationDisplayName(), question,
-                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    const bool confirmed = confirmDeletion(this, confirmDelete, question);
     if (!confirmed) return;
     if (!several) {
         run([&] { set->deleteRecord(); });

@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMimeData>
+
+#include "control_support.h"
 
 namespace data {
 namespace {
@@ -73,11 +74,7 @@ Field* DBMemo::field() const {
 }
 
 void DBMemo::report(const std::exception& error) {
-    if (showError)
-        showError(error);
-    else
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
-                              QString::fromUtf8(error.what()));
+    reportError(this, showError, error);
 }
 
 void DBMemo::updateReadOnly() {

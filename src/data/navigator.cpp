@@ -1,10 +1,9 @@
 #include "navigator.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QMessageBox>
 
+#include "control_support.h"
 #include "glyphs.h"
 
 namespace data {
@@ -72,11 +71,7 @@ QToolButton* DBNavigator::button(Button which) const {
 }
 
 void DBNavigator::report(const std::exception& error) {
-    if (showError)
-        showError(error);
-    else
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
-                              QString::fromUtf8(error.what()));
+    reportError(this, showError, error);
 }
 
 void DBNavigator::click(Button which) {
@@ -101,11 +96,7 @@ void DBNavigator::click(Button which) {
                 break;
             case Delete: {
                 const QString question = QStringLiteral("Delete record?");
-                const bool confirmed =
-                    confirmDelete ? confirmDelete(question)
-                                  : QMessageBox::question(
-                                        this, QApplication::applicationDisplayName(), question,
-                                        QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+                const bool confirmed = confirmDeletion(this, confirmDelete, question);
                 if (confirmed) set->deleteRecord();
                 break;
             }

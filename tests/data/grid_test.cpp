@@ -87,15 +87,16 @@ class GridTest : public datatest::DataSetTest {
         QCoreApplication::processEvents();  // the editor hands its text over afterwards
     }
 
+    // Before the window: its teardown may still report to them.
+    QStringList questions;
+    QStringList errors;
+    bool answer = true;
+    int deletes = 0;
     data::DataSource source;
     QWidget window;
     QVBoxLayout* layout = new QVBoxLayout(&window);
     data::DBGrid* grid = new data::DBGrid(&window);
     QLineEdit* other = new QLineEdit(&window);
-    QStringList questions;
-    QStringList errors;
-    bool answer = true;
-    int deletes = 0;
 };
 
 TEST_F(GridTest, ModelStaysConsistentThroughEveryKindOfChange) {
