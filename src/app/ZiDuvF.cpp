@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScreen>
@@ -30,6 +32,7 @@
 #include <xbase/cursor.h>
 
 #include "Combo.h"
+#include "Unit1.h"
 #include "address_entry.h"
 #include "address_rules.h"
 #include "link_actions.h"
@@ -161,6 +164,8 @@ void TZiDuv::createToolbar() {
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(TrackView, &QToolButton::clicked, this, [this] { TrackViewClick(); });
     connect(ClipSpeed, &QToolButton::clicked, this, [this] { ClipSpeedClick(); });
+    connect(FindSpeed, &QToolButton::clicked, this, [this] { FindSpeedClick(); });
+    connect(NoFilterSpeed, &QToolButton::clicked, this, [this] { NoFilterSpeedClick(); });
     connect(InfoSpeed, &QToolButton::clicked, this, [this] { InfoSpeedClick(); });
     connect(HelpSpeed, &QToolButton::clicked, this, [this] { HelpSpeedClick(); });
     connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
@@ -386,7 +391,55 @@ void TZiDuv::DBMemo1Exit() {
 }
 
 void TZiDuv::InfoSpeedClick() {
-    // The extended information window arrives with its own module.
+    if (DM_ == nullptr) return;
+    info::TInfo Info(*DM_, services_.prompter, services_.shell, nullptr, this);
+    if (!DBMemo1->wordWrap()) Info.setUnwrappedMemoLook();
+    Info.exec();
+}
+
+void TZiDuv::FindSpeedClick() {
+    if (DM_ == nullptr || BtnBottomDlg == nullptr) return;
+    state.Tag = 0;
+    links::TBtnBottomDlg& dialog = *BtnBottomDlg;
+    dialog.Tag = 0;
+    dialog.setWindowTitle(QString::fromLatin1(store::kSearchCaption));
+    dialog.Edit1->setEnabled(true);
+    dialog.Edit1->clear();
+    dialog.Edit1->show();
+    dialog.ComboBox1->setEnabled(false);
+    dialog.ComboBox1->hide();
+    dialog.CheckAll->setText(QString::fromLatin1(store::kIncludeMemoCaption));
+    dialog.CheckAll->setToolTip(QString::fromLatin1(store::kIncludeMemoHint));
+    dialog.CheckAll->setChecked(true);
+    dialog.CheckAll->show();
+    dialog.Edit1->setFocus();
+    dialog.exec();
+    if (dialog.Tag == links::kChooserRefused) return;
+
+    // While the filter is applied the grid is away from its data and does not paint.
+    const store::SearchDisplay display{[this] {
+                                           DM_->tblAddress.disableControls();
+                                           DexGrid->setUpdatesEnabled(false);
+                                           DexGrid->setDataSource(nullptr);
+                                       },
+                                       [this] {
+                                           DexGrid->setDataSource(&DM_->dsAddress);
+                                           DexGrid->setUpdatesEnabled(true);
+                                           DexGrid->repaint();
+                                           DM_->tblAddress.enableControls();
+                                       }};
+    guarded([&] {
+        if (DM_->search.search(dialog.Edit1->text(), dialog.CheckAll->isChecked(), display) ==
+            store::SearchOutcome::Filtered) {
+            NoFilterSpeed->setEnabled(true);
+        }
+    });
+    DexGrid->setFocus();
+}
+
+void TZiDuv::NoFilterSpeedClick() {
+    if (DM_ == nullptr) return;
+    if (guarded([this] { DM_->search.cancel(); })) NoFilterSpeed->setEnabled(false);
 }
 
 void TZiDuv::HelpSpeedClick() {

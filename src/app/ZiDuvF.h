@@ -102,6 +102,11 @@ class TZiDuv : public QWidget {
     void DexGridKeyPress(QObject* sender, QChar& key);
     void DBMemo1Exit();
     void InfoSpeedClick();
+    // The search: asks for a text in the item chooser and narrows the list to the entries
+    // holding it in the name, or in the name or the memo.
+    void FindSpeedClick();
+    // Cancel Filter: the whole table again.
+    void NoFilterSpeedClick();
     // The playlist editor: a new list from the memo's files, or an existing list file.
     void TrackViewClick();
     void HelpSpeedClick();
