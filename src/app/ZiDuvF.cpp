@@ -259,8 +259,8 @@ void TZiDuv::createShop() {
         item->setObjectName(QStringLiteral("ShopItem%1").arg(index));
         item->setFont(font);
         item->setPalette(palette);
-        item->setGeometry(4 + (index / kRows) * columnWidth, kTop + (index % kRows) * kRowHeight,
-                          columnWidth - 4, kRowHeight);
+        item->setGeometry(2 + (index / kRows) * columnWidth, kTop + (index % kRows) * kRowHeight,
+                          columnWidth, kRowHeight);
         ShopItems->addButton(item, index);
     }
     connect(ShopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
