@@ -204,6 +204,9 @@ void TBtnBottomDlg::createControls() {
         x += kButtonWidth + kGap;
     }
     for (QPushButton* button : {OKBtn, CancelBtn, BitBtn1}) setTabStop(button, false);
+    // Enter means OK. A button that merely had the focus must not take that over: the
+    // dialog is reused, and a Copy button focused in one use would answer Enter in the next.
+    for (QPushButton* button : {ButtonClipboard, CancelBtn, BitBtn1}) button->setAutoDefault(false);
     setTabStop(ButtonClipboard, true);
     setTabOrder(Edit1, ComboBox1);
     setTabOrder(ComboBox1, ButtonClipboard);

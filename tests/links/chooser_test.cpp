@@ -211,6 +211,22 @@ TEST_F(ChooserTest, ChoiceFromTheListEndsUpInEdit1AndTheListStaysAsFound) {
     EXPECT_EQ(shown, "b");
 }
 
+TEST_F(ChooserTest, EnterAcceptsAlsoAfterAUseThatFocusedCopy) {
+    dialog.SetItems({"a@b.c", "d@e.f"}, false);
+    choose(2, ItemKind::Email, [](TBtnBottomDlg& d) {
+        d.ButtonClipboard->setFocus();
+        d.CancelBtn->click();
+    });
+    dialog.SetItems({"555-1234"}, false);
+    EXPECT_TRUE(choose(1, ItemKind::Phone, [](TBtnBottomDlg& d) {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(d.Edit1, &enter);
+        if (d.isVisible()) d.CancelBtn->click();
+    }));
+    EXPECT_EQ(dialog.Tag, links::kChooserAccepted);
+    EXPECT_TRUE(prompter.records().empty());  // Copy was not pressed
+}
+
 TEST_F(ChooserTest, CancelAndEscapeRefuseWhateverTheCount) {
     for (int count : {0, 1, 2}) {
         dialog.SetItems({"x", "y"}, false);
