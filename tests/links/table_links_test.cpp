@@ -223,6 +223,24 @@ TEST_F(TableLinksTest, PasteWhileEditingTakesTheFirstLineUpToTheKeyLength) {
     EXPECT_EQ(field(store::kNameField), "Old Name");
 }
 
+TEST_F(TableLinksTest, PasteReplacesWhatIsTypedInTheGridsCell) {
+    seed({{"Old Name", ""}});
+    open();
+    table().edit();
+    const QModelIndex cell = grid->model()->index(table().currentRow(), 0);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* editor = grid->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Half typ"));
+
+    clipboard.setText(QStringLiteral("Garden Shop"));
+    names->ClipSpeedClick();
+    EXPECT_EQ(editor->text(), "Garden Shop");
+    table().post();
+    EXPECT_EQ(field(store::kNameField), "Garden Shop");
+}
+
 TEST_F(TableLinksTest, PasteInNaturalOrderTakesTheWidthOfTheName) {
     seed({{"Old Name", ""}});
     open();
