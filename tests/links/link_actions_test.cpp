@@ -362,13 +362,6 @@ TEST_F(LinkActionsTest, ItemTheCodePageCannotHoldIsRefusedBeforeTheEntryIsTouche
     EXPECT_EQ(entry.memo, "x");
 }
 
-TEST(ItemLabel, NamesEachKind) {
-    EXPECT_EQ(links::itemLabel(ItemKind::Email), "Email");
-    EXPECT_EQ(links::itemLabel(ItemKind::Phone), "Phone");
-    EXPECT_EQ(links::itemLabel(ItemKind::Web), "WebSite");
-    EXPECT_EQ(links::itemLabel(ItemKind::File), "File");
-}
-
 TEST(WithHomeExpanded, OnlyALeadingTildeFolderIsExpanded) {
     EXPECT_EQ(links::withHomeExpanded("~/a.txt"), QDir::homePath() + "/a.txt");
     EXPECT_EQ(links::withHomeExpanded("~"), QDir::homePath());
