@@ -44,7 +44,8 @@ TDM::TDM(ProgramState& state, platform::Prompter& prompter, QObject* parent)
     tblFilter.setDatabaseName(AdsSettings1.DefaultFolder);
     tblFilter.setTableName(table);
     tblFilter.setIndexName(QString::fromLatin1(kTagName));
-    tblFilter.setReadOnly(true);
+    // Only read through, but not opened read-only: the cursors of a process share one
+    // table, and a read-only first opener would leave tblAddress unable to write.
 
     tblClone.setObjectName(QStringLiteral("tblClone"));
     tblClone.setDatabaseName(AdsSettings1.DefaultFolder);
