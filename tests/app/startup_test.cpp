@@ -228,6 +228,29 @@ TEST(Startup, TableHeldByAnotherProgramShowsTheEngineErrorAndKeepsTheWindow) {
     EXPECT_FALSE(launch.table().active());
 }
 
+TEST(Startup, DamagedOrIncompleteTableIsReportedAndLeftAsItWas) {
+    for (const char* damage : {"truncated", "memo file gone"}) {
+        Launch launch;
+        const fs::path folder = launch.cwd.path();
+        apptest::writeEntries(folder, {"Adams", "Baker", "Cole"});
+        if (std::string(damage) == "truncated") {
+            fs::resize_file(folder / "ADDRESS.DBF", fs::file_size(folder / "ADDRESS.DBF") - 40);
+        } else {
+            fs::remove(folder / "ADDRESS.fpt");
+        }
+        const auto before = fs::file_size(folder / "ADDRESS.DBF");
+
+        auto& program = launch.start();
+        ASSERT_EQ(launch.prompter.records().size(), 1u) << damage;
+        EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+        EXPECT_TRUE(launch.prompter.texts()[0].contains("ADDRESS")) << damage;
+        EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+        // Nothing was made anew over what the user had.
+        EXPECT_EQ(fs::file_size(folder / "ADDRESS.DBF"), before) << damage;
+        EXPECT_EQ(fileIn(folder, "ADDRESS.fpt"), std::string(damage) == "truncated");
+    }
+}
+
 TEST(Startup, RunsOnceOnTheFirstShow) {
     Launch launch;
     auto& program = launch.create();
