@@ -7,7 +7,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QIcon>
+#include <QFont>
+#include <QToolTip>
 
 #include <platform/clipboard.h>
 #include <platform/phone_dialer.h>
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("cardhold"));
     app::installFontSubstitutions();
+    // Hints in the system's small sans serif, not the toolkit's default face.
+    QFont hintFont(QStringLiteral("MS Sans Serif"));
+    hintFont.setPixelSize(11);
+    QToolTip::setFont(hintFont);
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
