@@ -200,10 +200,14 @@ TEST_F(MainWindow, QuickJumpIgnoresCharactersOutsidePrintableAscii) {
 
 TEST_F(MainWindow, TypingWhileEditingChangesTheTextAndDoesNotJump) {
     start();
+    showActive();
     table().edit();
-    type(u'c');
+    window().DBMemo1->setFocus();
+    QTest::keyClicks(window().DBMemo1, "cz");
     EXPECT_EQ(current(), "Adams");
     EXPECT_EQ(table().state(), DataSetState::Edit);
+    EXPECT_EQ(window().DBMemo1->toPlainText(), "cz");
+    EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
     table().cancel();
 
     table().insert();
