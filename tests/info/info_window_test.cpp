@@ -1,0 +1,143 @@
+// The extended information window opened from the main window: by its button and by a
+// double click on the grid or the memo, modal, with the main memo's word-wrap look, and
+// offering the last search text.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <data/grid.h>
+#include <data/memo.h>
+
+#include "../app/app_fixture.h"
+#include "../links/chooser_driver.h"
+#include "Unit1.h"
+#include "find_dialog.h"
+
+namespace {
+
+// Runs `look` on the information window once it is up as the modal window, then closes
+// it with its Close button.
+class InfoDriver {
+  public:
+    explicit InfoDriver(std::function<void(info::TInfo&)> look) : look_(std::move(look)) {
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    bool seen() const { return seen_; }
+
+  private:
+    void poll() {
+        auto* window = qobject_cast<info::TInfo*>(QApplication::activeModalWidget());
+        if (window == nullptr || !window->isVisible()) {
+            // Give up after a while, so that a failing test ends instead of hanging.
+            if (++polls_ > 2000) timer_.stop();
+            return;
+        }
+        timer_.stop();
+        seen_ = true;
+        look_(*window);
+        window->CloseButton->click();
+    }
+
+    std::function<void(info::TInfo&)> look_;
+    QTimer timer_;
+    int polls_ = 0;
+    bool seen_ = false;
+};
+
+class InfoFromTheMainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        apptest::writeEntries(launch.cwd.path(), {"Adams", "Baker", "Cole"});
+        launch.start();
+        ASSERT_FALSE(window().state.FirstShow);
+        window().show();
+    }
+
+    app::TZiDuv& window() { return launch.window(); }
+
+    apptest::Launch launch;
+};
+
+TEST_F(InfoFromTheMainWindow, ItsButtonShowsTheCurrentEntryModally) {
+    ASSERT_TRUE(launch.table().findKey("BAKER"));
+    QString shownName;
+    InfoDriver driver([&](info::TInfo& info) {
+        shownName = info.NameLabel->text();
+        EXPECT_TRUE(info.isModal());
+        EXPECT_EQ(info.parentWidget(), &window());
+        EXPECT_TRUE(info.Memo1->wordWrap());
+        EXPECT_NE(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
+    });
+    window().InfoSpeed->click();
+    EXPECT_TRUE(driver.seen());
+    EXPECT_EQ(shownName, "Baker");
+    // Made for one showing and gone afterwards.
+    EXPECT_TRUE(window().findChildren<info::TInfo*>().isEmpty());
+}
+
+TEST_F(InfoFromTheMainWindow, DoubleClicksOnTheGridAndTheMemoOpenIt) {
+    int opened = 0;
+    {
+        InfoDriver driver([&](info::TInfo&) { ++opened; });
+        const QRect cell = window().DexGrid->visualRect(window().DexGrid->model()->index(1, 0));
+        QTest::mouseDClick(window().DexGrid->viewport(), Qt::LeftButton, {}, cell.center());
+        EXPECT_TRUE(driver.seen());
+    }
+    {
+        InfoDriver driver([&](info::TInfo&) { ++opened; });
+        QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        EXPECT_TRUE(driver.seen());
+    }
+    EXPECT_EQ(opened, 2);
+}
+
+TEST_F(InfoFromTheMainWindow, TheMemoLooksLikeTheMainMemoWithoutWordWrap) {
+    window().WrapButtonClick();
+    ASSERT_FALSE(window().DBMemo1->wordWrap());
+    InfoDriver driver([](info::TInfo& info) {
+        EXPECT_FALSE(info.Memo1->wordWrap());
+        EXPECT_EQ(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
+        EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    });
+    window().InfoSpeed->click();
+    EXPECT_TRUE(driver.seen());
+}
+
+TEST_F(InfoFromTheMainWindow, AfterCancelFilterItsFindStartsWithTheLastSearchText) {
+    linktest::ChooserDriver chooser(launch.program->BtnBottomDlg, [](links::TBtnBottomDlg& dialog) {
+        dialog.Edit1->setText("bak");
+        dialog.OKBtn->click();
+    });
+    window().FindSpeed->click();
+    ASSERT_TRUE(chooser.answered());
+    window().NoFilterSpeed->click();
+
+    QString offered;
+    QString filterLine;
+    InfoDriver driver([&](info::TInfo& info) {
+        info.ButtonFindClick();
+        offered = info.FindDialog1->findText();
+        filterLine = info.IfFilterLabel->isHidden() ? "hidden" : "shown";
+    });
+    window().InfoSpeed->click();
+    EXPECT_TRUE(driver.seen());
+    EXPECT_EQ(offered, "BAK");
+    EXPECT_EQ(filterLine, "hidden");
+}
+
+}  // namespace
