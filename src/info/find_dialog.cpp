@@ -1,5 +1,6 @@
 #include "find_dialog.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +13,10 @@ FindDialog::FindDialog(QWidget* parent)
     setWindowTitle(QStringLiteral("Find"));
     setModal(false);
     setFixedSize(352, 72);
+    // A window of its own takes no font from its owner; this is the dialog font the forms use.
+    QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
 
     FindLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
     FindLabel->setObjectName(QStringLiteral("FindLabel"));
