@@ -52,6 +52,9 @@ struct ReportCommandContext {
 class ReportCommand {
   public:
     explicit ReportCommand(ReportCommandContext context);
+    // The default preview refers to this command.
+    ReportCommand(const ReportCommand&) = delete;
+    ReportCommand& operator=(const ReportCommand&) = delete;
 
     // Shows the dialog; the modal dialog unless a test drives it otherwise. Answers
     // QDialog::Accepted for OK.

@@ -66,7 +66,7 @@ TEST_F(ReportCommand, RangeIsByNameWhicheverWayItsEndsComeAndIncludesBoth) {
     select({"Davis", "cole"});
     run(kRange);
     ASSERT_EQ(last().names.size(), 3);
-    for (const QString& name : {"Cole", "cole", "Davis"}) EXPECT_TRUE(last().names.contains(name));
+    for (const char* name : {"Cole", "cole", "Davis"}) EXPECT_TRUE(last().names.contains(name));
     EXPECT_EQ(copy().filter(), "upper(Name) >= \"COLE\" AND upper(Name) <= \"DAVIS\"");
 
     // The lesser name first: the same report.
