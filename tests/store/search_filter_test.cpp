@@ -160,6 +160,16 @@ TEST_F(Search, ASearchThatFindsNothingAfterOneThatDidShowsTheWholeTable) {
     EXPECT_EQ(listed(), (QStringList{"Anna Smith", "Bob Jones"}));
 }
 
+TEST_F(Search, SwitchingOrdersKeepsTheFilter) {
+    seed({{"Zoe Fax", "555"}, kAnna, kBob});
+    open();
+    ASSERT_EQ(find("555", true), SearchOutcome::Filtered);
+    table().setIndexName(QString());
+    EXPECT_EQ(listed(), (QStringList{"Zoe Fax", "Bob Jones"}));
+    table().setIndexName(QStringLiteral("ADDRESS"));
+    EXPECT_EQ(listed(), (QStringList{"Bob Jones", "Zoe Fax"}));
+}
+
 TEST_F(Search, CancelWidensTheListAndKeepsTheTextTagAndExpression) {
     seed({kAnna, kBob});
     open();
