@@ -344,10 +344,6 @@ TEST_F(Search, AMemoThatCannotBeReadEndsTheSearchWithTheTableWhole) {
     EXPECT_EQ(listed(), QStringList{"Bob Jones"});
 }
 
-TEST(SearchText, UpperCasesOnlyAToZ) {
-    EXPECT_EQ(store::upperAsciiLetters("abc xyz-éß ÿ"), "ABC XYZ-éß ÿ");
-}
-
 TEST(SearchText, NameOnlyFilterQuotesWhatItMust) {
     EXPECT_EQ(store::nameOnlyFilter("SMI"), "\"SMI\"$upper(Name)");
     EXPECT_EQ(store::nameOnlyFilter("A\"B"), "'A\"B'$upper(Name)");
