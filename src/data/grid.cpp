@@ -102,8 +102,9 @@ class GridDelegate : public QStyledItemDelegate {
 
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            model->setData(index, line->text(), Qt::EditRole);
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line != nullptr && !model->setData(index, line->text(), Qt::EditRole))
+            grid_->commitFailed_ = true;
     }
 
   protected:
@@ -137,10 +138,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    model_->showError = [this](const std::exception& error) {
-        commitFailed_ = true;
-        report(error);
-    };
+    model_->showError = [this](const std::exception& error) { report(error); };
     connect(model_, &GridModel::refreshed, this, &DBGrid::followDataSet);
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { followedRow_ = -1; });
 }

@@ -20,6 +20,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <string>
 
 #include "datasource.h"
 
@@ -67,6 +68,7 @@ class GridModel : public QAbstractTableModel {
     QPointer<DataSource> source_;
     QStringList columns_;
     int rows_ = 0;
+    std::string refreshFailure_;
     std::array<QMetaObject::Connection, 4> connections_;
 };
 

@@ -158,8 +158,11 @@ void GridModel::refresh() {
     if (DataSet* set = dataSet()) {
         try {
             rows = set->visibleCount();
+            refreshFailure_.clear();
         } catch (const std::exception& error) {
-            if (showError) showError(error);
+            // Once, not at every move over a damaged table.
+            if (showError && refreshFailure_ != error.what()) showError(error);
+            refreshFailure_ = error.what();
         }
     }
     if (rows != rows_) {

@@ -87,17 +87,25 @@ void DBMemo::updateReadOnly() {
 
 void DBMemo::load() {
     QString text;
+    bool unreadable = false;
     try {
         if (Field* f = field()) text = fromStored(f->asString());
-    } catch (const std::exception&) {
-        // A memo that cannot be read shows empty; the error reaches the user when the
-        // record is used.
+        readFailure_.clear();
+    } catch (const std::exception& error) {
+        // Said once per damaged memo, not at every repaint; and it is not offered for
+        // editing, which would write over what a repair might still save.
+        unreadable = true;
+        if (readFailure_ != error.what()) {
+            readFailure_ = error.what();
+            report(error);
+        }
     }
     try {
         updateReadOnly();
     } catch (const std::exception&) {
-        setReadOnly(true);
+        unreadable = true;
     }
+    if (unreadable) setReadOnly(true);
     if (text == toPlainText()) return;  // keeps the caret and the scroll position
     loading_ = true;
     setPlainText(text);

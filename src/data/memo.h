@@ -10,6 +10,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <string>
 
 #include "datasource.h"
 
@@ -55,6 +56,7 @@ class DBMemo : public QPlainTextEdit {
     QString field_;
     bool loading_ = false;
     bool storing_ = false;
+    std::string readFailure_;  // the last memo read that failed, reported once
     std::array<QMetaObject::Connection, 4> connections_;
 };
 

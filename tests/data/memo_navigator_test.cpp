@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include <data/memo.h>
@@ -25,11 +27,12 @@ class BoundControlsTest : public datatest::DataSetTest {
         openTable(names);
         source.setDataSet(&table);
         source.setAutoEdit(false);
-        memo->setDataField(QStringLiteral("INFO"));
-        memo->setDataSource(&source);
+        // The error display first: the memo reads the record as soon as it is bound.
         memo->showError = [this](const std::exception& e) {
             errors << QString::fromUtf8(e.what());
         };
+        memo->setDataField(QStringLiteral("INFO"));
+        memo->setDataSource(&source);
         navigator->setDataSource(&source);
         navigator->showError = memo->showError;
         navigator->confirmDelete = [this](const QString& question) {
@@ -127,6 +130,28 @@ TEST_F(BoundControlsTest, MemoRefusesTextTheCodePageCannotHold) {
     EXPECT_EQ(errors.size(), 2);
     EXPECT_EQ(memo->toPlainText(), QString::fromUtf8("Memo of Adams\nsecond lineé"));
     EXPECT_EQ(memoText(), QString::fromUtf8("Memo of Adams\r\nsecond lineé"));
+}
+
+TEST_F(BoundControlsTest, ADamagedMemoIsReportedOnceAndNotOfferedForEditing) {
+    datatest::makeAddressTable(folder.path(), {"Adams", "Baker"});
+    {
+        // Point the first record's memo far beyond the end of the memo file.
+        std::fstream dbf(folder / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char head[12];
+        dbf.read(reinterpret_cast<char*>(head), sizeof head);
+        const int headerLength = head[8] | head[9] << 8;
+        dbf.seekp(headerLength + 1 + 30);
+        dbf.write("    999999", 10);
+    }
+    show({});
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_NE(errors[0].indexOf("is damaged"), -1);
+    EXPECT_TRUE(memo->toPlainText().isEmpty());
+    table.edit();
+    EXPECT_TRUE(memo->isReadOnly());
+    table.next();
+    EXPECT_EQ(memo->toPlainText(), "Memo of Baker\nsecond line");
+    EXPECT_EQ(errors.size(), 1);
 }
 
 TEST_F(BoundControlsTest, MemoWithAutoEditStartsEditingWhenTyped) {
