@@ -130,6 +130,10 @@ void TInfo::createControls() {
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setDataField(QString::fromLatin1(store::kInfoField));
+    // A refused character or an unreadable memo is told like every other failure.
+    Memo1->showError = [this](const std::exception& failure) {
+        prompter_.error(QString::fromUtf8(failure.what()));
+    };
     Memo1->setDataSource(&dataModule_.dsAddress);
 
     Label1 = label("Label1", QStringLiteral("Entry last modified:"), 13, 245);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -348,6 +349,12 @@ TEST_F(InfoWindow, MemoTakesTypingOnlyWhileTheEntryIsBeingEdited) {
     info.Memo1->moveCursor(QTextCursor::End);
     QTest::keyClicks(info.Memo1, " more");
     EXPECT_EQ(table().fieldByName("INFO").asString(), "memo more");
+    // A character the table cannot hold is refused, and said through the program's boxes.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("Ł"));
+    QApplication::sendEvent(info.Memo1, &press);
+    EXPECT_EQ(table().fieldByName("INFO").asString(), "memo more");
+    ASSERT_EQ(prompter.records().size(), 1u);
+    EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Error);
     table().post();
     EXPECT_TRUE(info.Memo1->isReadOnly());
 }
