@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 
 #include <xbase/error.h>
@@ -316,6 +317,7 @@ void DataSet::refresh() {
 
 void DataSet::invalidateOrder() {
     d_->orderValid = false;
+    d_->orderFailure = nullptr;
     d_->rowsValid = false;
 }
 
@@ -329,7 +331,10 @@ void DataSet::ensureOrder() {
     const uint64_t stamp = c.changeStamp();
     const bool same = d.orderValid && stamp == d.orderStamp && c.filtered() == d.orderFiltered &&
                       c.filter() == d.orderFilter && c.indexName() == d.orderIndex;
-    if (same) return;
+    if (same) {
+        if (d.orderFailure) std::rethrow_exception(d.orderFailure);
+        return;
+    }
     // The engine lists records only between edits; meanwhile the last list stands, and
     // insert() and edit() build one before they start.
     if (c.editState() != xbase::EditState::Browse) return;
@@ -337,7 +342,15 @@ void DataSet::ensureOrder() {
     const uint32_t physical = c.physicalRecordCount();
     if (physical < d.physicalCount) ++d.epoch;  // packed: record numbers moved
     d.physicalCount = physical;
-    d.order = c.visibleRecords();
+    // A list that cannot be made (a damaged index) fails the same way until something
+    // changes, without reading the whole table again for every row painted.
+    d.orderFailure = nullptr;
+    try {
+        d.order = c.visibleRecords();
+    } catch (...) {
+        d.order.clear();
+        d.orderFailure = std::current_exception();
+    }
     d.orderValid = true;
     d.rowsValid = false;
     d.orderStamp = stamp;
@@ -356,6 +369,7 @@ void DataSet::ensureOrder() {
             },
             Qt::QueuedConnection);
     }
+    if (d.orderFailure) std::rethrow_exception(d.orderFailure);
 }
 
 const std::vector<uint32_t>& DataSet::order() {
@@ -434,11 +448,24 @@ void DataSet::setFilter(const QString& expression) {
         return;
     }
     endEdit();
-    d_->cursor.setFilter(d_->text.encode(expression, QStringLiteral("filter")));
+    const std::string bytes = d_->text.encode(expression, QStringLiteral("filter"));
+    try {
+        d_->cursor.setFilter(bytes);
+    } catch (...) {
+        // A refused expression changes nothing; one taken but failing on a record is set.
+        if (d_->cursor.filter() == bytes) filterChanged(expression);
+        throw;
+    }
+    filterChanged(expression);
+}
+
+void DataSet::filterChanged(const QString& expression) {
     d_->filterText = expression;
+    d_->filtered = d_->cursor.filtered();
     invalidateOrder();
     notifyData();
 }
+
 QString DataSet::filter() const {
     return d_->filterText;
 }
@@ -449,10 +476,13 @@ void DataSet::setFiltered(bool filtered) {
         return;
     }
     endEdit();
-    d_->cursor.setFiltered(filtered);
-    d_->filtered = filtered;
-    invalidateOrder();
-    notifyData();
+    try {
+        d_->cursor.setFiltered(filtered);
+    } catch (...) {
+        filterChanged(d_->filterText);  // switched, but no first record could be found
+        throw;
+    }
+    filterChanged(d_->filterText);
 }
 bool DataSet::filtered() const {
     return d_->filtered;

@@ -219,6 +219,7 @@ class DataSet : public QObject {
     void requireClosed(const char* what) const;
     void endEdit();  // posts a changed record, cancels an untouched one
     void startInsert(int row);
+    void filterChanged(const QString& expression);
     void flushControls();
     void setState(DataSetState state);
     void notifyData();

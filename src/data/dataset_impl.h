@@ -2,6 +2,7 @@
 // The private state of a DataSet, shared by its own file and the Field code.
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct DataSet::Impl {
     // from; rowByRecord is the inverse, built when first asked for.
     std::vector<uint32_t> order;
     bool orderValid = false;
+    std::exception_ptr orderFailure;  // why the last list could not be made
     uint64_t orderStamp = 0;
     std::string orderIndex;
     std::string orderFilter;

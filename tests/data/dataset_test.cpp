@@ -355,6 +355,26 @@ TEST_F(DataSetTest, TheFilterEventSeesEachCandidateAndTheListIsBuiltOnlyAfterACh
     EXPECT_EQ(asked.size(), 4);
 }
 
+TEST_F(DataSetTest, AListThatCannotBeMadeFailsTheSameWayUntilSomethingChanges) {
+    openTable({"Adams", "Baker"});
+    int asked = 0;
+    table.onFilterRecord = [&](data::DataSet&) -> bool {
+        ++asked;
+        throw xbase::Error(xbase::ErrorKind::Corruption, xbase::code::BadMemo, "damaged");
+    };
+    EXPECT_THROW(table.setFiltered(true), xbase::Error);  // the first record is looked for
+    EXPECT_TRUE(table.filtered());
+    EXPECT_TRUE(table.cursor().filtered());
+    asked = 0;
+    EXPECT_THROW(table.visibleCount(), xbase::Error);
+    EXPECT_THROW(table.visibleAt(0), xbase::Error);
+    EXPECT_THROW(table.fieldTextAt(1, kName), xbase::Error);
+    EXPECT_EQ(asked, 1);  // read once, not once per row
+    table.onFilterRecord = nullptr;
+    table.setFiltered(false);
+    EXPECT_EQ(rows(), QStringList({"Adams", "Baker"}));
+}
+
 TEST_F(DataSetTest, LongMovesGoThroughTheOrder) {
     openTable({"A1", "A2", "A3", "A4", "A5", "A6"});
     table.moveBy(3);
