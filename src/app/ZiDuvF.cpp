@@ -521,17 +521,16 @@ bool TZiDuv::mayCloseWhileEditing() {
     const QString entry = name.trimmed().isEmpty()
                               ? QStringLiteral("The new entry")
                               : QStringLiteral("The entry \"%1\"").arg(name.trimmed());
-    const QString saveQuestion = entry + QStringLiteral(" has not been saved.\rSave it now?");
-    if (prompter.confirm(saveQuestion, platform::ButtonSet::YesNo) == platform::Answer::Yes) {
-        // The checks may refuse; then the entry stays open for correction.
-        return guarded([&] { table.post(); });
+    const QString question = entry + QStringLiteral(" has not been saved.\rSave it before closing?");
+    switch (prompter.confirm(question, platform::ButtonSet::YesNoCancel)) {
+        case platform::Answer::Yes:
+            // The checks may refuse; then the entry stays open for correction.
+            return guarded([&] { table.post(); });
+        case platform::Answer::No:
+            return guarded([&] { table.cancel(); });
+        default:
+            return false;
     }
-    const QString discardQuestion =
-        QStringLiteral("Close without saving?\rWhat was typed into this entry will be lost.");
-    if (prompter.confirm(discardQuestion, platform::ButtonSet::OkCancel) != platform::Answer::Ok) {
-        return false;
-    }
-    return guarded([&] { table.cancel(); });
 }
 
 void TZiDuv::closeEvent(QCloseEvent* event) {

@@ -50,6 +50,8 @@ QMessageBox::StandardButtons buttonsFor(ButtonSet buttons) {
             return QMessageBox::Ok | QMessageBox::Cancel;
         case ButtonSet::YesNo:
             return QMessageBox::Yes | QMessageBox::No;
+        case ButtonSet::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -63,6 +65,10 @@ Answer answerWithin(ButtonSet buttons, Answer answer) {
         case ButtonSet::OkCancel:
             return accepts(answer) ? Answer::Ok : Answer::Cancel;
         case ButtonSet::YesNo:
+            return accepts(answer) ? Answer::Yes : Answer::No;
+        case ButtonSet::YesNoCancel:
+            // Three ways out: Cancel (and Escape) stays apart from No.
+            if (answer == Answer::Cancel) return Answer::Cancel;
             return accepts(answer) ? Answer::Yes : Answer::No;
     }
     return Answer::Ok;

@@ -36,6 +36,9 @@ TEST(AnswerWithin, AnswersFitTheButtons) {
     EXPECT_EQ(platform::answerWithin(ButtonSet::Ok, Answer::Cancel), Answer::Ok);
     EXPECT_EQ(platform::escapeAnswer(ButtonSet::YesNo), Answer::No);
     EXPECT_EQ(platform::escapeAnswer(ButtonSet::Ok), Answer::Ok);
+    EXPECT_EQ(platform::answerWithin(ButtonSet::YesNoCancel, Answer::Ok), Answer::Yes);
+    EXPECT_EQ(platform::answerWithin(ButtonSet::YesNoCancel, Answer::No), Answer::No);
+    EXPECT_EQ(platform::escapeAnswer(ButtonSet::YesNoCancel), Answer::Cancel);
 }
 
 // What a message box showed, noted while it was open.

@@ -12,7 +12,7 @@ namespace platform {
 // The icon a box carries. Confirmation boxes show the question icon.
 enum class MessageKind { Plain, Information, Warning, Error, Confirmation };
 
-enum class ButtonSet { Ok, OkCancel, YesNo };
+enum class ButtonSet { Ok, OkCancel, YesNo, YesNoCancel };
 
 enum class Answer { Ok, Cancel, Yes, No };
 
