@@ -202,6 +202,7 @@ void TZiDuv::createEditors() {
     DBMemo1->setGeometry(2, 190, 348, 94);
     DBMemo1->setFont(pixelFont(QStringLiteral("Arial"), 13));
     DBMemo1->setDataField(QString::fromLatin1(store::kInfoField));
+    DBMemo1->showError = showError;
     DBMemo1->setWordWrap(true);
     DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

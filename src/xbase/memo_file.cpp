@@ -81,9 +81,16 @@ void MemoFile::damaged(const std::string& owner, uint32_t block, const std::stri
                     std::to_string(block) + ") " + what);
 }
 
+uint64_t MemoFile::sizeCovering(uint64_t end) {
+    // The size is asked of the system only when a read would run past the size last
+    // seen: another program may have added memos since.
+    if (end > knownSize_) knownSize_ = file_->size();
+    return knownSize_;
+}
+
 std::string MemoFile::read(uint32_t block, const std::string& owner) {
     if (block == 0) return {};
-    const uint64_t fileSize = file_->size();
+    const uint64_t fileSize = sizeCovering(static_cast<uint64_t>(block) * blockSize_ + 8);
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
     if (start >= fileSize) damaged(owner, block, "lies beyond the end of the file");
@@ -120,7 +127,7 @@ std::string MemoFile::read(uint32_t block, const std::string& owner) {
         if (length < 8) damaged(owner, block, "has an impossible length");
         length -= 8;
     }
-    if (length > kMaxMemoLength || start + dataOffset + length > fileSize)
+    if (length > kMaxMemoLength || start + dataOffset + length > sizeCovering(start + dataOffset + length))
         damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
     if (dataOffset + length <= got) return buffer.substr(dataOffset, length);
     std::string text(length, '\0');
@@ -135,13 +142,13 @@ uint32_t MemoFile::length(uint32_t block, const std::string& owner) {
     if (block == 0) return 0;
     if (format_ == MemoFormat::DbaseIII) return static_cast<uint32_t>(read(block, owner).size());
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
-    const uint64_t fileSize = file_->size();
+    const uint64_t fileSize = sizeCovering(start + 8);
     if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
     unsigned char header[8];
     if (start >= fileSize || file_->readAt(start, header, 8) != 8)
         damaged(owner, block, "lies beyond the end of the file");
     uint32_t length = format_ == MemoFormat::Fpt ? getBe32(header + 4) : getLe32(header + 4) - 8;
-    if (length > kMaxMemoLength || start + 8 + length > fileSize)
+    if (length > kMaxMemoLength || start + 8 + length > sizeCovering(start + 8 + length))
         damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
     return length;
 }
@@ -180,6 +187,7 @@ uint32_t MemoFile::append(std::string_view data) {
     const uint64_t blocks = (bytes.size() + blockSize_ - 1) / blockSize_;
     bytes.resize(blocks * blockSize_, '\0');
     file_->writeAt(start, bytes.data(), bytes.size());
+    knownSize_ = std::max<uint64_t>(knownSize_, start + bytes.size());
     nextFree_ = static_cast<uint32_t>(block + blocks);
     writeHeader();
     return block;

@@ -46,12 +46,14 @@ public:
 
 private:
     void writeHeader();
+    uint64_t sizeCovering(uint64_t end);
     [[noreturn]] void damaged(const std::string& owner, uint32_t block, const std::string& what);
 
     std::unique_ptr<File> file_;
     MemoFormat format_;
     uint32_t blockSize_ = kDefaultBlockSize;
     uint32_t nextFree_ = 0;
+    uint64_t knownSize_ = 0;
 };
 
 }  // namespace xbase
