@@ -68,6 +68,7 @@ class GridModel : public QAbstractTableModel {
     QPointer<DataSource> source_;
     QStringList columns_;
     int rows_ = 0;
+    int indicatorRow_ = -1;  // where the current-row marker was last shown
     std::string refreshFailure_;
     std::array<QMetaObject::Connection, 4> connections_;
 };

@@ -155,9 +155,11 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 
 void GridModel::refresh() {
     int rows = 0;
+    int current = -1;
     if (DataSet* set = dataSet()) {
         try {
             rows = set->visibleCount();
+            current = set->currentRow();
             refreshFailure_.clear();
         } catch (const std::exception& error) {
             // Once, not at every move over a damaged table.
@@ -171,8 +173,12 @@ void GridModel::refresh() {
         endResetModel();
     } else if (rows_ > 0 && !columns_.isEmpty()) {
         emit dataChanged(index(0, 0), index(rows_ - 1, static_cast<int>(columns_.size()) - 1));
-        emit headerDataChanged(Qt::Vertical, 0, rows_ - 1);
+        // Only the rows whose indicator may differ: a header looks at every row it is
+        // told about, and there may be a hundred thousand.
+        for (int row : {indicatorRow_, current})
+            if (row >= 0 && row < rows_) emit headerDataChanged(Qt::Vertical, row, row);
     }
+    indicatorRow_ = current;
     emit refreshed();
 }
 
