@@ -1,3 +1,4 @@
+#include <platform/form_style.h>
 #include "ZiDuvF.h"
 
 #include <QApplication>
@@ -51,21 +52,15 @@ namespace app {
 
 namespace {
 
+using platform::pixelFont;
+using platform::kMaroon;
+
 constexpr int kClientWidth = 351;
 constexpr int kClientHeight = 377;
 constexpr int kToolbarHeight = 41;
 constexpr int kButtonSize = 25;
 constexpr int kButtonTop = 6;
 constexpr int kShopHeight = 64;
-const QColor kMaroon(0x80, 0x00, 0x00);
-
-QFont pixelFont(const QString& family, int pixels, bool bold = false) {
-    QFont font(family);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
 std::filesystem::path toPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }

@@ -1,3 +1,4 @@
+#include <platform/form_style.h>
 #include "Unit1.h"
 
 #include <QFont>
@@ -29,6 +30,10 @@
 namespace info {
 namespace {
 
+using platform::pixelFont;
+using platform::setTextColour;
+using platform::kNavy;
+
 constexpr int kClientWidth = 418;
 constexpr int kClientHeight = 375;
 // The memo box; the Find dialog is placed at the point its right edge and top give.
@@ -40,24 +45,9 @@ constexpr int kValueLeft = 163;
 // The Find dialog holds at most this much of the search text.
 constexpr int kFindTextLimit = 255;
 
-const QColor kNavy(0, 0, 128);
 const QColor kAqua(0, 255, 255);
 const QColor kYellow(255, 255, 0);
 
-QFont pixelFont(const char* family, int pixels, bool bold = false, bool italic = false) {
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    widget->setPalette(palette);
-}
 
 // A magnifying glass over a line of text, for the Find button.
 QIcon findIcon() {

@@ -1,3 +1,4 @@
+#include <platform/form_style.h>
 #include "Combo.h"
 
 #include <QApplication>
@@ -27,26 +28,16 @@
 namespace links {
 namespace {
 
+using platform::pixelFont;
+using platform::setTextColour;
+using platform::kNavy;
+
 constexpr int kClientWidth = 419;
 constexpr int kClientHeight = 391;
 constexpr int kPanelHeight = 36;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 
-const QColor kNavy(0, 0, 128);
-
-QFont namedFont(const char* family, int pixelSize, bool bold = false) {
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
-
-void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
-}
 
 void setTabStop(QWidget* widget, bool tabStop) {
     widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
@@ -108,7 +99,7 @@ TBtnBottomDlg::TBtnBottomDlg(platform::Prompter& prompter, platform::Shell& shel
     setWindowTitle(QString::fromLatin1(kChooserDesignCaption));
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(namedFont("MS Sans Serif", 11));
+    setFont(pixelFont("MS Sans Serif", 11));
     createControls();
 }
 
@@ -116,14 +107,14 @@ void TBtnBottomDlg::createControls() {
     NotYetLabel = new QLabel(this);
     NotYetLabel->setObjectName(QStringLiteral("NotYetLabel"));
     NotYetLabel->setTextFormat(Qt::PlainText);
-    NotYetLabel->setFont(namedFont("Arial", 11, true));
+    NotYetLabel->setFont(pixelFont("Arial", 11, true));
     setTextColour(NotYetLabel, Qt::red);
     NotYetLabel->setGeometry(20, 13, kClientWidth - 20, 16);
     NotYetLabel->hide();
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setFont(namedFont("MS Sans Serif", 15));
+    Edit1->setFont(pixelFont("MS Sans Serif", 15));
     Edit1->setGeometry(2, 33, 415, 24);
 
     ComboBox1 = new QComboBox(this);
@@ -134,7 +125,7 @@ void TBtnBottomDlg::createControls() {
     // Inline completion would turn a typed prefix of a listed address into the whole one.
     ComboBox1->setCompleter(nullptr);
     ComboBox1->setMaxVisibleItems(14);
-    ComboBox1->setFont(namedFont("MS Sans Serif", 15));
+    ComboBox1->setFont(pixelFont("MS Sans Serif", 15));
     ComboBox1->setGeometry(2, 33, 415, 24);
     setTabStop(ComboBox1, false);
 
@@ -144,7 +135,7 @@ void TBtnBottomDlg::createControls() {
     Label2->setObjectName(QStringLiteral("Label2"));
     for (QLabel* label : {Label1, Label2}) {
         label->setTextFormat(Qt::PlainText);
-        label->setFont(namedFont("Arial", 13));
+        label->setFont(pixelFont("Arial", 13));
         setTextColour(label, kNavy);
     }
     Label1->setGeometry(8, 293, kClientWidth - 8, 17);
@@ -159,7 +150,7 @@ void TBtnBottomDlg::createControls() {
     bcc = new QCheckBox(QStringLiteral("Send as :bcc"), this);
     bcc->setObjectName(QStringLiteral("bcc"));
     bcc->setToolTip(QStringLiteral("Disclose recipients to each other?"));
-    bcc->setFont(namedFont("Arial", 11, true));
+    bcc->setFont(pixelFont("Arial", 11, true));
     bcc->setGeometry(171, 335, 204, 17);
     setTabStop(bcc, false);
     bcc->hide();

@@ -1,3 +1,4 @@
+#include <platform/form_style.h>
 #include "Range.h"
 
 #include <QButtonGroup>
@@ -25,16 +26,12 @@ namespace reports {
 
 namespace {
 
+using platform::pixelFont;
+using platform::kNavy;
+
 constexpr int kClientWidth = 319;
 constexpr int kClientHeight = 473;
-const QColor kNavy(0x00, 0x00, 0x80);
 
-QFont pixelFont(const QString& family, int pixels, bool bold = false) {
-    QFont font(family);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel* label(QWidget* parent, const char* name, int left, int top, const QString& caption) {
     auto* made = new QLabel(caption, parent);
