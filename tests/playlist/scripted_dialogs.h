@@ -54,7 +54,8 @@ class ScriptedDialogs : public playlist::StandardDialogs {
     template <typename T>
     static std::optional<T> next(std::deque<std::optional<T>>& script) {
         if (script.empty()) return std::nullopt;
-        std::optional<T> answer = script.front();
+        std::optional<T> answer;
+        answer.swap(script.front());  // a copy here upsets GCC 12's uninitialised-use check
         script.pop_front();
         return answer;
     }
