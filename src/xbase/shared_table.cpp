@@ -139,7 +139,10 @@ std::shared_ptr<SharedTable> SharedTable::acquire(const std::filesystem::path& r
     }
 
     recoverInterruptedPack(fs, *found);
-    std::shared_ptr<SharedTable> table(new SharedTable(fs, *found, options.readOnly));
+    // The files are opened for writing whenever the system allows it, whatever this first
+    // cursor asks: a later cursor of the program on the same table may need to write. A
+    // read-only cursor refuses writes itself.
+    std::shared_ptr<SharedTable> table(new SharedTable(fs, *found, false));
     table->openFiles();
     table->addUser(options.mode);
     table->loadHeader();

@@ -463,3 +463,20 @@ TEST(Dates, HeaderKeepsTheDateOfTheLastChange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SharedCursors, AReadOnlyCursorOpenedFirstDoesNotStopOthersWriting) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    xbase::OpenOptions readOnly = openOptions(ShareMode::Shared, "ADDRESS");
+    readOnly.readOnly = true;
+    Cursor reader, writer;
+    reader.open(path, readOnly);
+    writer.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+    EXPECT_NO_THROW(addEntry(writer, "Adams"));
+    EXPECT_THROW(reader.append(), Error);
+    EXPECT_EQ(names(reader), (std::vector<std::string>{"Adams"}));
+}
+
+}  // namespace
