@@ -4,8 +4,6 @@
 // tool skips its test.
 
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,9 +20,8 @@
 #include "archive.h"
 #include "archive_disk_file.h"
 #include "archive_dos_time.h"
+#include "run_program.h"
 #include "temp_dir.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using store::AddOutcome;
@@ -32,47 +29,8 @@ using store::ZipArchive;
 
 namespace {
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-};
-
-// Runs a program with its arguments as given, with no shell between. Nothing when the
-// program cannot be started (not installed).
-std::optional<ProgramRun> runProgram(const std::vector<std::string>& command) {
-    int channel[2];
-    if (pipe(channel) != 0) return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, channel[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, channel[0]);
-    posix_spawn_file_actions_addclose(&actions, channel[1]);
-    std::vector<char*> arguments;
-    for (const std::string& argument : command)
-        arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
-
-    pid_t child = 0;
-    const int started =
-        posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(channel[1]);
-    if (started != 0) {
-        close(channel[0]);
-        return std::nullopt;
-    }
-    ProgramRun run;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = read(channel[0], buffer, sizeof buffer)) > 0)
-        run.output.append(buffer, static_cast<std::size_t>(got));
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    return run;
-}
+using ProgramRun = testsupport::ProgramResult;
+using testsupport::runProgram;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
