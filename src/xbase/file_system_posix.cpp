@@ -1,6 +1,8 @@
 // The file system seam on POSIX systems: pread/pwrite, flock() for the whole-file share
 // lock (the lock other xBase engines on Linux take), fcntl() for byte-range locks.
 
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -205,3 +207,5 @@ FileSystem& defaultFileSystem() {
 }
 
 }  // namespace xbase
+
+#endif  // !_WIN32
