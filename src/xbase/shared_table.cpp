@@ -470,7 +470,7 @@ std::string SharedTable::memoPointer(uint32_t block, int fieldLength) const {
     return std::string(static_cast<size_t>(fieldLength) - digits.size(), ' ') + digits;
 }
 
-void SharedTable::writeMemos(std::string& bytes, const std::map<int, std::string>& memos, uint32_t) {
+void SharedTable::writeMemos(std::string& bytes, const std::map<int, std::string>& memos) {
     if (memos.empty()) return;
     if (!memo_)
         throw Error(ErrorKind::NotFound, code::FileNotFound, "The table " + fileName() + " has no memo file");
@@ -507,7 +507,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
     if (dbf_->readAt(header_.recordOffset(recno), old.data(), old.size()) != old.size())
         throw Error(ErrorKind::Corruption, code::BadRecord,
                     fileName() + " is damaged: record " + std::to_string(recno) + " is cut short");
-    writeMemos(bytes, memos, recno);
+    writeMemos(bytes, memos);
     bytes[0] = old[0];  // the deletion flag is changed only by markDeleted
     dbf_->writeAt(header_.recordOffset(recno), bytes.data(), bytes.size());
     updateCache(header_.recordOffset(recno), bytes.data(), bytes.size());
@@ -536,7 +536,7 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
         refresh();
     }
     const uint32_t recno = header_.recordCount + 1;
-    writeMemos(bytes, memos, recno);
+    writeMemos(bytes, memos);
     bytes[0] = ' ';
     std::string out = bytes;
     out.push_back('\x1A');
@@ -570,14 +570,14 @@ void SharedTable::markDeleted(uint32_t recno, bool deleted) {
 // ---------------------------------------------------------------- maintenance
 
 void SharedTable::buildIndexFile(const std::filesystem::path& target, File& source, const DbfHeader& header,
-                                 std::vector<std::pair<std::string, std::pair<std::string, std::string>>> defs) {
+                                 const std::vector<TagDefinition>& tags) {
     auto file = fs_->open(target, OpenFlags::CreateAlways);
     auto cdx = CdxFile::create(*file);
     RecordView schema(*this, {}, 0);
-    for (const auto& [name, exprs] : defs) {
-        Expression key = Expression::compile(exprs.first, schema);
+    for (const TagDefinition& tag : tags) {
+        Expression key = Expression::compile(tag.keyExpression, schema);
         std::optional<Expression> condition;
-        if (!exprs.second.empty()) condition.emplace(Expression::compile(exprs.second, schema));
+        if (!tag.forExpression.empty()) condition.emplace(Expression::compile(tag.forExpression, schema));
         BulkKeys keys;
         keys.keyLength = static_cast<uint16_t>(key.keyLength());
         keys.recnos.reserve(header.recordCount);
@@ -589,10 +589,17 @@ void SharedTable::buildIndexFile(const std::filesystem::path& target, File& sour
             key.evaluateKey(view, buffer);
             keys.add(buffer, recno);
         });
-        cdx->createTag(name, exprs.first, exprs.second, key.keyPadByte(), std::move(keys));
+        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
     }
     cdx.reset();
     file->sync();
+}
+
+std::vector<TagDefinition> SharedTable::tagDefinitions() const {
+    std::vector<TagDefinition> defs;
+    for (const auto& tag : tags_)
+        defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
+    return defs;
 }
 
 void SharedTable::reopenAfterRewrite() {
@@ -618,8 +625,7 @@ void SharedTable::reindex() {
         throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
                     "The table " + fileName() + " must be opened exclusively to rebuild its index");
     if (!cdx_) return;
-    std::vector<std::pair<std::string, std::pair<std::string, std::string>>> defs;
-    for (const auto& tag : tags_) defs.push_back({tag.name, {tag.tag->info().keyExpression, tag.tag->info().forExpression}});
+    const std::vector<TagDefinition> defs = tagDefinitions();
     const auto target = *cdxPath_;
     const auto temporary = withSuffix(target, kPackingSuffix);
     buildIndexFile(temporary, *dbf_, header_, defs);
@@ -646,11 +652,10 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
     Expression::compile(expression, schema);  // refuse a bad expression before touching a file
     if (!forExpression.empty()) Expression::compile(forExpression, schema);
 
-    std::vector<std::pair<std::string, std::pair<std::string, std::string>>> defs;
-    for (const auto& tag : tags_)
-        if (tag.name != tagName)
-            defs.push_back({tag.name, {tag.tag->info().keyExpression, tag.tag->info().forExpression}});
-    defs.push_back({tagName, {expression, forExpression}});
+    std::vector<TagDefinition> defs;
+    for (const TagDefinition& tag : tagDefinitions())
+        if (tag.name != tagName) defs.push_back(tag);
+    defs.push_back({tagName, expression, forExpression});
 
     const auto target = cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (stemOf(dbfPath_) + ".CDX");
     const auto temporary = withSuffix(target, kPackingSuffix);
@@ -808,11 +813,8 @@ void SharedTable::writePackedFiles() {
     // 2. The new index, built from the new records.
     std::optional<std::filesystem::path> newCdxPath;
     if (cdx_) {
-        std::vector<std::pair<std::string, std::pair<std::string, std::string>>> defs;
-        for (const auto& tag : tags_)
-            defs.push_back({tag.name, {tag.tag->info().keyExpression, tag.tag->info().forExpression}});
         newCdxPath = withSuffix(*cdxPath_, kPackingSuffix);
-        buildIndexFile(*newCdxPath, *newDbf, packed, defs);
+        buildIndexFile(*newCdxPath, *newDbf, packed, tagDefinitions());
     }
     newDbf.reset();
     hook("index written");

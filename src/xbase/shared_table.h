@@ -44,6 +44,13 @@ private:
     uint32_t recno_;
 };
 
+// What a tag is made from: enough to build it again.
+struct TagDefinition {
+    std::string name;
+    std::string keyExpression;
+    std::string forExpression;
+};
+
 struct TagState {
     CdxTag* tag = nullptr;
     std::string name;  // upper case
@@ -148,9 +155,10 @@ private:
     void lockRange(File& file, uint64_t offset, const char* what);
     void unlockRange(File& file, uint64_t offset);
     std::string memoPointer(uint32_t block, int fieldLength) const;
-    void writeMemos(std::string& bytes, const std::map<int, std::string>& memos, uint32_t recno);
+    void writeMemos(std::string& bytes, const std::map<int, std::string>& memos);
     void buildIndexFile(const std::filesystem::path& target, File& dbfSource, const DbfHeader& header,
-                        std::vector<std::pair<std::string, std::pair<std::string, std::string>>> tagDefs);
+                        const std::vector<TagDefinition>& tags);
+    std::vector<TagDefinition> tagDefinitions() const;
     void reopenAfterRewrite();
     uint64_t recordLockOffset(uint32_t recno) const;
     uint64_t headerLockOffset() const;
