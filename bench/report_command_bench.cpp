@@ -104,12 +104,3 @@ void BM_FilterTheCopyBySelectedNames(benchmark::State& state) {
 BENCHMARK(BM_FilterTheCopyBySelectedNames)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);  // fonts need a running application
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

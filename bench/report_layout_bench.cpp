@@ -56,12 +56,3 @@ void BM_ReportFileRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_ReportFileRoundTrip)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);  // fonts need a running application
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -21,27 +21,18 @@
 #include "platform/phone_dialer.h"
 #include "platform/shell.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 #include "url_catcher.h"
 
 namespace {
+
+using testsupport::qpath;
+using testsupport::makeFile;
 
 using links::ItemKind;
 using links::TBtnBottomDlg;
 using linktest::ChooserDriver;
 using platform::Answer;
-
-QString qpath(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
-
-std::filesystem::path makeFile(const std::filesystem::path& path, bool executable = false) {
-    std::ofstream(path) << "#!/bin/sh\n";
-    if (executable) {
-        std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
-                                     std::filesystem::perm_options::add);
-    }
-    return path;
-}
 
 class LinkActionsTest : public ::testing::Test {
   protected:

@@ -31,15 +31,14 @@
 #include "link_actions.h"
 #include "name_exchange.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
+using testsupport::qpath;
+
 using data::DataSetState;
 using platform::Answer;
-
-QString qpath(const std::filesystem::path& path) {
-    return QFile::decodeName(path.native().c_str());
-}
 
 QStringList linesOf(const QString& text) {
     return text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));

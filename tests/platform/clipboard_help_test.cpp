@@ -10,12 +10,11 @@
 #include "platform/clipboard.h"
 #include "platform/help_pages.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
-QString qpath(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
+using testsupport::qpath;
 
 TEST(DesktopClipboard, TextRoundTrips) {
     platform::DesktopClipboard clipboard;

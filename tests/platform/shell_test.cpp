@@ -11,26 +11,17 @@
 
 #include "platform/fakes.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 #include "url_catcher.h"
 
 namespace {
 
+using testsupport::qpath;
+using testsupport::makeFile;
+
 using platform::Answer;
 using platform::ButtonSet;
 using platform::MessageKind;
-
-QString qpath(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
-
-std::filesystem::path makeFile(const std::filesystem::path& path, bool executable = false) {
-    std::ofstream(path) << "#!/bin/sh\n";
-    if (executable) {
-        std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
-                                     std::filesystem::perm_options::add);
-    }
-    return path;
-}
 
 TEST(WithWebScheme, OnlyWwwItemsGetHttp) {
     EXPECT_EQ(platform::withWebScheme("www.x.org"), "http://www.x.org");
