@@ -373,6 +373,12 @@ bool Cursor::hasMemoFile() const {
     return impl_->table->memo() != nullptr;
 }
 
+std::filesystem::path Cursor::memoPath() const {
+    impl_->requireOpen();
+    MemoFile* memo = impl_->table->memo();
+    return memo ? memo->file().path() : std::filesystem::path();
+}
+
 // ---------------------------------------------------------------- order
 
 std::vector<std::string> Cursor::tagNames() const {
@@ -915,29 +921,48 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
                  const CreateOptions& options) {
     FileSystem& fs = options.fileSystem ? *options.fileSystem : defaultFileSystem();
     if (fields.empty()) throw Error(ErrorKind::InvalidArgument, code::BadFieldList, "A table needs at least one field");
-    if (fs.findIgnoringCase(dbfPath.parent_path(), dbfPath.filename().string()))
+    const std::filesystem::path folder = dbfPath.parent_path();
+    if (fs.findIgnoringCase(folder, dbfPath.filename().string()))
         throw Error(ErrorKind::IoError, code::CreateFailed, "Cannot create " + dbfPath.string() + ": the table exists");
     DbfHeader header = DbfHeader::forNewTable(fields, options.codePageMark);
     std::string bytes = header.encode();
     bytes.push_back('\x1A');
-    {
-        auto dbf = fs.open(dbfPath, OpenFlags::CreateNew);
-        try {
-            dbf->writeAt(0, bytes.data(), bytes.size());
-            if (header.hasMemoFields()) {
-                const auto memoPath = dbfPath.parent_path() / (dbfPath.stem().string() + ".fpt");
-                auto memo = fs.open(memoPath, OpenFlags::CreateAlways);
-                MemoFile::initialize(*memo, MemoFormat::Fpt, options.memoBlockSize);
-                memo->sync();
-            }
-            dbf->sync();
-        } catch (...) {
-            dbf.reset();
-            fs.remove(dbfPath);
-            throw;
+
+    // Memo and index files of that name belong to no table: a new table starts without
+    // them. Removing a name never touches what a link points to.
+    const auto upper = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        return text;
+    };
+    const std::string stem = dbfPath.stem().string();
+    for (const std::string& name : fs.folderEntries(folder))
+        if (upper(name) == upper(stem + ".fpt") || upper(name) == upper(stem + ".cdx"))
+            fs.remove(folder / name);
+
+    auto dbf = fs.open(dbfPath, OpenFlags::CreateNew);
+    std::optional<std::filesystem::path> newMemo;
+    try {
+        dbf->writeAt(0, bytes.data(), bytes.size());
+        if (header.hasMemoFields()) {
+            const auto memoPath = folder / (stem + ".fpt");
+            auto memo = fs.createTemporary(memoPath, ".packing-");
+            newMemo = memo->path();
+            MemoFile::initialize(*memo, MemoFormat::Fpt, options.memoBlockSize);
+            memo->sync();
+            memo.reset();
+            fs.rename(*newMemo, memoPath);
+            newMemo.reset();
         }
+        dbf->sync();
+    } catch (...) {
+        dbf.reset();
+        if (newMemo) fs.remove(*newMemo);
+        fs.remove(dbfPath);
+        throw;
     }
-    fs.syncFolder(dbfPath.parent_path());
+    dbf.reset();
+    fs.syncFolder(folder);
 }
 
 }  // namespace xbase

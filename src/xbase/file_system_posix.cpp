@@ -1,5 +1,7 @@
 // The file system seam on POSIX systems: pread/pwrite, flock() for the whole-file share
 // lock (the lock other xBase engines on Linux take), fcntl() for byte-range locks.
+// Folders may come from anyone: writes never go through a symbolic link, and a pipe or a
+// device where a table file should be is refused at once.
 
 #ifndef _WIN32
 
@@ -9,7 +11,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "xbase/error.h"
 #include "xbase/file_system.h"
@@ -128,40 +132,90 @@ bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Opens without waiting on a pipe and without following a link where `flags` says so, and
+// keeps only regular files.
+int openRegularFile(const std::filesystem::path& path, int oflags, bool creating) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), oflags | O_CLOEXEC | O_NONBLOCK, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT && !creating)
+            throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
+        if (err == ELOOP && (oflags & O_NOFOLLOW))
+            throw Error(ErrorKind::IoError, code::SymbolicLink,
+                        "Cannot open " + path.string() + " for writing: it is a symbolic link");
+        if (err == EEXIST && creating)
+            throw Error(ErrorKind::IoError, code::CreateFailed,
+                        "Cannot create " + path.string() + ": something of that name is in the way");
+        throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
+                    describe(path, creating ? "Cannot create" : "Cannot open", err));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error(ErrorKind::IoError, code::NotRegularFile,
+                        "Cannot open " + path.string() + ": not a regular file");
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string randomName() {
+    std::random_device source;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(source()),
+                  static_cast<unsigned>(source()));
+    return text;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) override {
-        int oflags = O_CLOEXEC;
+        int oflags = 0;
         switch (flags) {
-            case OpenFlags::ReadWrite: oflags |= O_RDWR; break;
-            case OpenFlags::ReadOnly: oflags |= O_RDONLY; break;
-            case OpenFlags::CreateNew: oflags |= O_RDWR | O_CREAT | O_EXCL; break;
-            case OpenFlags::CreateAlways: oflags |= O_RDWR | O_CREAT | O_TRUNC; break;
+            case OpenFlags::ReadWrite: oflags = O_RDWR | O_NOFOLLOW; break;
+            case OpenFlags::ReadOnly: oflags = O_RDONLY; break;
+            case OpenFlags::CreateNew: oflags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
         }
-        int fd;
-        do {
-            fd = ::open(path.c_str(), oflags, 0666);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) {
-            int err = errno;
-            if (err == ENOENT)
-                throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
-            bool creating = flags == OpenFlags::CreateNew || flags == OpenFlags::CreateAlways;
-            throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
-                        describe(path, creating ? "Cannot create" : "Cannot open", err));
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            throw Error(ErrorKind::IoError, code::OpenFailed,
-                        "Cannot open " + path.string() + ": not a regular file");
-        }
+        const int fd = openRegularFile(path, oflags, flags == OpenFlags::CreateNew);
         return std::make_unique<PosixFile>(fd, path);
     }
 
-    bool exists(const std::filesystem::path& path) override {
+    std::unique_ptr<File> createTemporary(const std::filesystem::path& target,
+                                          const std::string& tag) override {
+        struct stat model {};
+        const bool keepMode = ::lstat(target.c_str(), &model) == 0 && S_ISREG(model.st_mode);
+        for (int attempt = 0;; ++attempt) {
+            const std::filesystem::path path(target.string() + tag + randomName());
+            int fd;
+            try {
+                fd = openRegularFile(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, true);
+            } catch (const Error&) {
+                if (attempt < 8 && entryType(path) != EntryType::Missing) continue;  // a name already taken
+                throw;
+            }
+            if (keepMode) ::fchmod(fd, model.st_mode & 07777);
+            return std::make_unique<PosixFile>(fd, path);
+        }
+    }
+
+    EntryType entryType(const std::filesystem::path& path) override {
         struct stat st {};
-        return ::stat(path.c_str(), &st) == 0;
+        if (::lstat(path.c_str(), &st) != 0) return EntryType::Missing;
+        if (S_ISLNK(st.st_mode)) return EntryType::SymbolicLink;
+        return S_ISREG(st.st_mode) ? EntryType::RegularFile : EntryType::Other;
+    }
+
+    std::vector<std::string> folderEntries(const std::filesystem::path& folder) override {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder.empty() ? std::filesystem::path(".") : folder, ec))
+            names.push_back(entry.path().filename().string());
+        return names;
     }
 
     void remove(const std::filesystem::path& path) override {
@@ -187,12 +241,10 @@ public:
                                                           const std::string& name) override {
         const std::filesystem::path dir = folder.empty() ? std::filesystem::path(".") : folder;
         if (exists(dir / name)) return dir / name;
-        std::error_code ec;
         std::optional<std::filesystem::path> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-            std::string candidate = entry.path().filename().string();
+        for (const std::string& candidate : folderEntries(dir)) {
             if (equalsIgnoringAsciiCase(candidate, name)) {
-                if (!found || candidate < found->filename().string()) found = entry.path();
+                if (!found || candidate < found->filename().string()) found = dir / candidate;
             }
         }
         return found;

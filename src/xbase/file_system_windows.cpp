@@ -13,6 +13,8 @@
 #endif
 #include <windows.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "xbase/error.h"
@@ -155,36 +157,86 @@ private:
     ShareLock shareLock_ = ShareLock::None;
 };
 
+std::string randomName() {
+    std::random_device source;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(source()),
+                  static_cast<unsigned>(source()));
+    return text;
+}
+
 class WindowsFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) override {
         DWORD access = GENERIC_READ | GENERIC_WRITE;
         DWORD disposition = OPEN_EXISTING;
+        // A link is opened as itself where it must not be written through, and refused below.
+        DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
         switch (flags) {
             case OpenFlags::ReadWrite: break;
-            case OpenFlags::ReadOnly: access = GENERIC_READ; break;
+            case OpenFlags::ReadOnly: access = GENERIC_READ; attributes = FILE_ATTRIBUTE_NORMAL; break;
             case OpenFlags::CreateNew: disposition = CREATE_NEW; break;
-            case OpenFlags::CreateAlways: disposition = CREATE_ALWAYS; break;
         }
         HANDLE handle = CreateFileW(path.wstring().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    nullptr, disposition, attributes, nullptr);
+        const bool creating = flags == OpenFlags::CreateNew;
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
-            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            if (!creating && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND))
                 throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
-            const bool creating = flags == OpenFlags::CreateNew || flags == OpenFlags::CreateAlways;
             throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
                         describe(path, creating ? "Cannot create" : "Cannot open", code));
         }
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (flags == OpenFlags::ReadWrite && GetFileInformationByHandle(handle, &information) &&
+            (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            CloseHandle(handle);
+            throw Error(ErrorKind::IoError, code::SymbolicLink,
+                        "Cannot open " + path.string() + " for writing: it is a symbolic link");
+        }
         if (GetFileType(handle) != FILE_TYPE_DISK) {
             CloseHandle(handle);
-            throw Error(ErrorKind::IoError, code::OpenFailed, "Cannot open " + path.string() + ": not a regular file");
+            throw Error(ErrorKind::IoError, code::NotRegularFile,
+                        "Cannot open " + path.string() + ": not a regular file");
         }
         return std::make_unique<WindowsFile>(handle, path);
     }
 
-    bool exists(const std::filesystem::path& path) override {
-        return GetFileAttributesW(path.wstring().c_str()) != INVALID_FILE_ATTRIBUTES;
+    // New files take the folder's inherited access rights.
+    std::unique_ptr<File> createTemporary(const std::filesystem::path& target,
+                                          const std::string& tag) override {
+        for (int attempt = 0;; ++attempt) {
+            const std::filesystem::path path(target.wstring() +
+                                             std::filesystem::path(tag + randomName()).wstring());
+            try {
+                return open(path, OpenFlags::CreateNew);
+            } catch (const Error&) {
+                if (attempt < 8 && exists(path)) continue;  // a name already taken
+                throw;
+            }
+        }
+    }
+
+    EntryType entryType(const std::filesystem::path& path) override {
+        const DWORD attributes = GetFileAttributesW(path.wstring().c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return EntryType::Missing;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryType::SymbolicLink;
+        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return EntryType::Other;
+        return EntryType::RegularFile;
+    }
+
+    std::vector<std::string> folderEntries(const std::filesystem::path& folder) override {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder.empty() ? std::filesystem::path(".") : folder, ec)) {
+            try {
+                names.push_back(entry.path().filename().string());
+            } catch (const std::exception&) {
+                // A name the narrow code page cannot hold is none of the table's.
+            }
+        }
+        return names;
     }
 
     void remove(const std::filesystem::path& path) override {

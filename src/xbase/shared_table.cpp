@@ -45,8 +45,40 @@ std::filesystem::path withSuffix(const std::filesystem::path& p, const char* suf
     return std::filesystem::path(p.string() + suffix);
 }
 
-constexpr const char* kPackingSuffix = ".packing";
+// New files are written under the final name, one of these tags and random characters, and
+// renamed into place when complete. Old versions wrote "<name>.packing" without random part.
+constexpr const char* kPackingTag = ".packing";
+constexpr const char* kNewFileTag = ".packing-";
 constexpr const char* kPackedMarkerSuffix = ".packed";
+constexpr size_t kLargestMarker = 4096;
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && upperAscii(text.substr(0, prefix.size())) == upperAscii(prefix);
+}
+
+// Whether `name` is a new file or marker of a pack of the table at `dbfPath`, in any
+// letter case: what a crash or a failure may leave.
+bool isPackLeftover(const std::string& name, const std::filesystem::path& dbfPath) {
+    const std::string stem = stemOf(dbfPath);
+    for (const char* ext : {".dbf", ".fpt", ".dbt", ".cdx"})
+        if (startsWithIgnoringCase(name, stem + ext + kPackingTag)) return true;
+    const std::string table = dbfPath.filename().string();
+    return startsWithIgnoringCase(name, table + kPackingTag) ||
+           startsWithIgnoringCase(name, table + kPackedMarkerSuffix);
+}
+
+// The names that are a table's files: finishing a pack renames onto nothing else.
+bool isTableFileName(const std::string& name, const std::filesystem::path& dbfPath) {
+    const std::string stem = stemOf(dbfPath);
+    if (upperAscii(name) == upperAscii(dbfPath.filename().string())) return true;
+    for (const char* ext : {".fpt", ".dbt", ".cdx"})
+        if (upperAscii(name) == upperAscii(stem + ext)) return true;
+    return false;
+}
+
+bool isBareName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+}
 
 // Reads every record of a DBF in large chunks.
 void forEachRecord(File& file, const DbfHeader& header,
@@ -151,16 +183,23 @@ std::shared_ptr<SharedTable> SharedTable::acquire(const std::filesystem::path& r
     return table;
 }
 
-void SharedTable::openFiles() {
+void SharedTable::openFiles() { dbf_ = openTableFile(dbfPath_); }
+
+std::unique_ptr<File> SharedTable::openTableFile(const std::filesystem::path& path) {
     if (!readOnly_) {
         try {
-            dbf_ = fs_->open(dbfPath_, OpenFlags::ReadWrite);
+            return fs_->open(path, OpenFlags::ReadWrite);
         } catch (const Error& e) {
-            if (e.kind() != ErrorKind::IoError) throw;
-            readOnly_ = true;  // a write-protected table can still be browsed
+            if (e.kind() != ErrorKind::IoError || e.number() == code::NotRegularFile) throw;
+            // A write-protected table can still be browsed. So can one whose files are
+            // symbolic links: writing through them could change any file the user owns.
+            readOnly_ = true;
+            if (e.number() == code::SymbolicLink)
+                readOnlyReason_ =
+                    path.filename().string() + " is a symbolic link, which this program never writes through";
         }
     }
-    if (!dbf_) dbf_ = fs_->open(dbfPath_, OpenFlags::ReadOnly);
+    return fs_->open(path, OpenFlags::ReadOnly);
 }
 
 void SharedTable::loadHeader() {
@@ -193,7 +232,7 @@ void SharedTable::loadHeader() {
         if (!memoPath_)
             throw Error(ErrorKind::NotFound, code::FileNotFound,
                         "The memo file " + memoName + " of table " + fileName() + " is missing");
-        auto file = fs_->open(*memoPath_, readOnly_ ? OpenFlags::ReadOnly : OpenFlags::ReadWrite);
+        auto file = openTableFile(*memoPath_);
         if (!(filesLockedExclusive_ ? file->lockExclusive() : file->lockShared()))
             throw Error(ErrorKind::Locked, code::TableInUse, memoName + " is in use by another program");
         const MemoFormat format = header_.version == 0x83   ? MemoFormat::DbaseIII
@@ -211,7 +250,7 @@ void SharedTable::openIndex() {
     // A table marked as having a structural index whose file is gone still opens, in
     // natural order, so that the index can be built again.
     if (!cdxPath_) return;
-    cdxFile_ = fs_->open(*cdxPath_, readOnly_ ? OpenFlags::ReadOnly : OpenFlags::ReadWrite);
+    cdxFile_ = openTableFile(*cdxPath_);
     if (!(filesLockedExclusive_ ? cdxFile_->lockExclusive() : cdxFile_->lockShared()))
         throw Error(ErrorKind::Locked, code::TableInUse,
                     cdxPath_->filename().string() + " is in use by another program");
@@ -429,7 +468,9 @@ std::optional<std::string> SharedTable::keyOf(int t, std::string_view recordByte
 
 void SharedTable::requireWritable() {
     if (readOnly_)
-        throw Error(ErrorKind::IoError, code::ReadOnly, "The table " + fileName() + " is read-only");
+        throw Error(ErrorKind::IoError, code::ReadOnly,
+                    "The table " + fileName() + " is read-only" +
+                        (readOnlyReason_.empty() ? "" : ": " + readOnlyReason_));
     for (const auto& tag : tags_)
         if (!tag.problem.empty())
             throw Error(ErrorKind::NotSupported, code::UnsupportedFeature,
@@ -569,10 +610,23 @@ void SharedTable::markDeleted(uint32_t recno, bool deleted) {
 
 // ---------------------------------------------------------------- maintenance
 
-void SharedTable::buildIndexFile(const std::filesystem::path& target, File& source, const DbfHeader& header,
+std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
+                                                  const DbfHeader& header, const std::vector<TagDefinition>& tags) {
+    auto file = fs_->createTemporary(target, kNewFileTag);
+    const std::filesystem::path temporary = file->path();
+    try {
+        writeIndexFile(*file, source, header, tags);
+    } catch (...) {
+        file.reset();
+        fs_->remove(temporary);
+        throw;
+    }
+    return temporary;
+}
+
+void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& header,
                                  const std::vector<TagDefinition>& tags) {
-    auto file = fs_->open(target, OpenFlags::CreateAlways);
-    auto cdx = CdxFile::create(*file);
+    auto cdx = CdxFile::create(file);
     RecordView schema(*this, {}, 0);
     for (const TagDefinition& tag : tags) {
         Expression key = Expression::compile(tag.keyExpression, schema);
@@ -592,7 +646,7 @@ void SharedTable::buildIndexFile(const std::filesystem::path& target, File& sour
         cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
     }
     cdx.reset();
-    file->sync();
+    file.sync();
 }
 
 std::vector<TagDefinition> SharedTable::tagDefinitions() const {
@@ -627,8 +681,7 @@ void SharedTable::reindex() {
     if (!cdx_) return;
     const std::vector<TagDefinition> defs = tagDefinitions();
     const auto target = *cdxPath_;
-    const auto temporary = withSuffix(target, kPackingSuffix);
-    buildIndexFile(temporary, *dbf_, header_, defs);
+    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
     cdx_.reset();
     cdxFile_.reset();
     fs_->rename(temporary, target);
@@ -658,8 +711,7 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
     defs.push_back({tagName, expression, forExpression});
 
     const auto target = cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (stemOf(dbfPath_) + ".CDX");
-    const auto temporary = withSuffix(target, kPackingSuffix);
-    buildIndexFile(temporary, *dbf_, header_, defs);
+    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
     cdx_.reset();
     cdxFile_.reset();
     fs_->rename(temporary, target);
@@ -709,14 +761,14 @@ void SharedTable::pack() {
 void SharedTable::writePackedFiles() {
     auto& hook = packHook();
     const auto folder = dbfPath_.parent_path();
-    const auto newDbfPath = withSuffix(dbfPath_, kPackingSuffix);
 
     // 1. The new table: live records only, memos copied into a fresh memo file.
     DbfHeader packed = header_;
     packed.recordCount = 0;
     packed.lastUpdate = Date::today();
-    auto newDbf = fs_->open(newDbfPath, OpenFlags::CreateAlways);
-    std::unique_ptr<File> newMemoFile;
+    auto newDbf = fs_->createTemporary(dbfPath_, kNewFileTag);
+    const std::filesystem::path newDbfPath = newDbf->path();
+    std::unique_ptr<MemoFile> newMemo;
     std::optional<std::filesystem::path> newMemoPath;
     uint32_t nextBlock = 0;
     uint32_t blockSize = 0;
@@ -724,17 +776,17 @@ void SharedTable::writePackedFiles() {
     uint64_t memoBufferStart = 0;
     auto flushMemo = [&] {
         if (memoBuffer.empty()) return;
-        newMemoFile->writeAt(memoBufferStart, memoBuffer.data(), memoBuffer.size());
+        newMemo->file().writeAt(memoBufferStart, memoBuffer.data(), memoBuffer.size());
         memoBufferStart += memoBuffer.size();
         memoBuffer.clear();
     };
     if (memo_) {
-        newMemoPath = withSuffix(*memoPath_, kPackingSuffix);
-        newMemoFile = fs_->open(*newMemoPath, OpenFlags::CreateAlways);
+        auto file = fs_->createTemporary(*memoPath_, kNewFileTag);
+        newMemoPath = file->path();
         blockSize = memo_->blockSize();
-        MemoFile::initialize(*newMemoFile, memo_->format(), static_cast<uint16_t>(blockSize));
-        MemoFile fresh(fs_->open(*newMemoPath, OpenFlags::ReadOnly), memo_->format());
-        nextBlock = fresh.nextFree();
+        MemoFile::initialize(*file, memo_->format(), static_cast<uint16_t>(blockSize));
+        newMemo = std::make_unique<MemoFile>(std::move(file), memo_->format());
+        nextBlock = newMemo->nextFree();
         memoBufferStart = static_cast<uint64_t>(nextBlock) * blockSize;
     }
     hook("memo file started");
@@ -796,52 +848,52 @@ void SharedTable::writePackedFiles() {
     const std::string finalHead = packed.encodeRecord();
     newDbf->writeAt(0, finalHead.data(), finalHead.size());
     hook("records written");
-    if (newMemoFile) {
+    if (newMemo) {
         flushMemo();
         unsigned char next[4];
         if (memo_->format() == MemoFormat::Fpt)
             putBe32(next, nextBlock);
         else
             putLe32(next, nextBlock);
-        newMemoFile->writeAt(0, next, 4);
-        newMemoFile->sync();
-        newMemoFile.reset();
+        newMemo->file().writeAt(0, next, 4);
+        newMemo->file().sync();
+        newMemo.reset();
     }
     newDbf->sync();
     hook("table synced");
 
     // 2. The new index, built from the new records.
     std::optional<std::filesystem::path> newCdxPath;
-    if (cdx_) {
-        newCdxPath = withSuffix(*cdxPath_, kPackingSuffix);
-        buildIndexFile(*newCdxPath, *newDbf, packed, tagDefinitions());
-    }
+    if (cdx_) newCdxPath = buildIndexFile(*cdxPath_, *newDbf, packed, tagDefinitions());
     newDbf.reset();
     hook("index written");
 
     // 3. The marker says every new file is complete: from here on a crash is finished
     // forward by the next open; before it, the new files are thrown away.
+    // Each line: the final name, a tab, the new file's name.
     const auto markerPath = withSuffix(dbfPath_, kPackedMarkerSuffix);
-    {
-        std::string names = dbfPath_.filename().string() + "\n";
-        if (newMemoPath) names += memoPath_->filename().string() + "\n";
-        if (newCdxPath) names += cdxPath_->filename().string() + "\n";
-        auto marker = fs_->open(markerPath, OpenFlags::CreateAlways);
-        marker->writeAt(0, names.data(), names.size());
-        marker->sync();
-    }
+    std::string names;
+    const auto list = [&names](const std::filesystem::path& final, const std::filesystem::path& temporary) {
+        names += final.filename().string() + "\t" + temporary.filename().string() + "\n";
+    };
+    list(dbfPath_, newDbfPath);
+    if (newMemoPath) list(*memoPath_, *newMemoPath);
+    if (newCdxPath) list(*cdxPath_, *newCdxPath);
+    auto marker = fs_->createTemporary(markerPath, "-");
+    marker->writeAt(0, names.data(), names.size());
+    marker->sync();
+    const std::filesystem::path markerTemporary = marker->path();
+    marker.reset();
+    fs_->syncFolder(folder);
+    fs_->rename(markerTemporary, markerPath);
     fs_->syncFolder(folder);
 }
 
 void SharedTable::recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath) {
-    const auto folder = dbfPath.parent_path();
-    const auto markerPath = withSuffix(dbfPath, kPackedMarkerSuffix);
-    const std::string dbfName = dbfPath.filename().string();
-    const bool finished = fs.exists(markerPath);
-    bool leftovers = fs.exists(withSuffix(dbfPath, kPackingSuffix));
-    for (const char* ext : {".fpt", ".dbt", ".cdx"})
-        leftovers = leftovers || fs.findIgnoringCase(folder, stemOf(dbfPath) + ext + std::string(kPackingSuffix));
-    if (!finished && !leftovers) return;
+    bool leftovers = false;
+    for (const std::string& name : fs.folderEntries(dbfPath.parent_path()))
+        leftovers = leftovers || isPackLeftover(name, dbfPath);
+    if (!leftovers) return;
 
     // Only the program that holds the table alone may finish or undo a pack: the files
     // may belong to a pack running in another program right now.
@@ -853,33 +905,39 @@ void SharedTable::recoverInterruptedPack(FileSystem& fs, const std::filesystem::
 void SharedTable::finishOrUndoPack(FileSystem& fs, const std::filesystem::path& dbfPath) {
     const auto folder = dbfPath.parent_path();
     const auto markerPath = withSuffix(dbfPath, kPackedMarkerSuffix);
-    if (fs.exists(markerPath)) {
+    // A marker that is a link or anything but a file was not written by a pack.
+    if (fs.entryType(markerPath) == EntryType::RegularFile) {
         auto marker = fs.open(markerPath, OpenFlags::ReadOnly);
-        std::string names(static_cast<size_t>(marker->size()), '\0');
+        std::string names(static_cast<size_t>(std::min<uint64_t>(marker->size(), kLargestMarker)), '\0');
         names.resize(marker->readAt(0, names.data(), names.size()));
         marker.reset();
         size_t start = 0;
         while (start < names.size()) {
             size_t end = names.find('\n', start);
             if (end == std::string::npos) end = names.size();
-            const std::string name = names.substr(start, end - start);
+            const std::string line = names.substr(start, end - start);
             start = end + 1;
-            if (name.empty() || name.find('/') != std::string::npos) continue;
-            const auto finalPath = folder / name;
-            const auto temporary = withSuffix(finalPath, kPackingSuffix);
-            if (fs.exists(temporary)) {
-                fs.rename(temporary, finalPath);
+            const size_t tab = line.find('\t');
+            const std::string name = line.substr(0, tab);
+            const std::string temporaryName =
+                tab == std::string::npos ? name + kPackingTag : line.substr(tab + 1);
+            // Only a new file of this pack goes, and only onto one of the table's names.
+            if (!isBareName(name) || !isBareName(temporaryName) || !isTableFileName(name, dbfPath) ||
+                temporaryName.compare(0, name.size() + std::strlen(kPackingTag), name + kPackingTag) != 0)
+                continue;
+            const auto temporary = folder / temporaryName;
+            if (fs.entryType(temporary) == EntryType::RegularFile) {
+                fs.rename(temporary, folder / name);
                 packHook()("renamed " + name);
             }
         }
         fs.syncFolder(folder);
         fs.remove(markerPath);
-    } else {
-        fs.remove(withSuffix(dbfPath, kPackingSuffix));
-        for (const char* ext : {".fpt", ".dbt", ".cdx"})
-            if (auto leftover = fs.findIgnoringCase(folder, stemOf(dbfPath) + ext + std::string(kPackingSuffix)))
-                fs.remove(*leftover);
     }
+    // Whatever else a pack left, every letter case and links included: removing a name
+    // never touches what a link points to.
+    for (const std::string& name : fs.folderEntries(folder))
+        if (isPackLeftover(name, dbfPath)) fs.remove(folder / name);
     fs.syncFolder(folder);
 }
 

@@ -156,8 +156,13 @@ private:
     void unlockRange(File& file, uint64_t offset);
     std::string memoPointer(uint32_t block, int fieldLength) const;
     void writeMemos(std::string& bytes, const std::map<int, std::string>& memos);
-    void buildIndexFile(const std::filesystem::path& target, File& dbfSource, const DbfHeader& header,
+    // Writes a new index for `target` into a temporary beside it and returns its path.
+    std::filesystem::path buildIndexFile(const std::filesystem::path& target, File& dbfSource,
+                                         const DbfHeader& header, const std::vector<TagDefinition>& tags);
+    void writeIndexFile(File& file, File& dbfSource, const DbfHeader& header,
                         const std::vector<TagDefinition>& tags);
+    // Opens one of the table's files for writing, or for reading only when it must be.
+    std::unique_ptr<File> openTableFile(const std::filesystem::path& path);
     std::vector<TagDefinition> tagDefinitions() const;
     void reopenAfterRewrite();
     uint64_t recordLockOffset(uint32_t recno) const;
@@ -168,6 +173,7 @@ private:
     std::optional<std::filesystem::path> memoPath_;
     std::optional<std::filesystem::path> cdxPath_;
     bool readOnly_;
+    std::string readOnlyReason_;  // why, when the user can do something about it
     std::unique_ptr<File> dbf_;
     std::unique_ptr<MemoFile> memo_;
     std::unique_ptr<File> cdxFile_;

@@ -58,6 +58,8 @@ public:
     int codePage() const;                           // 1252 for new tables
     uint8_t codePageMark() const;
     bool hasMemoFile() const;
+    // The memo file as found on disk (.fpt, or .dbt for dBASE tables); empty without one.
+    std::filesystem::path memoPath() const;
 
     // --- Order
     std::vector<std::string> tagNames() const;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace xbase {
 
@@ -36,20 +37,35 @@ public:
 };
 
 enum class OpenFlags {
-    ReadWrite,     // existing file, read and write
-    ReadOnly,      // existing file, read only
-    CreateNew,     // new file; fails if it exists
-    CreateAlways,  // new or emptied file
+    ReadWrite,  // existing file, read and write; never through a symbolic link
+    ReadOnly,   // existing file, read only; a symbolic link is followed
+    CreateNew,  // new file; fails if anything, a symbolic link included, has the name
 };
 
+// What a name in a folder stands for, the name itself looked at (a link is not followed).
+enum class EntryType { Missing, RegularFile, SymbolicLink, Other };
+
+// Every open refuses anything but a regular file, and never waits for a writer on a pipe.
+// New files and temporaries get the permissions the user's umask leaves.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // Throws xbase::Error (NotFound or IoError) when the file cannot be opened.
+    // Throws xbase::Error (NotFound or IoError) when the file cannot be opened; a
+    // ReadWrite open of a symbolic link fails with code::SymbolicLink.
     virtual std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) = 0;
-    virtual bool exists(const std::filesystem::path& path) = 0;
-    virtual void remove(const std::filesystem::path& path) = 0;  // absent is not an error
+    // A new, empty file beside `target`, named `target`, `tag` and random characters nobody
+    // can guess, to be renamed over `target` when complete. It takes the permissions
+    // `target` has when that is a regular file. Its path() is where it is.
+    virtual std::unique_ptr<File> createTemporary(const std::filesystem::path& target,
+                                                  const std::string& tag) = 0;
+    virtual EntryType entryType(const std::filesystem::path& path) = 0;
+    bool exists(const std::filesystem::path& path) { return entryType(path) != EntryType::Missing; }
+    // The names in `folder`; an unreadable folder gives none.
+    virtual std::vector<std::string> folderEntries(const std::filesystem::path& folder) = 0;
+    // Removes the name itself (a link, never what it points to); absent is not an error.
+    virtual void remove(const std::filesystem::path& path) = 0;
+    // Replaces whatever `to` names (a link itself, not its target).
     virtual void rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Makes a rename or a new file in `folder` durable.
     virtual void syncFolder(const std::filesystem::path& folder) = 0;
