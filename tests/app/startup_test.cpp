@@ -182,6 +182,24 @@ TEST(Startup, MissingIndexIsRebuiltAndTheTablePacked) {
     EXPECT_EQ(launch.currentName(), "Adams");
 }
 
+// The rebuild and pack of a missing index write new files: a dangling link planted where
+// earlier versions put the new table leads nowhere.
+TEST(Startup, ALinkPlantedInAFolderWithoutAnIndexCreatesNothingElsewhere) {
+    Launch launch;
+    const fs::path folder = launch.cwd.path();
+    testsupport::TempDir home;
+    apptest::writeEntries(folder, {"Adams", "Baker"});
+    fs::remove(folder / "ADDRESS.CDX");
+    fs::create_symlink(home / ".xsessionrc", folder / "ADDRESS.DBF.packing");
+
+    launch.start();
+    EXPECT_TRUE(launch.prompter.records().empty());
+    EXPECT_TRUE(fileIn(folder, "ADDRESS.CDX"));
+    EXPECT_EQ(launch.currentName(), "Adams");
+    EXPECT_TRUE(fs::is_empty(home.path()));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "ADDRESS.DBF.packing")));
+}
+
 TEST(Startup, LeftoverIndexAndMemoFilesMakeWayForANewTable) {
     Launch launch;
     const fs::path folder = launch.cwd.path();
