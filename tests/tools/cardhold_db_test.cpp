@@ -63,6 +63,36 @@ TEST(CardholdDb, EditsGoThroughTheSaveRules) {
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 }
 
+TEST(CardholdDb, ControlCodesFromTheTablePrintAsEscapes) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "book").string();
+    ASSERT_EQ(db({"generate", "1", book}).exitCode, 0);
+    // Set the window title, write the clipboard, clear the screen; C1 CSI in a code page.
+    const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J\x9b" "31m";
+    ASSERT_EQ(db({"add", book, "Evil\x1b]0;owned\x07", memo}).exitCode, 0);
+    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab"}).exitCode, 0);
+
+    auto run = db({"list", book});
+    EXPECT_EQ(run.output.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Evil\\x1B]0;owned\\x07  ["), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\\x9B31m\n"), std::string::npos);
+    EXPECT_NE(run.output.find("Zo\xc3\xab\tTab"), std::string::npos) << run.output;  // UTF-8 and tabs stay
+    run = db({"delete", book, "\x1b[2J\xc2\x9b"});
+    EXPECT_EQ(run.output, "cardhold-db: No entry named \\x1B[2J\\xC2\\x9B\n");
+}
+
+TEST(CardholdDb, GenerateNeverWritesThroughALink) {
+    testsupport::TempDir dir;
+    const fs::path book = dir / "book";
+    fs::create_directory(book);
+    std::ofstream(dir / "id_rsa") << "secret";
+    fs::create_symlink(dir / "id_rsa", book / "ADDRESS.fpt");
+    ASSERT_EQ(db({"generate", "5", book.string()}).exitCode, 0);
+    std::ifstream key(dir / "id_rsa");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(key), {}), "secret");
+    EXPECT_EQ(db({"check", book.string()}).exitCode, 0);
+}
+
 TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     testsupport::TempDir dir;
     auto run = db({"list", (dir / "missing").string()});

@@ -43,6 +43,58 @@ struct UsageError {
     std::string message;
 };
 
+// Whether `text` is well-formed UTF-8 (overlong forms and surrogates refused).
+bool isUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+// Names, memos and everything else read from a file, made safe for a terminal: control
+// characters (below 32 but tab and line feed, DEL, and the C1 range) are shown as \xNN, so
+// a memo cannot clear the screen, set the window title or fill the clipboard. Text that is
+// UTF-8 keeps its characters and loses its C1 controls; other text (a table's code page)
+// loses the C1 bytes.
+std::string visible(std::string_view text) {
+    const bool utf8 = isUtf8(text);
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = utf8 ? c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0
+                             : c >= 0x80 && c < 0xA0;
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F || c1) {
+            const size_t width = utf8 && c1 ? 2 : 1;
+            for (size_t k = 0; k < width; ++k) {
+                char escape[5];
+                std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i + k]));
+                out += escape;
+            }
+            i += width - 1;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 // A DIR argument names the address book's folder; a file argument names a table.
 fs::path tablePathOf(const std::string& argument) {
     fs::path path(argument);
@@ -88,7 +140,7 @@ std::string versionName(uint8_t version) {
 int commandInfo(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"info takes one folder or table"};
     const xbase::TableSummary s = xbase::describeTable(tablePathOf(args[0]));
-    std::printf("table        %s\n", s.path.string().c_str());
+    std::printf("table        %s\n", visible(s.path.string()).c_str());
     std::printf("version      0x%02X (%s)\n", s.version, versionName(s.version).c_str());
     std::printf("last update  %s\n", s.lastUpdate.empty() ? "-" : s.lastUpdate.toDisplay().c_str());
     std::printf("records      %u (%u deleted)\n", s.recordCount, s.deletedCount);
@@ -98,16 +150,20 @@ int commandInfo(const std::vector<std::string>& args) {
     std::printf("code page    0x%02X (%s)\n", s.codePageMark,
                 codePage ? std::to_string(codePage).c_str() : "not marked");
     std::printf("fields\n");
-    for (const auto& f : s.fields) std::printf("  %-10s %c %3d %d\n", f.name.c_str(), f.type, f.length, f.decimals);
+    for (const auto& f : s.fields)
+        std::printf("  %-10s %s %3d %d\n", visible(f.name).c_str(), visible(std::string(1, f.type)).c_str(),
+                    f.length, f.decimals);
     if (!s.memoPath.empty())
-        std::printf("memo file    %s, blocks of %u, next free %u\n", s.memoPath.filename().string().c_str(),
+        std::printf("memo file    %s, blocks of %u, next free %u\n",
+                    visible(s.memoPath.filename().string()).c_str(),
                     s.memoBlockSize, s.memoNextFree);
-    if (!s.indexPath.empty()) std::printf("index file   %s\n", s.indexPath.filename().string().c_str());
+    if (!s.indexPath.empty())
+        std::printf("index file   %s\n", visible(s.indexPath.filename().string()).c_str());
     for (const auto& t : s.tags) {
-        std::printf("  tag %-10s %-30s key %d, %llu keys%s%s\n", t.name.c_str(), t.keyExpression.c_str(), t.keyLength,
-                    static_cast<unsigned long long>(t.keyCount),
-                    t.forExpression.empty() ? "" : (", for " + t.forExpression).c_str(),
-                    t.problem.empty() ? "" : (" (" + t.problem + ")").c_str());
+        std::printf("  tag %-10s %-30s key %d, %llu keys%s%s\n", visible(t.name).c_str(),
+                    visible(t.keyExpression).c_str(), t.keyLength, static_cast<unsigned long long>(t.keyCount),
+                    t.forExpression.empty() ? "" : visible(", for " + t.forExpression).c_str(),
+                    t.problem.empty() ? "" : visible(" (" + t.problem + ")").c_str());
     }
     return 0;
 }
@@ -115,7 +171,7 @@ int commandInfo(const std::vector<std::string>& args) {
 int commandCheck(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"check takes one folder or table"};
     const xbase::CheckReport report = xbase::checkTable(tablePathOf(args[0]));
-    for (const auto& line : report.faults) std::printf("fault: %s\n", line.c_str());
+    for (const auto& line : report.faults) std::printf("fault: %s\n", visible(line).c_str());
     std::printf("%s: %u records, %u memos, %llu index keys checked\n", report.ok() ? "ok" : "FAULTY",
                 report.recordsChecked, report.memosChecked, static_cast<unsigned long long>(report.keysChecked));
     return report.ok() ? 0 : 1;
@@ -138,17 +194,18 @@ int commandList(const std::vector<std::string>& args) {
     const int dateField = table.requireField(store::kLastDateField);
     for (table.first(); !table.eof(); table.next()) {
         if (namesOnly) {
-            std::printf("%s\n", table.text(nameField).c_str());
+            std::printf("%s\n", visible(table.text(nameField)).c_str());
             continue;
         }
         const xbase::Date date = table.date(dateField);
-        std::printf("%s  [%s]\n", table.text(nameField).c_str(), date.empty() ? "no date" : date.toDisplay().c_str());
+        std::printf("%s  [%s]\n", visible(table.text(nameField)).c_str(),
+                    date.empty() ? "no date" : date.toDisplay().c_str());
         std::string memo = table.memo(infoField);
         size_t start = 0;
         while (start < memo.size()) {
             size_t end = memo.find('\r', start);
             if (end == std::string::npos) end = memo.size();
-            std::printf("    %s\n", memo.substr(start, end - start).c_str());
+            std::printf("    %s\n", visible(memo.substr(start, end - start)).c_str());
             start = end + 1;
             if (start < memo.size() && memo[start] == '\n') ++start;
         }
@@ -210,7 +267,8 @@ int commandGenerate(const std::vector<std::string>& args) {
     store::GenerateOptions options;
     options.count = count;
     store::generateAddressBook(folder, options);
-    std::printf("generated %u entries in %s\n", count, store::AddressBook::tablePath(folder).string().c_str());
+    std::printf("generated %u entries in %s\n", count,
+                visible(store::AddressBook::tablePath(folder).string()).c_str());
     return 0;
 }
 
@@ -234,16 +292,16 @@ int main(int argc, char** argv) {
         if (command == "generate") return commandGenerate(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", e.message.c_str());
+        std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", visible(e.message).c_str());
         return 2;
     } catch (const xbase::Error& e) {
-        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        std::fprintf(stderr, "cardhold-db: %s\n", visible(e.what()).c_str());
         return 1;
     } catch (const store::RuleViolation& e) {
-        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        std::fprintf(stderr, "cardhold-db: %s\n", visible(e.what()).c_str());
         return 1;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "cardhold-db: %s\n", e.what());
+        std::fprintf(stderr, "cardhold-db: %s\n", visible(e.what()).c_str());
         return 1;
     }
 }
