@@ -169,9 +169,10 @@ bool settleEntry(zip_t* archive, zip_uint64_t entry, EntryCompression compressio
 
 ZipArchive::ZipArchive(fs::path path) : path_(std::move(path)) {
     // libzip would open a pipe and wait for a writer, and say "Operation not supported"
-    // of a folder.
+    // of a folder. A link could make it read and copy any zip-format file the user has.
     std::error_code error;
-    const fs::file_status status = fs::status(path_, error);
+    const fs::file_status status = fs::symlink_status(path_, error);
+    if (fs::is_symlink(status)) throw ArchiveError::symbolicLink(path_);
     if (fs::is_directory(status)) throw ArchiveError(ZIP_ER_OPEN, EISDIR, path_);
     if (fs::exists(status) && !fs::is_regular_file(status))
         throw ArchiveError(ZIP_ER_NOZIP, 0, path_);

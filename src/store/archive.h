@@ -18,7 +18,7 @@ enum class AddOutcome {
     Refreshed,       // the entry of that name, in any letter case, took the file's content
     Unchanged,       // the entry already had the file's date, time and size
     NotFound,        // no such file: nothing added, nothing to tell the user
-    NotRegularFile,  // a folder, device, pipe, or a link to one of these or to nothing
+    NotRegularFile,  // a folder, device, pipe, or a symbolic link (never followed)
     Hidden,          // a dot file here; hidden or system attribute on Windows
 };
 
@@ -32,7 +32,7 @@ class ZipArchive {
   public:
     // Opens the ZIP archive at `path`, keeping every entry it holds, or starts a new, empty
     // one there when no file of that name exists. Throws ArchiveError when the file is not
-    // a ZIP archive, is read-only or cannot be read.
+    // a ZIP archive, is a symbolic link, is read-only or cannot be read.
     explicit ZipArchive(std::filesystem::path path);
     // Nothing is pending at any time (each change is written when it is made), so letting
     // the archive go without close() loses no entry.
@@ -41,7 +41,8 @@ class ZipArchive {
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     // Takes the file into the archive and writes the archive out:
-    // - an ordinary file only, looked up in any letter case; anything else is skipped;
+    // - an ordinary file only, looked up in any letter case; anything else, a symbolic link
+    //   included, is skipped;
     // - the entry is the file's bare name as the disk reports it;
     // - an existing entry of that name in any letter case is refreshed when its DOS date
     //   and time or its size differ from the file's (it keeps its name and moves to the

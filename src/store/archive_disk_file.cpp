@@ -107,8 +107,9 @@ DiskFile findDiskFile(const fs::path& asked) {
         file.check = DiskFileCheck::Hidden;
         return file;
     }
-    // Links are followed: a link to an ordinary file is taken under the link's own name.
-    const fs::file_status status = fs::status(file.path, error);
+    // A link is never followed: in a folder from elsewhere it may point at any file of the
+    // user's, a private key or a mailbox, which must not end up in a backup others see.
+    const fs::file_status status = fs::symlink_status(file.path, error);
     if (error && !isMissing(error)) throwLookupError(error, file.path);
     if (!fs::is_regular_file(status)) {
         file.check = DiskFileCheck::NotRegularFile;

@@ -13,7 +13,7 @@ namespace store {
 enum class DiskFileCheck {
     Found,
     NotFound,        // nothing of that name, in any letter case
-    NotRegularFile,  // a folder, a device, a pipe, a link to any of these or to nothing
+    NotRegularFile,  // a folder, a device, a pipe, or a symbolic link (never followed)
     Hidden,          // a dot file here; hidden or system attribute on Windows
 };
 

@@ -1,5 +1,6 @@
 #include "archive_error.h"
 
+#include <cerrno>
 #include <utility>
 
 #include <zip.h>
@@ -21,6 +22,11 @@ std::string libzipText(int zipError, int systemError) {
 
 ArchiveError::ArchiveError(int zipError, int systemError, std::filesystem::path file)
     : ArchiveError(zipError, systemError, std::move(file), libzipText(zipError, systemError)) {}
+
+ArchiveError ArchiveError::symbolicLink(std::filesystem::path file) {
+    return ArchiveError(ZIP_ER_OPEN, ELOOP, std::move(file),
+                        "The archive is a symbolic link, which this program never uses");
+}
 
 ArchiveError::ArchiveError(int zipError, int systemError, std::filesystem::path file,
                            std::string text)

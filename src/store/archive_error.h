@@ -13,6 +13,8 @@ class ArchiveError : public std::runtime_error {
     // zipError is one of libzip's ZIP_ER_* codes; systemError the errno (or zlib code) that
     // libzip pairs with it, 0 when there is none.
     ArchiveError(int zipError, int systemError, std::filesystem::path file);
+    // An archive that is a symbolic link, which is neither read nor written.
+    static ArchiveError symbolicLink(std::filesystem::path file);
 
     int zipError() const noexcept { return zipError_; }
     int systemError() const noexcept { return systemError_; }

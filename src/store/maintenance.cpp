@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <exception>
+#include <optional>
 
 #include <platform/prompter.h>
 
@@ -45,13 +46,23 @@ ArchiveRun ArchiveAddressTable(TDM& module) {
     ArchiveRun run;
     run.archive = folder / kArchiveFileName;
 
+    // The files the table really uses: a dBASE table keeps its memos in ADDRESS.dbt, and
+    // an ADDRESS.fpt beside it is none of the book's.
+    fs::path tableFile = folder / kTableFileName;
+    std::optional<fs::path> memoFile = folder / kMemoFileName;
+    if (table.active()) {
+        tableFile = table.cursor().path();
+        memoFile.reset();
+        if (table.cursor().hasMemoFile()) memoFile = table.cursor().memoPath();
+    }
+
     table.disableControls();
     std::exception_ptr failure;
     try {
         table.close();
         ZipArchive archive(run.archive);
-        run.table = archive.addFile(folder / kTableFileName);
-        run.memo = archive.addFile(folder / kMemoFileName);
+        run.table = archive.addFile(tableFile);
+        if (memoFile) run.memo = archive.addFile(*memoFile);
         archive.close();
     } catch (...) {
         failure = std::current_exception();

@@ -57,8 +57,9 @@ std::filesystem::path archivePath(const TDM& module);
 // failure is rethrown once tblAddress is shared and open again.
 void PackDatabase(TDM& module);
 
-// Writes ADDRESS.DBF and ADDRESS.fpt into the archive, opening it or creating it. A data
-// file that is not there is skipped. tblAddress is closed meanwhile, so that the files hold
+// Writes the table file and the memo file it uses (ADDRESS.fpt, or ADDRESS.dbt for a
+// dBASE table) into the archive, opening it or creating it. A data file that is not there,
+// or is a symbolic link, is skipped. tblAddress is closed meanwhile, so that the files hold
 // all it wrote; afterwards it is shared and open again on its first entry, whatever
 // happened, and then a failure is rethrown. tblAddress must not be editing.
 ArchiveRun ArchiveAddressTable(TDM& module);
