@@ -11,15 +11,20 @@ void reportError(QWidget* control, const std::function<void(const std::exception
         showError(error);
         return;
     }
-    QMessageBox::critical(control, QApplication::applicationDisplayName(),
-                          QString::fromUtf8(error.what()));
+    // Error texts carry names and file names: shown as they are, never as HTML.
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                    QString::fromUtf8(error.what()), QMessageBox::Ok, control);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 bool confirmDeletion(QWidget* control, const std::function<bool(const QString&)>& confirm,
                      const QString& question) {
     if (confirm) return confirm(question);
-    return QMessageBox::question(control, QApplication::applicationDisplayName(), question,
-                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
+                    QMessageBox::Ok | QMessageBox::Cancel, control);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Ok;
 }
 
 }  // namespace data

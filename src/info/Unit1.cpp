@@ -100,7 +100,10 @@ TInfo::~TInfo() = default;
 
 void TInfo::createControls() {
     const auto label = [this](const char* name, const QString& text, int left, int top) {
-        auto* control = new QLabel(text, this);
+        auto* control = new QLabel(this);
+        // Names and dates come from the table: never read as HTML.
+        control->setTextFormat(Qt::PlainText);
+        control->setText(text);
         control->setObjectName(QString::fromLatin1(name));
         control->move(left, top);
         control->adjustSize();
@@ -130,7 +133,9 @@ void TInfo::createControls() {
     DateLabel = label("DateLabel", QString(), kValueLeft, 245);
     DateLabel->setFont(valueFont);
 
-    Panel1 = new QLabel(QStringLiteral("Database:"), this);
+    Panel1 = new QLabel(this);
+    Panel1->setTextFormat(Qt::PlainText);
+    Panel1->setText(QStringLiteral("Database:"));
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(7, 263, 406, 15);
     Panel1->setFont(pixelFont("Arial Rounded MT Bold", 15));

@@ -63,7 +63,9 @@ QFont FormFont() {
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QColor& colour) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setObjectName(QLatin1String(name));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);

@@ -34,7 +34,9 @@ constexpr int kClientHeight = 473;
 
 
 QLabel* label(QWidget* parent, const char* name, int left, int top, const QString& caption) {
-    auto* made = new QLabel(caption, parent);
+    auto* made = new QLabel(parent);
+    made->setTextFormat(Qt::PlainText);
+    made->setText(caption);
     made->setObjectName(QString::fromLatin1(name));
     made->move(left, top);
     made->adjustSize();

@@ -97,6 +97,7 @@ ReportPreview::ReportPreview(QWidget* parent)
     setCentralWidget(scrollArea_);
 
     pageStatus_ = new QLabel(this);
+    pageStatus_->setTextFormat(Qt::PlainText);
     pageStatus_->setObjectName(QStringLiteral("pageStatus"));
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("layoutProgress"));
