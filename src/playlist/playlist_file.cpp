@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <platform/regular_file.h>
+
 namespace playlist {
 
 namespace {
@@ -11,6 +13,8 @@ namespace {
 constexpr char kCarriageReturn = '\r';
 constexpr char kLineFeed = '\n';
 constexpr char kEndOfText = '\x1a';
+// Thousands of items of the longest kind; a larger file is no playlist.
+constexpr std::size_t kLargestPlaylist = 16u << 20;
 
 enum class Direction { Read, Write };
 
@@ -89,16 +93,20 @@ std::string formatPlaylist(const Items& items) {
 }
 
 Items readPlaylistFile(const std::filesystem::path& path) {
-    const File file = openFile(path, Direction::Read);
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        bytes.append(buffer, got);
-        if (got < sizeof buffer) break;
+    try {
+        return parsePlaylist(platform::readRegularFile(path, kLargestPlaylist));
+    } catch (const platform::RegularFileError& error) {
+        switch (error.reason()) {
+            case platform::RegularFileError::Reason::System:
+                fail(path, error.systemError(), Direction::Read);
+            case platform::RegularFileError::Reason::NotRegular:
+                // A folder, a pipe, a device such as /dev/zero: nothing a list is read from.
+                throw PlaylistFileError("File access denied", path, 0);
+            case platform::RegularFileError::Reason::TooLarge:
+                break;
+        }
+        throw PlaylistFileError("File too large", path, 0);
     }
-    if (std::ferror(file.get())) fail(path, errno, Direction::Read);
-    return parsePlaylist(bytes);
 }
 
 void writePlaylistFile(const std::filesystem::path& path, const Items& items) {

@@ -36,7 +36,9 @@ class PlaylistFileError : public std::runtime_error {
 Items parsePlaylist(std::string_view bytes);
 std::string formatPlaylist(const Items& items);
 
-// Throw PlaylistFileError when the file cannot be opened, read, created or written.
+// Throw PlaylistFileError when the file cannot be opened, read, created or written. A list
+// is read only from a regular file (a link to one is fine) of at most 16 MiB: a pipe or a
+// device such as /dev/zero is refused at once.
 Items readPlaylistFile(const std::filesystem::path& path);
 void writePlaylistFile(const std::filesystem::path& path, const Items& items);
 

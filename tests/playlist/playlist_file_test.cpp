@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "endless_inputs.h"
 #include "temp_dir.h"
 
 namespace {
@@ -108,6 +109,24 @@ TEST(PlaylistFormat, FileErrorsCarryTheInputOutputText) {
         EXPECT_EQ(error.path(), dir / "missing.m3u");
         EXPECT_NE(error.systemError(), 0);
     }
+}
+
+TEST(PlaylistFormat, DevicesPipesAndHugeFilesAreRefusedAtOnce) {
+    testsupport::TempDir dir;
+    for (const auto& input : testsupport::plantEndlessInputs(dir.path(), "list.m3u"))
+        EXPECT_REFUSED_IN_TIME(playlist::readPlaylistFile(input), "refused: File access denied") << input;
+    std::ofstream(dir / "huge.m3u") << "C:\\Music\\a.mp3\r\n";
+    std::filesystem::resize_file(dir / "huge.m3u", 64u << 20);
+    EXPECT_THROW(
+        {
+            try {
+                playlist::readPlaylistFile(dir / "huge.m3u");
+            } catch (const playlist::PlaylistFileError& error) {
+                EXPECT_STREQ(error.what(), "File too large");
+                throw;
+            }
+        },
+        playlist::PlaylistFileError);
 }
 
 TEST(PlaylistFormat, FullDiskIsReportedNotSwallowed) {

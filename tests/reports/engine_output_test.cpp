@@ -1,5 +1,6 @@
 // The outputs of a laid-out report: text file, report file, PDF and painted pages.
 
+#include "endless_inputs.h"
 #include "report_error.h"
 #include "report_file.h"
 #include "report_layout.h"
@@ -181,6 +182,13 @@ TEST(ReportFile, DamagedOrForeignFilesAreRefusedWithAClearMessage) {
     } catch (const ReportError& error) {
         EXPECT_TRUE(error.message().startsWith("Cannot open \"/no/such/report.chrep\""));
     }
+
+    // A link to /dev/zero claims no size and never ends; a pipe waits for a writer.
+    testsupport::TempDir dir;
+    for (const auto& input : testsupport::plantEndlessInputs(dir.path(), "report.chrep"))
+        EXPECT_REFUSED_IN_TIME(loadReportFile(QString::fromStdString(input.string())),
+                               "refused: Cannot open .* it is not a file")
+            << input;
 }
 
 int pdfPageCount(const QByteArray& pdf) {

@@ -9,7 +9,7 @@
 #include <xbase/error.h>
 #include <xbase/inspect.h>
 
-#include "bounded_child.h"
+#include "endless_inputs.h"
 #include "table_fixture.h"
 
 using namespace tabletest;

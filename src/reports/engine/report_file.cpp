@@ -8,8 +8,12 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <platform/regular_file.h>
+
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 
 namespace reports {
 
@@ -17,7 +21,7 @@ namespace {
 
 const QString kFormatName = QStringLiteral("Marigold Cardhold report");
 constexpr int kFormatVersion = 1;
-constexpr qint64 kLargestFile = 256LL * 1024 * 1024;
+constexpr std::size_t kLargestFile = 256u << 20;
 constexpr int kLargestPaper = 12000;  // 100 inches
 constexpr int kLargestCoordinate = 1000000;
 
@@ -208,16 +212,30 @@ void saveReportFile(const ReportDocument& document, const QString& path) {
 }
 
 ReportDocument loadReportFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ReportError(QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString()));
-    if (file.size() > kLargestFile)
+    // The size is counted as read: a device such as /dev/zero claims none and never ends.
+#ifdef _WIN32
+    const std::filesystem::path file(path.toStdWString());
+#else
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+#endif
+    std::string bytes;
+    try {
+        bytes = platform::readRegularFile(file, kLargestFile);
+    } catch (const platform::RegularFileError& error) {
+        switch (error.reason()) {
+            case platform::RegularFileError::Reason::System:
+                throw ReportError(
+                    QStringLiteral("Cannot open \"%1\": %2")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(error.systemError()))));
+            case platform::RegularFileError::Reason::NotRegular:
+                throw ReportError(QStringLiteral("Cannot open \"%1\": it is not a file.").arg(path));
+            case platform::RegularFileError::Reason::TooLarge:
+                break;
+        }
         throw ReportError(
             QStringLiteral("The file \"%1\" is too large to be a report file.").arg(path));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ReportError(QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
-    return decodeReport(bytes, path);
+    }
+    return decodeReport(QByteArray::fromStdString(bytes), path);
 }
 
 }  // namespace reports

@@ -1,16 +1,21 @@
 #pragma once
-// For inputs that may block or never end (a pipe, /dev/zero): the attempt runs in a child
-// process that is killed after a few seconds and refused memory beyond a bound, so a
-// fault fails the test instead of hanging it or filling the machine.
+// Inputs that block or never end: a pipe nobody writes to, a link to /dev/zero. An attempt
+// to read one runs in a child process that is killed after a few seconds and refused
+// memory beyond a bound, so a fault fails the test instead of hanging it or filling the
+// machine.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -22,6 +27,16 @@ inline void boundThisProcess() {
         static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512u << 20);
     const struct rlimit limit { bound, bound };
     setrlimit(RLIMIT_AS, &limit);
+}
+
+// A link to /dev/zero and a pipe in `folder`, both named after `name`.
+inline std::vector<std::filesystem::path> plantEndlessInputs(const std::filesystem::path& folder,
+                                                             const std::string& name) {
+    const std::filesystem::path zero = folder / ("zero-" + name);
+    const std::filesystem::path pipe = folder / ("pipe-" + name);
+    std::filesystem::create_symlink("/dev/zero", zero);
+    EXPECT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    return {zero, pipe};
 }
 
 }  // namespace testsupport
