@@ -114,6 +114,23 @@ TEST(ReportText, TextsNeverRunIntoEachOtherAndPagesAreSeparated) {
     EXPECT_THROW(writeTextFile(document, path(dir, "missing/report.TXT")), ReportError);
 }
 
+// A report file may place its items anywhere: a million units apart they must not make
+// a text file of millions of blanks.
+TEST(ReportText, FarFlungItemsStayWithinAPageOfLinesAndThePapersWidth) {
+    ReportDocument document;
+    const ReportFont font;
+    document.pages.resize(1);
+    for (int i = 0; i < 20; ++i)
+        document.pages[0].texts.push_back({1000000 * (i % 2), 1000000 * i, 30, 19, "far", font});
+    TextExportOptions options;
+    const QStringList lines = reportTextLines(document, options);
+    const double linesPerPage = document.paperHeight / options.lineHeight;
+    const double columnsPerPage = document.paperWidth / options.columnWidth;
+    EXPECT_EQ(lines.filter("far").size(), 20);
+    EXPECT_LE(lines.size(), 20 * (linesPerPage + 1));
+    for (const QString& line : lines) EXPECT_LE(line.size(), columnsPerPage + 4);
+}
+
 TEST(ReportFile, SavedReportLoadsBackAsTheSamePages) {
     auto data = sample::makeEntries(60, 3);
     auto report = sample::makeAddressReport(*data, kTitle);

@@ -48,10 +48,12 @@ std::vector<PrintedLine> printedLines(const ReportPage& page) {
     return lines;
 }
 
-QString composeLine(const PrintedLine& line, double columnWidth) {
+// A text placed beyond the paper (a loaded report file may place one anywhere) starts at
+// the paper's last column, so a small file cannot make an endless line.
+QString composeLine(const PrintedLine& line, double columnWidth, qsizetype lastColumn) {
     QString result;
     for (const PageText* text : line.texts) {
-        qsizetype column = std::max<qsizetype>(0, std::lround(text->x / columnWidth));
+        qsizetype column = std::clamp<qsizetype>(std::lround(text->x / columnWidth), 0, lastColumn);
         // A text never runs into the one before it: proportional text can be wider
         // than its columns, and then the next one moves right, one blank apart.
         if (!result.isEmpty()) column = std::max(column, result.size() + 1);
@@ -67,6 +69,9 @@ QString composeLine(const PrintedLine& line, double columnWidth) {
 QStringList reportTextLines(const ReportDocument& document, const TextExportOptions& options) {
     const double columnWidth = options.columnWidth > 0 ? options.columnWidth : 8.0;
     const double lineHeight = options.lineHeight > 0 ? options.lineHeight : 20.0;
+    // At most a page of blank lines for one gap, and no column beyond the paper's width.
+    const long mostBlanks = std::lround(std::max(document.paperHeight, 0) / lineHeight);
+    const qsizetype lastColumn = std::lround(std::max(document.paperWidth, 0) / columnWidth);
     QStringList result;
     for (int index = 0; index < document.pageCount(); ++index) {
         if (index > 0) result += options.formFeedBetweenPages ? QStringLiteral("\f") : QString();
@@ -76,10 +81,10 @@ QStringList reportTextLines(const ReportDocument& document, const TextExportOpti
                 // Blank lines for the space between two printed lines, measured top to
                 // top, so the mapping does not depend on where the page starts.
                 const int distance = lines[i].top - lines[i - 1].top;
-                const long blanks = std::lround(distance / lineHeight) - 1;
+                const long blanks = std::min(std::lround(distance / lineHeight) - 1, mostBlanks);
                 for (long b = 0; b < blanks; ++b) result += QString();
             }
-            result += composeLine(lines[i], columnWidth);
+            result += composeLine(lines[i], columnWidth, lastColumn);
         }
     }
     return result;
