@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include "xbase/error.h"
+#include "random_name.h"
 #include "xbase/file_system.h"
 
 namespace xbase {
@@ -161,14 +161,6 @@ int openRegularFile(const std::filesystem::path& path, int oflags, bool creating
     const int status = ::fcntl(fd, F_GETFL);
     if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
     return fd;
-}
-
-std::string randomName() {
-    std::random_device source;
-    char text[17];
-    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(source()),
-                  static_cast<unsigned>(source()));
-    return text;
 }
 
 class PosixFileSystem final : public FileSystem {

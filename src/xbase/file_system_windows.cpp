@@ -14,10 +14,10 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 
 #include "xbase/error.h"
+#include "random_name.h"
 #include "xbase/file_system.h"
 
 namespace xbase {
@@ -156,14 +156,6 @@ private:
     std::filesystem::path path_;
     ShareLock shareLock_ = ShareLock::None;
 };
-
-std::string randomName() {
-    std::random_device source;
-    char text[17];
-    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(source()),
-                  static_cast<unsigned>(source()));
-    return text;
-}
 
 class WindowsFileSystem final : public FileSystem {
 public:
