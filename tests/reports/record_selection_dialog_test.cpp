@@ -25,7 +25,6 @@ using reports::TRecRange;
 
 class RecordSelectionDialog : public ::testing::Test {
   protected:
-    RecordSelectionDialog() { QFont::insertSubstitution("MS Sans Serif", "Liberation Sans"); }
 
     // Answers as left by an earlier command, to see that the dialog sets them.
     int kind = 77;
