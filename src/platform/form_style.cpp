@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QPushButton>
+#include <QStyle>
 #include <QWidget>
 
 namespace platform {
@@ -46,6 +48,15 @@ void installFonts() {
     QApplication::setFont(everyday);
     // Desktop themes may give message boxes a font of their own.
     QApplication::setFont(everyday, "QMessageBox");
+}
+
+int pushButtonTextWidth(const QPushButton& button) {
+    const QStyle* style = button.style();
+    int width = button.fontMetrics().horizontalAdvance(button.text()) +
+                style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button) +
+                2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &button);
+    if (!button.icon().isNull()) width += button.iconSize().width() + 4;
+    return width;
 }
 
 void setTextColour(QWidget* widget, const QColor& colour) {

@@ -8,6 +8,7 @@
 
 #include <span>
 
+class QPushButton;
 class QWidget;
 
 namespace platform {
@@ -27,6 +28,10 @@ std::span<const FaceStandIn> faceStandIns();
 // the forms' face. Left to itself, fontconfig may answer an unknown family, or even the
 // toolkit's "Sans Serif", with a monospaced face on a machine with few fonts.
 void installFonts();
+
+// The width a push button needs to show its icon and text whole in its font; styles may
+// ask for more, for looks only.
+int pushButtonTextWidth(const QPushButton& button);
 
 // The colour of a label's, check box's or button's text.
 void setTextColour(QWidget* widget, const QColor& colour);
