@@ -128,6 +128,7 @@ void produceReport(const ReportRequest& request,
     TQR form(request.mainWindowTitle, request.includeMemoMarker);
     form.bind(request.entries);
     form.QR.setDateFormat(request.dateFormat);
+    form.QR.setFileName(request.bookName);
     form.applyTextFormat(request.textFormat, request.mainTable);
     preview(form.QR);
 }

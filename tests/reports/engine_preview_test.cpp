@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -24,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace {
@@ -352,6 +354,40 @@ TEST(ReportPreview, PrintAsksForThePrinterWithTheTitleAsJobName) {
     EXPECT_EQ(jobName, kTitle);
     EXPECT_EQ(paper, QPageSize::Letter);
     EXPECT_EQ(lastPage, preview.pageCount());
+}
+
+// Printing to a file offers the book's name, made a valid file name, in the documents folder.
+TEST(ReportPreview, PrintToFileOffersTheBooksNameInTheDocumentsFolder) {
+    testsupport::TempDir home;
+    std::filesystem::create_directory(home / "Documents");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+    auto data = sample::makeEntries(3, 2);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    report->setFileName("Friends: 2024/25");
+
+    ReportPreview preview;
+    preview.startLayout(*report);
+    waitForLayout(preview);
+    QStringList offered;
+    for (const char* command : {"actionPrinterSetup", "actionPrint"}) {
+        auto* poll = new QTimer;
+        int tries = 0;
+        QObject::connect(poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr && ++tries < 2000) return;
+            poll->stop();
+            poll->deleteLater();
+            if (dialog == nullptr) return;
+            if (auto* file = dialog->findChild<QLineEdit*>("filename")) offered << file->text();
+            dialog->reject();
+        });
+        poll->start(5);
+        action(preview, command)->trigger();
+    }
+    qputenv("HOME", oldHome);
+    const QString expected = QString::fromStdString((home / "Documents" / "Friends_ 2024_25.pdf").string());
+    EXPECT_EQ(offered, (QStringList{expected, expected}));
 }
 
 }  // namespace

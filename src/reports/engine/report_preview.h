@@ -62,6 +62,10 @@ class ReportPreview : public QMainWindow {
 
     void setTextExportOptions(const TextExportOptions& options) { textOptions_ = options; }
 
+    // The file offered when the pages are printed to a file: the report's file name made
+    // valid, as a PDF in the user's documents folder (the home folder when there is none).
+    QString suggestedPrintFile() const;
+
     // These show a failure in an error box and return false.
     bool saveAs(const QString& path, SaveFormat format);
     bool load(const QString& path);
@@ -95,12 +99,14 @@ class ReportPreview : public QMainWindow {
     void applyZoom();
     void tell(const QString& message);
     QPrinter& printer();
+    void offerPrintFile(QPrinter& printer) const;
 
     ReportDocument document_;
     std::unique_ptr<ReportLayouter> layouter_;
     std::exception_ptr layoutError_;
     std::unique_ptr<QPrinter> printer_;
     TextExportOptions textOptions_;
+    QString fileName_;
     std::unique_ptr<platform::Prompter> desktopPrompter_;
     platform::Prompter* prompter_ = nullptr;
     int currentPage_ = 0;
