@@ -40,6 +40,7 @@ namespace {
 // Layout runs in slices this long, so input is handled in between.
 constexpr int kSliceMilliseconds = 40;
 constexpr int kRecordsPerStep = 8;
+int recordsPerSlice = 0;  // 0: by time
 
 const QString kReportFilter =
     QStringLiteral("Report file (*.%1)").arg(QLatin1String(kReportFileSuffix));
@@ -187,6 +188,10 @@ void ReportPreview::startLayout(const Report& report) {
     refresh();
 }
 
+void ReportPreview::setRecordsPerSlice(int records) {
+    recordsPerSlice = std::max(0, records);
+}
+
 void ReportPreview::setDocument(ReportDocument document) {
     layoutTimer_->stop();
     layouter_.reset();
@@ -203,11 +208,15 @@ const ReportDocument& ReportPreview::document() const {
 void ReportPreview::layoutSlice() {
     if (!layouter_) return;
     try {
-        QElapsedTimer clock;
-        clock.start();
         bool done = false;
-        while (!done && clock.elapsed() < kSliceMilliseconds)
-            done = layouter_->layoutSome(kRecordsPerStep);
+        if (recordsPerSlice > 0) {
+            done = layouter_->layoutSome(recordsPerSlice);
+        } else {
+            QElapsedTimer clock;
+            clock.start();
+            while (!done && clock.elapsed() < kSliceMilliseconds)
+                done = layouter_->layoutSome(kRecordsPerStep);
+        }
         const int total = layouter_->recordCount();
         if (total > 0) {
             progress_->setRange(0, total);

@@ -42,6 +42,10 @@ class ReportPreview : public QMainWindow {
     // Lays the report out a slice at a time while the window shows the pages made so
     // far. The report and its data set must stay alive and unchanged until it is done.
     void startLayout(const Report& report);
+    // How much one slice lays out, for every preview: by default as many records as fit in
+    // a short time, so that input is handled in between; a fixed count of records gives
+    // the same pace on every machine. 0 returns to the default.
+    static void setRecordsPerSlice(int records);
     void setDocument(ReportDocument document);
     // The pages shown: those laid out so far while layout runs.
     const ReportDocument& document() const;
