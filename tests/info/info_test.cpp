@@ -275,6 +275,7 @@ TEST_F(InfoWindow, FindDialogButtonsAskForTheNextMatch) {
     open();
     info::TInfo& info = show();
     info.ButtonFindClick();
+    EXPECT_EQ(testsupport::layoutFaults(*info.FindDialog1), std::vector<std::string>{});
     info.FindDialog1->FindEdit->clear();
     EXPECT_FALSE(info.FindDialog1->FindNextButton->isEnabled());
     QTest::keyClicks(info.FindDialog1->FindEdit, "ONE");
