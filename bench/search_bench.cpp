@@ -27,6 +27,7 @@
 #include <benchmark/benchmark.h>
 
 #include <platform/fakes.h>
+#include <platform/form_style.h>
 #include <xbase/cursor.h>
 
 #include "ZiDuvDM.h"
@@ -177,7 +178,7 @@ BENCHMARK_CAPTURE(FindInMainWindow, OneInAHundred, "tag07")->Unit(benchmark::kMi
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    app::installFontSubstitutions();
+    platform::installFonts();
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--entries=", 10) == 0) {
             entryCount = static_cast<uint32_t>(std::strtoul(argv[i] + 10, nullptr, 10));

@@ -22,6 +22,7 @@
 #include <data/grid.h>
 #include <data/navigator.h>
 #include <platform/fakes.h>
+#include <platform/form_style.h>
 
 #include "address_book.h"
 #include "program.h"
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication application(argc, argv);
-    app::installFontSubstitutions();
+    platform::installFonts();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -7,7 +7,7 @@ packages="build-essential cmake ninja-build pkgconf ccache
 qt6-base-dev libzip-dev zlib1g-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
-xvfb xauth imagemagick poppler-utils unzip
+xvfb xauth imagemagick poppler-utils unzip xdg-utils
 libdbd-xbase-perl python3-dbf python3-dbfread"
 
 missing=""

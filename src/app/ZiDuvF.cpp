@@ -21,7 +21,9 @@
 #include <QShowEvent>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include <data/grid.h>
 #include <data/memo.h>
@@ -247,7 +249,8 @@ void TZiDuv::createShop() {
     constexpr int kRows = 3;
     constexpr int kTop = 15;
     constexpr int kRowHeight = 16;
-    const int columnWidth = kClientWidth / shop::kShopColumns;
+    std::vector<QRadioButton*> items;
+    std::vector<int> columnNeeds(static_cast<std::size_t>(shop::kShopColumns), 0);
     for (int index = 0; index < static_cast<int>(shop::kShopItems.size()); ++index) {
         const std::string_view caption = shop::kShopItems[static_cast<std::size_t>(index)];
         auto* item = new QRadioButton(
@@ -255,9 +258,26 @@ void TZiDuv::createShop() {
         item->setObjectName(QStringLiteral("ShopItem%1").arg(index));
         item->setFont(font);
         item->setPalette(palette);
-        item->setGeometry(2 + (index / kRows) * columnWidth, kTop + (index % kRows) * kRowHeight,
-                          columnWidth, kRowHeight);
         ShopItems->addButton(item, index);
+        items.push_back(item);
+        int& need = columnNeeds[static_cast<std::size_t>(index / kRows)];
+        need = std::max(need, item->sizeHint().width());
+    }
+    // Each column as wide as its longest item, the room left over shared out evenly: the
+    // stand-in faces draw some items wider than a quarter of the row.
+    int needed = 0;
+    for (const int need : columnNeeds) needed += need;
+    const int spare = std::max(0, (kClientWidth - 4 - needed) / shop::kShopColumns);
+    int left = 2;
+    for (std::size_t column = 0; column < columnNeeds.size(); ++column) {
+        const int width = columnNeeds[column] + spare;
+        for (std::size_t row = 0; row < static_cast<std::size_t>(kRows); ++row) {
+            const std::size_t index = column * kRows + row;
+            if (index < items.size())
+                items[index]->setGeometry(left, kTop + static_cast<int>(row) * kRowHeight, width,
+                                          kRowHeight);
+        }
+        left += width;
     }
     connect(ShopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) ShopClick();

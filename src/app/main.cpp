@@ -7,10 +7,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QToolTip>
 
 #include <platform/clipboard.h>
+#include <platform/form_style.h>
 #include <platform/phone_dialer.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
@@ -23,11 +23,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("cardhold"));
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("cardhold"));
-    app::installFontSubstitutions();
-    // Hints in the system's small sans serif, not the toolkit's default face.
-    QFont hintFont(QStringLiteral("MS Sans Serif"));
-    hintFont.setPixelSize(11);
-    QToolTip::setFont(hintFont);
+    platform::installFonts();
+    // Hints in the system's small sans serif.
+    QToolTip::setFont(platform::pixelFont(QStringLiteral("MS Sans Serif"), 11));
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

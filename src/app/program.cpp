@@ -1,14 +1,6 @@
 #include "program.h"
 
-#include <QFont>
-
 namespace app {
-
-void installFontSubstitutions() {
-    // Arial and Courier New reach Liberation Sans and Mono through fontconfig; MS Sans
-    // Serif would fall to a much wider face.
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-}
 
 Program::Program(Services services, StartupOptions options)
     : ZiDuv(services, std::move(options)),

@@ -8,9 +8,6 @@
 
 namespace app {
 
-// Names the fonts the forms ask for that Linux lacks to their metric-compatible ones.
-void installFontSubstitutions();
-
 class Program {
   public:
     Program(Services services, StartupOptions options);

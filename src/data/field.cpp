@@ -20,7 +20,7 @@ bool isMemoType(char type) {
 // Two-digit years fall within fifty years of today, as the date display implies.
 int fullYear(int year, int digits) {
     if (digits > 2) return year;
-    const int now = QDate::currentDate().year();
+    const int now = xbase::Date::today().year;
     int full = now - now % 100 + year;
     if (full > now + 50) full -= 100;
     if (full <= now - 50) full += 100;

@@ -1,6 +1,8 @@
 #include <platform/form_style.h>
 #include "Unit1.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -184,6 +186,15 @@ void TInfo::createControls() {
         button("CloseButton", QStringLiteral("&Close"), QRect(352, 340, 61, 24), buttonFont);
     CloseButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     CloseButton->setToolTip(QStringLiteral("Return to opening screen"));
+    // The stand-in faces draw wider: the two buttons grow leftwards from the window's edge
+    // as far as their texts need, keeping the gap between them.
+    const int gap = CloseButton->x() - (BitBtn1->x() + BitBtn1->width());
+    for (QPushButton* growing : {CloseButton, BitBtn1}) {
+        const int right = growing == CloseButton ? CloseButton->geometry().right()
+                                                 : CloseButton->x() - gap - 1;
+        const int width = std::max(growing->width(), platform::pushButtonTextWidth(*growing));
+        growing->setGeometry(right + 1 - width, growing->y(), width, growing->height());
+    }
 
     FindDialog1 = new FindDialog(this);
 

@@ -65,6 +65,17 @@ QString withHomeExpanded(const QString& path) {
     return path;
 }
 
+QString mailtoUri(const QStringList& recipients, bool blindCopies) {
+    // Within an address RFC 6068 allows the unreserved characters, which are never encoded,
+    // and these delimiters; "," would start another recipient.
+    static const QByteArray allowed = QByteArrayLiteral("!$'()*+;:@");
+    QStringList encoded;
+    for (const QString& recipient : recipients)
+        encoded << QString::fromLatin1(recipient.toUtf8().toPercentEncoding(allowed));
+    return QStringLiteral("mailto:") + (blindCopies ? QStringLiteral("?bcc=") : QString()) +
+           encoded.join(u',');
+}
+
 LinkActions::LinkActions(EntryContext& entry, TBtnBottomDlg& chooser, platform::Prompter& prompter,
                          platform::Shell& shell, platform::PhoneDialer& dialer)
     : entry_(entry), chooser_(chooser), prompter_(prompter), shell_(shell), dialer_(dialer) {}
@@ -123,15 +134,11 @@ void LinkActions::emailClick() {
     QString item;
     if (!choose(count, ItemKind::Email, item)) return;
 
-    QString address = QStringLiteral("mailto:");
-    if (count >= 2 && chooser_.CheckAll->isChecked()) {
-        // Every address found, in list order; what the combo box shows plays no part.
-        if (chooser_.bcc->isChecked()) address += QStringLiteral("?bcc=");
-        address += chooser_.Items().join(u',');
-    } else {
-        address += item;
-    }
-    shell_.openUrl(address);
+    // With "send to all", every address found in list order; what the combo box shows
+    // plays no part.
+    const bool toAll = count >= 2 && chooser_.CheckAll->isChecked();
+    shell_.openUrl(toAll ? mailtoUri(chooser_.Items(), chooser_.bcc->isChecked())
+                         : mailtoUri({item}));
 
     if (count == 0) AddItemToEntry(ItemKind::Email, item);
 }

@@ -67,6 +67,12 @@ QString lineAddition(const QString& memo, const QString& line);
 // A file name as typed, with "~" or "~/" at its start turned into the home folder.
 QString withHomeExpanded(const QString& path);
 
+// The "mailto:" URI for these recipients, openly or all as blind copies ("mailto:?bcc=").
+// An item is an address and never more: every character that has a meaning in the URI or
+// that RFC 6068 does not allow there ("?", "&", "#", "%", ",", "=", blanks, non-ASCII
+// letters, ...) is percent-encoded, so no item can add a header, a recipient or a body.
+QString mailtoUri(const QStringList& recipients, bool blindCopies = false);
+
 class LinkActions {
   public:
     LinkActions(EntryContext& entry, TBtnBottomDlg& chooser, platform::Prompter& prompter,

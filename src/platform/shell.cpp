@@ -1,9 +1,17 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
+
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 #include "platform/prompter.h"
 
@@ -30,6 +38,12 @@ bool isLauncher(const QFileInfo& file) {
     return false;
 }
 
+// A URI scheme (RFC 3986) of two letters or more; one letter is a drive ("C:\\x.doc").
+bool hasScheme(const QString& text) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(text).hasMatch();
+}
+
 }  // namespace
 
 QString withWebScheme(const QString& address) {
@@ -49,15 +63,33 @@ QString runProgramQuestion(const QString& path) {
                " is a program or a program launcher.\rOpening it will run it. Run it anyway?");
 }
 
-DesktopShell::DesktopShell(Prompter& prompter) : prompter_(prompter) {}
+HandOver desktopHandOver(const QString& program) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(program);
+    return [](const QString& target) {
+        const auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(nullptr, nullptr, reinterpret_cast<const wchar_t*>(target.utf16()),
+                          nullptr, nullptr, SW_SHOWNORMAL));
+        return result > 32;
+    };
+#else
+    return [program](const QString& target) {
+        return QProcess::startDetached(program, {target});
+    };
+#endif
+}
+
+DesktopShell::DesktopShell(Prompter& prompter, HandOver handOver)
+    : prompter_(prompter), handOver_(std::move(handOver)) {}
 
 bool DesktopShell::openUrl(const QString& address) {
-    const QUrl url(withWebScheme(address), QUrl::TolerantMode);
-    // A one-letter scheme is a drive letter ("C:\x.doc"), so that text is a file name.
-    if (!url.isValid() || url.scheme().size() < 2) return openFile(address);
+    const QString target = withWebScheme(address);
+    if (!hasScheme(target)) return openFile(address);
     // Local files take the same road as the open-file command, with its question.
-    if (url.isLocalFile()) return openFile(url.toLocalFile());
-    return QDesktopServices::openUrl(url);
+    if (target.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return openFile(QUrl(target).toLocalFile());
+    // The text itself: a parsed URL would be rewritten ("%7E" to "~", a stray "%" to "%25").
+    return handOver_(target);
 }
 
 bool DesktopShell::openFile(const QString& path) {
@@ -71,7 +103,7 @@ bool DesktopShell::openFile(const QString& path) {
                               Answer::No};
         if (prompter_.prompt(question) != Answer::Yes) return false;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+    return handOver_(QDir::toNativeSeparators(file.absoluteFilePath()));
 }
 
 }  // namespace platform

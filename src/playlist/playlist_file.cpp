@@ -1,8 +1,10 @@
 #include "playlist_file.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <memory>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #include <platform/regular_file.h>
 
@@ -43,22 +45,6 @@ std::string ioErrorText(int error, Direction direction) {
 
 [[noreturn]] void fail(const std::filesystem::path& path, int error, Direction direction) {
     throw PlaylistFileError(ioErrorText(error, direction), path, error);
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::filesystem::path& path, Direction direction) {
-    errno = 0;
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), direction == Direction::Read ? L"rb" : L"wb");
-#else
-    std::FILE* file = std::fopen(path.c_str(), direction == Direction::Read ? "rb" : "wb");
-#endif
-    if (file == nullptr) fail(path, errno, direction);
-    return File(file);
 }
 
 }  // namespace
@@ -110,17 +96,27 @@ Items readPlaylistFile(const std::filesystem::path& path) {
 }
 
 void writePlaylistFile(const std::filesystem::path& path, const Items& items) {
-    File file = openFile(path, Direction::Write);
+    // The list goes to a temporary file beside the old one, which it replaces only once it
+    // is whole and on the disk: a full disk or a failing write leaves the old list as it was.
+#ifdef _WIN32
+    QSaveFile file(QString::fromStdWString(path.wstring()));
+#else
+    QSaveFile file(QFile::decodeName(path.c_str()));
+#endif
+    // The system's reason, read at once: Qt keeps only its own wording.
+    const auto failed = [&path, &file] {
+        const int error = errno != 0 ? errno : QFileInfo(file.fileName()).isDir() ? EISDIR : EIO;
+        fail(path, error, Direction::Write);
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) failed();
     const std::string bytes = formatPlaylist(items);
     errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                         std::fflush(file.get()) == 0;
-    const int writeError = errno;
-    // A full disk may only show when the buffers go out at close.
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size()))
+        failed();
     errno = 0;
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written) fail(path, writeError, Direction::Write);
-    if (!closed) fail(path, errno, Direction::Write);
+    if (!file.commit()) failed();
 }
 
 }  // namespace playlist

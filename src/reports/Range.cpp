@@ -43,6 +43,25 @@ QLabel* label(QWidget* parent, const char* name, int left, int top, const QStrin
     return made;
 }
 
+// The explanation's lines were broken by hand for its box; the free faces that stand in
+// for the form's run a little wider. The largest size up to the form's at which every line
+// fits the box's width and all of them its height, so that the text reads as written.
+QFont fittingFont(QFont font, const QStringList& lines, QSize room) {
+    for (int pixels = font.pixelSize(); pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const QString& line : lines) {
+            // A line's trailing blank may hang past the edge without wrapping it.
+            const int width = metrics.horizontalAdvance(line.trimmed());
+            widest = std::max(widest, width);
+        }
+        if (widest <= room.width() && metrics.lineSpacing() * lines.size() <= room.height())
+            break;
+    }
+    return font;
+}
+
 }  // namespace
 
 QStringList recordSelectionExplanation() {
@@ -185,11 +204,20 @@ void TRecRange::createExplanation() {
     QPalette face = Memo1->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     Memo1->setPalette(face);
-    Memo1->setPlainText(recordSelectionExplanation().join(QLatin1Char('\n')));
+    const QStringList explanation = recordSelectionExplanation();
+    // Room for text inside the frame and the document's margins, less a pixel for the cursor.
+    const int margin = 2 * static_cast<int>(Memo1->document()->documentMargin()) + 1;
+    const QSize room = Memo1->contentsRect().size() - QSize(margin, margin);
+    Memo1->setFont(fittingFont(Memo1->font(), explanation, room));
+    Memo1->setPlainText(explanation.join(QLatin1Char('\n')));
 
+    // "Confused?  Visit our On-line Help for more detail": each piece starts where the one
+    // before ends, a blank apart, however wide the faces draw them.
     Label2 = label(this, "Label2", 17, 452, QStringLiteral("Confused?  Visit our "));
+    const int linkLeft =
+        Label2->x() + QFontMetrics(Label2->font()).horizontalAdvance(Label2->text());
 
-    HomeLabel = label(this, "HomeLabel", 116, 450, QStringLiteral("On-line Help"));
+    HomeLabel = label(this, "HomeLabel", linkLeft, 450, QStringLiteral("On-line Help"));
     QFont link = pixelFont(QStringLiteral("Arial"), 15, true);
     link.setUnderline(true);
     HomeLabel->setFont(link);
@@ -200,7 +228,10 @@ void TRecRange::createExplanation() {
     HomeLabel->adjustSize();
     HomeLabel->installEventFilter(this);
 
-    Label3 = label(this, "Label3", 215, 452, QStringLiteral("for more detail"));
+    Label3 = label(this, "Label3", 0, 452, QStringLiteral("for more detail"));
+    Label3->move(HomeLabel->x() + HomeLabel->width() +
+                     QFontMetrics(Label3->font()).horizontalAdvance(QLatin1Char(' ')),
+                 Label3->y());
 }
 
 int TRecRange::itemIndex() const {

@@ -1,6 +1,9 @@
 #include "Reports.h"
 
+#include <QDateTime>
+
 #include <data/dataset.h>
+#include <xbase/types.h>
 
 namespace reports {
 
@@ -128,6 +131,10 @@ void produceReport(const ReportRequest& request,
     TQR form(request.mainWindowTitle, request.includeMemoMarker);
     form.bind(request.entries);
     form.QR.setDateFormat(request.dateFormat);
+    form.QR.setFileName(request.bookName);
+    // "Date Run" is the day the program's saves are stamped with.
+    const xbase::Date today = xbase::Date::today();
+    form.QR.setRunTime(QDateTime(QDate(today.year, today.month, today.day), QTime::currentTime()));
     form.applyTextFormat(request.textFormat, request.mainTable);
     preview(form.QR);
 }

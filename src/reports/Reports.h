@@ -74,6 +74,7 @@ struct ReportRequest {
     const data::DataSet& mainTable;
     QString mainWindowTitle;
     QString dateFormat = QStringLiteral("MM/dd/yy");
+    QString bookName = QString();  // the data folder's name: what the report's files are called
 };
 void produceReport(const ReportRequest& request, const std::function<void(const Report&)>& preview);
 

@@ -1,6 +1,7 @@
 #include "report_command.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QWidget>
 
@@ -120,6 +121,7 @@ void ReportCommand::produce(data::DataSet& entries) {
         context_.dataModule.tblAddress,
         context_.mainWindow != nullptr ? context_.mainWindow->windowTitle() : QString(),
         context_.dataModule.AdsSettings1.qtDateFormat(),
+        QFileInfo(context_.dataModule.dataFolder()).fileName(),
     };
     produceReport(request, preview);
 }

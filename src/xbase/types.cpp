@@ -8,7 +8,20 @@
 
 namespace xbase {
 
+namespace {
+Date fixedToday;  // empty: the clock's
+}  // namespace
+
+FixedToday::FixedToday(Date day) : previous_(fixedToday) {
+    fixedToday = day;
+}
+
+FixedToday::~FixedToday() {
+    fixedToday = previous_;
+}
+
 Date Date::today() {
+    if (!fixedToday.empty()) return fixedToday;
     std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32

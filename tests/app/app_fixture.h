@@ -25,8 +25,6 @@ inline QString qpath(const std::filesystem::path& path) {
 
 class Launch {
   public:
-    Launch() { app::installFontSubstitutions(); }
-
     // Builds the program with these command-line arguments, the temporary folder being
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {

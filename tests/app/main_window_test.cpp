@@ -23,6 +23,7 @@
 #include "shop_links.h"
 
 #include "app_fixture.h"
+#include "layout_check.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ TEST_F(MainWindow, ToolbarButtonsSitInTheirPlacesWithTheirHints) {
 
 TEST_F(MainWindow, LayoutSizesAndFonts) {
     start();
+    EXPECT_EQ(testsupport::layoutFaults(window()), std::vector<std::string>{});
     EXPECT_EQ(window().size(), QSize(351, 377));
     EXPECT_EQ(window().minimumSize(), window().maximumSize());
     EXPECT_FALSE(window().windowFlags() & Qt::WindowMaximizeButtonHint);

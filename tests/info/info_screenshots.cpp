@@ -20,6 +20,7 @@
 #include <functional>
 
 #include <platform/fakes.h>
+#include <platform/form_style.h>
 
 #include "Unit1.h"
 #include "address_book.h"
@@ -58,7 +59,7 @@ void whenUp(const std::function<void(W&)>& prepare, const std::function<QRect(W&
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Marigold Cardhold"));
-    app::installFontSubstitutions();
+    platform::installFonts();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
     const QString book = out.filePath(QStringLiteral("book"));
     QDir().mkpath(book);

@@ -25,6 +25,7 @@
 #include <platform/help_pages.h>
 
 #include "Unit1.h"
+#include "layout_check.h"
 #include "ZiDuvDM.h"
 #include "address_book.h"
 #include "address_rules.h"
@@ -109,6 +110,7 @@ class InfoWindow : public ::testing::Test {
 TEST_F(InfoWindow, FormIsAFixedDialogWithItsTabOrder) {
     open();
     info::TInfo& info = show();
+    EXPECT_EQ(testsupport::layoutFaults(info), std::vector<std::string>{});
     EXPECT_EQ(info.windowTitle(), "Marigold - Extended Information");
     EXPECT_EQ(info.size(), QSize(418, 375));
     EXPECT_EQ(info.minimumSize(), info.maximumSize());
@@ -273,6 +275,7 @@ TEST_F(InfoWindow, FindDialogButtonsAskForTheNextMatch) {
     open();
     info::TInfo& info = show();
     info.ButtonFindClick();
+    EXPECT_EQ(testsupport::layoutFaults(*info.FindDialog1), std::vector<std::string>{});
     info.FindDialog1->FindEdit->clear();
     EXPECT_FALSE(info.FindDialog1->FindNextButton->isEnabled());
     QTest::keyClicks(info.FindDialog1->FindEdit, "ONE");

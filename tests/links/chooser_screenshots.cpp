@@ -20,6 +20,7 @@
 
 #include "Combo.h"
 #include "platform/fakes.h"
+#include "platform/form_style.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void shoot(links::TBtnBottomDlg& dialog, int count, links::ItemKind kind, const 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Marigold Cardhold"));
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    platform::installFonts();
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
 
     platform::FakePrompter prompter;

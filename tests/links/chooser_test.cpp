@@ -1,4 +1,5 @@
 #include "Combo.h"
+#include "layout_check.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -105,7 +106,7 @@ TEST_F(ChooserTest, NothingFoundAsksForOneAndRefusesAnEmptyBox) {
     EXPECT_EQ(dialog.Edit1->text(), "a@b.c");
 }
 
-TEST_F(ChooserTest, CaptionsNameEachKind) {
+TEST_F(ChooserTest, CaptionsNameEachKindAndNoTextIsCut) {
     struct Case {
         ItemKind kind;
         int count;
@@ -122,11 +123,14 @@ TEST_F(ChooserTest, CaptionsNameEachKind) {
     for (const Case& c : cases) {
         dialog.SetItems({"one", "two", "three"}, false);
         QString caption;
+        std::vector<std::string> layoutFaults;
         choose(c.count, c.kind, [&](TBtnBottomDlg& d) {
             caption = d.windowTitle();
+            layoutFaults = testsupport::layoutFaults(d);
             d.CancelBtn->click();
         });
         EXPECT_EQ(caption, c.caption);
+        EXPECT_EQ(layoutFaults, std::vector<std::string>{}) << c.caption;
     }
 }
 

@@ -22,7 +22,6 @@
 #include "platform/shell.h"
 #include "temp_dir.h"
 #include "test_paths.h"
-#include "url_catcher.h"
 
 namespace {
 
@@ -222,14 +221,63 @@ TEST_F(LinkActionsTest, WebAddressIsHandedOverAsWrittenWithItsContext) {
     EXPECT_EQ(entry.memo, "WebSite: Www.Typed.Org/a?b=c\n");
 }
 
-TEST_F(LinkActionsTest, WwwItemReachesTheDesktopWithHttp) {
-    UrlCatcher catcher;
-    platform::DesktopShell desktopShell(prompter);
+TEST_F(LinkActionsTest, WebItemReachesTheDesktopAsWrittenWwwWithHttp) {
+    platform::RecordingHandOver desktop;
+    platform::DesktopShell desktopShell(prompter, desktop.handOver());
     links::LinkActions onDesktop(entry, chooser, prompter, desktopShell, dialer);
-    entry.memo = "www.b.c/x.html";
+    entry.memo = "www.b.c/~x/a%5Fb.html";
     run(&links::LinkActions::URLClick, linktest::pressOk(), &onDesktop);
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0].toString(), "http://www.b.c/x.html");
+    entry.memo = "see https://b.c/b?%5Fencoding=UTF8&node=1%7E2 here";
+    run(&links::LinkActions::URLClick, linktest::pressOk(), &onDesktop);
+    EXPECT_EQ(desktop.targets(), (std::vector<QString>{"http://www.b.c/~x/a%5Fb.html",
+                                                       "https://b.c/b?%5Fencoding=UTF8&node=1%7E2"}));
+}
+
+TEST(MailtoUri, AnItemIsOneAddressAndNeverAHeader) {
+    // Plain addresses go as they are.
+    EXPECT_EQ(links::mailtoUri({"anna.b+x@mail.example"}), "mailto:anna.b+x@mail.example");
+    EXPECT_EQ(links::mailtoUri({"a@b.c", "d@e.f"}, true), "mailto:?bcc=a@b.c,d@e.f");
+    const QStringList hostile = {
+        "victim@example.com?attach=/etc/passwd",
+        "a@b.c&body=Hi&cc=boss@b.c",
+        "a@b.c#x",
+        "a%3Fattach=x@b.c",
+        "two@b.c,three@b.c",
+        "J\u00fcrgen M\u00fcller~ @b.c",
+    };
+    EXPECT_EQ(links::mailtoUri({hostile[0]}), "mailto:victim@example.com%3Fattach%3D%2Fetc%2Fpasswd");
+    EXPECT_EQ(links::mailtoUri({hostile[5]}), "mailto:J%C3%BCrgen%20M%C3%BCller~%20@b.c");
+    for (const bool blind : {false, true}) {
+        for (const QStringList& items : {QStringList{hostile[0]}, hostile}) {
+            const QString uri = links::mailtoUri(items, blind);
+            QString recipients = uri.mid(QStringLiteral("mailto:").size());
+            if (blind) {
+                ASSERT_TRUE(recipients.startsWith("?bcc="));
+                recipients = recipients.mid(5);
+            }
+            // No header can start, no fragment, and each item stays one recipient, whole.
+            EXPECT_FALSE(recipients.contains('?') || recipients.contains('&') ||
+                         recipients.contains('#') || recipients.contains('='))
+                << uri.toStdString();
+            const QStringList parts = recipients.split(',');
+            ASSERT_EQ(parts.size(), items.size()) << uri.toStdString();
+            for (int i = 0; i < items.size(); ++i)
+                EXPECT_EQ(QString::fromUtf8(QByteArray::fromPercentEncoding(parts[i].toLatin1())),
+                          items[i]);
+        }
+    }
+}
+
+TEST_F(LinkActionsTest, ATypedOrFoundItemCannotAddAHeaderToTheMail) {
+    run(&links::LinkActions::emailClick, linktest::typeAndOk("victim@example.com?attach=/etc/"));
+    EXPECT_EQ(shell.targets().back(), "mailto:victim@example.com%3Fattach%3D%2Fetc%2F");
+    entry.memo = "x@y.z&body=hi\r\nplain@b.c";
+    prompter.setDefaultAnswer(Answer::Cancel);
+    run(&links::LinkActions::emailClick, [](TBtnBottomDlg& d) {
+        d.CheckAll->click();
+        d.OKBtn->click();
+    });
+    EXPECT_FALSE(shell.targets().back().contains('&')) << shell.targets().back().toStdString();
 }
 
 TEST_F(LinkActionsTest, MemoLinesTheCodePageCannotHoldAreStillScanned) {
@@ -288,8 +336,8 @@ TEST_F(OpenFileTest, HomeFolderItemIsExpandedBeforeTheTest) {
 }
 
 TEST_F(OpenFileTest, ProgramOrLauncherIsStartedOnlyAfterAYes) {
-    UrlCatcher catcher;
-    platform::DesktopShell desktopShell(prompter);
+    platform::RecordingHandOver desktop;
+    platform::DesktopShell desktopShell(prompter, desktop.handOver());
     links::LinkActions onDesktop(entry, chooser, prompter, desktopShell, dialer);
     const auto program = makeFile(dir / "tool.sh", true);
     const auto launcher = makeFile(dir / "app.desktop");
@@ -300,13 +348,12 @@ TEST_F(OpenFileTest, ProgramOrLauncherIsStartedOnlyAfterAYes) {
         run(&links::LinkActions::SpeedButton2Click, linktest::pressOk(), &onDesktop);
         ASSERT_FALSE(prompter.records().empty());
         EXPECT_EQ(prompter.records().back().prompt.text, platform::runProgramQuestion(qpath(file)));
-        EXPECT_TRUE(catcher.urls().empty());
+        EXPECT_TRUE(desktop.targets().empty());
     }
     prompter.queueAnswer(Answer::Yes);
     entry.memo = "run " + qpath(program);
     run(&links::LinkActions::SpeedButton2Click, linktest::pressOk(), &onDesktop);
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0], QUrl::fromLocalFile(qpath(program)));
+    EXPECT_EQ(desktop.targets(), (std::vector<QString>{qpath(program)}));
 }
 
 // --- Adding a typed item

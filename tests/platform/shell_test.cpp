@@ -3,16 +3,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QUrl>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "platform/fakes.h"
 #include "temp_dir.h"
 #include "test_paths.h"
-#include "url_catcher.h"
 
 namespace {
 
@@ -33,34 +36,59 @@ TEST(WithWebScheme, OnlyWwwItemsGetHttp) {
 
 class DesktopShellTest : public ::testing::Test {
   protected:
-    UrlCatcher catcher;
     platform::FakePrompter prompter{Answer::No};
-    platform::DesktopShell shell{prompter};
+    platform::RecordingHandOver desktop;
+    platform::DesktopShell shell{prompter, desktop.handOver()};
     testsupport::TempDir dir;
+    const std::vector<QString>& handedOver() const { return desktop.targets(); }
 };
 
-TEST_F(DesktopShellTest, WwwItemIsHandedOverAsHttp) {
-    EXPECT_TRUE(shell.openUrl("www.x.org"));
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0].toString(), "http://www.x.org");
-}
+// The desktop gets the item's very text; only a "www." item gets "http://" in front.
+const std::pair<QString, QString> kAddressesAsReceived[] = {
+    {"https://shop.example/b?%5Fencoding=UTF8&node=301668", ""},
+    {"http://x.example/%7Eanna/a%20b c", ""},
+    {"www.x.example/~anna/J\u00fcrgen's page", "http://www.x.example/~anna/J\u00fcrgen's page"},
+    {"ftp://d.example/100%/%zz", ""},
+    {"mailto:?bcc=a@b.c,d@e.f", ""},
+    {"Www.B.C/%41", "http://Www.B.C/%41"},
+};
 
-TEST_F(DesktopShellTest, UrlsWithASchemeAreHandedOverUnchanged) {
-    EXPECT_TRUE(shell.openUrl("mailto:?bcc=a@b.c,d@e.f"));
-    EXPECT_TRUE(shell.openUrl("https://b.c/x.html?q=1"));
-    EXPECT_TRUE(shell.openUrl("ftp://d.e"));
-    ASSERT_EQ(catcher.urls().size(), 3u);
-    EXPECT_EQ(catcher.urls()[0].toString(), "mailto:?bcc=a@b.c,d@e.f");
-    EXPECT_EQ(catcher.urls()[1].toString(), "https://b.c/x.html?q=1");
-    EXPECT_EQ(catcher.urls()[2].toString(), "ftp://d.e");
+TEST_F(DesktopShellTest, AddressesReachTheDesktopExactlyAsWritten) {
+    for (const auto& [address, received] : kAddressesAsReceived) {
+        EXPECT_TRUE(shell.openUrl(address));
+        ASSERT_FALSE(handedOver().empty());
+        EXPECT_EQ(handedOver().back(), received.isEmpty() ? address : received);
+    }
+    EXPECT_EQ(handedOver().size(), std::size(kAddressesAsReceived));
     EXPECT_TRUE(prompter.records().empty());
 }
 
+// The real opener is started directly, the address its one argument, no shell between.
+TEST_F(DesktopShellTest, TheOpenerProgramGetsTheAddressAsItsOneArgument) {
+    const auto opener = dir / "opener";
+    const auto seen = dir / "seen";
+    {
+        std::ofstream(opener) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << seen.string()
+                              << ".part' && mv '" << seen.string() << ".part' '" << seen.string()
+                              << "'\n";
+    }
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    platform::DesktopShell onDesktop(prompter, platform::desktopHandOver(qpath(opener)));
+    const QString address = "http://x.example/%7Eanna?q=$(touch ${HOME}/owned)&r=`id`";
+    ASSERT_TRUE(onDesktop.openUrl(address));
+    // The opener runs on its own; give it a while, no more.
+    for (int waited = 0; !std::filesystem::exists(seen) && waited < 30000; waited += 20)
+        usleep(20 * 1000);
+    ASSERT_TRUE(std::filesystem::exists(seen)) << "the opener did not run within 30 s";
+    std::ifstream in(seen);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(QString::fromStdString(got), "1|" + address);
+}
+
 TEST_F(DesktopShellTest, OrdinaryFileOpensWithoutAQuestion) {
-    const auto file = makeFile(dir / "letter.txt");
+    const auto file = makeFile(dir / "letter 100%.txt");
     EXPECT_TRUE(shell.openFile(qpath(file)));
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0], QUrl::fromLocalFile(qpath(file)));
+    EXPECT_EQ(handedOver(), (std::vector<QString>{qpath(file)}));
     EXPECT_TRUE(prompter.records().empty());
 }
 
@@ -69,7 +97,7 @@ TEST_F(DesktopShellTest, ExecutableIsOpenedOnlyOnYes) {
 
     prompter.queueAnswer(Answer::No);
     EXPECT_FALSE(shell.openFile(qpath(program)));
-    EXPECT_TRUE(catcher.urls().empty());
+    EXPECT_TRUE(handedOver().empty());
     ASSERT_EQ(prompter.records().size(), 1u);
     const platform::Prompt& question = prompter.records()[0].prompt;
     EXPECT_EQ(question.kind, MessageKind::Confirmation);
@@ -80,39 +108,38 @@ TEST_F(DesktopShellTest, ExecutableIsOpenedOnlyOnYes) {
 
     prompter.queueAnswer(Answer::Yes);
     EXPECT_TRUE(shell.openFile(qpath(program)));
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0], QUrl::fromLocalFile(qpath(program)));
+    EXPECT_EQ(handedOver(), (std::vector<QString>{qpath(program)}));
 }
 
 TEST_F(DesktopShellTest, LauncherAsksEvenWithoutTheExecuteBit) {
     const auto launcher = makeFile(dir / "Game.DESKTOP");
     EXPECT_FALSE(shell.openFile(qpath(launcher)));
     EXPECT_EQ(prompter.records().size(), 1u);
-    EXPECT_TRUE(catcher.urls().empty());
+    EXPECT_TRUE(handedOver().empty());
 }
 
 TEST_F(DesktopShellTest, FileUrlTakesTheSameQuestion) {
     const auto program = makeFile(dir / "tool.sh", true);
     EXPECT_FALSE(shell.openUrl(QUrl::fromLocalFile(qpath(program)).toString()));
     EXPECT_EQ(prompter.records().size(), 1u);
-    EXPECT_TRUE(catcher.urls().empty());
+    EXPECT_TRUE(handedOver().empty());
     // A bare path given as an address is a file as well.
     EXPECT_FALSE(shell.openUrl(qpath(program)));
     EXPECT_EQ(prompter.records().size(), 2u);
-    EXPECT_TRUE(catcher.urls().empty());
+    EXPECT_TRUE(handedOver().empty());
 }
 
 TEST_F(DesktopShellTest, FolderOpensWithoutAQuestion) {
     EXPECT_TRUE(shell.openFile(qpath(dir.path())));
     EXPECT_TRUE(prompter.records().empty());
-    EXPECT_EQ(catcher.urls().size(), 1u);
+    EXPECT_EQ(handedOver().size(), 1u);
 }
 
 TEST_F(DesktopShellTest, MissingFileIsNotHandedOver) {
     EXPECT_FALSE(shell.openFile(qpath(dir / "gone.doc")));
     EXPECT_FALSE(shell.openFile(""));
     EXPECT_FALSE(shell.openUrl("C:\\x.doc"));
-    EXPECT_TRUE(catcher.urls().empty());
+    EXPECT_TRUE(handedOver().empty());
     EXPECT_TRUE(prompter.records().empty());
 }
 
@@ -123,8 +150,7 @@ TEST_F(DesktopShellTest, TildeMeansTheHomeFolder) {
     const bool opened = shell.openFile("~/notes.txt");
     qputenv("HOME", oldHome);
     EXPECT_TRUE(opened);
-    ASSERT_EQ(catcher.urls().size(), 1u);
-    EXPECT_EQ(catcher.urls()[0], QUrl::fromLocalFile(qpath(dir / "notes.txt")));
+    EXPECT_EQ(handedOver(), (std::vector<QString>{qpath(dir / "notes.txt")}));
 }
 
 }  // namespace

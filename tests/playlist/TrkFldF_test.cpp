@@ -1,4 +1,5 @@
 #include "TrkFldF.h"
+#include "layout_check.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,6 +53,7 @@ class PlaylistEditor : public ::testing::Test {
 };
 
 TEST_F(PlaylistEditor, ControlsCarryTheirNamesHintsAndSizes) {
+    EXPECT_EQ(testsupport::layoutFaults(editor), std::vector<std::string>{});
     EXPECT_EQ(editor.size(), QSize(425, 423));
     EXPECT_EQ(editor.SrcList->size(), QSize(190, 320));
     EXPECT_EQ(editor.DstList->size(), QSize(190, 320));

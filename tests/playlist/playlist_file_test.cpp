@@ -8,6 +8,7 @@
 #include <string>
 
 #include "endless_inputs.h"
+#include "file_size_limit.h"
 #include "temp_dir.h"
 
 namespace {
@@ -129,14 +130,28 @@ TEST(PlaylistFormat, DevicesPipesAndHugeFilesAreRefusedAtOnce) {
         playlist::PlaylistFileError);
 }
 
-TEST(PlaylistFormat, FullDiskIsReportedNotSwallowed) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    try {
-        playlist::writePlaylistFile("/dev/full", {"a", "b"});
-        FAIL() << "writing to a full device reported success";
-    } catch (const playlist::PlaylistFileError& error) {
-        EXPECT_STREQ(error.what(), "Disk full");
+TEST(PlaylistFormat, AWriteThatFailsPartWayLeavesTheOldListWhole) {
+    testsupport::TempDir dir;
+    const std::string old = "C:\\Music\\old.mp3\r\n";
+    spill(dir / "list.m3u", old);
+    Items longer;
+    for (int i = 0; i < 2000; ++i) longer.push_back("/music/track" + std::to_string(i) + ".ogg");
+    std::string message = "no error";
+    {
+        testsupport::FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        try {
+            playlist::writePlaylistFile(dir / "list.m3u", longer);
+        } catch (const playlist::PlaylistFileError& error) {
+            message = error.what();
+        }
     }
+    EXPECT_EQ(message, "Disk write error");
+    EXPECT_EQ(slurp(dir / "list.m3u"), old);
+    // Nothing of the failed write is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include "report_render.h"
 #include "report_text_export.h"
 #include "sample_report.h"
+#include "file_size_limit.h"
 #include "temp_dir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -16,6 +18,8 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -237,6 +241,41 @@ TEST(ReportPdf, EveryPageGoesIntoThePdfAndAPrinterRangeIsHonoured) {
 
     EXPECT_THROW(writePdf(ReportDocument{}, path(dir, "empty.pdf")), ReportError);
     EXPECT_FALSE(QFile::exists(path(dir, "empty.pdf")));
+}
+
+TEST(ReportOutput, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
+    auto data = sample::makeEntries(40, 5);
+    const ReportDocument document = layoutReport(*sample::makeAddressReport(*data, kTitle));
+    testsupport::TempDir dir;
+    const std::pair<const char*, std::function<void(const QString&)>> writers[] = {
+        {"report.TXT", [&](const QString& file) { writeTextFile(document, file, {}); }},
+        {"report.qrp", [&](const QString& file) { saveReportFile(document, file); }},
+        {"report.pdf", [&](const QString& file) { writePdf(document, file); }},
+        {"printed.pdf",
+         [&](const QString& file) {
+             QPrinter printer(QPrinter::HighResolution);
+             printer.setOutputFormat(QPrinter::PdfFormat);
+             printer.setOutputFileName(file);
+             preparePrinter(printer, document);
+             printDocument(printer, document);
+         }},
+    };
+    for (const auto& [name, write] : writers) {
+        const QString file = path(dir, name);
+        {
+            QFile old(file);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("the user's old file");
+        }
+        {
+            testsupport::FileSizeLimit limit(2048);
+            ASSERT_TRUE(limit.active());
+            EXPECT_THROW(write(file), ReportError) << name;
+        }
+        EXPECT_EQ(readAll(file), "the user's old file") << name;
+    }
+    // Nothing of the failed writes is left beside the files.
+    EXPECT_EQ(QDir(path(dir, "")).entryList(QDir::Files).size(), qsizetype(std::size(writers)));
 }
 
 // The dark pixels of a page painted at the given pixels per report pixel.

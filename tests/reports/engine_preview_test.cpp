@@ -8,6 +8,7 @@
 #include "report_text_export.h"
 #include "sample_report.h"
 #include "temp_dir.h"
+#include "wait.h"
 
 #include "platform/fakes.h"
 
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -24,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace {
@@ -49,27 +52,35 @@ ReportDocument sampleDocument(int entryCount) {
     return layoutReport(*report);
 }
 
-// Runs `act` on the preview window once it is shown (and, if asked, laid out).
+ReportPreview* shownPreview() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* preview = qobject_cast<ReportPreview*>(window); preview && preview->isVisible())
+            return preview;
+    return nullptr;
+}
+
+// Runs `act` on the preview window once it is shown (and, if asked, laid out); closes
+// whatever preview there is when that does not come.
 void whenPreviewShown(std::function<void(ReportPreview&)> act, bool laidOut = true) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act = std::move(act), laidOut] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* preview = qobject_cast<ReportPreview*>(window);
-            if (preview == nullptr || !preview->isVisible()) continue;
-            if (laidOut && preview->isLayingOut()) return;
-            poll->stop();
-            poll->deleteLater();
-            act(*preview);
-            return;
-        }
-    });
-    poll->start(5);
+    testsupport::whenReady([laidOut] {
+                               return shownPreview() != nullptr &&
+                                      !(laidOut && shownPreview()->isLayingOut());
+                           },
+                           [act = std::move(act)] { act(*shownPreview()); },
+                           "the laid-out preview window", [] {
+                               if (ReportPreview* preview = shownPreview()) preview->close();
+                           });
 }
 
 void waitForLayout(const ReportPreview& preview) {
-    for (int guard = 0; preview.isLayingOut() && guard < 100000; ++guard)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    testsupport::waitUntil([&] { return !preview.isLayingOut(); }, "the layout to finish");
 }
+
+// Every preview lays out this many records per slice while it lives.
+struct SlicePace {
+    explicit SlicePace(int records) { ReportPreview::setRecordsPerSlice(records); }
+    ~SlicePace() { ReportPreview::setRecordsPerSlice(0); }
+};
 
 TEST(ReportPreview, PagesThroughTheReportAndTellsWhereItIs) {
     ReportPreview preview;
@@ -143,6 +154,8 @@ TEST(ReportPreview, ShowsPagesAndProgressWhileTheyAreLaidOut) {
     auto report = sample::makeAddressReport(*data, kTitle);
     report->setRunTime(QDateTime(QDate(2025, 6, 1), QTime(8, 0)));
 
+    // A slice of 100 records, whatever the speed of the machine: thirty slices in all.
+    const SlicePace pace(100);
     ReportPreview preview;
     preview.show();
     preview.startLayout(*report);
@@ -152,14 +165,15 @@ TEST(ReportPreview, ShowsPagesAndProgressWhileTheyAreLaidOut) {
     EXPECT_FALSE(action(preview, "actionPrint")->isEnabled());
     EXPECT_FALSE(action(preview, "actionSave")->isEnabled());
 
-    // Let a few slices run: the first pages can be looked at already.
-    bool sawProgress = false;
-    for (int i = 0; i < 200 && preview.pageCount() < 3; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        sawProgress = sawProgress || (progress->maximum() == 3000 && progress->value() > 0);
-    }
-    ASSERT_TRUE(preview.isLayingOut()) << "laid out too fast to watch";
-    EXPECT_TRUE(sawProgress);
+    // After a few slices the first pages can be looked at already.
+    int slices = 0;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&] { ++slices; });
+    ASSERT_TRUE(testsupport::waitUntil([&] { return slices >= 3; }, "three slices of layout"));
+    ASSERT_TRUE(preview.isLayingOut());
+    EXPECT_EQ(progress->maximum(), 3000);
+    EXPECT_GT(progress->value(), 0);
+    EXPECT_LT(progress->value(), 3000);
+    ASSERT_GE(preview.pageCount(), 3);
     EXPECT_TRUE(status(preview).startsWith("Page 1 of "));
     action(preview, "actionNextPage")->trigger();
     EXPECT_EQ(preview.currentPage(), 1);
@@ -221,6 +235,7 @@ std::unique_ptr<WatchedData> watchedEntries(int count) {
 TEST(ReportPreview, ClosingDuringLayoutStopsWalkingTheData) {
     auto data = watchedEntries(20000);
     auto report = sample::makeAddressReport(*data, kTitle);
+    const SlicePace pace(100);
     whenPreviewShown([](ReportPreview& preview) { preview.close(); }, false);
     previewReport(*report);
     EXPECT_LT(data->walked, 20000);
@@ -243,17 +258,17 @@ TEST(ReportPreview, DataErrorWhileLayingOutClosesThePreviewAndIsThrown) {
 
 // Answers the next file dialog of the preview with a file and a format.
 void answerFileDialog(const char* dialogName, const QString& file, const QString& filter = {}) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || dialog->objectName() != dialogName) return;
-        poll->stop();
-        poll->deleteLater();
-        if (!filter.isEmpty()) dialog->selectNameFilter(filter);
-        dialog->selectFile(file);
-        static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides accept()
-    });
-    poll->start(5);
+    const auto dialog = [dialogName] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        return shown != nullptr && shown->objectName() == dialogName ? shown : nullptr;
+    };
+    testsupport::whenReady([dialog] { return dialog() != nullptr; },
+                           [=] {
+                               if (!filter.isEmpty()) dialog()->selectNameFilter(filter);
+                               dialog()->selectFile(file);
+                               static_cast<QDialog*>(dialog())->accept();  // hidden by QFileDialog
+                           },
+                           std::string("the file dialog ") + dialogName);
 }
 
 TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
@@ -329,6 +344,17 @@ TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
     EXPECT_TRUE(prompter.texts()[1].startsWith("Cannot write"));
 }
 
+// Looks at the print dialog once it is up, then cancels it.
+void whenPrintDialogUp(std::function<void(QPrintDialog&)> look) {
+    const auto dialog = [] { return qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()); };
+    testsupport::whenReady([dialog] { return dialog() != nullptr; },
+                           [dialog, look = std::move(look)] {
+                               look(*dialog());
+                               dialog()->reject();
+                           },
+                           "the print dialog");
+}
+
 TEST(ReportPreview, PrintAsksForThePrinterWithTheTitleAsJobName) {
     ReportPreview preview;
     preview.setDocument(sampleDocument(12));
@@ -336,22 +362,40 @@ TEST(ReportPreview, PrintAsksForThePrinterWithTheTitleAsJobName) {
     QString jobName;
     QPageSize::PageSizeId paper = QPageSize::A4;
     int lastPage = 0;
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        jobName = dialog->printer()->docName();
-        paper = dialog->printer()->pageLayout().pageSize().id();
-        lastPage = dialog->maxPage();
-        dialog->reject();
+    whenPrintDialogUp([&](QPrintDialog& dialog) {
+        jobName = dialog.printer()->docName();
+        paper = dialog.printer()->pageLayout().pageSize().id();
+        lastPage = dialog.maxPage();
     });
-    poll->start(5);
     action(preview, "actionPrint")->trigger();
     EXPECT_EQ(jobName, kTitle);
     EXPECT_EQ(paper, QPageSize::Letter);
     EXPECT_EQ(lastPage, preview.pageCount());
+}
+
+// Printing to a file offers the book's name, made a valid file name, in the documents folder.
+TEST(ReportPreview, PrintToFileOffersTheBooksNameInTheDocumentsFolder) {
+    testsupport::TempDir home;
+    std::filesystem::create_directory(home / "Documents");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+    auto data = sample::makeEntries(3, 2);
+    auto report = sample::makeAddressReport(*data, kTitle);
+    report->setFileName("Friends: 2024/25");
+
+    ReportPreview preview;
+    preview.startLayout(*report);
+    waitForLayout(preview);
+    QStringList offered;
+    for (const char* command : {"actionPrinterSetup", "actionPrint"}) {
+        whenPrintDialogUp([&](QPrintDialog& dialog) {
+            if (auto* file = dialog.findChild<QLineEdit*>("filename")) offered << file->text();
+        });
+        action(preview, command)->trigger();
+    }
+    qputenv("HOME", oldHome);
+    const QString expected = QString::fromStdString((home / "Documents" / "Friends_ 2024_25.pdf").string());
+    EXPECT_EQ(offered, (QStringList{expected, expected}));
 }
 
 }  // namespace

@@ -98,8 +98,6 @@ struct DialogAtOpening {
 
 class ReportCommandTest : public ::testing::Test {
   protected:
-    ReportCommandTest() { QFont::insertSubstitution("MS Sans Serif", "Liberation Sans"); }
-
     void open(const std::vector<Entry>& entries) {
         writeAddressBook(folder.path(), entries);
         dm = std::make_unique<store::TDM>(state, prompter);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <platform/form_style.h>
+
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // Qt complains when the runtime folder is missing or shared; give it a private one.
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
         setenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit().constData(), 1);
     }
     QApplication app(argc, argv);
+    // As the program does, before any window is made: every face then resolves to the one
+    // the program draws with, on any machine that has the fonts install-deps.sh brings.
+    platform::installFonts();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

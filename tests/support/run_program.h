@@ -1,9 +1,13 @@
 #pragma once
 // Runs another program (no shell in between) and captures what it prints.
 
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <optional>
 #include <string>
@@ -15,12 +19,15 @@ namespace testsupport {
 
 struct ProgramResult {
     int exitCode = -1;
-    std::string output;  // standard output and standard error together
+    std::string output;  // standard output and standard error together, and a time-out note
 };
 
-// nullopt when the program could not be started at all (not installed).
+// nullopt when the program could not be started at all (not installed). A program still
+// running after `timeout` is killed: its exit code is -1 and its output says so.
 inline std::optional<ProgramResult> runProgram(const std::vector<std::string>& command,
-                                               const std::string& input = {}) {
+                                               const std::string& input = {},
+                                               std::chrono::seconds timeout =
+                                                   std::chrono::seconds(120)) {
     int out[2];
     int in[2];
     if (pipe(out) != 0) return std::nullopt;
@@ -59,14 +66,29 @@ inline std::optional<ProgramResult> runProgram(const std::vector<std::string>& c
     close(in[1]);
     ProgramResult result;
     char buffer[4096];
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    bool timedOut = false;
     for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd readable{out[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) == 0) {
+            timedOut = true;
+            break;
+        }
         ssize_t n = read(out[0], buffer, sizeof buffer);
         if (n <= 0) break;
         result.output.append(buffer, static_cast<size_t>(n));
     }
     close(out[0]);
+    if (timedOut) kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    if (timedOut) {
+        result.output += "\n[" + command[0] + " did not finish within " +
+                         std::to_string(timeout.count()) + " s and was stopped]";
+        return result;
+    }
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (result.exitCode == 127 && result.output.empty()) return std::nullopt;
     return result;

@@ -20,6 +20,14 @@ testsupport::ProgramResult db(const std::vector<std::string>& args) {
     return *result;
 }
 
+// The runner the tool tests share never waits for ever: a program that hangs is stopped.
+TEST(RunProgram, AProgramThatHangsIsStoppedAtItsTimeOut) {
+    const auto run = testsupport::runProgram({"sleep", "600"}, {}, std::chrono::seconds(1));
+    ASSERT_TRUE(run.has_value());
+    EXPECT_EQ(run->exitCode, -1);
+    EXPECT_NE(run->output.find("did not finish within 1 s"), std::string::npos) << run->output;
+}
+
 TEST(CardholdDb, GenerateListAndCheck) {
     testsupport::TempDir dir;
     const std::string book = (dir / "book").string();

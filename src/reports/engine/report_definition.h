@@ -210,6 +210,11 @@ class Report {
 
     const QString& title() const { return title_; }
     void setTitle(const QString& title) { title_ = title; }
+    // What the report's files are called when it is saved or printed to a file, without
+    // folder or suffix; any text (the title holds a web address): the preview makes a
+    // valid file name of it.
+    const QString& fileName() const { return fileName_; }
+    void setFileName(const QString& name) { fileName_ = name; }
 
     // The data set is not owned; it must outlive every layout of the report.
     ReportDataSet* dataSet() const { return dataSet_; }
@@ -251,6 +256,7 @@ class Report {
 
   private:
     QString title_;
+    QString fileName_;
     ReportDataSet* dataSet_ = nullptr;
     PageMargins margins_;
     int paperWidth_ = kLetterWidth;

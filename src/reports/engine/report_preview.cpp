@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -38,6 +40,7 @@ namespace {
 // Layout runs in slices this long, so input is handled in between.
 constexpr int kSliceMilliseconds = 40;
 constexpr int kRecordsPerStep = 8;
+int recordsPerSlice = 0;  // 0: by time
 
 const QString kReportFilter =
     QStringLiteral("Report file (*.%1)").arg(QLatin1String(kReportFileSuffix));
@@ -65,6 +68,17 @@ struct WaitCursor {
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// A text as a file name on every desktop: no folder separators, no drive colon, none of
+// the characters Windows refuses, no control characters, no blanks or dots at its ends.
+QString validFileName(const QString& text) {
+    static const QString refused = QStringLiteral("/\\:*?\"<>|");
+    QString name;
+    for (const QChar c : text) name += (c.unicode() < 0x20 || refused.contains(c)) ? u'_' : c;
+    while (!name.isEmpty() && (name.front().isSpace() || name.front() == u'.')) name.remove(0, 1);
+    while (!name.isEmpty() && (name.back().isSpace() || name.back() == u'.')) name.chop(1);
+    return name.isEmpty() ? QStringLiteral("Report") : name;
+}
 
 QString suffixFor(const QString& filter) {
     if (filter == kTextFilter) return QStringLiteral("TXT");
@@ -164,6 +178,7 @@ void ReportPreview::createActions() {
 
 void ReportPreview::startLayout(const Report& report) {
     layoutError_ = nullptr;
+    fileName_ = report.fileName();
     layouter_ = std::make_unique<ReportLayouter>(report);
     document_ = ReportDocument{};
     document_.title = report.title();
@@ -172,6 +187,10 @@ void ReportPreview::startLayout(const Report& report) {
     progress_->setVisible(true);
     layoutTimer_->start();
     refresh();
+}
+
+void ReportPreview::setRecordsPerSlice(int records) {
+    recordsPerSlice = std::max(0, records);
 }
 
 void ReportPreview::setDocument(ReportDocument document) {
@@ -190,11 +209,15 @@ const ReportDocument& ReportPreview::document() const {
 void ReportPreview::layoutSlice() {
     if (!layouter_) return;
     try {
-        QElapsedTimer clock;
-        clock.start();
         bool done = false;
-        while (!done && clock.elapsed() < kSliceMilliseconds)
-            done = layouter_->layoutSome(kRecordsPerStep);
+        if (recordsPerSlice > 0) {
+            done = layouter_->layoutSome(recordsPerSlice);
+        } else {
+            QElapsedTimer clock;
+            clock.start();
+            while (!done && clock.elapsed() < kSliceMilliseconds)
+                done = layouter_->layoutSome(kRecordsPerStep);
+        }
         const int total = layouter_->recordCount();
         if (total > 0) {
             progress_->setRange(0, total);
@@ -352,7 +375,24 @@ QPrinter& ReportPreview::printer() {
     return *printer_;
 }
 
+QString ReportPreview::suggestedPrintFile() const {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+    return QDir(folder).filePath(validFileName(fileName_) + QStringLiteral(".pdf"));
+}
+
+void ReportPreview::offerPrintFile(QPrinter& target) const {
+    // Left empty, the print dialog would make the file's name of the job's name (the title,
+    // a web address) and put it in the current folder.
+    if (!target.outputFileName().isEmpty()) return;
+    const QPrinter::OutputFormat format = target.outputFormat();
+    target.setOutputFileName(suggestedPrintFile());
+    // A ".pdf" name turns the printer into a PDF writer; the user still chooses.
+    if (target.outputFormat() != format) target.setOutputFormat(format);
+}
+
 void ReportPreview::printerSetup() {
+    offerPrintFile(printer());
     QPrintDialog dialog(&printer(), this);
     dialog.setObjectName(QStringLiteral("printerSetupDialog"));
     dialog.setWindowTitle(tr("Printer Setup"));
@@ -362,6 +402,7 @@ void ReportPreview::printerSetup() {
 void ReportPreview::print() {
     if (isLayingOut() || pageCount() == 0) return;
     QPrinter& target = printer();
+    offerPrintFile(target);
     QPrintDialog dialog(&target, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setMinMax(1, pageCount());
@@ -411,6 +452,8 @@ void ReportPreview::save() {
     if (isLayingOut()) return;
     QFileDialog dialog(this, tr("Save Report"));
     dialog.setObjectName(QStringLiteral("saveDialog"));
+    dialog.setDirectory(QFileInfo(suggestedPrintFile()).absolutePath());
+    dialog.selectFile(validFileName(fileName_));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({kReportFilter, kTextFilter, kPdfFilter});
     dialog.setDefaultSuffix(suffixFor(kReportFilter));

@@ -42,6 +42,10 @@ class ReportPreview : public QMainWindow {
     // Lays the report out a slice at a time while the window shows the pages made so
     // far. The report and its data set must stay alive and unchanged until it is done.
     void startLayout(const Report& report);
+    // How much one slice lays out, for every preview: by default as many records as fit in
+    // a short time, so that input is handled in between; a fixed count of records gives
+    // the same pace on every machine. 0 returns to the default.
+    static void setRecordsPerSlice(int records);
     void setDocument(ReportDocument document);
     // The pages shown: those laid out so far while layout runs.
     const ReportDocument& document() const;
@@ -61,6 +65,10 @@ class ReportPreview : public QMainWindow {
     double zoomFactor() const;
 
     void setTextExportOptions(const TextExportOptions& options) { textOptions_ = options; }
+
+    // The file offered when the pages are printed to a file: the report's file name made
+    // valid, as a PDF in the user's documents folder (the home folder when there is none).
+    QString suggestedPrintFile() const;
 
     // These show a failure in an error box and return false.
     bool saveAs(const QString& path, SaveFormat format);
@@ -95,12 +103,14 @@ class ReportPreview : public QMainWindow {
     void applyZoom();
     void tell(const QString& message);
     QPrinter& printer();
+    void offerPrintFile(QPrinter& printer) const;
 
     ReportDocument document_;
     std::unique_ptr<ReportLayouter> layouter_;
     std::exception_ptr layoutError_;
     std::unique_ptr<QPrinter> printer_;
     TextExportOptions textOptions_;
+    QString fileName_;
     std::unique_ptr<platform::Prompter> desktopPrompter_;
     platform::Prompter* prompter_ = nullptr;
     int currentPage_ = 0;

@@ -105,19 +105,9 @@ void preparePrinter(QPrinter& printer, const ReportDocument& document) {
     printer.setDuplex(QPrinter::DuplexNone);
 }
 
-void printDocument(QPrinter& printer, const ReportDocument& document) {
-    int first = 0;
-    int last = document.pageCount() - 1;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = printer.fromPage() - 1;
-        last = std::min(last, printer.toPage() > 0 ? printer.toPage() - 1 : last);
-    }
-    renderPages(printer, document, first, last);
-}
+namespace {
 
-void writePdf(const ReportDocument& document, const QString& path) {
-    if (document.pages.empty())
-        throw ReportError(QStringLiteral("The report has no pages to write to \"%1\".").arg(path));
+void writePdfPages(const ReportDocument& document, const QString& path, int first, int last) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw ReportError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
@@ -128,10 +118,33 @@ void writePdf(const ReportDocument& document, const QString& path) {
         writer.setResolution(1200);
         writer.setPageSize(paperSize(document));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        renderPages(writer, document, 0, document.pageCount() - 1);
+        renderPages(writer, document, first, last);
     }
     if (!file.commit())
         throw ReportError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+}
+
+}  // namespace
+
+void printDocument(QPrinter& printer, const ReportDocument& document) {
+    int first = 0;
+    int last = document.pageCount() - 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = printer.fromPage() - 1;
+        last = std::min(last, printer.toPage() > 0 ? printer.toPage() - 1 : last);
+    }
+    // Printing to a file: the printer would empty an existing file before writing it.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        if (first <= last) writePdfPages(document, printer.outputFileName(), first, last);
+        return;
+    }
+    renderPages(printer, document, first, last);
+}
+
+void writePdf(const ReportDocument& document, const QString& path) {
+    if (document.pages.empty())
+        throw ReportError(QStringLiteral("The report has no pages to write to \"%1\".").arg(path));
+    writePdfPages(document, path, 0, document.pageCount() - 1);
 }
 
 }  // namespace reports

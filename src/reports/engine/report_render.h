@@ -23,7 +23,7 @@ void renderPages(QPagedPaintDevice& device, const ReportDocument& document, int 
 void preparePrinter(QPrinter& printer, const ReportDocument& document);
 
 // Prints the printer's page range (all pages when none is chosen). Nothing for an
-// empty document.
+// empty document. Printing to a PDF file replaces the file only once it is whole.
 void printDocument(QPrinter& printer, const ReportDocument& document);
 
 // Writes the document as a PDF file; the old file stays if writing fails.

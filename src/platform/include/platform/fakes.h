@@ -62,6 +62,21 @@ class FakeShell : public Shell {
     std::vector<Record> records_;
 };
 
+// Stands in for the desktop's opener behind a DesktopShell: notes each text handed over.
+class RecordingHandOver {
+  public:
+    HandOver handOver() {
+        return [this](const QString& target) {
+            targets_.push_back(target);
+            return true;
+        };
+    }
+    const std::vector<QString>& targets() const { return targets_; }
+
+  private:
+    std::vector<QString> targets_;
+};
+
 class FakeClipboard : public Clipboard {
   public:
     void setText(const QString& text) override;

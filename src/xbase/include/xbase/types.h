@@ -25,6 +25,7 @@ struct Date {
     int day = 0;
 
     bool empty() const { return year == 0 && month == 0 && day == 0; }
+    // The local date now, or the day a FixedToday holds while one lives.
     static Date today();
     // "YYYYMMDD" as stored in a date field; blanks, NULs or zeros read as an empty date.
     static Date fromStorage(std::string_view bytes);
@@ -33,6 +34,19 @@ struct Date {
     bool valid() const;
 
     friend auto operator<=>(const Date&, const Date&) = default;
+};
+
+// Holds Date::today() at one day while it lives, for checks that compare dates: every save
+// stamp and report date then reads that day, also across midnight.
+class FixedToday {
+  public:
+    explicit FixedToday(Date day);
+    ~FixedToday();
+    FixedToday(const FixedToday&) = delete;
+    FixedToday& operator=(const FixedToday&) = delete;
+
+  private:
+    Date previous_;
 };
 
 // A record's place in the table; survives changes of order and filter (not a pack).
