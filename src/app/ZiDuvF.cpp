@@ -204,7 +204,7 @@ void TZiDuv::createEditors() {
     DBMemo1->viewport()->installEventFilter(this);
     connect(DBMemo1, &data::DBMemo::keyTyped, this,
             [this](QChar key) { DexGridKeyPress(DBMemo1, key); });
-    connect(DBMemo1, &data::DBMemo::focusLost, this, [this] { DBMemo1Exit(); });
+    connect(DBMemo1, &data::DBMemo::exited, this, [this] { DBMemo1Exit(); });
 
     DBNavigator1 = new data::DBNavigator(this);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));

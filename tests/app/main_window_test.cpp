@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 #include "shop_links.h"
 
 #include "app_fixture.h"
+#include "when_shown.h"
 
 namespace {
 
@@ -327,6 +329,82 @@ TEST_F(MainWindow, FocusReturnsToTheGridAfterInsertSaveCancelDeleteAndMemoExit) 
     window().DBMemo1->setFocus();
     window().WrapButton->setFocus();  // the memo lets go of the focus
     EXPECT_TRUE(focusedGrid());
+}
+
+// While an entry is edited, whatever takes the focus from the memo for a while (a box, a
+// menu, another window, the extended window) gives it back to the memo: keys typed next
+// go into the memo and never into the grid's name cell.
+class MemoKeepsTheFocus : public MainWindow {
+  protected:
+    void SetUp() override {
+        start();
+        showActive();
+        window().DBNavigator1->click(data::DBNavigator::Edit);
+        QTest::mouseClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        ASSERT_EQ(QApplication::focusWidget(), window().DBMemo1);
+    }
+    // Types into whatever has the focus once the main window is active again (as the
+    // window manager makes it), then saves.
+    void typeXyzAndSave() {
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+        QTest::keyClicks(QApplication::focusWidget(), "XYZ");
+        EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
+        window().DBNavigator1->click(data::DBNavigator::Post);
+        EXPECT_EQ(table().state(), DataSetState::Browse);
+        EXPECT_EQ(current(), "Adams");
+        EXPECT_EQ(table().fieldByName("INFO").asString(), "XYZ");
+    }
+};
+
+TEST_F(MemoKeepsTheFocus, AfterTheBoxThatRefusesACharacter) {
+    launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
+    QTest::sendKeyEvent(QTest::Press, window().DBMemo1, Qt::Key_unknown, QStringLiteral("漢"),
+                        Qt::NoModifier);
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterSwitchingToAnotherWindowAndBack) {
+    QWidget other;
+    other.setWindowTitle("Another program");
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window().activateWindow();
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterItsContextMenu) {
+    QWidget* area = window().DBMemo1->viewport();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 10),
+                                 area->mapToGlobal(QPoint(20, 10)));
+    QApplication::sendEvent(area, &rightClick);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterTheExtendedWindowItsDoubleClickOpens) {
+    testsupport::WhenShown info(testsupport::activeModalWindow,
+                                [](QWidget& dialog) { static_cast<QDialog&>(dialog).reject(); });
+    QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_TRUE(info.seen());
+    typeXyzAndSave();
+}
+
+TEST_F(MainWindow, ABoxFromTheQuickJumpLeavesTheFocusInTheMemo) {
+    start();
+    showActive();
+    window().ButtonNaturalClick();
+    launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
+    window().DBMemo1->setFocus();
+    QTest::keyClick(window().DBMemo1, Qt::Key_B);  // no index: the seek fails
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
 }
 
 TEST_F(MainWindow, NavigatorInsertAndCancelKeepTheCount) {
