@@ -1,8 +1,19 @@
 #include "program.h"
 
 #include <QFont>
+#include <QGuiApplication>
+
+#include <platform/prompter.h>
+
+#include "startup.h"
 
 namespace app {
+
+void identifyApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("cardhold"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("cardhold"));
+    platform::setApplicationTitle(QString::fromLatin1(kApplicationTitle));
+}
 
 void installFontSubstitutions() {
     // Arial and Courier New reach Liberation Sans and Mono through fontconfig; MS Sans
