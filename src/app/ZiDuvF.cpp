@@ -190,7 +190,7 @@ void TZiDuv::createEditors() {
     DexGrid->showError = showError;
     connect(DexGrid, &data::DBGrid::keyTyped, this,
             [this](QChar key) { DexGridKeyPress(DexGrid, key); });
-    connect(DexGrid, &QAbstractItemView::doubleClicked, this, [this] { InfoSpeedClick(); });
+    connect(DexGrid, &data::DBGrid::areaDoubleClicked, this, [this] { InfoSpeedClick(); });
 
     DBMemo1 = new data::DBMemo(this);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));

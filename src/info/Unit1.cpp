@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -225,6 +226,19 @@ void TInfo::centreOnScreen() {
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
+void TInfo::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the button that has the focus, as Space does. There is no default
+    // button: Enter in the memo is the memo's own.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TInfo::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
@@ -309,8 +323,12 @@ void TInfo::FindDialog1Close() {
 }
 
 void TInfo::ButtonFontClick() {
-    if (const std::optional<QFont> chosen = fonts_->chooseFont(Memo1->font(), this)) {
-        Memo1->setFont(*chosen);
+    const FontChoice shown{Memo1->font(), Memo1->palette().color(QPalette::Text)};
+    if (const std::optional<FontChoice> chosen = fonts_->chooseFont(shown, this)) {
+        Memo1->setFont(chosen->font);
+        QPalette palette = Memo1->palette();
+        palette.setColor(QPalette::Text, chosen->colour);
+        Memo1->setPalette(palette);
     }
 }
 

@@ -2,8 +2,12 @@
 // shows (also while a search filter is on, and for an entry not yet saved), the memo
 // search with its Find dialog, the font choice and the help button.
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +26,7 @@
 
 #include <data/memo.h>
 #include <platform/fakes.h>
+#include <platform/form_style.h>
 #include <platform/help_pages.h>
 
 #include "Unit1.h"
@@ -36,12 +41,12 @@ namespace {
 
 class ScriptedFonts : public info::FontChooser {
   public:
-    std::optional<QFont> chooseFont(const QFont& initial, QWidget*) override {
+    std::optional<info::FontChoice> chooseFont(const info::FontChoice& initial, QWidget*) override {
         offered.push_back(initial);
         return answer;
     }
-    std::optional<QFont> answer;
-    std::vector<QFont> offered;
+    std::optional<info::FontChoice> answer;
+    std::vector<info::FontChoice> offered;
 };
 
 // The next control the Tab key reaches after `from`.
@@ -292,28 +297,92 @@ TEST(FindForward, ComparesOnlyAToZWithoutRegardToCase) {
     EXPECT_EQ(info::notFoundMessage("x y"), "\"x y\" not found");
 }
 
-TEST_F(InfoWindow, FontChoiceLastsUntilTheWindowCloses) {
+TEST_F(InfoWindow, FontAndColourChoiceLastsUntilTheWindowCloses) {
     seed({{"Bob", "memo"}});
     open();
     info::TInfo& info = show();
+    const QColor text = info.Memo1->palette().color(QPalette::Text);
     QFont chosen("Courier New");
     chosen.setPixelSize(20);
     chosen.setBold(true);
     chosen.setUnderline(true);
-    fonts.answer = chosen;
+    fonts.answer = info::FontChoice{chosen, Qt::red};
     info.ButtonFont->click();
     ASSERT_EQ(fonts.offered.size(), 1u);
-    EXPECT_EQ(fonts.offered[0].family(), "Arial");
-    EXPECT_EQ(fonts.offered[0].pixelSize(), 15);
+    EXPECT_EQ(fonts.offered[0].font.family(), "Arial");
+    EXPECT_EQ(fonts.offered[0].font.pixelSize(), 15);
+    EXPECT_EQ(fonts.offered[0].colour, text);
     EXPECT_EQ(info.Memo1->font(), chosen);
+    EXPECT_EQ(info.Memo1->palette().color(QPalette::Text), QColor(Qt::red));
 
     fonts.answer.reset();  // cancelled: nothing changes
     info.ButtonFont->click();
+    EXPECT_EQ(fonts.offered[1].colour, QColor(Qt::red));  // offered again as it is now
     EXPECT_EQ(info.Memo1->font(), chosen);
 
     info::TInfo& next = show();
     EXPECT_EQ(next.Memo1->font().family(), "Arial");
     EXPECT_EQ(next.Memo1->font().pixelSize(), 15);
+    EXPECT_EQ(next.Memo1->palette().color(QPalette::Text), text);
+}
+
+// The desktop's dialog: Qt's font lists cannot show a face by an alias or a size in pixels.
+TEST(FontColourDialog, OpensOnTheMemosFaceAndColourAndOkAloneChangesNothing) {
+    const QFont memoFont = platform::pixelFont("Arial", 15);
+    const QColor navy(0, 0, 128);
+    info::FontColourDialog dialog({memoFont, navy});
+    const QFont shown = dialog.Fonts->currentFont();
+    EXPECT_EQ(shown.family(), QFontInfo(memoFont).family());  // what fontconfig gives for Arial
+    EXPECT_EQ(shown.pointSize(), QFontInfo(memoFont).pointSize());
+    EXPECT_FALSE(shown.bold());
+    EXPECT_EQ(dialog.Colours->currentText(), "Navy");
+    EXPECT_EQ(dialog.Colours->count(), 16);
+    info::FontChoice unchanged = dialog.choice();
+    EXPECT_EQ(unchanged.font, memoFont);
+    EXPECT_EQ(unchanged.colour, navy);
+
+    QFont bigger = shown;
+    bigger.setPointSize(20);
+    dialog.Fonts->setCurrentFont(bigger);
+    dialog.Colours->setCurrentIndex(dialog.Colours->findText("Red"));
+    const info::FontChoice changed = dialog.choice();
+    EXPECT_EQ(changed.font.pointSize(), 20);
+    EXPECT_EQ(changed.font.family(), shown.family());
+    EXPECT_EQ(changed.colour, QColor(255, 0, 0));
+
+    // A colour of its own comes first, as it is.
+    info::FontColourDialog custom({memoFont, QColor(1, 2, 3)});
+    EXPECT_EQ(custom.Colours->count(), 17);
+    EXPECT_EQ(custom.choice().colour, QColor(1, 2, 3));
+
+    // Enter in the font lists answers the whole dialog.
+    dialog.show();
+    QWidget* list = dialog.Fonts->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.Fonts->isVisibleTo(&dialog));
+    // And Enter on the colours, through the dialog's OK.
+    custom.show();
+    custom.Colours->setFocus();
+    QTest::keyClick(custom.Colours, Qt::Key_Return);
+    EXPECT_EQ(custom.result(), QDialog::Accepted);
+}
+
+TEST_F(InfoWindow, EnterPressesTheFocusedButtonAndNothingElse) {
+    seed({{"Bob", "memo"}});
+    open();
+    info::TInfo& info = show();
+    info.ButtonFont->setFocus();
+    QTest::keyClick(info.ButtonFont, Qt::Key_Return);
+    EXPECT_EQ(fonts.offered.size(), 1u);
+    info.Memo1->setFocus();
+    QTest::keyClick(info.Memo1, Qt::Key_Return);  // read-only memo: nothing
+    EXPECT_TRUE(info.isVisible());
+    info.CloseButton->setFocus();
+    QTest::keyClick(info.CloseButton, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(info.isVisible());
 }
 
 TEST_F(InfoWindow, HelpOpensTheMainHelpPageAndCloseCloses) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 
 #include <data/grid.h>
 #include <data/memo.h>
+#include <data/navigator.h>
 
 #include "../app/app_fixture.h"
 #include "../links/chooser_driver.h"
@@ -89,20 +91,33 @@ TEST_F(InfoFromTheMainWindow, ItsButtonShowsTheCurrentEntryModally) {
     EXPECT_TRUE(window().findChildren<info::TInfo*>().isEmpty());
 }
 
-TEST_F(InfoFromTheMainWindow, DoubleClicksOnTheGridAndTheMemoOpenIt) {
-    int opened = 0;
-    {
-        InfoDriver driver([&](info::TInfo&) { ++opened; });
-        const QRect cell = window().DexGrid->visualRect(window().DexGrid->model()->index(1, 0));
-        QTest::mouseDClick(window().DexGrid->viewport(), Qt::LeftButton, {}, cell.center());
-        EXPECT_TRUE(driver.seen());
-    }
-    {
-        InfoDriver driver([&](info::TInfo&) { ++opened; });
-        QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        EXPECT_TRUE(driver.seen());
-    }
-    EXPECT_EQ(opened, 2);
+TEST_F(InfoFromTheMainWindow, DoubleClicksAnywhereOnTheGridAndTheMemoOpenIt) {
+    data::DBGrid& grid = *window().DexGrid;
+    const auto opens = [](QWidget* area, QPoint at) {
+        InfoDriver driver([](info::TInfo&) {});
+        QTest::mouseDClick(area, Qt::LeftButton, {}, at);
+        return driver.seen();
+    };
+    const QRect row = grid.visualRect(grid.model()->index(1, 0));
+    EXPECT_TRUE(opens(grid.viewport(), row.center()));
+    EXPECT_EQ(launch.currentName(), "Baker");
+    EXPECT_TRUE(opens(window().DBMemo1->viewport(), QPoint(20, 10)));
+    EXPECT_TRUE(opens(grid.viewport(), QPoint(row.center().x(), grid.viewport()->height() - 4)));
+    EXPECT_TRUE(opens(grid.verticalHeader()->viewport(), QPoint(4, row.center().y())));
+
+    // While the entry is edited, in the name cell's editor.
+    window().DBNavigator1->click(data::DBNavigator::Edit);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_TRUE(grid.cellEditorOpen());
+    auto* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(opens(editor, QPoint(5, 5)));
+    EXPECT_EQ(launch.table().state(), data::DataSetState::Edit);
+    launch.table().cancel();
+
+    // And on an empty table.
+    while (!launch.table().isEmpty()) launch.table().deleteRecord();
+    EXPECT_TRUE(opens(grid.viewport(), QPoint(40, 10)));
 }
 
 TEST_F(InfoFromTheMainWindow, TheMemoLooksLikeTheMainMemoWithoutWordWrap) {
