@@ -17,10 +17,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <data/grid.h>
@@ -30,6 +32,7 @@
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
+#include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
 #include "Combo.h"
@@ -55,12 +58,23 @@ namespace {
 using platform::pixelFont;
 using platform::kMaroon;
 
+// The window's size when it opens, and the smallest it can be made.
 constexpr int kClientWidth = 351;
 constexpr int kClientHeight = 377;
 constexpr int kToolbarHeight = 41;
 constexpr int kButtonSize = 25;
 constexpr int kButtonTop = 6;
 constexpr int kShopHeight = 64;
+// The controls' places at that size; a larger window stretches the grid and the memo.
+constexpr QRect kGridPlace(30, 40, 290, 147);
+constexpr QRect kMemoPlace(2, 190, 348, 94);
+constexpr QRect kNavigatorPlace(12, 288, 198, 19);
+constexpr QRect kWrapBoxPlace(222, 291, 97, 14);
+constexpr int kNameColumnWidth = 353;
+constexpr int kShopRows = 3;
+constexpr int kShopTop = 15;
+constexpr int kShopRowHeight = 16;
+const QString kPlacementName = QStringLiteral("MainWindow");
 std::filesystem::path toPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
@@ -77,12 +91,13 @@ void setMemoLook(QPlainTextEdit& memo, bool wrapping, const QColor& background) 
 
 TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       services_(services),
       options_(std::move(options)) {
     initResources();
     setObjectName(QStringLiteral("ZiDuv"));
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     setFont(pixelFont(QStringLiteral("Arial"), 10, true));
     setWindowIcon(QIcon(QStringLiteral(":/icons/cardhold.png")));
 
@@ -98,6 +113,7 @@ TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    platform::restorePlacement(*this, kPlacementName);
     FormCreate();
 }
 
@@ -180,11 +196,13 @@ void TZiDuv::createEditors() {
 
     DexGrid = new data::DBGrid(this);
     DexGrid->setObjectName(QStringLiteral("DexGrid"));
-    DexGrid->setGeometry(30, 40, 290, 147);
+    DexGrid->setGeometry(kGridPlace);
     DexGrid->setFont(pixelFont(QStringLiteral("Courier New"), 13, true));
     DexGrid->setColumns({QString::fromLatin1(store::kNameField)});
     DexGrid->horizontalHeader()->hide();
-    DexGrid->setColumnWidth(0, 353);
+    DexGrid->setColumnWidth(0, kNameColumnWidth);
+    nameColumnWidth_ = kNameColumnWidth;
+    DexGrid->viewport()->installEventFilter(this);
     DexGrid->setShowGrid(true);
     DexGrid->confirmDelete = confirmDelete;
     DexGrid->showError = showError;
@@ -194,7 +212,7 @@ void TZiDuv::createEditors() {
 
     DBMemo1 = new data::DBMemo(this);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setGeometry(2, 190, 348, 94);
+    DBMemo1->setGeometry(kMemoPlace);
     DBMemo1->setFont(pixelFont(QStringLiteral("Arial"), 13));
     DBMemo1->setDataField(QString::fromLatin1(store::kInfoField));
     DBMemo1->showError = showError;
@@ -208,13 +226,13 @@ void TZiDuv::createEditors() {
 
     DBNavigator1 = new data::DBNavigator(this);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setGeometry(12, 288, 198, 19);
+    DBNavigator1->setGeometry(kNavigatorPlace);
     DBNavigator1->confirmDelete = confirmDelete;
     DBNavigator1->showError = showError;
 
     WrapButton = new QCheckBox(QStringLiteral("Word Wrap"), this);
     WrapButton->setObjectName(QStringLiteral("WrapButton"));
-    WrapButton->setGeometry(222, 291, 97, 14);
+    WrapButton->setGeometry(kWrapBoxPlace);
     WrapButton->setFont(pixelFont(QStringLiteral("Arial"), 13));
     WrapButton->setToolTip(QStringLiteral("Word wrap memo (note)?"));
     WrapButton->setChecked(true);
@@ -244,10 +262,6 @@ void TZiDuv::createShop() {
 
     ShopItems = new QButtonGroup(Shop);
     ShopItems->setObjectName(QStringLiteral("ShopItems"));
-    constexpr int kRows = 3;
-    constexpr int kTop = 15;
-    constexpr int kRowHeight = 16;
-    const int columnWidth = kClientWidth / shop::kShopColumns;
     for (int index = 0; index < static_cast<int>(shop::kShopItems.size()); ++index) {
         const std::string_view caption = shop::kShopItems[static_cast<std::size_t>(index)];
         auto* item = new QRadioButton(
@@ -255,13 +269,40 @@ void TZiDuv::createShop() {
         item->setObjectName(QStringLiteral("ShopItem%1").arg(index));
         item->setFont(font);
         item->setPalette(palette);
-        item->setGeometry(2 + (index / kRows) * columnWidth, kTop + (index % kRows) * kRowHeight,
-                          columnWidth, kRowHeight);
         ShopItems->addButton(item, index);
     }
+    placeShopItems();
     connect(ShopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) ShopClick();
     });
+}
+
+void TZiDuv::placeShopItems() {
+    // Three to a column, the columns spread over the row's width.
+    const int columnWidth = Shop->width() / shop::kShopColumns;
+    for (QAbstractButton* item : ShopItems->buttons()) {
+        const int index = ShopItems->id(item);
+        item->setGeometry(2 + (index / kShopRows) * columnWidth,
+                          kShopTop + (index % kShopRows) * kShopRowHeight, columnWidth,
+                          kShopRowHeight);
+    }
+}
+
+void TZiDuv::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (Shop == nullptr) return;
+    // What the window has beyond its first size goes to the grid and the memo, the grid
+    // taking the larger share of the height; the rest keeps its place against its edges.
+    const int extraWidth = width() - kClientWidth;
+    const int extraHeight = height() - kClientHeight;
+    const int gridShare = extraHeight * 2 / 3;
+    Panel1->setGeometry(0, 0, width(), kToolbarHeight);
+    DexGrid->setGeometry(kGridPlace.adjusted(0, 0, extraWidth, gridShare));
+    DBMemo1->setGeometry(kMemoPlace.adjusted(0, gridShare, extraWidth, extraHeight));
+    DBNavigator1->move(kNavigatorPlace.topLeft() + QPoint(0, extraHeight));
+    WrapButton->move(kWrapBoxPlace.topLeft() + QPoint(extraWidth, extraHeight));
+    Shop->setGeometry(0, height() - kShopHeight, width(), kShopHeight);
+    placeShopItems();
 }
 
 void TZiDuv::setDataModule(store::TDM& dataModule) {
@@ -494,6 +535,13 @@ bool TZiDuv::eventFilter(QObject* watched, QEvent* event) {
         event->type() == QEvent::MouseButtonDblClick) {
         InfoSpeedClick();
     }
+    // The name column fills a grid grown wider than it, until the user sizes it by hand.
+    if (DexGrid != nullptr && watched == DexGrid->viewport() && event->type() == QEvent::Resize) {
+        if (DexGrid->columnWidth(0) == nameColumnWidth_) {
+            nameColumnWidth_ = std::max(kNameColumnWidth, DexGrid->viewport()->width());
+            DexGrid->setColumnWidth(0, nameColumnWidth_);
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -531,6 +579,7 @@ bool TZiDuv::mayCloseWhileEditing() {
 
 void TZiDuv::closeEvent(QCloseEvent* event) {
     if (mayCloseWhileEditing()) {
+        platform::savePlacement(*this, kPlacementName);
         event->accept();
     } else {
         event->ignore();

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -21,6 +22,7 @@
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
+#include <platform/window_placement.h>
 
 #include "ZiDuvDM.h"
 #include "address_rules.h"
@@ -35,6 +37,7 @@ using platform::pixelFont;
 using platform::setTextColour;
 using platform::kNavy;
 
+// The window's size when it first opens, and the smallest it can be made.
 constexpr int kClientWidth = 418;
 constexpr int kClientHeight = 375;
 // The memo box; the Find dialog is placed at the point its right edge and top give.
@@ -45,6 +48,8 @@ constexpr int kMemoHeight = 213;
 constexpr int kValueLeft = 163;
 // The Find dialog holds at most this much of the search text.
 constexpr int kFindTextLimit = 255;
+
+const QString kPlacementName = QStringLiteral("ExtendedWindow");
 
 const QColor kAqua(0, 255, 255);
 const QColor kYellow(255, 255, 0);
@@ -91,10 +96,12 @@ TInfo::TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::She
     }
     setObjectName(QStringLiteral("Info"));
     setWindowTitle(QString::fromLatin1(kInfoCaption));
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     setFont(pixelFont("MS Sans Serif", 11));
     createControls();
     FormCreate();
+    platform::restorePlacement(*this, kPlacementName);
 }
 
 TInfo::~TInfo() = default;
@@ -190,6 +197,13 @@ void TInfo::createControls() {
     setTabOrder(BitBtn1, ButtonFind);
     setTabOrder(ButtonFind, ButtonFont);
 
+    // Whatever sits below the memo moves down with the window's bottom edge; Help and
+    // Close also follow its right edge.
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!control->isWindow() && control->y() >= kMemoTop + kMemoHeight)
+            placesBelowMemo_.push_back({control, control->geometry()});
+    }
+
     connect(ButtonFind, &QPushButton::clicked, this, [this] { ButtonFindClick(); });
     connect(ButtonFont, &QPushButton::clicked, this, [this] { ButtonFontClick(); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
@@ -224,6 +238,28 @@ void TInfo::centreOnScreen() {
     const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TInfo::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The memo takes what the window has beyond its first size.
+    const int extraWidth = width() - kClientWidth;
+    const int extraHeight = height() - kClientHeight;
+    Memo1->setGeometry(kMemoLeft, kMemoTop, kMemoWidth + extraWidth, kMemoHeight + extraHeight);
+    for (const auto& [control, place] : placesBelowMemo_) {
+        const bool onTheRight = control == BitBtn1 || control == CloseButton;
+        const QPoint to = place.topLeft() + QPoint(onTheRight ? extraWidth : 0, extraHeight);
+        if (control == Panel1) {
+            control->setGeometry(QRect(to, place.size() + QSize(extraWidth, 0)));
+        } else {
+            control->move(to);
+        }
+    }
+}
+
+void TInfo::done(int result) {
+    platform::savePlacement(*this, kPlacementName);
+    QDialog::done(result);
 }
 
 void TInfo::keyPressEvent(QKeyEvent* event) {

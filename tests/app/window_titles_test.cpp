@@ -22,6 +22,7 @@
 #include "Unit1.h"
 #include "app_fixture.h"
 #include "find_dialog.h"
+#include "private_settings.h"
 #include "search_filter.h"
 #include "when_shown.h"
 #include "x_server.h"
@@ -161,6 +162,7 @@ class OnXServer : public ::testing::Environment {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    testsupport::usePrivateSettings();
     ::testing::AddGlobalTestEnvironment(new OnXServer);
     return RUN_ALL_TESTS();
 }

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTextCursor>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,12 +112,12 @@ class InfoWindow : public ::testing::Test {
     std::unique_ptr<info::TInfo> window;
 };
 
-TEST_F(InfoWindow, FormIsAFixedDialogWithItsTabOrder) {
+TEST_F(InfoWindow, FormOpensAtItsSizeWithItsTabOrder) {
     open();
     info::TInfo& info = show();
     EXPECT_EQ(info.windowTitle(), "Marigold - Extended Information");
     EXPECT_EQ(info.size(), QSize(418, 375));
-    EXPECT_EQ(info.minimumSize(), info.maximumSize());
+    EXPECT_EQ(info.minimumSize(), info.size());
     EXPECT_FALSE(info.windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(info.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_TRUE(info.Memo1->wordWrap());
@@ -383,6 +384,40 @@ TEST_F(InfoWindow, EnterPressesTheFocusedButtonAndNothingElse) {
     info.CloseButton->setFocus();
     QTest::keyClick(info.CloseButton, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_FALSE(info.isVisible());
+}
+
+TEST_F(InfoWindow, ALargerWindowGrowsTheMemoAndIsOpenedAgainAtThatSize) {
+    open();
+    info::TInfo& info = show();
+    const auto places = [&info] {
+        std::map<QString, QRect> at;
+        for (QWidget* control : info.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!control->isWindow() && control->isVisible())
+                at[control->objectName()] = control->geometry();
+        return at;
+    };
+    const std::map<QString, QRect> before = places();
+    const QSize first = info.size();
+    info.resize(first + QSize(120, 90));
+    const std::map<QString, QRect> after = places();
+    EXPECT_EQ(after.at("Memo1").size(), before.at("Memo1").size() + QSize(120, 90));
+    EXPECT_EQ(after.at("Memo1").topLeft(), before.at("Memo1").topLeft());
+    EXPECT_EQ(after.at("NameLabel"), before.at("NameLabel"));
+    EXPECT_EQ(after.at("Panel1").width(), before.at("Panel1").width() + 120);
+    // Below the memo everything moves down with the bottom edge; Help and Close also keep
+    // to the right edge, Find and Font to the left.
+    for (const char* name : {"Label1", "DateLabel", "Panel1", "Lupdate", "Label3", "ButtonFind",
+                             "ButtonFont", "BitBtn1", "CloseButton"}) {
+        const bool right = QString(name) == "BitBtn1" || QString(name) == "CloseButton";
+        EXPECT_EQ(after.at(name).topLeft(), before.at(name).topLeft() + QPoint(right ? 120 : 0, 90))
+            << name;
+    }
+    info.resize(100, 100);  // never smaller than at first
+    EXPECT_EQ(info.size(), first);
+
+    info.resize(first + QSize(50, 40));
+    info.CloseButton->click();
+    EXPECT_EQ(show().size(), first + QSize(50, 40));
 }
 
 TEST_F(InfoWindow, HelpOpensTheMainHelpPageAndCloseCloses) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "private_settings.h"
+
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // Qt complains when the runtime folder is missing or shared; give it a private one.
@@ -18,5 +20,6 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    testsupport::usePrivateSettings();
     return RUN_ALL_TESTS();
 }
