@@ -190,8 +190,9 @@ void TInfo::createControls() {
 
     FindDialog1 = new FindDialog(this);
 
-    // Panel1 takes no focus; the others follow it in this order.
+    // Panel1 takes no focus; the others follow it in this order, Close first.
     Panel1->setFocusPolicy(Qt::NoFocus);
+    CloseButton->setFocus();
     setTabOrder(CloseButton, Memo1);
     setTabOrder(Memo1, BitBtn1);
     setTabOrder(BitBtn1, ButtonFind);

@@ -374,6 +374,14 @@ TEST(FontColourDialog, OpensOnTheMemosFaceAndColourAndOkAloneChangesNothing) {
 TEST_F(InfoWindow, EnterPressesTheFocusedButtonAndNothingElse) {
     seed({{"Bob", "memo"}});
     open();
+    // Close has the focus when the window opens: Enter closes it.
+    info::TInfo& first = show();
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    EXPECT_EQ(QApplication::focusWidget(), first.CloseButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(first.isVisible());
+
     info::TInfo& info = show();
     info.ButtonFont->setFocus();
     QTest::keyClick(info.ButtonFont, Qt::Key_Return);
