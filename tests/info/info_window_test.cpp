@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -26,38 +25,21 @@
 #include "../links/chooser_driver.h"
 #include "Unit1.h"
 #include "find_dialog.h"
+#include "when_shown.h"
 
 namespace {
 
 // Runs `look` on the information window once it is up as the modal window, then closes
 // it with its Close button.
-class InfoDriver {
+class InfoDriver : public testsupport::WhenShown {
   public:
-    explicit InfoDriver(std::function<void(info::TInfo&)> look) : look_(std::move(look)) {
-        timer_.setInterval(2);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    bool seen() const { return seen_; }
-
-  private:
-    void poll() {
-        auto* window = qobject_cast<info::TInfo*>(QApplication::activeModalWidget());
-        if (window == nullptr || !window->isVisible()) {
-            // Give up after a while, so that a failing test ends instead of hanging.
-            if (++polls_ > 2000) timer_.stop();
-            return;
-        }
-        timer_.stop();
-        seen_ = true;
-        look_(*window);
-        window->CloseButton->click();
-    }
-
-    std::function<void(info::TInfo&)> look_;
-    QTimer timer_;
-    int polls_ = 0;
-    bool seen_ = false;
+    explicit InfoDriver(std::function<void(info::TInfo&)> look)
+        : WhenShown([] { return qobject_cast<info::TInfo*>(QApplication::activeModalWidget()); },
+                    [look = std::move(look)](QWidget& window) {
+                        auto& info = static_cast<info::TInfo&>(window);
+                        look(info);
+                        info.CloseButton->click();
+                    }) {}
 };
 
 class InfoFromTheMainWindow : public ::testing::Test {
