@@ -58,7 +58,7 @@ namespace {
 using platform::pixelFont;
 using platform::kMaroon;
 
-// The window's size when it opens, and the smallest it can be made.
+// The window's first size, and the smallest it can be made.
 constexpr int kClientWidth = 351;
 constexpr int kClientHeight = 377;
 constexpr int kToolbarHeight = 41;
