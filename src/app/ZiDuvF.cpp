@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
@@ -32,6 +33,7 @@
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
+#include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
 #include "Combo.h"
@@ -57,12 +59,23 @@ namespace {
 using platform::pixelFont;
 using platform::kMaroon;
 
+// The window's first size, and the smallest it can be made.
 constexpr int kClientWidth = 351;
 constexpr int kClientHeight = 377;
 constexpr int kToolbarHeight = 41;
 constexpr int kButtonSize = 25;
 constexpr int kButtonTop = 6;
 constexpr int kShopHeight = 64;
+// The controls' places at that size; a larger window stretches the grid and the memo.
+constexpr QRect kGridPlace(30, 40, 290, 147);
+constexpr QRect kMemoPlace(2, 190, 348, 94);
+constexpr QRect kNavigatorPlace(12, 288, 198, 19);
+constexpr QRect kWrapBoxPlace(222, 291, 97, 14);
+constexpr int kNameColumnWidth = 353;
+constexpr int kShopRows = 3;
+constexpr int kShopTop = 15;
+constexpr int kShopRowHeight = 16;
+const QString kPlacementName = QStringLiteral("MainWindow");
 std::filesystem::path toPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
@@ -79,12 +92,13 @@ void setMemoLook(QPlainTextEdit& memo, bool wrapping, const QColor& background) 
 
 TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       services_(services),
       options_(std::move(options)) {
     initResources();
     setObjectName(QStringLiteral("ZiDuv"));
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     setFont(pixelFont(QStringLiteral("Arial"), 10, true));
     setWindowIcon(QIcon(QStringLiteral(":/icons/cardhold.png")));
 
@@ -100,6 +114,7 @@ TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    platform::restorePlacement(*this, kPlacementName);
     FormCreate();
 }
 
@@ -182,21 +197,23 @@ void TZiDuv::createEditors() {
 
     DexGrid = new data::DBGrid(this);
     DexGrid->setObjectName(QStringLiteral("DexGrid"));
-    DexGrid->setGeometry(30, 40, 290, 147);
+    DexGrid->setGeometry(kGridPlace);
     DexGrid->setFont(pixelFont(QStringLiteral("Courier New"), 13, true));
     DexGrid->setColumns({QString::fromLatin1(store::kNameField)});
     DexGrid->horizontalHeader()->hide();
-    DexGrid->setColumnWidth(0, 353);
+    DexGrid->setColumnWidth(0, kNameColumnWidth);
+    nameColumnWidth_ = kNameColumnWidth;
+    DexGrid->viewport()->installEventFilter(this);
     DexGrid->setShowGrid(true);
     DexGrid->confirmDelete = confirmDelete;
     DexGrid->showError = showError;
     connect(DexGrid, &data::DBGrid::keyTyped, this,
             [this](QChar key) { DexGridKeyPress(DexGrid, key); });
-    connect(DexGrid, &QAbstractItemView::doubleClicked, this, [this] { InfoSpeedClick(); });
+    connect(DexGrid, &data::DBGrid::areaDoubleClicked, this, [this] { InfoSpeedClick(); });
 
     DBMemo1 = new data::DBMemo(this);
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setGeometry(2, 190, 348, 94);
+    DBMemo1->setGeometry(kMemoPlace);
     DBMemo1->setFont(pixelFont(QStringLiteral("Arial"), 13));
     DBMemo1->setDataField(QString::fromLatin1(store::kInfoField));
     DBMemo1->showError = showError;
@@ -206,17 +223,17 @@ void TZiDuv::createEditors() {
     DBMemo1->viewport()->installEventFilter(this);
     connect(DBMemo1, &data::DBMemo::keyTyped, this,
             [this](QChar key) { DexGridKeyPress(DBMemo1, key); });
-    connect(DBMemo1, &data::DBMemo::focusLost, this, [this] { DBMemo1Exit(); });
+    connect(DBMemo1, &data::DBMemo::exited, this, [this] { DBMemo1Exit(); });
 
     DBNavigator1 = new data::DBNavigator(this);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setGeometry(12, 288, 198, 19);
+    DBNavigator1->setGeometry(kNavigatorPlace);
     DBNavigator1->confirmDelete = confirmDelete;
     DBNavigator1->showError = showError;
 
     WrapButton = new QCheckBox(QStringLiteral("Word Wrap"), this);
     WrapButton->setObjectName(QStringLiteral("WrapButton"));
-    WrapButton->setGeometry(222, 291, 97, 14);
+    WrapButton->setGeometry(kWrapBoxPlace);
     WrapButton->setFont(pixelFont(QStringLiteral("Arial"), 13));
     WrapButton->setToolTip(QStringLiteral("Word wrap memo (note)?"));
     WrapButton->setChecked(true);
@@ -246,11 +263,6 @@ void TZiDuv::createShop() {
 
     ShopItems = new QButtonGroup(Shop);
     ShopItems->setObjectName(QStringLiteral("ShopItems"));
-    constexpr int kRows = 3;
-    constexpr int kTop = 15;
-    constexpr int kRowHeight = 16;
-    std::vector<QRadioButton*> items;
-    std::vector<int> columnNeeds(static_cast<std::size_t>(shop::kShopColumns), 0);
     for (int index = 0; index < static_cast<int>(shop::kShopItems.size()); ++index) {
         const std::string_view caption = shop::kShopItems[static_cast<std::size_t>(index)];
         auto* item = new QRadioButton(
@@ -259,29 +271,53 @@ void TZiDuv::createShop() {
         item->setFont(font);
         item->setPalette(palette);
         ShopItems->addButton(item, index);
-        items.push_back(item);
-        int& need = columnNeeds[static_cast<std::size_t>(index / kRows)];
-        need = std::max(need, item->sizeHint().width());
     }
-    // Each column as wide as its longest item, the room left over shared out evenly: the
-    // stand-in faces draw some items wider than a quarter of the row.
-    int needed = 0;
-    for (const int need : columnNeeds) needed += need;
-    const int spare = std::max(0, (kClientWidth - 4 - needed) / shop::kShopColumns);
-    int left = 2;
-    for (std::size_t column = 0; column < columnNeeds.size(); ++column) {
-        const int width = columnNeeds[column] + spare;
-        for (std::size_t row = 0; row < static_cast<std::size_t>(kRows); ++row) {
-            const std::size_t index = column * kRows + row;
-            if (index < items.size())
-                items[index]->setGeometry(left, kTop + static_cast<int>(row) * kRowHeight, width,
-                                          kRowHeight);
-        }
-        left += width;
-    }
+    placeShopItems();
     connect(ShopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) ShopClick();
     });
+}
+
+void TZiDuv::placeShopItems() {
+    // Three to a column, each column as wide as its longest item and the room left over
+    // shared out evenly: the stand-in faces draw some items wider than a quarter of the row.
+    std::vector<int> columnNeeds(static_cast<std::size_t>(shop::kShopColumns), 0);
+    for (QAbstractButton* item : ShopItems->buttons()) {
+        int& need = columnNeeds[static_cast<std::size_t>(ShopItems->id(item) / kShopRows)];
+        need = std::max(need, item->sizeHint().width());
+    }
+    int needed = 0;
+    for (const int need : columnNeeds) needed += need;
+    const int spare = std::max(0, (Shop->width() - 4 - needed) / shop::kShopColumns);
+    std::vector<int> columnLefts;
+    int left = 2;
+    for (const int need : columnNeeds) {
+        columnLefts.push_back(left);
+        left += need + spare;
+    }
+    for (QAbstractButton* item : ShopItems->buttons()) {
+        const int index = ShopItems->id(item);
+        const auto column = static_cast<std::size_t>(index / kShopRows);
+        item->setGeometry(columnLefts[column], kShopTop + (index % kShopRows) * kShopRowHeight,
+                          columnNeeds[column] + spare, kShopRowHeight);
+    }
+}
+
+void TZiDuv::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (Shop == nullptr) return;
+    // What the window has beyond its first size goes to the grid and the memo, the grid
+    // taking the larger share of the height; the rest keeps its place against its edges.
+    const int extraWidth = width() - kClientWidth;
+    const int extraHeight = height() - kClientHeight;
+    const int gridShare = extraHeight * 2 / 3;
+    Panel1->setGeometry(0, 0, width(), kToolbarHeight);
+    DexGrid->setGeometry(kGridPlace.adjusted(0, 0, extraWidth, gridShare));
+    DBMemo1->setGeometry(kMemoPlace.adjusted(0, gridShare, extraWidth, extraHeight));
+    DBNavigator1->move(kNavigatorPlace.topLeft() + QPoint(0, extraHeight));
+    WrapButton->move(kWrapBoxPlace.topLeft() + QPoint(extraWidth, extraHeight));
+    Shop->setGeometry(0, height() - kShopHeight, width(), kShopHeight);
+    placeShopItems();
 }
 
 void TZiDuv::setDataModule(store::TDM& dataModule) {
@@ -514,6 +550,13 @@ bool TZiDuv::eventFilter(QObject* watched, QEvent* event) {
         event->type() == QEvent::MouseButtonDblClick) {
         InfoSpeedClick();
     }
+    // The name column fills a grid grown wider than it, until the user sizes it by hand.
+    if (DexGrid != nullptr && watched == DexGrid->viewport() && event->type() == QEvent::Resize) {
+        if (DexGrid->columnWidth(0) == nameColumnWidth_) {
+            nameColumnWidth_ = std::max(kNameColumnWidth, DexGrid->viewport()->width());
+            DexGrid->setColumnWidth(0, nameColumnWidth_);
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -551,6 +594,7 @@ bool TZiDuv::mayCloseWhileEditing() {
 
 void TZiDuv::closeEvent(QCloseEvent* event) {
     if (mayCloseWhileEditing()) {
+        platform::savePlacement(*this, kPlacementName);
         event->accept();
     } else {
         event->ignore();

@@ -138,12 +138,14 @@ class TZiDuv : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void createToolbar();
     void createEditors();
     void createShop();
+    void placeShopItems();
     QToolButton* toolButton(const char* name, int left, const char* hint, const char* picture,
                             bool withDisabledPicture = true);
     void endProgram();
@@ -162,6 +164,7 @@ class TZiDuv : public QWidget {
     shop::ShopChoice shopChoice_;
     bool startupQueued_ = false;
     bool endedByStartup_ = false;
+    int nameColumnWidth_ = 0;  // the width the window last gave the name column
 };
 
 }  // namespace app

@@ -20,9 +20,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cardhold"));
-    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
-    QGuiApplication::setDesktopFileName(QStringLiteral("cardhold"));
+    app::identifyApplication();
     platform::installFonts();
     // Hints in the system's small sans serif.
     QToolTip::setFont(platform::pixelFont(QStringLiteral("MS Sans Serif"), 11));

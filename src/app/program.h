@@ -8,6 +8,10 @@
 
 namespace app {
 
+// Names the program to the desktop (its name, the desktop entry) and gives message boxes
+// the program's title, leaving every window's own title as it is set.
+void identifyApplication();
+
 class Program {
   public:
     Program(Services services, StartupOptions options);

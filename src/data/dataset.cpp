@@ -582,8 +582,21 @@ void DataSet::post() {
     d_->lastEdit = was;
     invalidateOrder();
     setState(DataSetState::Browse);
+    leaveHiddenRecord();
     notifyData();
     if (afterPost) afterPost(*this);
+}
+
+void DataSet::leaveHiddenRecord() {
+    if (!d_->cursor.filtered() || rowOf(d_->cursor.bookmark()) >= 0) return;
+    // The record saved is one the filter hides. Left current, it would be what Edit and
+    // Delete act on while the grid shows another row: the next visible record in the
+    // order takes its place (at the end, the last one; with none left, no record).
+    d_->cursor.next();
+    if (rowOf(d_->cursor.bookmark()) >= 0) return;
+    d_->cursor.prior();
+    if (rowOf(d_->cursor.bookmark()) >= 0) return;
+    d_->cursor.first();
 }
 
 void DataSet::cancel() {

@@ -168,7 +168,10 @@ class DataSet : public QObject {
     void insert();  // a new blank record; afterInsert runs
     void append();  // the same, at the end of the order
     void edit();
-    void post();    // beforePost (may throw Abort), the write, afterPost
+    // beforePost (may throw Abort), the write, afterPost. A saved record that the filter
+    // hides does not stay current: the next visible one in the order does (the last one
+    // when there is none after it, no record when none is visible).
+    void post();
     void cancel();  // afterCancel
     // afterDelete; the caller asks for confirmation first. While inserting it cancels the
     // new record instead; while editing the change is dropped with the record.
@@ -219,6 +222,7 @@ class DataSet : public QObject {
     void requireClosed(const char* what) const;
     void endEdit();  // posts a changed record, cancels an untouched one
     void startInsert(int row);
+    void leaveHiddenRecord();
     void filterChanged(const QString& expression);
     void flushControls();
     void setState(DataSetState state);

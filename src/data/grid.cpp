@@ -87,6 +87,7 @@ class GridDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
+        editor->installEventFilter(grid_);
         const int width = index.data(GridModel::FieldWidthRole).toInt();
         if (width > 0) editor->setMaxLength(width);
         grid_->editor_ = editor;
@@ -138,6 +139,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->viewport()->installEventFilter(this);
     model_->showError = [this](const std::exception& error) { report(error); };
     connect(model_, &GridModel::refreshed, this, &DBGrid::followDataSet);
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { followedRow_ = -1; });
@@ -401,14 +403,28 @@ void DBGrid::mousePressEvent(QMouseEvent* event) {
 
 void DBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     // The press was handled above, so the base would not recognise the double click.
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && index.isValid()) {
-        moveToRow(index.row());
-        emit doubleClicked(index);
-        event->accept();
+    if (event->button() != Qt::LeftButton) {
+        QTableView::mouseDoubleClickEvent(event);
         return;
     }
-    QTableView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid()) {
+        moveToRow(index.row());
+        emit doubleClicked(index);
+    }
+    event->accept();
+    emit areaDoubleClicked();
+}
+
+bool DBGrid::eventFilter(QObject* watched, QEvent* event) {
+    // The record indicator and the cell editor are part of the grid for a double click.
+    const bool ours = watched == verticalHeader()->viewport() || (editor_ && watched == editor_);
+    if (ours && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        emit areaDoubleClicked();
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- keyboard

@@ -105,6 +105,9 @@ class DBGrid : public QTableView {
   signals:
     // A key typed on the grid (a character the grid does not use itself).
     void keyTyped(QChar character);
+    // A left double click anywhere in the grid: on a row (after doubleClicked), below the
+    // last one, on the record indicator, in the cell editor.
+    void areaDoubleClicked();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -112,6 +115,7 @@ class DBGrid : public QTableView {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;

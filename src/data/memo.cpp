@@ -177,7 +177,11 @@ void DBMemo::insertFromMimeData(const QMimeData* source) {
 
 void DBMemo::focusOutEvent(QFocusEvent* event) {
     QPlainTextEdit::focusOutEvent(event);
-    emit focusLost();
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    const QWidget* next = QApplication::focusWidget();
+    if (next == nullptr || next == this || next->window() != window()) return;
+    emit exited();
 }
 
 }  // namespace data

@@ -34,7 +34,9 @@ class DBMemo : public QPlainTextEdit {
 
   signals:
     void keyTyped(QChar character);  // printable keys, before the editor handles them
-    void focusLost();
+    // The focus moved on to another control of this window. A box, a menu, another
+    // window or a dialog takes it only for a while and gives it back: that is no exit.
+    void exited();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

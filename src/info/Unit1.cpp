@@ -5,12 +5,14 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -22,6 +24,7 @@
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
+#include <platform/window_placement.h>
 
 #include "ZiDuvDM.h"
 #include "address_rules.h"
@@ -36,6 +39,7 @@ using platform::pixelFont;
 using platform::setTextColour;
 using platform::kNavy;
 
+// The window's size when it first opens, and the smallest it can be made.
 constexpr int kClientWidth = 418;
 constexpr int kClientHeight = 375;
 // The memo box; the Find dialog is placed at the point its right edge and top give.
@@ -46,6 +50,8 @@ constexpr int kMemoHeight = 213;
 constexpr int kValueLeft = 163;
 // The Find dialog holds at most this much of the search text.
 constexpr int kFindTextLimit = 255;
+
+const QString kPlacementName = QStringLiteral("ExtendedWindow");
 
 const QColor kAqua(0, 255, 255);
 const QColor kYellow(255, 255, 0);
@@ -92,10 +98,12 @@ TInfo::TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::She
     }
     setObjectName(QStringLiteral("Info"));
     setWindowTitle(QString::fromLatin1(kInfoCaption));
-    setFixedSize(kClientWidth, kClientHeight);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
     setFont(pixelFont("MS Sans Serif", 11));
     createControls();
     FormCreate();
+    platform::restorePlacement(*this, kPlacementName);
 }
 
 TInfo::~TInfo() = default;
@@ -198,12 +206,20 @@ void TInfo::createControls() {
 
     FindDialog1 = new FindDialog(this);
 
-    // Panel1 takes no focus; the others follow it in this order.
+    // Panel1 takes no focus; the others follow it in this order, Close first.
     Panel1->setFocusPolicy(Qt::NoFocus);
+    CloseButton->setFocus();
     setTabOrder(CloseButton, Memo1);
     setTabOrder(Memo1, BitBtn1);
     setTabOrder(BitBtn1, ButtonFind);
     setTabOrder(ButtonFind, ButtonFont);
+
+    // Whatever sits below the memo moves down with the window's bottom edge; Help and
+    // Close also follow its right edge.
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!control->isWindow() && control->y() >= kMemoTop + kMemoHeight)
+            placesBelowMemo_.push_back({control, control->geometry()});
+    }
 
     connect(ButtonFind, &QPushButton::clicked, this, [this] { ButtonFindClick(); });
     connect(ButtonFont, &QPushButton::clicked, this, [this] { ButtonFontClick(); });
@@ -239,6 +255,41 @@ void TInfo::centreOnScreen() {
     const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TInfo::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The memo takes what the window has beyond its first size.
+    const int extraWidth = width() - kClientWidth;
+    const int extraHeight = height() - kClientHeight;
+    Memo1->setGeometry(kMemoLeft, kMemoTop, kMemoWidth + extraWidth, kMemoHeight + extraHeight);
+    for (const auto& [control, place] : placesBelowMemo_) {
+        const bool onTheRight = control == BitBtn1 || control == CloseButton;
+        const QPoint to = place.topLeft() + QPoint(onTheRight ? extraWidth : 0, extraHeight);
+        if (control == Panel1) {
+            control->setGeometry(QRect(to, place.size() + QSize(extraWidth, 0)));
+        } else {
+            control->move(to);
+        }
+    }
+}
+
+void TInfo::done(int result) {
+    platform::savePlacement(*this, kPlacementName);
+    QDialog::done(result);
+}
+
+void TInfo::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the button that has the focus, as Space does. There is no default
+    // button: Enter in the memo is the memo's own.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TInfo::showEvent(QShowEvent* event) {
@@ -325,8 +376,12 @@ void TInfo::FindDialog1Close() {
 }
 
 void TInfo::ButtonFontClick() {
-    if (const std::optional<QFont> chosen = fonts_->chooseFont(Memo1->font(), this)) {
-        Memo1->setFont(*chosen);
+    const FontChoice shown{Memo1->font(), Memo1->palette().color(QPalette::Text)};
+    if (const std::optional<FontChoice> chosen = fonts_->chooseFont(shown, this)) {
+        Memo1->setFont(chosen->font);
+        QPalette palette = Memo1->palette();
+        palette.setColor(QPalette::Text, chosen->colour);
+        Memo1->setPalette(palette);
     }
 }
 

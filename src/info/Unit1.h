@@ -10,9 +10,12 @@
 //   Info.exec();
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -90,8 +93,13 @@ class TInfo : public QDialog {
     void BitBtn1Click();
     void CloseButtonClick();
 
+    // Closing keeps the window's size and place for the next opening.
+    void done(int result) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void createControls();
@@ -104,6 +112,8 @@ class TInfo : public QDialog {
     platform::Shell& shell_;
     std::unique_ptr<FontChooser> ownFonts_;
     FontChooser* fonts_;
+    // The controls below the memo and their places at the window's first size.
+    std::vector<std::pair<QWidget*, QRect>> placesBelowMemo_;
 };
 
 }  // namespace info

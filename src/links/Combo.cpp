@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -128,6 +129,7 @@ void TBtnBottomDlg::createControls() {
     ComboBox1->setFont(pixelFont("MS Sans Serif", 15));
     ComboBox1->setGeometry(2, 33, 415, 24);
     setTabStop(ComboBox1, false);
+    ComboBox1->view()->installEventFilter(this);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -375,6 +377,31 @@ void TBtnBottomDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FormActivate();
     FormShow();
+}
+
+bool TBtnBottomDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter and Escape on the dropped-down list belong to the list: Enter takes the
+    // highlighted item into the box, Escape just closes the list. Qt closes the list while
+    // it looks for shortcuts, then hands the same key press on to the dialog, where it
+    // would mean OK or Cancel; keyPressEvent lets that one press go.
+    if (watched == ComboBox1->view() && event->type() == QEvent::ShortcutOverride &&
+        ComboBox1->view()->isVisible()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+            keyThatClosedTheList_ = key;
+            QTimer::singleShot(0, this, [this] { keyThatClosedTheList_ = 0; });
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TBtnBottomDlg::keyPressEvent(QKeyEvent* event) {
+    if (keyThatClosedTheList_ != 0 && event->key() == keyThatClosedTheList_) {
+        keyThatClosedTheList_ = 0;
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TBtnBottomDlg::changeEvent(QEvent* event) {

@@ -96,6 +96,8 @@ class TBtnBottomDlg : public QDialog {
   protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void createControls();
@@ -104,6 +106,7 @@ class TBtnBottomDlg : public QDialog {
     platform::Prompter& prompter_;
     platform::Shell& shell_;
     platform::Clipboard& clipboard_;
+    int keyThatClosedTheList_ = 0;
 };
 
 }  // namespace links

@@ -13,6 +13,7 @@ void FakePrompter::setDefaultAnswer(Answer answer) {
 }
 
 Answer FakePrompter::prompt(const Prompt& prompt) {
+    if (whileAsking) whileAsking(prompt);
     Answer answer = Answer::Ok;
     if (prompt.buttons != ButtonSet::Ok) {
         answer = defaultAnswer_;

@@ -113,6 +113,21 @@ Answer Prompter::confirm(const QString& text, ButtonSet buttons, const QString& 
     return prompt({MessageKind::Confirmation, text, buttons, caption, Answer::Ok});
 }
 
+namespace {
+QString& titleStore() {
+    static QString title;
+    return title;
+}
+}  // namespace
+
+void setApplicationTitle(const QString& title) {
+    titleStore() = title;
+}
+
+QString applicationTitle() {
+    return titleStore().isEmpty() ? QCoreApplication::applicationName() : titleStore();
+}
+
 DesktopPrompter::DesktopPrompter(QWidget* parentWindow) : parentWindow_(parentWindow) {}
 
 void DesktopPrompter::setParentWindow(QWidget* parentWindow) {
@@ -122,8 +137,7 @@ void DesktopPrompter::setParentWindow(QWidget* parentWindow) {
 Answer DesktopPrompter::prompt(const Prompt& prompt) {
     QWidget* parent = parentWindow_ ? parentWindow_.data() : QApplication::activeWindow();
     QMessageBox box(parent);
-    box.setWindowTitle(prompt.caption.isEmpty() ? QGuiApplication::applicationDisplayName()
-                                                : prompt.caption);
+    box.setWindowTitle(prompt.caption.isEmpty() ? applicationTitle() : prompt.caption);
     // Texts carry file names and memo items: never let them be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(displayText(prompt.text));

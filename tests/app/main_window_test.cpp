@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -24,6 +26,7 @@
 
 #include "app_fixture.h"
 #include "layout_check.h"
+#include "when_shown.h"
 
 namespace {
 
@@ -100,10 +103,10 @@ TEST_F(MainWindow, ToolbarButtonsSitInTheirPlacesWithTheirHints) {
 
 TEST_F(MainWindow, LayoutSizesAndFonts) {
     start();
+    window().show();  // lays the controls out for the size it opens at
     EXPECT_EQ(testsupport::layoutFaults(window()), std::vector<std::string>{});
     EXPECT_EQ(window().size(), QSize(351, 377));
-    EXPECT_EQ(window().minimumSize(), window().maximumSize());
-    EXPECT_FALSE(window().windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window().minimumSize(), window().size());
     EXPECT_EQ(window().Panel1->geometry(), QRect(0, 0, 351, 41));
     EXPECT_EQ(window().DexGrid->geometry(), QRect(30, 40, 290, 147));
     EXPECT_EQ(window().DBMemo1->geometry(), QRect(2, 190, 348, 94));
@@ -141,6 +144,62 @@ TEST_F(MainWindow, LayoutSizesAndFonts) {
         next = next->nextInFocusChain();
     }
     EXPECT_EQ(next, window().DBMemo1);
+}
+
+TEST_F(MainWindow, ALargerWindowGivesTheRoomToTheGridAndTheMemo) {
+    start();
+    window().show();
+    const QSize first = window().size();
+    const auto rect = [](QWidget* control) { return control->geometry(); };
+    const QRect grid = rect(window().DexGrid), memo = rect(window().DBMemo1);
+    const QRect navigator = rect(window().DBNavigator1), wrap = rect(window().WrapButton);
+    const QRect help = rect(window().HelpSpeed), shop = rect(window().Shop);
+
+    window().resize(first + QSize(200, 300));
+    const QSize now = window().size();
+    ASSERT_EQ(now, first + QSize(200, 300));
+    const QRect grownGrid = rect(window().DexGrid), grownMemo = rect(window().DBMemo1);
+    EXPECT_EQ(grownGrid.topLeft(), grid.topLeft());
+    EXPECT_EQ(grownGrid.width(), grid.width() + 200);
+    EXPECT_EQ(grownMemo.width(), memo.width() + 200);
+    EXPECT_EQ(grownGrid.height() - grid.height() + grownMemo.height() - memo.height(), 300);
+    EXPECT_GT(grownGrid.height() - grid.height(), grownMemo.height() - memo.height());
+    EXPECT_EQ(grownMemo.top() - grownGrid.bottom(), memo.top() - grid.bottom());
+    // The rest keeps its place against its own edges.
+    EXPECT_EQ(rect(window().HelpSpeed), help);
+    EXPECT_EQ(window().Panel1->width(), now.width());
+    EXPECT_EQ(rect(window().DBNavigator1), navigator.translated(0, 300));
+    EXPECT_EQ(rect(window().WrapButton), wrap.translated(200, 300));
+    EXPECT_EQ(rect(window().Shop), QRect(0, shop.top() + 300, now.width(), shop.height()));
+    EXPECT_GT(window().ShopItems->button(9)->x(), window().ShopItems->button(0)->x() + 300);
+    // The name column fills the wider grid.
+    EXPECT_GE(window().DexGrid->columnWidth(0), window().DexGrid->viewport()->width());
+
+    window().resize(100, 100);
+    EXPECT_EQ(window().size(), first);
+    EXPECT_EQ(rect(window().DexGrid), grid);
+}
+
+TEST_F(MainWindow, SizeAndPlaceComeBackAtTheNextStartWithinTheScreen) {
+    start();
+    window().show();
+    const QRect screen = window().screen()->availableGeometry();
+    const QRect left(screen.topLeft() + QPoint(40, 30), QSize(420, 450));
+    window().setGeometry(left);
+    ASSERT_TRUE(window().close());
+
+    Launch next;
+    next.create();
+    EXPECT_EQ(next.window().geometry(), left);
+
+    // Left larger than the screen and partly off it: back whole on the screen.
+    next.window().show();
+    next.window().setGeometry(QRect(screen.bottomRight() - QPoint(100, 100), screen.size() * 2));
+    ASSERT_TRUE(next.window().close());
+    Launch third;
+    third.create();
+    EXPECT_TRUE(screen.contains(third.window().geometry())) << third.window().geometry().x();
+    EXPECT_GE(third.window().width(), 351);
 }
 
 TEST_F(MainWindow, ShopRowHoldsTwelveItemsColumnByColumn) {
@@ -329,6 +388,82 @@ TEST_F(MainWindow, FocusReturnsToTheGridAfterInsertSaveCancelDeleteAndMemoExit) 
     window().DBMemo1->setFocus();
     window().WrapButton->setFocus();  // the memo lets go of the focus
     EXPECT_TRUE(focusedGrid());
+}
+
+// While an entry is edited, whatever takes the focus from the memo for a while (a box, a
+// menu, another window, the extended window) gives it back to the memo: keys typed next
+// go into the memo and never into the grid's name cell.
+class MemoKeepsTheFocus : public MainWindow {
+  protected:
+    void SetUp() override {
+        start();
+        showActive();
+        window().DBNavigator1->click(data::DBNavigator::Edit);
+        QTest::mouseClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        ASSERT_EQ(QApplication::focusWidget(), window().DBMemo1);
+    }
+    // Types into whatever has the focus once the main window is active again (as the
+    // window manager makes it), then saves.
+    void typeXyzAndSave() {
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+        QTest::keyClicks(QApplication::focusWidget(), "XYZ");
+        EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
+        window().DBNavigator1->click(data::DBNavigator::Post);
+        EXPECT_EQ(table().state(), DataSetState::Browse);
+        EXPECT_EQ(current(), "Adams");
+        EXPECT_EQ(table().fieldByName("INFO").asString(), "XYZ");
+    }
+};
+
+TEST_F(MemoKeepsTheFocus, AfterTheBoxThatRefusesACharacter) {
+    launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
+    QTest::sendKeyEvent(QTest::Press, window().DBMemo1, Qt::Key_unknown, QStringLiteral("漢"),
+                        Qt::NoModifier);
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterSwitchingToAnotherWindowAndBack) {
+    QWidget other;
+    other.setWindowTitle("Another program");
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window().activateWindow();
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterItsContextMenu) {
+    QWidget* area = window().DBMemo1->viewport();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 10),
+                                 area->mapToGlobal(QPoint(20, 10)));
+    QApplication::sendEvent(area, &rightClick);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+    typeXyzAndSave();
+}
+
+TEST_F(MemoKeepsTheFocus, AfterTheExtendedWindowItsDoubleClickOpens) {
+    testsupport::WhenShown info(testsupport::activeModalWindow,
+                                [](QWidget& dialog) { static_cast<QDialog&>(dialog).reject(); });
+    QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_TRUE(info.seen());
+    typeXyzAndSave();
+}
+
+TEST_F(MainWindow, ABoxFromTheQuickJumpLeavesTheFocusInTheMemo) {
+    start();
+    showActive();
+    window().ButtonNaturalClick();
+    launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
+    window().DBMemo1->setFocus();
+    QTest::keyClick(window().DBMemo1, Qt::Key_B);  // no index: the seek fails
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
 }
 
 TEST_F(MainWindow, NavigatorInsertAndCancelKeepTheCount) {

@@ -171,7 +171,7 @@ TEST_F(BoundControlsTest, MemoWrapsOnRequestAndReportsLeavingIt) {
     memo->setWordWrap(false);
     EXPECT_FALSE(memo->wordWrap());
     EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
-    QSignalSpy left(memo, &data::DBMemo::focusLost);
+    QSignalSpy left(memo, &data::DBMemo::exited);
     memo->setFocus();
     elsewhere->setFocus();
     EXPECT_EQ(left.count(), 1);

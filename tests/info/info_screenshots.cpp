@@ -58,7 +58,7 @@ void whenUp(const std::function<void(W&)>& prepare, const std::function<QRect(W&
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Marigold Cardhold"));
+    app::identifyApplication();
     platform::installFonts();
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
     const QString book = out.filePath(QStringLiteral("book"));

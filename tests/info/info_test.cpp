@@ -2,8 +2,12 @@
 // shows (also while a search filter is on, and for an entry not yet saved), the memo
 // search with its Find dialog, the font choice and the help button.
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +16,7 @@
 #include <QTest>
 #include <QTextCursor>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +27,7 @@
 
 #include <data/memo.h>
 #include <platform/fakes.h>
+#include <platform/form_style.h>
 #include <platform/help_pages.h>
 
 #include "Unit1.h"
@@ -37,12 +43,12 @@ namespace {
 
 class ScriptedFonts : public info::FontChooser {
   public:
-    std::optional<QFont> chooseFont(const QFont& initial, QWidget*) override {
+    std::optional<info::FontChoice> chooseFont(const info::FontChoice& initial, QWidget*) override {
         offered.push_back(initial);
         return answer;
     }
-    std::optional<QFont> answer;
-    std::vector<QFont> offered;
+    std::optional<info::FontChoice> answer;
+    std::vector<info::FontChoice> offered;
 };
 
 // The next control the Tab key reaches after `from`.
@@ -107,13 +113,13 @@ class InfoWindow : public ::testing::Test {
     std::unique_ptr<info::TInfo> window;
 };
 
-TEST_F(InfoWindow, FormIsAFixedDialogWithItsTabOrder) {
+TEST_F(InfoWindow, FormOpensAtItsSizeWithItsTabOrder) {
     open();
     info::TInfo& info = show();
     EXPECT_EQ(testsupport::layoutFaults(info), std::vector<std::string>{});
     EXPECT_EQ(info.windowTitle(), "Marigold - Extended Information");
     EXPECT_EQ(info.size(), QSize(418, 375));
-    EXPECT_EQ(info.minimumSize(), info.maximumSize());
+    EXPECT_EQ(info.minimumSize(), info.size());
     EXPECT_FALSE(info.windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(info.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_TRUE(info.Memo1->wordWrap());
@@ -295,28 +301,134 @@ TEST(FindForward, ComparesOnlyAToZWithoutRegardToCase) {
     EXPECT_EQ(info::notFoundMessage("x y"), "\"x y\" not found");
 }
 
-TEST_F(InfoWindow, FontChoiceLastsUntilTheWindowCloses) {
+TEST_F(InfoWindow, FontAndColourChoiceLastsUntilTheWindowCloses) {
     seed({{"Bob", "memo"}});
     open();
     info::TInfo& info = show();
+    const QColor text = info.Memo1->palette().color(QPalette::Text);
     QFont chosen("Courier New");
     chosen.setPixelSize(20);
     chosen.setBold(true);
     chosen.setUnderline(true);
-    fonts.answer = chosen;
+    fonts.answer = info::FontChoice{chosen, Qt::red};
     info.ButtonFont->click();
     ASSERT_EQ(fonts.offered.size(), 1u);
-    EXPECT_EQ(fonts.offered[0].family(), "Arial");
-    EXPECT_EQ(fonts.offered[0].pixelSize(), 15);
+    EXPECT_EQ(fonts.offered[0].font.family(), "Arial");
+    EXPECT_EQ(fonts.offered[0].font.pixelSize(), 15);
+    EXPECT_EQ(fonts.offered[0].colour, text);
     EXPECT_EQ(info.Memo1->font(), chosen);
+    EXPECT_EQ(info.Memo1->palette().color(QPalette::Text), QColor(Qt::red));
 
     fonts.answer.reset();  // cancelled: nothing changes
     info.ButtonFont->click();
+    EXPECT_EQ(fonts.offered[1].colour, QColor(Qt::red));  // offered again as it is now
     EXPECT_EQ(info.Memo1->font(), chosen);
 
     info::TInfo& next = show();
     EXPECT_EQ(next.Memo1->font().family(), "Arial");
     EXPECT_EQ(next.Memo1->font().pixelSize(), 15);
+    EXPECT_EQ(next.Memo1->palette().color(QPalette::Text), text);
+}
+
+// The desktop's dialog: Qt's font lists cannot show a face by an alias or a size in pixels.
+TEST(FontColourDialog, OpensOnTheMemosFaceAndColourAndOkAloneChangesNothing) {
+    const QFont memoFont = platform::pixelFont("Arial", 15);
+    const QColor navy(0, 0, 128);
+    info::FontColourDialog dialog({memoFont, navy});
+    const QFont shown = dialog.Fonts->currentFont();
+    EXPECT_EQ(shown.family(), QFontInfo(memoFont).family());  // what fontconfig gives for Arial
+    EXPECT_EQ(shown.pointSize(), QFontInfo(memoFont).pointSize());
+    EXPECT_FALSE(shown.bold());
+    EXPECT_EQ(dialog.Colours->currentText(), "Navy");
+    EXPECT_EQ(dialog.Colours->count(), 16);
+    info::FontChoice unchanged = dialog.choice();
+    EXPECT_EQ(unchanged.font, memoFont);
+    EXPECT_EQ(unchanged.colour, navy);
+
+    QFont bigger = shown;
+    bigger.setPointSize(20);
+    dialog.Fonts->setCurrentFont(bigger);
+    dialog.Colours->setCurrentIndex(dialog.Colours->findText("Red"));
+    const info::FontChoice changed = dialog.choice();
+    EXPECT_EQ(changed.font.pointSize(), 20);
+    EXPECT_EQ(changed.font.family(), shown.family());
+    EXPECT_EQ(changed.colour, QColor(255, 0, 0));
+
+    // A colour of its own comes first, as it is.
+    info::FontColourDialog custom({memoFont, QColor(1, 2, 3)});
+    EXPECT_EQ(custom.Colours->count(), 17);
+    EXPECT_EQ(custom.choice().colour, QColor(1, 2, 3));
+
+    // Enter in the font lists answers the whole dialog.
+    dialog.show();
+    QWidget* list = dialog.Fonts->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.Fonts->isVisibleTo(&dialog));
+    // And Enter on the colours, through the dialog's OK.
+    custom.show();
+    custom.Colours->setFocus();
+    QTest::keyClick(custom.Colours, Qt::Key_Return);
+    EXPECT_EQ(custom.result(), QDialog::Accepted);
+}
+
+TEST_F(InfoWindow, EnterPressesTheFocusedButtonAndNothingElse) {
+    seed({{"Bob", "memo"}});
+    open();
+    // Close has the focus when the window opens: Enter closes it.
+    info::TInfo& first = show();
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    EXPECT_EQ(QApplication::focusWidget(), first.CloseButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(first.isVisible());
+
+    info::TInfo& info = show();
+    info.ButtonFont->setFocus();
+    QTest::keyClick(info.ButtonFont, Qt::Key_Return);
+    EXPECT_EQ(fonts.offered.size(), 1u);
+    info.Memo1->setFocus();
+    QTest::keyClick(info.Memo1, Qt::Key_Return);  // read-only memo: nothing
+    EXPECT_TRUE(info.isVisible());
+    info.CloseButton->setFocus();
+    QTest::keyClick(info.CloseButton, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(info.isVisible());
+}
+
+TEST_F(InfoWindow, ALargerWindowGrowsTheMemoAndIsOpenedAgainAtThatSize) {
+    open();
+    info::TInfo& info = show();
+    const auto places = [&info] {
+        std::map<QString, QRect> at;
+        for (QWidget* control : info.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!control->isWindow() && control->isVisible())
+                at[control->objectName()] = control->geometry();
+        return at;
+    };
+    const std::map<QString, QRect> before = places();
+    const QSize first = info.size();
+    info.resize(first + QSize(120, 90));
+    const std::map<QString, QRect> after = places();
+    EXPECT_EQ(after.at("Memo1").size(), before.at("Memo1").size() + QSize(120, 90));
+    EXPECT_EQ(after.at("Memo1").topLeft(), before.at("Memo1").topLeft());
+    EXPECT_EQ(after.at("NameLabel"), before.at("NameLabel"));
+    EXPECT_EQ(after.at("Panel1").width(), before.at("Panel1").width() + 120);
+    // Below the memo everything moves down with the bottom edge; Help and Close also keep
+    // to the right edge, Find and Font to the left.
+    for (const char* name : {"Label1", "DateLabel", "Panel1", "Lupdate", "Label3", "ButtonFind",
+                             "ButtonFont", "BitBtn1", "CloseButton"}) {
+        const bool right = QString(name) == "BitBtn1" || QString(name) == "CloseButton";
+        EXPECT_EQ(after.at(name).topLeft(), before.at(name).topLeft() + QPoint(right ? 120 : 0, 90))
+            << name;
+    }
+    info.resize(100, 100);  // never smaller than at first
+    EXPECT_EQ(info.size(), first);
+
+    info.resize(first + QSize(50, 40));
+    info.CloseButton->click();
+    EXPECT_EQ(show().size(), first + QSize(50, 40));
 }
 
 TEST_F(InfoWindow, HelpOpensTheMainHelpPageAndCloseCloses) {

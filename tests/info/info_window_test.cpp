@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -19,43 +19,27 @@
 
 #include <data/grid.h>
 #include <data/memo.h>
+#include <data/navigator.h>
 
 #include "../app/app_fixture.h"
 #include "../links/chooser_driver.h"
 #include "Unit1.h"
 #include "find_dialog.h"
+#include "when_shown.h"
 
 namespace {
 
 // Runs `look` on the information window once it is up as the modal window, then closes
 // it with its Close button.
-class InfoDriver {
+class InfoDriver : public testsupport::WhenShown {
   public:
-    explicit InfoDriver(std::function<void(info::TInfo&)> look) : look_(std::move(look)) {
-        timer_.setInterval(2);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    bool seen() const { return seen_; }
-
-  private:
-    void poll() {
-        auto* window = qobject_cast<info::TInfo*>(QApplication::activeModalWidget());
-        if (window == nullptr || !window->isVisible()) {
-            // Give up after a while, so that a failing test ends instead of hanging.
-            if (++polls_ > 2000) timer_.stop();
-            return;
-        }
-        timer_.stop();
-        seen_ = true;
-        look_(*window);
-        window->CloseButton->click();
-    }
-
-    std::function<void(info::TInfo&)> look_;
-    QTimer timer_;
-    int polls_ = 0;
-    bool seen_ = false;
+    explicit InfoDriver(std::function<void(info::TInfo&)> look)
+        : WhenShown([] { return qobject_cast<info::TInfo*>(QApplication::activeModalWidget()); },
+                    [look = std::move(look)](QWidget& window) {
+                        auto& info = static_cast<info::TInfo&>(window);
+                        look(info);
+                        info.CloseButton->click();
+                    }) {}
 };
 
 class InfoFromTheMainWindow : public ::testing::Test {
@@ -89,20 +73,33 @@ TEST_F(InfoFromTheMainWindow, ItsButtonShowsTheCurrentEntryModally) {
     EXPECT_TRUE(window().findChildren<info::TInfo*>().isEmpty());
 }
 
-TEST_F(InfoFromTheMainWindow, DoubleClicksOnTheGridAndTheMemoOpenIt) {
-    int opened = 0;
-    {
-        InfoDriver driver([&](info::TInfo&) { ++opened; });
-        const QRect cell = window().DexGrid->visualRect(window().DexGrid->model()->index(1, 0));
-        QTest::mouseDClick(window().DexGrid->viewport(), Qt::LeftButton, {}, cell.center());
-        EXPECT_TRUE(driver.seen());
-    }
-    {
-        InfoDriver driver([&](info::TInfo&) { ++opened; });
-        QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        EXPECT_TRUE(driver.seen());
-    }
-    EXPECT_EQ(opened, 2);
+TEST_F(InfoFromTheMainWindow, DoubleClicksAnywhereOnTheGridAndTheMemoOpenIt) {
+    data::DBGrid& grid = *window().DexGrid;
+    const auto opens = [](QWidget* area, QPoint at) {
+        InfoDriver driver([](info::TInfo&) {});
+        QTest::mouseDClick(area, Qt::LeftButton, {}, at);
+        return driver.seen();
+    };
+    const QRect row = grid.visualRect(grid.model()->index(1, 0));
+    EXPECT_TRUE(opens(grid.viewport(), row.center()));
+    EXPECT_EQ(launch.currentName(), "Baker");
+    EXPECT_TRUE(opens(window().DBMemo1->viewport(), QPoint(20, 10)));
+    EXPECT_TRUE(opens(grid.viewport(), QPoint(row.center().x(), grid.viewport()->height() - 4)));
+    EXPECT_TRUE(opens(grid.verticalHeader()->viewport(), QPoint(4, row.center().y())));
+
+    // While the entry is edited, in the name cell's editor.
+    window().DBNavigator1->click(data::DBNavigator::Edit);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_TRUE(grid.cellEditorOpen());
+    auto* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(opens(editor, QPoint(5, 5)));
+    EXPECT_EQ(launch.table().state(), data::DataSetState::Edit);
+    launch.table().cancel();
+
+    // And on an empty table.
+    while (!launch.table().isEmpty()) launch.table().deleteRecord();
+    EXPECT_TRUE(opens(grid.viewport(), QPoint(40, 10)));
 }
 
 TEST_F(InfoFromTheMainWindow, TheMemoLooksLikeTheMainMemoWithoutWordWrap) {

@@ -47,7 +47,7 @@ void shoot(links::TBtnBottomDlg& dialog, int count, links::ItemKind kind, const 
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Marigold Cardhold"));
+    platform::setApplicationTitle(QStringLiteral("Marigold Cardhold"));
     platform::installFonts();
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
 

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -220,6 +221,43 @@ TEST_F(ChooserTest, EnterAcceptsAlsoAfterAUseThatFocusedCopy) {
     }));
     EXPECT_EQ(dialog.Tag, links::kChooserAccepted);
     EXPECT_TRUE(prompter.records().empty());  // Copy was not pressed
+}
+
+// A key as the window system delivers it: to the window that has the keyboard, which
+// hands it on to an open drop-down list.
+void pressKey(QWidget& window, Qt::Key key) {
+    QTest::keyClick(window.windowHandle(), key);
+}
+
+TEST_F(ChooserTest, WithTheListDroppedDownEnterTakesTheItemAndEscapeClosesOnlyTheList) {
+    dialog.SetItems({"555-1111", "555-2222"}, false);
+    const auto listShown = [](TBtnBottomDlg& d) { return d.ComboBox1->view()->isVisible(); };
+    bool onlyTheListClosed = false;
+    EXPECT_FALSE(choose(
+        2, ItemKind::Phone,
+        [&](TBtnBottomDlg& d) {
+            pressKey(d, Qt::Key_Escape);
+            onlyTheListClosed = d.isVisible() && !d.ComboBox1->view()->isVisible();
+            if (d.isVisible()) d.CancelBtn->click();
+        },
+        listShown));
+    EXPECT_TRUE(onlyTheListClosed);
+
+    QString taken;
+    EXPECT_TRUE(choose(
+        2, ItemKind::Phone,
+        [&](TBtnBottomDlg& d) {
+            pressKey(d, Qt::Key_Down);
+            pressKey(d, Qt::Key_Return);
+            onlyTheListClosed = d.isVisible() && !d.ComboBox1->view()->isVisible();
+            taken = d.ComboBox1->currentText();
+            if (d.isVisible()) pressKey(d, Qt::Key_Return);  // the list closed: Enter is OK
+            if (d.isVisible()) d.CancelBtn->click();
+        },
+        listShown));
+    EXPECT_TRUE(onlyTheListClosed);
+    EXPECT_EQ(taken, "555-2222");
+    EXPECT_EQ(dialog.Edit1->text(), "555-2222");
 }
 
 TEST_F(ChooserTest, CancelAndEscapeRefuseWhateverTheCount) {

@@ -81,7 +81,7 @@ void answerNextBox(SeenBox& seen, QMessageBox::StandardButton press, int triesLe
 
 class DesktopPrompterTest : public ::testing::Test {
   protected:
-    void SetUp() override { QGuiApplication::setApplicationDisplayName("Marigold Cardhold"); }
+    void SetUp() override { platform::setApplicationTitle("Marigold Cardhold"); }
 
     QWidget window;
     DesktopPrompter prompter{&window};

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <data/grid.h>
+#include <data/memo.h>
+#include <data/navigator.h>
 
 #include "../app/app_fixture.h"
 #include "../links/chooser_driver.h"
@@ -180,6 +182,49 @@ TEST_F(FindOnTheMainWindow, AnEngineFailureIsShownAndTheGridComesBack) {
     EXPECT_TRUE(window().DexGrid->updatesEnabled());
     EXPECT_FALSE(table().controlsDisabled());
     EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
+}
+
+// An entry saved during a search that the search does not find is kept, but it is not
+// left current: the grid highlights a row it shows, and Edit and Delete act on that row.
+TEST_F(FindOnTheMainWindow, AnEntrySavedOutsideTheSearchLeavesAVisibleRowCurrent) {
+    start({{"Anna Smith", "tanaka san"}, {"Bob Jones", ""}, {"Carl Tanaka", ""}});
+    find("tanaka", true);
+    ASSERT_EQ(gridNames(), (QStringList{"Anna Smith", "Carl Tanaka"}));
+    auto* navigator = window().DBNavigator1;
+    const auto saveNew = [&](const QString& name) {
+        navigator->click(data::DBNavigator::Insert);
+        table().fieldByName("NAME").setAsString(name);
+        navigator->click(data::DBNavigator::Post);
+        ASSERT_EQ(table().state(), data::DataSetState::Browse);
+        const int row = window().DexGrid->currentIndex().row();
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(gridNames().value(row), launch.currentName());
+    };
+    saveNew("Bert Young");
+    EXPECT_EQ(launch.currentName(), "Carl Tanaka");  // the row after its place
+    navigator->click(data::DBNavigator::Edit);
+    EXPECT_EQ(table().state(), data::DataSetState::Edit);
+    EXPECT_EQ(launch.currentName(), "Carl Tanaka");
+    navigator->click(data::DBNavigator::Cancel);
+
+    saveNew("Zora");  // after the last row: the last row
+    EXPECT_EQ(launch.currentName(), "Carl Tanaka");
+    launch.prompter.queueAnswer(platform::Answer::Ok);
+    navigator->click(data::DBNavigator::Delete);
+    EXPECT_EQ(gridNames(), QStringList{"Anna Smith"});
+
+    // The last row found edited out of the search: nothing is current, nothing editable.
+    navigator->click(data::DBNavigator::Edit);
+    table().fieldByName("INFO").setAsString("");
+    navigator->click(data::DBNavigator::Post);
+    EXPECT_TRUE(gridNames().isEmpty());
+    EXPECT_TRUE(launch.currentName().isEmpty());
+    EXPECT_TRUE(window().DBMemo1->toPlainText().isEmpty());
+    EXPECT_FALSE(navigator->button(data::DBNavigator::Edit)->isEnabled());
+    EXPECT_FALSE(navigator->button(data::DBNavigator::Delete)->isEnabled());
+
+    window().NoFilterSpeed->click();
+    EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bert Young", "Bob Jones", "Zora"}));
 }
 
 }  // namespace

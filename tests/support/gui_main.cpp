@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <platform/form_style.h>
+#include "private_settings.h"
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -23,5 +24,6 @@ int main(int argc, char** argv) {
     // the program draws with, on any machine that has the fonts install-deps.sh brings.
     platform::installFonts();
     ::testing::InitGoogleTest(&argc, argv);
+    testsupport::usePrivateSettings();
     return RUN_ALL_TESTS();
 }

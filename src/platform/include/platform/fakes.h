@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "platform/clipboard.h"
@@ -34,6 +35,10 @@ class FakePrompter : public Prompter {
     // The texts shown, in order.
     std::vector<QString> texts() const;
     std::size_t pendingAnswers() const { return script_.size(); }
+
+    // Runs while a box is being asked, before it is answered: a test can put a real
+    // window up here, so that the focus leaves and comes back as around a desktop box.
+    std::function<void(const Prompt&)> whileAsking;
 
   private:
     std::deque<Answer> script_;

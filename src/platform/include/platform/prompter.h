@@ -50,6 +50,12 @@ class Prompter {
                    const QString& caption = {});
 };
 
+// The program's title: the caption of every box that names none. Qt's application display
+// name stays unset, since the desktop would append it to every window's own title.
+void setApplicationTitle(const QString& title);
+// The title set, or Qt's application name while none is.
+QString applicationTitle();
+
 // Message boxes on the desktop, owned by the given window (or the active one).
 class DesktopPrompter : public Prompter {
   public:
