@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "ascii.h"
 #include "shared_table.h"
 #include "xbase/error.h"
 #include "xbase/expression.h"
@@ -22,14 +23,6 @@ constexpr const char* kNoIndexText = "No parseable expressions in setting key fi
 
 bool entryLess(const IndexEntry& a, const IndexEntry& b) {
     return a.key < b.key || (a.key == b.key && a.recno < b.recno);
-}
-
-bool isMemoType(char type) { return type == 'M' || type == 'G' || type == 'P'; }
-
-std::string rightTrimmed(std::string_view s) {
-    size_t end = s.size();
-    while (end > 0 && (s[end - 1] == ' ' || s[end - 1] == '\0')) --end;
-    return std::string(s.substr(0, end));
 }
 
 // Keeps a table in scan mode for one scope.
@@ -539,7 +532,7 @@ std::string Cursor::textAt(Bookmark record, int field) {
     std::string bytes;
     d.table->readRecord(record.recno, bytes);
     if (isMemoType(f.info.type)) return d.table->readMemo(bytes, field, record.recno);
-    return rightTrimmed(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
+    return withoutPadding(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
 }
 
 // ---------------------------------------------------------------- filter
@@ -655,7 +648,7 @@ void Cursor::seekNearest(std::string_view wanted) {
 
 std::string Cursor::text(int field) const {
     if (isMemoType(impl_->layout(field).info.type)) return memo(field);
-    return rightTrimmed(impl_->raw(field));
+    return withoutPadding(impl_->raw(field));
 }
 
 std::string Cursor::rawText(int field) const { return std::string(impl_->raw(field)); }
@@ -663,7 +656,7 @@ std::string Cursor::rawText(int field) const { return std::string(impl_->raw(fie
 Date Cursor::date(int field) const { return Date::fromStorage(impl_->raw(field)); }
 
 double Cursor::number(int field) const {
-    std::string value = rightTrimmed(impl_->raw(field));
+    std::string value = withoutPadding(impl_->raw(field));
     size_t start = value.find_first_not_of(' ');
     if (start == std::string::npos) return 0;
     return std::strtod(value.c_str() + start, nullptr);
@@ -749,11 +742,11 @@ void Cursor::append() {
 void Cursor::setText(int field, std::string_view value) {
     Impl& d = *impl_;
     const auto& f = d.layout(field);
-    switch (f.info.type) {
-        case 'M': case 'G': case 'P': setMemo(field, value); return;
-        case 'N': case 'F': d.putRaw(field, value, true); return;
-        default: d.putRaw(field, value, false); return;
+    if (isMemoType(f.info.type)) {
+        setMemo(field, value);
+        return;
     }
+    d.putRaw(field, value, f.info.type == 'N' || f.info.type == 'F');
 }
 
 void Cursor::setDate(int field, Date value) {
@@ -930,14 +923,9 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
 
     // Memo and index files of that name belong to no table: a new table starts without
     // them. Removing a name never touches what a link points to.
-    const auto upper = [](std::string text) {
-        for (char& c : text)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        return text;
-    };
     const std::string stem = dbfPath.stem().string();
     for (const std::string& name : fs.folderEntries(folder))
-        if (upper(name) == upper(stem + ".fpt") || upper(name) == upper(stem + ".cdx"))
+        if (upperAscii(name) == upperAscii(stem + ".fpt") || upperAscii(name) == upperAscii(stem + ".cdx"))
             fs.remove(folder / name);
 
     auto dbf = fs.open(dbfPath, OpenFlags::CreateNew);

@@ -12,8 +12,6 @@ namespace {
 
 constexpr size_t kMaxFaultsPerKind = 50;
 
-bool isMemoType(char type) { return type == 'M' || type == 'G' || type == 'P'; }
-
 std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath) {
     OpenOptions options;
     options.readOnly = true;

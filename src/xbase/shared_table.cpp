@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include "ascii.h"
 #include "byte_order.h"
 #include "pack_hook.h"
 #include "xbase/error.h"
@@ -30,13 +31,6 @@ std::string registryKey(const std::filesystem::path& path) {
     std::error_code ec;
     auto canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
     return (ec ? path : canonical).string();
-}
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
 }
 
 std::string stemOf(const std::filesystem::path& p) { return p.stem().string(); }
@@ -802,7 +796,7 @@ void SharedTable::writePackedFiles() {
         if (memo_) {
             for (size_t f = 0; f < header_.fields.size(); ++f) {
                 const auto& field = header_.fields[f];
-                if (field.info.type != 'M' && field.info.type != 'G' && field.info.type != 'P') continue;
+                if (!isMemoType(field.info.type)) continue;
                 const uint32_t oldBlock = memoBlock(bytes, static_cast<int>(f));
                 uint32_t newBlock = 0;
                 if (oldBlock != 0) {
