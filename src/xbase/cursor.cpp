@@ -25,18 +25,6 @@ bool entryLess(const IndexEntry& a, const IndexEntry& b) {
     return a.key < b.key || (a.key == b.key && a.recno < b.recno);
 }
 
-// Keeps a table in scan mode for one scope.
-class ScanScope {
-public:
-    explicit ScanScope(SharedTable& table) : table_(table) { table_.beginScan(); }
-    ~ScanScope() { table_.endScan(); }
-    ScanScope(const ScanScope&) = delete;
-    ScanScope& operator=(const ScanScope&) = delete;
-
-private:
-    SharedTable& table_;
-};
-
 }  // namespace
 
 struct Cursor::Impl {

@@ -85,7 +85,7 @@ public:
     // index change counter) and drops what is cached. Called before every positioning.
     void refresh();
     uint32_t recordCount() const { return header_.recordCount; }
-    // Marks a stretch of work that reads many records; see kScanWindowBytes.
+    // Marks a stretch of work that reads many records; see kScanWindowBytes. Use ScanScope.
     void beginScan() { ++scanDepth_; }
     void endScan() {
         if (--scanDepth_ == 0 && !filesLockedExclusive_) chunk_.clear();
@@ -198,6 +198,18 @@ private:
     uint64_t chunkStart_ = 0;
     std::string chunk_;
     int scanDepth_ = 0;
+};
+
+// Keeps a table in scan mode for one scope, however the scope is left.
+class ScanScope {
+public:
+    explicit ScanScope(SharedTable& table) : table_(table) { table_.beginScan(); }
+    ~ScanScope() { table_.endScan(); }
+    ScanScope(const ScanScope&) = delete;
+    ScanScope& operator=(const ScanScope&) = delete;
+
+private:
+    SharedTable& table_;
 };
 
 }  // namespace xbase
