@@ -922,7 +922,7 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
         dbf->writeAt(0, bytes.data(), bytes.size());
         if (header.hasMemoFields()) {
             const auto memoPath = folder / (stem + ".fpt");
-            auto memo = fs.createTemporary(memoPath, ".packing-");
+            auto memo = fs.createTemporary(memoPath, kNewFileTag);
             newMemo = memo->path();
             MemoFile::initialize(*memo, MemoFormat::Fpt, options.memoBlockSize);
             memo->sync();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,15 @@
 namespace xbase {
 
 class SharedTable;
+
+// New files (a packed table, a rebuilt index, a new memo file) are written under their
+// final name, this tag and random characters, and renamed into place when complete. What a
+// failure or a crash leaves under such a name goes when the table is next opened.
+inline constexpr const char* kNewFileTag = ".packing-";
+
+// Reads every record of a table file in large chunks, for pack and index builds.
+void forEachRecord(File& file, const DbfHeader& header,
+                   const std::function<void(uint32_t, std::string_view)>& visit);
 
 // A record's bytes seen through the expression interface.
 class RecordView final : public RecordSource {

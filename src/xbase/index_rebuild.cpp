@@ -1,0 +1,127 @@
+// Building a table's compound index anew: a rebuild of every tag, a new tag, and the index
+// of a packed table. The new index is written to a temporary beside the old one and
+// renamed over it when complete, so a failure leaves the old index as it was.
+
+#include <algorithm>
+
+#include "ascii.h"
+#include "shared_table.h"
+#include "xbase/error.h"
+
+namespace xbase {
+
+void forEachRecord(File& file, const DbfHeader& header,
+                   const std::function<void(uint32_t, std::string_view)>& visit) {
+    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / header.recordLength);
+    std::string buffer;
+    for (uint32_t first = 1; first <= header.recordCount; first += perChunk) {
+        const uint32_t count = std::min(perChunk, header.recordCount - first + 1);
+        buffer.resize(static_cast<size_t>(count) * header.recordLength);
+        size_t got = file.readAt(header.recordOffset(first), buffer.data(), buffer.size());
+        if (got < buffer.size())
+            throw Error(ErrorKind::Corruption, code::BadRecord,
+                        file.path().filename().string() + " is damaged: the records end early");
+        for (uint32_t i = 0; i < count; ++i)
+            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
+                                              header.recordLength));
+    }
+}
+
+std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
+                                                  const DbfHeader& header, const std::vector<TagDefinition>& tags) {
+    auto file = fs_->createTemporary(target, kNewFileTag);
+    const std::filesystem::path temporary = file->path();
+    try {
+        writeIndexFile(*file, source, header, tags);
+    } catch (...) {
+        file.reset();
+        fs_->remove(temporary);
+        throw;
+    }
+    return temporary;
+}
+
+void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& header,
+                                 const std::vector<TagDefinition>& tags) {
+    auto cdx = CdxFile::create(file);
+    RecordView schema(*this, {}, 0);
+    for (const TagDefinition& tag : tags) {
+        Expression key = Expression::compile(tag.keyExpression, schema);
+        std::optional<Expression> condition;
+        if (!tag.forExpression.empty()) condition.emplace(Expression::compile(tag.forExpression, schema));
+        BulkKeys keys;
+        keys.keyLength = static_cast<uint16_t>(key.keyLength());
+        keys.recnos.reserve(header.recordCount);
+        keys.bytes.reserve(static_cast<size_t>(header.recordCount) * keys.keyLength);
+        std::string buffer;
+        forEachRecord(source, header, [&](uint32_t recno, std::string_view bytes) {
+            RecordView view(*this, bytes, recno);
+            if (condition && !condition->isTrue(view)) return;
+            key.evaluateKey(view, buffer);
+            keys.add(buffer, recno);
+        });
+        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
+    }
+    cdx.reset();
+    file.sync();
+}
+
+std::vector<TagDefinition> SharedTable::tagDefinitions() const {
+    std::vector<TagDefinition> defs;
+    for (const auto& tag : tags_)
+        defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
+    return defs;
+}
+
+void SharedTable::reindex() {
+    requireWritable();
+    if (!filesLockedExclusive_)
+        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
+                    "The table " + fileName() + " must be opened exclusively to rebuild its index");
+    if (!cdx_) return;
+    const std::vector<TagDefinition> defs = tagDefinitions();
+    const auto target = *cdxPath_;
+    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
+    cdx_.reset();
+    cdxFile_.reset();
+    fs_->rename(temporary, target);
+    fs_->syncFolder(target.parent_path());
+    openIndex();
+    touch();
+}
+
+void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
+    requireWritable();
+    if (!filesLockedExclusive_)
+        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
+                    "The table " + fileName() + " must be opened exclusively to create an index");
+    const std::string tagName = upperAscii(name);
+    bool validName = !tagName.empty() && tagName.size() <= 10 && !(tagName[0] >= '0' && tagName[0] <= '9');
+    for (char c : tagName) validName = validName && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+    if (!validName)
+        throw Error(ErrorKind::InvalidArgument, code::BadState,
+                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
+    RecordView schema(*this, {}, 0);
+    Expression::compile(expression, schema);  // refuse a bad expression before touching a file
+    if (!forExpression.empty()) Expression::compile(forExpression, schema);
+
+    std::vector<TagDefinition> defs;
+    for (const TagDefinition& tag : tagDefinitions())
+        if (tag.name != tagName) defs.push_back(tag);
+    defs.push_back({tagName, expression, forExpression});
+
+    const auto target = cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX");
+    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
+    cdx_.reset();
+    cdxFile_.reset();
+    fs_->rename(temporary, target);
+    fs_->syncFolder(target.parent_path());
+    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
+        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
+        dbf_->writeAt(28, &header_.tableFlags, 1);
+    }
+    openIndex();
+    touch();
+}
+
+}  // namespace xbase
