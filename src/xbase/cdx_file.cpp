@@ -29,16 +29,6 @@ bool sameName(std::string_view a, std::string_view b) {
     return upperAscii(withoutPadding(a)) == upperAscii(withoutPadding(b));
 }
 
-bool isTagName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxTagName) return false;
-    const auto letter = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-    };
-    if (!letter(name.front())) return false;
-    return std::all_of(name.begin(), name.end(),
-                       [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
-}
-
 class TagImpl final : public CdxTag {
   public:
     TagImpl(PageStore& store, TagInfo info, uint32_t root, uint8_t pad)
@@ -359,6 +349,16 @@ void FileImpl::freeTagPages(TagImpl& tag) {
 }
 
 }  // namespace
+
+bool isTagName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxTagName) return false;
+    const auto letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    if (!letter(name.front())) return false;
+    return std::all_of(name.begin(), name.end(),
+                       [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
 
 std::unique_ptr<CdxFile> CdxFile::open(File& file) {
     auto index = std::make_unique<FileImpl>(file);

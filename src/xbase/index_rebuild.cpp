@@ -74,33 +74,19 @@ std::vector<TagDefinition> SharedTable::tagDefinitions() const {
 }
 
 void SharedTable::reindex() {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to rebuild its index");
+    requireExclusive("to rebuild its index");
     if (!cdx_) return;
-    const std::vector<TagDefinition> defs = tagDefinitions();
-    const auto target = *cdxPath_;
-    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
-    cdx_.reset();
-    cdxFile_.reset();
-    fs_->rename(temporary, target);
-    fs_->syncFolder(target.parent_path());
+    replaceIndexFile(*cdxPath_, tagDefinitions());
     openIndex();
     touch();
 }
 
 void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to create an index");
-    const std::string tagName = upperAscii(name);
-    bool validName = !tagName.empty() && tagName.size() <= 10 && !(tagName[0] >= '0' && tagName[0] <= '9');
-    for (char c : tagName) validName = validName && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
-    if (!validName)
+    requireExclusive("to create an index");
+    if (!isTagName(name))
         throw Error(ErrorKind::InvalidArgument, code::BadState,
                     "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
+    const std::string tagName = upperAscii(name);
     RecordView schema(*this, {}, 0);
     Expression::compile(expression, schema);  // refuse a bad expression before touching a file
     if (!forExpression.empty()) Expression::compile(forExpression, schema);
@@ -110,18 +96,21 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
         if (tag.name != tagName) defs.push_back(tag);
     defs.push_back({tagName, expression, forExpression});
 
-    const auto target = cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX");
-    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
-    cdx_.reset();
-    cdxFile_.reset();
-    fs_->rename(temporary, target);
-    fs_->syncFolder(target.parent_path());
+    replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"), defs);
     if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
         header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
         dbf_->writeAt(28, &header_.tableFlags, 1);
     }
     openIndex();
     touch();
+}
+
+void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
+    const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
+    cdx_.reset();
+    cdxFile_.reset();
+    fs_->rename(temporary, target);
+    fs_->syncFolder(target.parent_path());
 }
 
 }  // namespace xbase

@@ -78,10 +78,7 @@ void SharedTable::reopenAfterRewrite() {
 }
 
 void SharedTable::pack() {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to pack it");
+    requireExclusive("to pack it");
     try {
         writePackedFiles();
     } catch (...) {

@@ -405,6 +405,13 @@ void SharedTable::requireWritable() {
                         "The table " + fileName() + " cannot be changed: " + tag.problem);
 }
 
+void SharedTable::requireExclusive(const std::string& purpose) {
+    requireWritable();
+    if (!filesLockedExclusive_)
+        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
+                    "The table " + fileName() + " must be opened exclusively " + purpose);
+}
+
 uint64_t SharedTable::recordLockOffset(uint32_t recno) const {
     if (header_.tableFlags & DbfHeader::kFlagStructuralIndex) return kHighLockBase - recno;
     return kLowLockBase + header_.recordOffset(recno);
@@ -489,10 +496,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
         if (after) tags_[t].tag->insert(*after, recno);
     }
     stampHeaderDate();
-    if (cdx_ && !filesLockedExclusive_) {
-        cdx_->bumpChangeCounter();
-        cdxCounter_ = cdx_->readChangeCounter();
-    }
+    announceIndexChange();
 }
 
 uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::string>& memos) {
@@ -520,11 +524,14 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
     touch();
     for (size_t t = 0; t < tags_.size(); ++t)
         if (auto key = keyOf(static_cast<int>(t), bytes, recno)) tags_[t].tag->insert(*key, recno);
-    if (cdx_ && !filesLockedExclusive_) {
-        cdx_->bumpChangeCounter();
-        cdxCounter_ = cdx_->readChangeCounter();
-    }
+    announceIndexChange();
     return recno;
+}
+
+void SharedTable::announceIndexChange() {
+    if (!cdx_ || filesLockedExclusive_) return;
+    cdx_->bumpChangeCounter();
+    cdxCounter_ = cdx_->readChangeCounter();
 }
 
 void SharedTable::markDeleted(uint32_t recno, bool deleted) {

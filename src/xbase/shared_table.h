@@ -157,7 +157,12 @@ private:
     void lockAllFiles(bool exclusive);
     bool tryLockAllFiles(bool exclusive);
     void unlockAllFiles();
+    // Writable and held by this process alone, as pack and index builds need; `purpose`
+    // completes the refusal ("to pack it").
+    void requireExclusive(const std::string& purpose);
     void touch();  // something changed
+    // In shared use, tells other processes that the index changed (they drop their caches).
+    void announceIndexChange();
     // Keeps the record window in step with what this process writes.
     void updateCache(uint64_t offset, const char* bytes, size_t size);
     void stampHeaderDate();
@@ -166,6 +171,9 @@ private:
     void unlockRange(File& file, uint64_t offset);
     std::string memoPointer(uint32_t block, int fieldLength) const;
     void writeMemos(std::string& bytes, const std::map<int, std::string>& memos);
+    // Builds the index of `tags` beside `target` and renames it over `target`; the index
+    // that was open is closed and must be opened again.
+    void replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags);
     // Writes a new index for `target` into a temporary beside it and returns its path.
     std::filesystem::path buildIndexFile(const std::filesystem::path& target, File& dbfSource,
                                          const DbfHeader& header, const std::vector<TagDefinition>& tags);
