@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "ascii.h"
-#include "byte_order.h"
 #include "pack_hook.h"
 #include "shared_table.h"
 #include "xbase/error.h"
@@ -121,7 +120,6 @@ void SharedTable::writePackedFiles() {
     std::unique_ptr<MemoFile> newMemo;
     std::optional<std::filesystem::path> newMemoPath;
     uint32_t nextBlock = 0;
-    uint32_t blockSize = 0;
     std::string memoBuffer;
     uint64_t memoBufferStart = 0;
     auto flushMemo = [&] {
@@ -133,11 +131,10 @@ void SharedTable::writePackedFiles() {
     if (memo_) {
         auto file = fs_->createTemporary(*memoPath_, kNewFileTag);
         newMemoPath = file->path();
-        blockSize = memo_->blockSize();
-        MemoFile::initialize(*file, memo_->format(), static_cast<uint16_t>(blockSize));
+        MemoFile::initialize(*file, memo_->format(), static_cast<uint16_t>(memo_->blockSize()));
         newMemo = std::make_unique<MemoFile>(std::move(file), memo_->format());
         nextBlock = newMemo->nextFree();
-        memoBufferStart = static_cast<uint64_t>(nextBlock) * blockSize;
+        memoBufferStart = static_cast<uint64_t>(nextBlock) * newMemo->blockSize();
     }
     hook("memo file started");
 
@@ -158,26 +155,8 @@ void SharedTable::writePackedFiles() {
                 if (oldBlock != 0) {
                     const std::string text = memo_->read(oldBlock, "record " + std::to_string(recno));
                     if (!text.empty()) {
-                        std::string block;
-                        if (memo_->format() == MemoFormat::DbaseIII) {
-                            block = text + "\x1A\x1A";
-                        } else {
-                            block.assign(8, '\0');
-                            auto* p = reinterpret_cast<unsigned char*>(block.data());
-                            if (memo_->format() == MemoFormat::Fpt) {
-                                putBe32(p, 1);
-                                putBe32(p + 4, static_cast<uint32_t>(text.size()));
-                            } else {
-                                p[0] = 0xFF, p[1] = 0xFF, p[2] = 0x08, p[3] = 0x00;
-                                putLe32(p + 4, static_cast<uint32_t>(text.size() + 8));
-                            }
-                            block += text;
-                        }
-                        const size_t blocks = (block.size() + blockSize - 1) / blockSize;
-                        block.resize(blocks * blockSize, '\0');
-                        memoBuffer += block;
                         newBlock = nextBlock;
-                        nextBlock += static_cast<uint32_t>(blocks);
+                        nextBlock += newMemo->encode(text, memoBuffer);
                         if (memoBuffer.size() >= (1u << 20)) flushMemo();
                     }
                 }
@@ -200,12 +179,7 @@ void SharedTable::writePackedFiles() {
     hook("records written");
     if (newMemo) {
         flushMemo();
-        unsigned char next[4];
-        if (memo_->format() == MemoFormat::Fpt)
-            putBe32(next, nextBlock);
-        else
-            putLe32(next, nextBlock);
-        newMemo->file().writeAt(0, next, 4);
+        newMemo->setNextFree(nextBlock);
         newMemo->file().sync();
         newMemo.reset();
     }
