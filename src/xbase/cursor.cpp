@@ -106,6 +106,15 @@ struct Cursor::Impl {
         key.clear();
     }
 
+    // The current record, kept while a search makes others current for a moment.
+    struct Position {
+        uint32_t recno;
+        std::string record;
+        std::string key;
+    };
+    Position position() const { return {recno, record, key}; }
+    void restore(const Position& kept) { setCurrent(kept.recno, kept.record, kept.key); }
+
     // Whether record `r` (bytes in `bytes`) is visible. The callback sees it as current.
     bool accept(uint32_t r, const std::string& bytes, std::string_view k) {
         if (bytes.empty() || bytes[0] == '*') return false;
@@ -205,13 +214,11 @@ struct Cursor::Impl {
             if (recno == 0) return;
             if (direction < 0) return;
         }
-        const uint32_t keepRecno = recno;
-        const std::string keepRecord = record;
-        const std::string keepKey = key;
+        const Position kept = position();
         if (findFrom(false, direction)) {
             bof = eof = false;
         } else {
-            setCurrent(keepRecno, keepRecord, keepKey);
+            restore(kept);
             if (direction > 0)
                 eof = true;
             else
@@ -444,10 +451,9 @@ bool Cursor::isEmpty() {
     d.requireBrowsing();
     d.sync();
     if (d.recno != 0 && d.record.size() && d.record[0] != '*' && !d.filtered) return false;
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const bool found = d.findFrom(true, +1);
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return !found;
 }
 
@@ -473,8 +479,7 @@ std::vector<uint32_t> Cursor::visibleRecords() {
     d.sync();
     ScanScope scan(*d.table);
     std::vector<uint32_t> rows;
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const uint32_t count = d.table->recordCount();
     std::string bytes;
     auto consider = [&](uint32_t r, std::string_view k) {
@@ -505,10 +510,10 @@ std::vector<uint32_t> Cursor::visibleRecords() {
                             "The index of " + d.table->fileName() + " is damaged (keys out of order); rebuild it");
         }
     } catch (...) {
-        d.setCurrent(keepRecno, keepRecord, keepKey);
+        d.restore(kept);
         throw;
     }
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return rows;
 }
 
@@ -603,8 +608,7 @@ bool Cursor::seekExact(std::string_view wanted) {
     const auto& state = d.table->tags()[static_cast<size_t>(d.tag)];
     std::string padded(wanted.substr(0, t.info().keyLength));
     padded.resize(t.info().keyLength, static_cast<char>(state.pad));
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const uint32_t count = d.table->recordCount();
     for (auto entry = t.lowerBound(padded, 0); entry && entry->key == padded; entry = t.next(*entry)) {
         if (entry->recno < 1 || entry->recno > count) continue;
@@ -615,7 +619,7 @@ bool Cursor::seekExact(std::string_view wanted) {
             return true;
         }
     }
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return false;
 }
 
