@@ -107,8 +107,7 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
 
 void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
     const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
-    cdx_.reset();
-    cdxFile_.reset();
+    closeIndex();
     fs_->rename(temporary, target);
     fs_->syncFolder(target.parent_path());
 }

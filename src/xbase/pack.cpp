@@ -61,9 +61,7 @@ PackHook& packHook() {
 
 void SharedTable::reopenAfterRewrite() {
     memo_.reset();
-    cdx_.reset();
-    cdxFile_.reset();
-    tags_.clear();
+    closeIndex();
     dbf_.reset();
     chunk_.clear();
     openFiles();
@@ -89,9 +87,7 @@ void SharedTable::pack() {
         auto& hook = packHook();
         hook("marker written");
         memo_.reset();
-        cdx_.reset();
-        cdxFile_.reset();
-        tags_.clear();
+        closeIndex();
         finishOrUndoPack(*fs_, dbfPath_);
         hook("files renamed");
     } catch (...) {

@@ -170,10 +170,14 @@ void SharedTable::loadHeader() {
     }
 }
 
-void SharedTable::openIndex() {
+void SharedTable::closeIndex() {
     tags_.clear();
     cdx_.reset();
     cdxFile_.reset();
+}
+
+void SharedTable::openIndex() {
+    closeIndex();
     cdxPath_ = fs_->findIgnoringCase(dbfPath_.parent_path(), dbfPath_.stem().string() + ".cdx");
     // A table marked as having a structural index whose file is gone still opens, in
     // natural order, so that the index can be built again.

@@ -153,6 +153,7 @@ private:
     void openFiles();
     void loadHeader();
     void openIndex();
+    void closeIndex();  // the tags first: they point into the index
     void compileTags();
     void lockAllFiles(bool exclusive);
     bool tryLockAllFiles(bool exclusive);
