@@ -10,23 +10,6 @@
 
 namespace xbase {
 
-void forEachRecord(File& file, const DbfHeader& header,
-                   const std::function<void(uint32_t, std::string_view)>& visit) {
-    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / header.recordLength);
-    std::string buffer;
-    for (uint32_t first = 1; first <= header.recordCount; first += perChunk) {
-        const uint32_t count = std::min(perChunk, header.recordCount - first + 1);
-        buffer.resize(static_cast<size_t>(count) * header.recordLength);
-        size_t got = file.readAt(header.recordOffset(first), buffer.data(), buffer.size());
-        if (got < buffer.size())
-            throw Error(ErrorKind::Corruption, code::BadRecord,
-                        file.path().filename().string() + " is damaged: the records end early");
-        for (uint32_t i = 0; i < count; ++i)
-            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
-                                              header.recordLength));
-    }
-}
-
 std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
                                                   const DbfHeader& header, const std::vector<TagDefinition>& tags) {
     auto file = fs_->createTemporary(target, kNewFileTag);

@@ -2,9 +2,9 @@
 // The in-process object behind every cursor on one table file: file handles, header,
 // memo file, compound index with its compiled key expressions, locks and caches.
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +17,7 @@
 #include "dbf_header.h"
 #include "memo_file.h"
 #include "xbase/cursor.h"
+#include "xbase/error.h"
 #include "xbase/expression.h"
 #include "xbase/file_system.h"
 
@@ -29,9 +30,24 @@ class SharedTable;
 // failure or a crash leaves under such a name goes when the table is next opened.
 inline constexpr const char* kNewFileTag = ".packing-";
 
-// Reads every record of a table file in large chunks, for pack and index builds.
-void forEachRecord(File& file, const DbfHeader& header,
-                   const std::function<void(uint32_t, std::string_view)>& visit);
+// Reads every record of a table file in large chunks, for pack and index builds:
+// visit(record number, bytes) for each.
+template <typename Visit>
+void forEachRecord(File& file, const DbfHeader& header, const Visit& visit) {
+    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / header.recordLength);
+    std::string buffer;
+    for (uint32_t first = 1; first <= header.recordCount; first += perChunk) {
+        const uint32_t count = std::min(perChunk, header.recordCount - first + 1);
+        buffer.resize(static_cast<size_t>(count) * header.recordLength);
+        size_t got = file.readAt(header.recordOffset(first), buffer.data(), buffer.size());
+        if (got < buffer.size())
+            throw Error(ErrorKind::Corruption, code::BadRecord,
+                        file.path().filename().string() + " is damaged: the records end early");
+        for (uint32_t i = 0; i < count; ++i)
+            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
+                                              header.recordLength));
+    }
+}
 
 // A record's bytes seen through the expression interface.
 class RecordView final : public RecordSource {
