@@ -10,6 +10,45 @@
 
 namespace xbase {
 
+void SharedTable::reindex() {
+    requireExclusive("to rebuild its index");
+    if (!cdx_) return;
+    replaceIndexFile(*cdxPath_, tagDefinitions());
+    openIndex();
+    touch();
+}
+
+void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
+    requireExclusive("to create an index");
+    if (!isTagName(name))
+        throw Error(ErrorKind::InvalidArgument, code::BadState,
+                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
+    const std::string tagName = upperAscii(name);
+    RecordView schema(*this, {}, 0);
+    Expression::compile(expression, schema);  // refuse a bad expression before touching a file
+    if (!forExpression.empty()) Expression::compile(forExpression, schema);
+
+    std::vector<TagDefinition> defs;
+    for (const TagDefinition& tag : tagDefinitions())
+        if (tag.name != tagName) defs.push_back(tag);
+    defs.push_back({tagName, expression, forExpression});
+
+    replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"), defs);
+    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
+        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
+        dbf_->writeAt(28, &header_.tableFlags, 1);
+    }
+    openIndex();
+    touch();
+}
+
+void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
+    const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
+    closeIndex();
+    fs_->rename(temporary, target);
+    fs_->syncFolder(target.parent_path());
+}
+
 std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
                                                   const DbfHeader& header, const std::vector<TagDefinition>& tags) {
     auto file = fs_->createTemporary(target, kNewFileTag);
@@ -54,45 +93,6 @@ std::vector<TagDefinition> SharedTable::tagDefinitions() const {
     for (const auto& tag : tags_)
         defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
     return defs;
-}
-
-void SharedTable::reindex() {
-    requireExclusive("to rebuild its index");
-    if (!cdx_) return;
-    replaceIndexFile(*cdxPath_, tagDefinitions());
-    openIndex();
-    touch();
-}
-
-void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
-    requireExclusive("to create an index");
-    if (!isTagName(name))
-        throw Error(ErrorKind::InvalidArgument, code::BadState,
-                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
-    const std::string tagName = upperAscii(name);
-    RecordView schema(*this, {}, 0);
-    Expression::compile(expression, schema);  // refuse a bad expression before touching a file
-    if (!forExpression.empty()) Expression::compile(forExpression, schema);
-
-    std::vector<TagDefinition> defs;
-    for (const TagDefinition& tag : tagDefinitions())
-        if (tag.name != tagName) defs.push_back(tag);
-    defs.push_back({tagName, expression, forExpression});
-
-    replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"), defs);
-    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
-        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
-        dbf_->writeAt(28, &header_.tableFlags, 1);
-    }
-    openIndex();
-    touch();
-}
-
-void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
-    const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
-    closeIndex();
-    fs_->rename(temporary, target);
-    fs_->syncFolder(target.parent_path());
 }
 
 }  // namespace xbase

@@ -59,21 +59,6 @@ PackHook& packHook() {
     return hook;
 }
 
-void SharedTable::reopenAfterRewrite() {
-    memo_.reset();
-    closeIndex();
-    dbf_.reset();
-    chunk_.clear();
-    openFiles();
-    if (!dbf_->lockExclusive())
-        throw Error(ErrorKind::Locked, code::TableInUse, "The table " + fileName() + " was opened by another program");
-    filesLockedExclusive_ = true;
-    loadHeader();
-    openIndex();
-    ++generation_;
-    touch();
-}
-
 void SharedTable::pack() {
     requireExclusive("to pack it");
     try {
@@ -207,6 +192,21 @@ void SharedTable::writePackedFiles() {
     fs_->syncFolder(folder);
     fs_->rename(markerTemporary, markerPath);
     fs_->syncFolder(folder);
+}
+
+void SharedTable::reopenAfterRewrite() {
+    memo_.reset();
+    closeIndex();
+    dbf_.reset();
+    chunk_.clear();
+    openFiles();
+    if (!dbf_->lockExclusive())
+        throw Error(ErrorKind::Locked, code::TableInUse, "The table " + fileName() + " was opened by another program");
+    filesLockedExclusive_ = true;
+    loadHeader();
+    openIndex();
+    ++generation_;
+    touch();
 }
 
 void SharedTable::recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath) {

@@ -144,7 +144,7 @@ public:
     bool claimRecord(uint32_t recno) { return editing_.insert(recno).second; }
     void releaseRecord(uint32_t recno) { editing_.erase(recno); }
 
-    // --- Maintenance (exclusive)
+    // --- Maintenance (exclusive; pack.cpp and index_rebuild.cpp)
     void pack();
     void reindex();
     void createTag(const std::string& name, const std::string& expression,
