@@ -21,6 +21,9 @@
 
 namespace xbase {
 
+// A tag name: 1 to 10 letters, digits and underscores, starting with a letter or underscore.
+bool isTagName(std::string_view name);
+
 struct IndexEntry {
     std::string key;  // exactly keyLength bytes, trailing pad included
     uint32_t recno = 0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ascii.h"
 #include "byte_order.h"
 #include "cdx.h"
 #include "cdx_header.h"
@@ -23,36 +24,9 @@ Error misuse(const std::string& text) {
     return Error(ErrorKind::InvalidArgument, code::BadState, text);
 }
 
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string upperAscii(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](char c) { return upperAscii(c); });
-    return result;
-}
-
 // Directory keys are padded with blanks; some writers leave NULs.
-std::string trimName(std::string_view raw) {
-    size_t n = raw.size();
-    while (n > 0 && (raw[n - 1] == ' ' || raw[n - 1] == '\0')) --n;
-    return std::string(raw.substr(0, n));
-}
-
 bool sameName(std::string_view a, std::string_view b) {
-    return upperAscii(trimName(a)) == upperAscii(trimName(b));
-}
-
-bool isTagName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxTagName) return false;
-    const auto letter = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-    };
-    if (!letter(name.front())) return false;
-    return std::all_of(name.begin(), name.end(),
-                       [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+    return upperAscii(withoutPadding(a)) == upperAscii(withoutPadding(b));
 }
 
 class TagImpl final : public CdxTag {
@@ -231,7 +205,7 @@ LoadedFile FileImpl::read() {
     Tree directory(store_, 0, loaded.header.root, loaded.header.keyLength, ' ');
     std::vector<std::pair<std::string, uint32_t>> entries;
     directory.scan({}, [&](std::string_view key, uint32_t offset) {
-        entries.emplace_back(trimName(key), offset);
+        entries.emplace_back(withoutPadding(key), offset);
         return true;
     });
     for (const auto& [name, offset] : entries) {
@@ -375,6 +349,16 @@ void FileImpl::freeTagPages(TagImpl& tag) {
 }
 
 }  // namespace
+
+bool isTagName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxTagName) return false;
+    const auto letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    if (!letter(name.front())) return false;
+    return std::all_of(name.begin(), name.end(),
+                       [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
 
 std::unique_ptr<CdxFile> CdxFile::open(File& file) {
     auto index = std::make_unique<FileImpl>(file);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "ascii.h"
 #include "shared_table.h"
 #include "xbase/error.h"
 #include "xbase/expression.h"
@@ -23,26 +24,6 @@ constexpr const char* kNoIndexText = "No parseable expressions in setting key fi
 bool entryLess(const IndexEntry& a, const IndexEntry& b) {
     return a.key < b.key || (a.key == b.key && a.recno < b.recno);
 }
-
-bool isMemoType(char type) { return type == 'M' || type == 'G' || type == 'P'; }
-
-std::string rightTrimmed(std::string_view s) {
-    size_t end = s.size();
-    while (end > 0 && (s[end - 1] == ' ' || s[end - 1] == '\0')) --end;
-    return std::string(s.substr(0, end));
-}
-
-// Keeps a table in scan mode for one scope.
-class ScanScope {
-public:
-    explicit ScanScope(SharedTable& table) : table_(table) { table_.beginScan(); }
-    ~ScanScope() { table_.endScan(); }
-    ScanScope(const ScanScope&) = delete;
-    ScanScope& operator=(const ScanScope&) = delete;
-
-private:
-    SharedTable& table_;
-};
 
 }  // namespace
 
@@ -124,6 +105,15 @@ struct Cursor::Impl {
         record.clear();
         key.clear();
     }
+
+    // The current record, kept while a search makes others current for a moment.
+    struct Position {
+        uint32_t recno;
+        std::string record;
+        std::string key;
+    };
+    Position position() const { return {recno, record, key}; }
+    void restore(const Position& kept) { setCurrent(kept.recno, kept.record, kept.key); }
 
     // Whether record `r` (bytes in `bytes`) is visible. The callback sees it as current.
     bool accept(uint32_t r, const std::string& bytes, std::string_view k) {
@@ -224,13 +214,11 @@ struct Cursor::Impl {
             if (recno == 0) return;
             if (direction < 0) return;
         }
-        const uint32_t keepRecno = recno;
-        const std::string keepRecord = record;
-        const std::string keepKey = key;
+        const Position kept = position();
         if (findFrom(false, direction)) {
             bof = eof = false;
         } else {
-            setCurrent(keepRecno, keepRecord, keepKey);
+            restore(kept);
             if (direction > 0)
                 eof = true;
             else
@@ -463,10 +451,9 @@ bool Cursor::isEmpty() {
     d.requireBrowsing();
     d.sync();
     if (d.recno != 0 && d.record.size() && d.record[0] != '*' && !d.filtered) return false;
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const bool found = d.findFrom(true, +1);
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return !found;
 }
 
@@ -492,8 +479,7 @@ std::vector<uint32_t> Cursor::visibleRecords() {
     d.sync();
     ScanScope scan(*d.table);
     std::vector<uint32_t> rows;
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const uint32_t count = d.table->recordCount();
     std::string bytes;
     auto consider = [&](uint32_t r, std::string_view k) {
@@ -524,10 +510,10 @@ std::vector<uint32_t> Cursor::visibleRecords() {
                             "The index of " + d.table->fileName() + " is damaged (keys out of order); rebuild it");
         }
     } catch (...) {
-        d.setCurrent(keepRecno, keepRecord, keepKey);
+        d.restore(kept);
         throw;
     }
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return rows;
 }
 
@@ -539,7 +525,7 @@ std::string Cursor::textAt(Bookmark record, int field) {
     std::string bytes;
     d.table->readRecord(record.recno, bytes);
     if (isMemoType(f.info.type)) return d.table->readMemo(bytes, field, record.recno);
-    return rightTrimmed(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
+    return withoutPadding(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
 }
 
 // ---------------------------------------------------------------- filter
@@ -622,8 +608,7 @@ bool Cursor::seekExact(std::string_view wanted) {
     const auto& state = d.table->tags()[static_cast<size_t>(d.tag)];
     std::string padded(wanted.substr(0, t.info().keyLength));
     padded.resize(t.info().keyLength, static_cast<char>(state.pad));
-    const uint32_t keepRecno = d.recno;
-    const std::string keepRecord = d.record, keepKey = d.key;
+    const Impl::Position kept = d.position();
     const uint32_t count = d.table->recordCount();
     for (auto entry = t.lowerBound(padded, 0); entry && entry->key == padded; entry = t.next(*entry)) {
         if (entry->recno < 1 || entry->recno > count) continue;
@@ -634,7 +619,7 @@ bool Cursor::seekExact(std::string_view wanted) {
             return true;
         }
     }
-    d.setCurrent(keepRecno, keepRecord, keepKey);
+    d.restore(kept);
     return false;
 }
 
@@ -655,7 +640,7 @@ void Cursor::seekNearest(std::string_view wanted) {
 
 std::string Cursor::text(int field) const {
     if (isMemoType(impl_->layout(field).info.type)) return memo(field);
-    return rightTrimmed(impl_->raw(field));
+    return withoutPadding(impl_->raw(field));
 }
 
 std::string Cursor::rawText(int field) const { return std::string(impl_->raw(field)); }
@@ -663,7 +648,7 @@ std::string Cursor::rawText(int field) const { return std::string(impl_->raw(fie
 Date Cursor::date(int field) const { return Date::fromStorage(impl_->raw(field)); }
 
 double Cursor::number(int field) const {
-    std::string value = rightTrimmed(impl_->raw(field));
+    std::string value = withoutPadding(impl_->raw(field));
     size_t start = value.find_first_not_of(' ');
     if (start == std::string::npos) return 0;
     return std::strtod(value.c_str() + start, nullptr);
@@ -749,11 +734,11 @@ void Cursor::append() {
 void Cursor::setText(int field, std::string_view value) {
     Impl& d = *impl_;
     const auto& f = d.layout(field);
-    switch (f.info.type) {
-        case 'M': case 'G': case 'P': setMemo(field, value); return;
-        case 'N': case 'F': d.putRaw(field, value, true); return;
-        default: d.putRaw(field, value, false); return;
+    if (isMemoType(f.info.type)) {
+        setMemo(field, value);
+        return;
     }
+    d.putRaw(field, value, f.info.type == 'N' || f.info.type == 'F');
 }
 
 void Cursor::setDate(int field, Date value) {
@@ -930,14 +915,9 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
 
     // Memo and index files of that name belong to no table: a new table starts without
     // them. Removing a name never touches what a link points to.
-    const auto upper = [](std::string text) {
-        for (char& c : text)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        return text;
-    };
     const std::string stem = dbfPath.stem().string();
     for (const std::string& name : fs.folderEntries(folder))
-        if (upper(name) == upper(stem + ".fpt") || upper(name) == upper(stem + ".cdx"))
+        if (upperAscii(name) == upperAscii(stem + ".fpt") || upperAscii(name) == upperAscii(stem + ".cdx"))
             fs.remove(folder / name);
 
     auto dbf = fs.open(dbfPath, OpenFlags::CreateNew);
@@ -946,7 +926,7 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
         dbf->writeAt(0, bytes.data(), bytes.size());
         if (header.hasMemoFields()) {
             const auto memoPath = folder / (stem + ".fpt");
-            auto memo = fs.createTemporary(memoPath, ".packing-");
+            auto memo = fs.createTemporary(memoPath, kNewFileTag);
             newMemo = memo->path();
             MemoFile::initialize(*memo, MemoFormat::Fpt, options.memoBlockSize);
             memo->sync();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ascii.h"
 #include "byte_order.h"
 #include "xbase/error.h"
 
@@ -40,7 +41,7 @@ int yearFromHeaderByte(uint8_t value) {
 
 bool DbfHeader::hasMemoFields() const {
     for (const auto& f : fields)
-        if (f.info.type == 'M' || f.info.type == 'G' || f.info.type == 'P') return true;
+        if (isMemoType(f.info.type)) return true;
     return false;
 }
 
@@ -73,9 +74,7 @@ DbfHeader DbfHeader::parse(std::string_view bytes, const std::string& fileName) 
         FieldLayout f;
         size_t nameLength = 0;
         while (nameLength < 11 && d[nameLength] != 0) ++nameLength;
-        f.info.name.assign(reinterpret_cast<const char*>(d), nameLength);
-        for (char& c : f.info.name)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        f.info.name = upperAscii(std::string_view(reinterpret_cast<const char*>(d), nameLength));
         f.info.type = static_cast<char>(d[11]);
         f.info.length = d[16];
         f.info.decimals = d[17];

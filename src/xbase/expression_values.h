@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ascii.h"
+
 namespace xbase::expr {
 
 // Dates travel as Julian day numbers; 0 stands for the empty date, which sorts first.
@@ -41,14 +43,6 @@ int64_t wholeCount(double value);
 
 // Compares two texts after padding the shorter with blanks; bytes compare unsigned.
 int comparePadded(std::string_view a, std::string_view b);
-
-// a-z and A-Z only; every other byte passes unchanged.
-inline char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-inline char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
 
 // Eight bytes that sort as unsigned bytes the way the numbers sort: the IEEE double in
 // big-endian order, the sign bit set for positive values and every bit inverted for

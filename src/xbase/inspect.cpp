@@ -12,8 +12,6 @@ namespace {
 
 constexpr size_t kMaxFaultsPerKind = 50;
 
-bool isMemoType(char type) { return type == 'M' || type == 'G' || type == 'P'; }
-
 std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath) {
     OpenOptions options;
     options.readOnly = true;
@@ -61,12 +59,13 @@ TableSummary describeTable(const std::filesystem::path& dbfPath) {
     s.codePageMark = h.codePageMark;
     for (const auto& f : h.fields) s.fields.push_back(f.info);
     std::string bytes;
-    table.beginScan();
-    for (uint32_t r = 1; r <= h.recordCount; ++r) {
-        table.readRecord(r, bytes);
-        if (bytes[0] == '*') ++s.deletedCount;
+    {
+        ScanScope scan(table);
+        for (uint32_t r = 1; r <= h.recordCount; ++r) {
+            table.readRecord(r, bytes);
+            if (bytes[0] == '*') ++s.deletedCount;
+        }
     }
-    table.endScan();
     if (MemoFile* memo = table.memo()) {
         s.memoPath = memo->file().path();
         s.memoBlockSize = memo->blockSize();
@@ -105,33 +104,35 @@ CheckReport checkTable(const std::filesystem::path& dbfPath) {
     // Records and their memos.
     std::string bytes;
     size_t memoFaults = 0;
-    table.beginScan();
-    for (uint32_t r = 1; r <= h.recordCount; ++r) {
-        table.readRecord(r, bytes);
-        ++report.recordsChecked;
-        if (bytes[0] != ' ' && bytes[0] != '*') {
-            fault("record " + std::to_string(r) + ": deletion flag is neither blank nor '*'");
-        }
-        for (size_t f = 0; f < h.fields.size(); ++f) {
-            if (!isMemoType(h.fields[f].info.type)) continue;
-            const uint32_t block = table.memoBlock(bytes, static_cast<int>(f));
-            if (block == 0) continue;
-            if (!table.memo()) {
-                fault("record " + std::to_string(r) + ": memo pointer without a memo file");
-                continue;
+    {
+        ScanScope scan(table);
+        for (uint32_t r = 1; r <= h.recordCount; ++r) {
+            table.readRecord(r, bytes);
+            ++report.recordsChecked;
+            if (bytes[0] != ' ' && bytes[0] != '*') {
+                fault("record " + std::to_string(r) + ": deletion flag is neither blank nor '*'");
             }
-            try {
-                const uint64_t end = table.memo()->endOfMemo(block, "record " + std::to_string(r));
-                if (end > static_cast<uint64_t>(table.memo()->nextFree()) * table.memo()->blockSize())
-                    throw Error(ErrorKind::Corruption, code::BadMemo,
-                                "the memo of record " + std::to_string(r) + " runs past the memo file's next free block");
-                ++report.memosChecked;
-            } catch (const Error& e) {
-                if (++memoFaults <= kMaxFaultsPerKind) fault(e.what());
+            for (size_t f = 0; f < h.fields.size(); ++f) {
+                if (!isMemoType(h.fields[f].info.type)) continue;
+                const uint32_t block = table.memoBlock(bytes, static_cast<int>(f));
+                if (block == 0) continue;
+                if (!table.memo()) {
+                    fault("record " + std::to_string(r) + ": memo pointer without a memo file");
+                    continue;
+                }
+                try {
+                    const uint64_t end = table.memo()->endOfMemo(block, "record " + std::to_string(r));
+                    if (end > static_cast<uint64_t>(table.memo()->nextFree()) * table.memo()->blockSize())
+                        throw Error(ErrorKind::Corruption, code::BadMemo,
+                                    "the memo of record " + std::to_string(r) +
+                                        " runs past the memo file's next free block");
+                    ++report.memosChecked;
+                } catch (const Error& e) {
+                    if (++memoFaults <= kMaxFaultsPerKind) fault(e.what());
+                }
             }
         }
     }
-    table.endScan();
 
     // Every tag: its tree, then its keys against the records.
     for (size_t t = 0; t < table.tags().size(); ++t) {
@@ -150,8 +151,8 @@ CheckReport checkTable(const std::filesystem::path& dbfPath) {
             continue;
         }
         std::set<std::pair<std::string, uint32_t>> expected;
-        table.beginScan();
         try {
+            ScanScope scan(table);
             for (uint32_t r = 1; r <= h.recordCount; ++r) {
                 table.readRecord(r, bytes);
                 if (auto key = table.keyOf(static_cast<int>(t), bytes, r)) expected.emplace(std::move(*key), r);
@@ -159,7 +160,6 @@ CheckReport checkTable(const std::filesystem::path& dbfPath) {
         } catch (const Error& e) {
             fault(label + e.what());
         }
-        table.endScan();
         size_t keyFaults = 0;
         uint64_t seen = 0;
         try {

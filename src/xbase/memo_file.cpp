@@ -165,32 +165,43 @@ uint32_t MemoFile::append(std::string_view data) {
     const uint32_t block = nextFree_;
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     std::string bytes;
-    if (format_ == MemoFormat::DbaseIII) {
-        bytes.assign(data);
-        bytes.append("\x1A\x1A", 2);
-    } else {
-        bytes.assign(8, '\0');
-        auto* p = reinterpret_cast<unsigned char*>(bytes.data());
-        if (format_ == MemoFormat::Fpt) {
-            putBe32(p, kTextBlockType);
-            putBe32(p + 4, static_cast<uint32_t>(data.size()));
-        } else {
-            p[0] = 0xFF;
-            p[1] = 0xFF;
-            p[2] = 0x08;
-            p[3] = 0x00;
-            putLe32(p + 4, static_cast<uint32_t>(data.size() + 8));
-        }
-        bytes.append(data);
-    }
-    // Pad to whole blocks so that the file always ends on the next free block.
-    const uint64_t blocks = (bytes.size() + blockSize_ - 1) / blockSize_;
-    bytes.resize(blocks * blockSize_, '\0');
+    const uint32_t blocks = encode(data, bytes);
     file_->writeAt(start, bytes.data(), bytes.size());
     knownSize_ = std::max<uint64_t>(knownSize_, start + bytes.size());
-    nextFree_ = static_cast<uint32_t>(block + blocks);
+    nextFree_ = block + blocks;
     writeHeader();
     return block;
+}
+
+uint32_t MemoFile::encode(std::string_view text, std::string& out) const {
+    const size_t start = out.size();
+    if (format_ == MemoFormat::DbaseIII) {
+        out.append(text);
+        out.append("\x1A\x1A", 2);
+    } else {
+        unsigned char header[8];
+        if (format_ == MemoFormat::Fpt) {
+            putBe32(header, kTextBlockType);
+            putBe32(header + 4, static_cast<uint32_t>(text.size()));
+        } else {
+            header[0] = 0xFF;
+            header[1] = 0xFF;
+            header[2] = 0x08;
+            header[3] = 0x00;
+            putLe32(header + 4, static_cast<uint32_t>(text.size() + 8));
+        }
+        out.append(reinterpret_cast<const char*>(header), sizeof header);
+        out.append(text);
+    }
+    // Padded to whole blocks so that the file always ends on the next free block.
+    const size_t blocks = (out.size() - start + blockSize_ - 1) / blockSize_;
+    out.resize(start + blocks * blockSize_, '\0');
+    return static_cast<uint32_t>(blocks);
+}
+
+void MemoFile::setNextFree(uint32_t block) {
+    nextFree_ = block;
+    writeHeader();
 }
 
 }  // namespace xbase

@@ -41,6 +41,13 @@ public:
     // in shared use and has refreshed the header.
     uint32_t append(std::string_view data);
 
+    // Appends to `out` the blocks a memo of `text` fills in this file: its block header
+    // (none in dBASE III files), the text, its end marks and padding to whole blocks.
+    // Returns how many blocks that is.
+    uint32_t encode(std::string_view text, std::string& out) const;
+    // Records `block` as the first free one, after blocks were written straight to the file.
+    void setNextFree(uint32_t block);
+
     // The byte range a memo at `block` occupies, for checks; throws like read().
     uint64_t endOfMemo(uint32_t block, const std::string& owner);
 

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <thread>
 
+#include "ascii.h"
 #include "byte_order.h"
-#include "pack_hook.h"
 #include "xbase/error.h"
 
 namespace xbase {
@@ -30,72 +29,6 @@ std::string registryKey(const std::filesystem::path& path) {
     std::error_code ec;
     auto canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
     return (ec ? path : canonical).string();
-}
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
-std::string stemOf(const std::filesystem::path& p) { return p.stem().string(); }
-
-std::filesystem::path withSuffix(const std::filesystem::path& p, const char* suffix) {
-    return std::filesystem::path(p.string() + suffix);
-}
-
-// New files are written under the final name, one of these tags and random characters, and
-// renamed into place when complete. Old versions wrote "<name>.packing" without random part.
-constexpr const char* kPackingTag = ".packing";
-constexpr const char* kNewFileTag = ".packing-";
-constexpr const char* kPackedMarkerSuffix = ".packed";
-constexpr size_t kLargestMarker = 4096;
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && upperAscii(text.substr(0, prefix.size())) == upperAscii(prefix);
-}
-
-// Whether `name` is a new file or marker of a pack of the table at `dbfPath`, in any
-// letter case: what a crash or a failure may leave.
-bool isPackLeftover(const std::string& name, const std::filesystem::path& dbfPath) {
-    const std::string stem = stemOf(dbfPath);
-    for (const char* ext : {".dbf", ".fpt", ".dbt", ".cdx"})
-        if (startsWithIgnoringCase(name, stem + ext + kPackingTag)) return true;
-    const std::string table = dbfPath.filename().string();
-    return startsWithIgnoringCase(name, table + kPackingTag) ||
-           startsWithIgnoringCase(name, table + kPackedMarkerSuffix);
-}
-
-// The names that are a table's files: finishing a pack renames onto nothing else.
-bool isTableFileName(const std::string& name, const std::filesystem::path& dbfPath) {
-    const std::string stem = stemOf(dbfPath);
-    if (upperAscii(name) == upperAscii(dbfPath.filename().string())) return true;
-    for (const char* ext : {".fpt", ".dbt", ".cdx"})
-        if (upperAscii(name) == upperAscii(stem + ext)) return true;
-    return false;
-}
-
-bool isBareName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
-}
-
-// Reads every record of a DBF in large chunks.
-void forEachRecord(File& file, const DbfHeader& header,
-                   const std::function<void(uint32_t, std::string_view)>& visit) {
-    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / header.recordLength);
-    std::string buffer;
-    for (uint32_t first = 1; first <= header.recordCount; first += perChunk) {
-        const uint32_t count = std::min(perChunk, header.recordCount - first + 1);
-        buffer.resize(static_cast<size_t>(count) * header.recordLength);
-        size_t got = file.readAt(header.recordOffset(first), buffer.data(), buffer.size());
-        if (got < buffer.size())
-            throw Error(ErrorKind::Corruption, code::BadRecord,
-                        file.path().filename().string() + " is damaged: the records end early");
-        for (uint32_t i = 0; i < count; ++i)
-            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
-                                              header.recordLength));
-    }
 }
 
 // Holds a byte-range lock for one scope.
@@ -125,11 +58,6 @@ private:
 };
 
 }  // namespace
-
-PackHook& packHook() {
-    static PackHook hook;
-    return hook;
-}
 
 // ---------------------------------------------------------------- RecordView
 
@@ -227,7 +155,7 @@ void SharedTable::loadHeader() {
 
     if (header_.hasMemoFields()) {
         const bool dbase = header_.version == 0x83 || header_.version == 0x8B;
-        const std::string memoName = stemOf(dbfPath_) + (dbase ? ".dbt" : ".fpt");
+        const std::string memoName = dbfPath_.stem().string() + (dbase ? ".dbt" : ".fpt");
         memoPath_ = fs_->findIgnoringCase(dbfPath_.parent_path(), memoName);
         if (!memoPath_)
             throw Error(ErrorKind::NotFound, code::FileNotFound,
@@ -242,11 +170,15 @@ void SharedTable::loadHeader() {
     }
 }
 
-void SharedTable::openIndex() {
+void SharedTable::closeIndex() {
     tags_.clear();
     cdx_.reset();
     cdxFile_.reset();
-    cdxPath_ = fs_->findIgnoringCase(dbfPath_.parent_path(), stemOf(dbfPath_) + ".cdx");
+}
+
+void SharedTable::openIndex() {
+    closeIndex();
+    cdxPath_ = fs_->findIgnoringCase(dbfPath_.parent_path(), dbfPath_.stem().string() + ".cdx");
     // A table marked as having a structural index whose file is gone still opens, in
     // natural order, so that the index can be built again.
     if (!cdxPath_) return;
@@ -477,6 +409,13 @@ void SharedTable::requireWritable() {
                         "The table " + fileName() + " cannot be changed: " + tag.problem);
 }
 
+void SharedTable::requireExclusive(const std::string& purpose) {
+    requireWritable();
+    if (!filesLockedExclusive_)
+        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
+                    "The table " + fileName() + " must be opened exclusively " + purpose);
+}
+
 uint64_t SharedTable::recordLockOffset(uint32_t recno) const {
     if (header_.tableFlags & DbfHeader::kFlagStructuralIndex) return kHighLockBase - recno;
     return kLowLockBase + header_.recordOffset(recno);
@@ -561,10 +500,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
         if (after) tags_[t].tag->insert(*after, recno);
     }
     stampHeaderDate();
-    if (cdx_ && !filesLockedExclusive_) {
-        cdx_->bumpChangeCounter();
-        cdxCounter_ = cdx_->readChangeCounter();
-    }
+    announceIndexChange();
 }
 
 uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::string>& memos) {
@@ -592,11 +528,14 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
     touch();
     for (size_t t = 0; t < tags_.size(); ++t)
         if (auto key = keyOf(static_cast<int>(t), bytes, recno)) tags_[t].tag->insert(*key, recno);
-    if (cdx_ && !filesLockedExclusive_) {
-        cdx_->bumpChangeCounter();
-        cdxCounter_ = cdx_->readChangeCounter();
-    }
+    announceIndexChange();
     return recno;
+}
+
+void SharedTable::announceIndexChange() {
+    if (!cdx_ || filesLockedExclusive_) return;
+    cdx_->bumpChangeCounter();
+    cdxCounter_ = cdx_->readChangeCounter();
 }
 
 void SharedTable::markDeleted(uint32_t recno, bool deleted) {
@@ -606,339 +545,6 @@ void SharedTable::markDeleted(uint32_t recno, bool deleted) {
     updateCache(header_.recordOffset(recno), &flag, 1);
     touch();
     stampHeaderDate();
-}
-
-// ---------------------------------------------------------------- maintenance
-
-std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
-                                                  const DbfHeader& header, const std::vector<TagDefinition>& tags) {
-    auto file = fs_->createTemporary(target, kNewFileTag);
-    const std::filesystem::path temporary = file->path();
-    try {
-        writeIndexFile(*file, source, header, tags);
-    } catch (...) {
-        file.reset();
-        fs_->remove(temporary);
-        throw;
-    }
-    return temporary;
-}
-
-void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& header,
-                                 const std::vector<TagDefinition>& tags) {
-    auto cdx = CdxFile::create(file);
-    RecordView schema(*this, {}, 0);
-    for (const TagDefinition& tag : tags) {
-        Expression key = Expression::compile(tag.keyExpression, schema);
-        std::optional<Expression> condition;
-        if (!tag.forExpression.empty()) condition.emplace(Expression::compile(tag.forExpression, schema));
-        BulkKeys keys;
-        keys.keyLength = static_cast<uint16_t>(key.keyLength());
-        keys.recnos.reserve(header.recordCount);
-        keys.bytes.reserve(static_cast<size_t>(header.recordCount) * keys.keyLength);
-        std::string buffer;
-        forEachRecord(source, header, [&](uint32_t recno, std::string_view bytes) {
-            RecordView view(*this, bytes, recno);
-            if (condition && !condition->isTrue(view)) return;
-            key.evaluateKey(view, buffer);
-            keys.add(buffer, recno);
-        });
-        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
-    }
-    cdx.reset();
-    file.sync();
-}
-
-std::vector<TagDefinition> SharedTable::tagDefinitions() const {
-    std::vector<TagDefinition> defs;
-    for (const auto& tag : tags_)
-        defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
-    return defs;
-}
-
-void SharedTable::reopenAfterRewrite() {
-    memo_.reset();
-    cdx_.reset();
-    cdxFile_.reset();
-    tags_.clear();
-    dbf_.reset();
-    chunk_.clear();
-    openFiles();
-    if (!dbf_->lockExclusive())
-        throw Error(ErrorKind::Locked, code::TableInUse, "The table " + fileName() + " was opened by another program");
-    filesLockedExclusive_ = true;
-    loadHeader();
-    openIndex();
-    ++generation_;
-    touch();
-}
-
-void SharedTable::reindex() {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to rebuild its index");
-    if (!cdx_) return;
-    const std::vector<TagDefinition> defs = tagDefinitions();
-    const auto target = *cdxPath_;
-    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
-    cdx_.reset();
-    cdxFile_.reset();
-    fs_->rename(temporary, target);
-    fs_->syncFolder(target.parent_path());
-    openIndex();
-    touch();
-}
-
-void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to create an index");
-    const std::string tagName = upperAscii(name);
-    bool validName = !tagName.empty() && tagName.size() <= 10 && !(tagName[0] >= '0' && tagName[0] <= '9');
-    for (char c : tagName) validName = validName && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
-    if (!validName)
-        throw Error(ErrorKind::InvalidArgument, code::BadState,
-                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
-    RecordView schema(*this, {}, 0);
-    Expression::compile(expression, schema);  // refuse a bad expression before touching a file
-    if (!forExpression.empty()) Expression::compile(forExpression, schema);
-
-    std::vector<TagDefinition> defs;
-    for (const TagDefinition& tag : tagDefinitions())
-        if (tag.name != tagName) defs.push_back(tag);
-    defs.push_back({tagName, expression, forExpression});
-
-    const auto target = cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (stemOf(dbfPath_) + ".CDX");
-    const auto temporary = buildIndexFile(target, *dbf_, header_, defs);
-    cdx_.reset();
-    cdxFile_.reset();
-    fs_->rename(temporary, target);
-    fs_->syncFolder(target.parent_path());
-    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
-        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
-        dbf_->writeAt(28, &header_.tableFlags, 1);
-    }
-    openIndex();
-    touch();
-}
-
-void SharedTable::pack() {
-    requireWritable();
-    if (!filesLockedExclusive_)
-        throw Error(ErrorKind::InvalidArgument, code::NeedsExclusive,
-                    "The table " + fileName() + " must be opened exclusively to pack it");
-    try {
-        writePackedFiles();
-    } catch (...) {
-        // Nothing of the table was touched yet: throw the new files away.
-        finishOrUndoPack(*fs_, dbfPath_);
-        throw;
-    }
-    try {
-        auto& hook = packHook();
-        hook("marker written");
-        memo_.reset();
-        cdx_.reset();
-        cdxFile_.reset();
-        tags_.clear();
-        finishOrUndoPack(*fs_, dbfPath_);
-        hook("files renamed");
-    } catch (...) {
-        // The marker is written, so the new files are complete: the next open finishes
-        // the renames. Try once more now so that this program can go on.
-        try {
-            finishOrUndoPack(*fs_, dbfPath_);
-            reopenAfterRewrite();
-        } catch (...) {
-        }
-        throw;
-    }
-    reopenAfterRewrite();
-}
-
-void SharedTable::writePackedFiles() {
-    auto& hook = packHook();
-    const auto folder = dbfPath_.parent_path();
-
-    // 1. The new table: live records only, memos copied into a fresh memo file.
-    DbfHeader packed = header_;
-    packed.recordCount = 0;
-    packed.lastUpdate = Date::today();
-    auto newDbf = fs_->createTemporary(dbfPath_, kNewFileTag);
-    const std::filesystem::path newDbfPath = newDbf->path();
-    std::unique_ptr<MemoFile> newMemo;
-    std::optional<std::filesystem::path> newMemoPath;
-    uint32_t nextBlock = 0;
-    uint32_t blockSize = 0;
-    std::string memoBuffer;
-    uint64_t memoBufferStart = 0;
-    auto flushMemo = [&] {
-        if (memoBuffer.empty()) return;
-        newMemo->file().writeAt(memoBufferStart, memoBuffer.data(), memoBuffer.size());
-        memoBufferStart += memoBuffer.size();
-        memoBuffer.clear();
-    };
-    if (memo_) {
-        auto file = fs_->createTemporary(*memoPath_, kNewFileTag);
-        newMemoPath = file->path();
-        blockSize = memo_->blockSize();
-        MemoFile::initialize(*file, memo_->format(), static_cast<uint16_t>(blockSize));
-        newMemo = std::make_unique<MemoFile>(std::move(file), memo_->format());
-        nextBlock = newMemo->nextFree();
-        memoBufferStart = static_cast<uint64_t>(nextBlock) * blockSize;
-    }
-    hook("memo file started");
-
-    std::string out;
-    const std::string head = packed.encode();
-    newDbf->writeAt(0, head.data(), head.size());
-    uint64_t writePos = packed.headerLength;
-    forEachRecord(*dbf_, header_, [&](uint32_t recno, std::string_view bytes) {
-        if (bytes[0] == '*') return;
-        std::string record(bytes);
-        record[0] = ' ';
-        if (memo_) {
-            for (size_t f = 0; f < header_.fields.size(); ++f) {
-                const auto& field = header_.fields[f];
-                if (field.info.type != 'M' && field.info.type != 'G' && field.info.type != 'P') continue;
-                const uint32_t oldBlock = memoBlock(bytes, static_cast<int>(f));
-                uint32_t newBlock = 0;
-                if (oldBlock != 0) {
-                    const std::string text = memo_->read(oldBlock, "record " + std::to_string(recno));
-                    if (!text.empty()) {
-                        std::string block;
-                        if (memo_->format() == MemoFormat::DbaseIII) {
-                            block = text + "\x1A\x1A";
-                        } else {
-                            block.assign(8, '\0');
-                            auto* p = reinterpret_cast<unsigned char*>(block.data());
-                            if (memo_->format() == MemoFormat::Fpt) {
-                                putBe32(p, 1);
-                                putBe32(p + 4, static_cast<uint32_t>(text.size()));
-                            } else {
-                                p[0] = 0xFF, p[1] = 0xFF, p[2] = 0x08, p[3] = 0x00;
-                                putLe32(p + 4, static_cast<uint32_t>(text.size() + 8));
-                            }
-                            block += text;
-                        }
-                        const size_t blocks = (block.size() + blockSize - 1) / blockSize;
-                        block.resize(blocks * blockSize, '\0');
-                        memoBuffer += block;
-                        newBlock = nextBlock;
-                        nextBlock += static_cast<uint32_t>(blocks);
-                        if (memoBuffer.size() >= (1u << 20)) flushMemo();
-                    }
-                }
-                record.replace(static_cast<size_t>(field.offset), static_cast<size_t>(field.info.length),
-                               memoPointer(newBlock, field.info.length));
-            }
-        }
-        out += record;
-        ++packed.recordCount;
-        if (out.size() >= (1u << 20)) {
-            newDbf->writeAt(writePos, out.data(), out.size());
-            writePos += out.size();
-            out.clear();
-        }
-    });
-    out.push_back('\x1A');
-    newDbf->writeAt(writePos, out.data(), out.size());
-    const std::string finalHead = packed.encodeRecord();
-    newDbf->writeAt(0, finalHead.data(), finalHead.size());
-    hook("records written");
-    if (newMemo) {
-        flushMemo();
-        unsigned char next[4];
-        if (memo_->format() == MemoFormat::Fpt)
-            putBe32(next, nextBlock);
-        else
-            putLe32(next, nextBlock);
-        newMemo->file().writeAt(0, next, 4);
-        newMemo->file().sync();
-        newMemo.reset();
-    }
-    newDbf->sync();
-    hook("table synced");
-
-    // 2. The new index, built from the new records.
-    std::optional<std::filesystem::path> newCdxPath;
-    if (cdx_) newCdxPath = buildIndexFile(*cdxPath_, *newDbf, packed, tagDefinitions());
-    newDbf.reset();
-    hook("index written");
-
-    // 3. The marker says every new file is complete: from here on a crash is finished
-    // forward by the next open; before it, the new files are thrown away.
-    // Each line: the final name, a tab, the new file's name.
-    const auto markerPath = withSuffix(dbfPath_, kPackedMarkerSuffix);
-    std::string names;
-    const auto list = [&names](const std::filesystem::path& final, const std::filesystem::path& temporary) {
-        names += final.filename().string() + "\t" + temporary.filename().string() + "\n";
-    };
-    list(dbfPath_, newDbfPath);
-    if (newMemoPath) list(*memoPath_, *newMemoPath);
-    if (newCdxPath) list(*cdxPath_, *newCdxPath);
-    auto marker = fs_->createTemporary(markerPath, "-");
-    marker->writeAt(0, names.data(), names.size());
-    marker->sync();
-    const std::filesystem::path markerTemporary = marker->path();
-    marker.reset();
-    fs_->syncFolder(folder);
-    fs_->rename(markerTemporary, markerPath);
-    fs_->syncFolder(folder);
-}
-
-void SharedTable::recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath) {
-    bool leftovers = false;
-    for (const std::string& name : fs.folderEntries(dbfPath.parent_path()))
-        leftovers = leftovers || isPackLeftover(name, dbfPath);
-    if (!leftovers) return;
-
-    // Only the program that holds the table alone may finish or undo a pack: the files
-    // may belong to a pack running in another program right now.
-    auto guard = fs.open(dbfPath, OpenFlags::ReadOnly);
-    if (!guard->lockExclusive()) return;
-    finishOrUndoPack(fs, dbfPath);
-}
-
-void SharedTable::finishOrUndoPack(FileSystem& fs, const std::filesystem::path& dbfPath) {
-    const auto folder = dbfPath.parent_path();
-    const auto markerPath = withSuffix(dbfPath, kPackedMarkerSuffix);
-    // A marker that is a link or anything but a file was not written by a pack.
-    if (fs.entryType(markerPath) == EntryType::RegularFile) {
-        auto marker = fs.open(markerPath, OpenFlags::ReadOnly);
-        std::string names(static_cast<size_t>(std::min<uint64_t>(marker->size(), kLargestMarker)), '\0');
-        names.resize(marker->readAt(0, names.data(), names.size()));
-        marker.reset();
-        size_t start = 0;
-        while (start < names.size()) {
-            size_t end = names.find('\n', start);
-            if (end == std::string::npos) end = names.size();
-            const std::string line = names.substr(start, end - start);
-            start = end + 1;
-            const size_t tab = line.find('\t');
-            const std::string name = line.substr(0, tab);
-            const std::string temporaryName =
-                tab == std::string::npos ? name + kPackingTag : line.substr(tab + 1);
-            // Only a new file of this pack goes, and only onto one of the table's names.
-            if (!isBareName(name) || !isBareName(temporaryName) || !isTableFileName(name, dbfPath) ||
-                temporaryName.compare(0, name.size() + std::strlen(kPackingTag), name + kPackingTag) != 0)
-                continue;
-            const auto temporary = folder / temporaryName;
-            if (fs.entryType(temporary) == EntryType::RegularFile) {
-                fs.rename(temporary, folder / name);
-                packHook()("renamed " + name);
-            }
-        }
-        fs.syncFolder(folder);
-        fs.remove(markerPath);
-    }
-    // Whatever else a pack left, every letter case and links included: removing a name
-    // never touches what a link points to.
-    for (const std::string& name : fs.folderEntries(folder))
-        if (isPackLeftover(name, dbfPath)) fs.remove(folder / name);
-    fs.syncFolder(folder);
 }
 
 }  // namespace xbase

@@ -2,6 +2,7 @@
 // The in-process object behind every cursor on one table file: file handles, header,
 // memo file, compound index with its compiled key expressions, locks and caches.
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -16,12 +17,37 @@
 #include "dbf_header.h"
 #include "memo_file.h"
 #include "xbase/cursor.h"
+#include "xbase/error.h"
 #include "xbase/expression.h"
 #include "xbase/file_system.h"
 
 namespace xbase {
 
 class SharedTable;
+
+// New files (a packed table, a rebuilt index, a new memo file) are written under their
+// final name, this tag and random characters, and renamed into place when complete. What a
+// failure or a crash leaves under such a name goes when the table is next opened.
+inline constexpr const char* kNewFileTag = ".packing-";
+
+// Reads every record of a table file in large chunks, for pack and index builds:
+// visit(record number, bytes) for each.
+template <typename Visit>
+void forEachRecord(File& file, const DbfHeader& header, const Visit& visit) {
+    const uint32_t perChunk = std::max<uint32_t>(1, (1u << 20) / header.recordLength);
+    std::string buffer;
+    for (uint32_t first = 1; first <= header.recordCount; first += perChunk) {
+        const uint32_t count = std::min(perChunk, header.recordCount - first + 1);
+        buffer.resize(static_cast<size_t>(count) * header.recordLength);
+        size_t got = file.readAt(header.recordOffset(first), buffer.data(), buffer.size());
+        if (got < buffer.size())
+            throw Error(ErrorKind::Corruption, code::BadRecord,
+                        file.path().filename().string() + " is damaged: the records end early");
+        for (uint32_t i = 0; i < count; ++i)
+            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
+                                              header.recordLength));
+    }
+}
 
 // A record's bytes seen through the expression interface.
 class RecordView final : public RecordSource {
@@ -85,7 +111,7 @@ public:
     // index change counter) and drops what is cached. Called before every positioning.
     void refresh();
     uint32_t recordCount() const { return header_.recordCount; }
-    // Marks a stretch of work that reads many records; see kScanWindowBytes.
+    // Marks a stretch of work that reads many records; see kScanWindowBytes. Use ScanScope.
     void beginScan() { ++scanDepth_; }
     void endScan() {
         if (--scanDepth_ == 0 && !filesLockedExclusive_) chunk_.clear();
@@ -118,7 +144,7 @@ public:
     bool claimRecord(uint32_t recno) { return editing_.insert(recno).second; }
     void releaseRecord(uint32_t recno) { editing_.erase(recno); }
 
-    // --- Maintenance (exclusive)
+    // --- Maintenance (exclusive; pack.cpp and index_rebuild.cpp)
     void pack();
     void reindex();
     void createTag(const std::string& name, const std::string& expression,
@@ -143,11 +169,17 @@ private:
     void openFiles();
     void loadHeader();
     void openIndex();
+    void closeIndex();  // the tags first: they point into the index
     void compileTags();
     void lockAllFiles(bool exclusive);
     bool tryLockAllFiles(bool exclusive);
     void unlockAllFiles();
+    // Writable and held by this process alone, as pack and index builds need; `purpose`
+    // completes the refusal ("to pack it").
+    void requireExclusive(const std::string& purpose);
     void touch();  // something changed
+    // In shared use, tells other processes that the index changed (they drop their caches).
+    void announceIndexChange();
     // Keeps the record window in step with what this process writes.
     void updateCache(uint64_t offset, const char* bytes, size_t size);
     void stampHeaderDate();
@@ -156,6 +188,9 @@ private:
     void unlockRange(File& file, uint64_t offset);
     std::string memoPointer(uint32_t block, int fieldLength) const;
     void writeMemos(std::string& bytes, const std::map<int, std::string>& memos);
+    // Builds the index of `tags` beside `target` and renames it over `target`; the index
+    // that was open is closed and must be opened again.
+    void replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags);
     // Writes a new index for `target` into a temporary beside it and returns its path.
     std::filesystem::path buildIndexFile(const std::filesystem::path& target, File& dbfSource,
                                          const DbfHeader& header, const std::vector<TagDefinition>& tags);
@@ -198,6 +233,18 @@ private:
     uint64_t chunkStart_ = 0;
     std::string chunk_;
     int scanDepth_ = 0;
+};
+
+// Keeps a table in scan mode for one scope, however the scope is left.
+class ScanScope {
+public:
+    explicit ScanScope(SharedTable& table) : table_(table) { table_.beginScan(); }
+    ~ScanScope() { table_.endScan(); }
+    ScanScope(const ScanScope&) = delete;
+    ScanScope& operator=(const ScanScope&) = delete;
+
+private:
+    SharedTable& table_;
 };
 
 }  // namespace xbase

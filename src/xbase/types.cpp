@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "ascii.h"
 #include "xbase/error.h"
 #include "xbase/types.h"
 
@@ -81,12 +82,6 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
 [[noreturn]] void badList(std::string_view entry, const std::string& why) {
     throw Error(ErrorKind::InvalidArgument, code::BadFieldList,
                 "Invalid field definition \"" + std::string(entry) + "\": " + why);
@@ -122,7 +117,7 @@ std::vector<FieldInfo> parseFieldList(std::string_view text) {
         if (parts.size() < 2) badList(entry, "expected a name and a kind");
 
         FieldInfo f;
-        f.name = upper(parts[0]);
+        f.name = upperAscii(parts[0]);
         if (f.name.empty() || f.name.size() > 10) badList(entry, "a field name has 1 to 10 characters");
         for (char c : f.name) {
             if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
@@ -130,7 +125,7 @@ std::vector<FieldInfo> parseFieldList(std::string_view text) {
         }
         if (std::isdigit(static_cast<unsigned char>(f.name[0]))) badList(entry, "a field name starts with a letter");
 
-        const std::string kind = upper(parts[1]);
+        const std::string kind = upperAscii(parts[1]);
         if (kind == "CHAR" || kind == "CHARACTER" || kind == "C") {
             f.type = 'C';
             if (parts.size() < 3) badList(entry, "a character field needs a width");

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -12,7 +11,7 @@
 
 #include "cdx.h"
 #include "cdx_page.h"
-#include "temp_dir.h"
+#include "table_fixture.h"
 #include "xbase/error.h"
 #include "xbase/file_system.h"
 
@@ -23,23 +22,9 @@ using xbase::CdxFile;
 using xbase::CdxTag;
 using xbase::Error;
 using xbase::cdx::Node;
-
-std::string padded(std::string text) {
-    text.resize(30, ' ');
-    return text;
-}
-
-uint32_t le32(const std::string& bytes, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
-    return v;
-}
-
-void putLe32(std::string& bytes, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
-}
+using tabletest::littleEndian;
+using tabletest::littleEndianBytes;
+using tabletest::padded;
 
 std::string hex(uint32_t offset) {
     char text[16];
@@ -62,8 +47,7 @@ class DamagedCdx : public ::testing::Test {
                 keys.add(padded("NAME " + std::to_string(random())), i);
             cdx->createTag("ADDRESS", "upper(Name)", "", ' ', std::move(keys));
         }
-        std::ifstream in(dir / "ADDRESS.CDX", std::ios::binary);
-        good_ = std::string(std::istreambuf_iterator<char>(in), {});
+        good_ = tabletest::readFile(dir / "ADDRESS.CDX");
     }
 
     void SetUp() override { bytes = good_; }
@@ -81,7 +65,7 @@ class DamagedCdx : public ::testing::Test {
                                : xbase::cdx::encodeInterior(n, 30, page));
         std::memcpy(bytes.data() + offset, page, 512);
     }
-    uint32_t root() const { return le32(bytes, headerOffset()); }
+    uint32_t root() const { return littleEndian(bytes, headerOffset()); }
     uint32_t headerOffset() const {
         // The directory's root leaf holds one entry; its record number is the tag header.
         Node directory;
@@ -97,10 +81,7 @@ class DamagedCdx : public ::testing::Test {
 
     // Writes the damaged bytes and opens them.
     std::unique_ptr<CdxFile> open() {
-        {
-            std::ofstream out(dir / "ADDRESS.CDX", std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        }
+        tabletest::writeFile(dir / "ADDRESS.CDX", bytes);
         file = xbase::defaultFileSystem().open(dir / "ADDRESS.CDX", xbase::OpenFlags::ReadWrite);
         return CdxFile::open(*file);
     }
@@ -185,7 +166,7 @@ TEST_F(DamagedCdx, DamagedNodesNameTheFileAndTheOffset) {
         EXPECT_FALSE(faults().empty());
     }
     SetUp();
-    putLe32(bytes, root() + 12 + 30 + 4, 0);  // big-endian child 0x10000000
+    bytes.replace(root() + 12 + 30 + 4, 4, littleEndianBytes(0));  // big-endian child 0x10000000
     bytes[root() + 12 + 30 + 4] = 0x10;
     EXPECT_NE(
         walkError().find("ADDRESS.CDX: node at offset 0x10000000 lies beyond the end of the file"),
@@ -296,7 +277,7 @@ TEST_F(DamagedCdx, DamagedHeadersStopTheOpen) {
             bytes[at] = static_cast<char>(value);
             bytes[at + 1] = 0;
         } else {
-            putLe32(bytes, at, value);
+            bytes.replace(at, 4, littleEndianBytes(value));
         }
         EXPECT_THROW(open(), Error) << "damage at " << at;
     }
@@ -304,7 +285,7 @@ TEST_F(DamagedCdx, DamagedHeadersStopTheOpen) {
 
 TEST_F(DamagedCdx, ALiveNodeOnTheFreeListIsNotReused) {
     const uint32_t leaf = node(firstLeaf()).right;
-    putLe32(bytes, 4, leaf);
+    bytes.replace(4, 4, littleEndianBytes(leaf));
     EXPECT_TRUE(mentions(faults(), "also on the list of free pages"));
     auto cdx = open();
     CdxTag& tag = *cdx->findTag("ADDRESS");

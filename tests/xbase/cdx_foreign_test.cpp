@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cdx.h"
-#include "temp_dir.h"
+#include "table_fixture.h"
 #include "xbase/error.h"
 #include "xbase/file_system.h"
 
@@ -21,16 +21,11 @@ namespace {
 using xbase::CdxFile;
 using xbase::CdxTag;
 using xbase::IndexEntry;
+using tabletest::upperKey;
+using tabletest::walk;
 
 const std::filesystem::path kForeign = std::filesystem::path(CARDHOLD_TEST_DATA_DIR) / "foreign";
 constexpr size_t kKeyLength = 30;
-
-std::string keyOf(std::string name) {
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    name.resize(kKeyLength, ' ');
-    return name;
-}
 
 // The walk the other engine gave, with the deleted record's key in its place: the list
 // holds only live records, the index holds every record.
@@ -39,10 +34,10 @@ std::vector<std::string> expectedKeys(const std::string& set) {
     std::vector<std::string> keys;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        keys.push_back(keyOf(line));
+        keys.push_back(upperKey(line));
     }
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));  // byte order, as the index has it
-    const std::string deleted = keyOf("O'Brien, Pat");
+    const std::string deleted = upperKey("O'Brien, Pat");
     keys.insert(std::upper_bound(keys.begin(), keys.end(), deleted), deleted);
     return keys;
 }
@@ -64,15 +59,6 @@ struct ForeignIndex {
         if (tag) tag->setPadByte(' ');
     }
 };
-
-std::vector<IndexEntry> walk(CdxTag& tag) {
-    std::vector<IndexEntry> entries;
-    tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
-        entries.push_back({std::string(key), recno});
-        return true;
-    });
-    return entries;
-}
 
 class ForeignCdx : public ::testing::TestWithParam<std::string> {};
 
@@ -155,7 +141,7 @@ TEST_P(ForeignCdx, KeepsWorkingAfterChanges) {
             EXPECT_TRUE(tag.erase(model[at].key, model[at].recno));
             model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
         } else {
-            IndexEntry e{keyOf("NEW " + std::to_string(random() % 5000)),
+            IndexEntry e{upperKey("NEW " + std::to_string(random() % 5000)),
                          20000 + static_cast<uint32_t>(i)};
             tag.insert(e.key, e.recno);
             model.insert(std::upper_bound(model.begin(), model.end(), e,

@@ -3,50 +3,34 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "cdx.h"
-#include "temp_dir.h"
+#include "run_program.h"
+#include "table_fixture.h"
 #include "xbase/file_system.h"
 
 namespace {
 
+using namespace tabletest;
+using testsupport::runProgram;
 using xbase::BulkKeys;
 using xbase::CdxFile;
 using xbase::CdxTag;
 
-std::string upperKey(std::string name) {
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    name.resize(30, ' ');
-    return name;
-}
-
-std::string trimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
-void putLe(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-}
-
 // Just enough of a FoxPro table for the reader: NAME C30, INFO M10 (empty), LASTDATE D8.
-void writeTable(const std::filesystem::path& folder, const std::vector<std::string>& names) {
+void writeTable(const fs::path& folder, const std::vector<std::string>& names) {
     std::string dbf;
     dbf += '\xF5';
     dbf += static_cast<char>(126);  // 2026
     dbf += static_cast<char>(1);
     dbf += static_cast<char>(15);
-    putLe(dbf, static_cast<uint32_t>(names.size()), 4);
-    putLe(dbf, 32 + 3 * 32 + 1, 2);
-    putLe(dbf, 49, 2);
+    dbf += littleEndianBytes(static_cast<uint32_t>(names.size()));
+    dbf += littleEndianBytes(32 + 3 * 32 + 1, 2);
+    dbf += littleEndianBytes(49, 2);
     dbf.append(16, '\0');
     dbf += '\x01';  // structural index
     dbf += '\x03';  // Windows-1252
@@ -67,35 +51,20 @@ void writeTable(const std::filesystem::path& folder, const std::vector<std::stri
         dbf += descriptor;
     }
     dbf += '\x0D';
-    for (const std::string& name : names) {
-        std::string field = name;
-        field.resize(30, ' ');
-        dbf += ' ' + field + std::string(10, ' ') + "20260115";
-    }
+    for (const std::string& name : names)
+        dbf += ' ' + padded(name) + std::string(10, ' ') + "20260115";
     dbf += '\x1A';
-    std::ofstream(folder / "ADDRESS.DBF", std::ios::binary)
-        .write(dbf.data(), static_cast<std::streamsize>(dbf.size()));
+    writeFile(folder / "ADDRESS.DBF", dbf);
 
     std::string fpt(512, '\0');
     fpt[3] = 8;   // next free block
     fpt[7] = 64;  // block size
-    std::ofstream(folder / "ADDRESS.fpt", std::ios::binary)
-        .write(fpt.data(), static_cast<std::streamsize>(fpt.size()));
-}
-
-std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
+    writeFile(folder / "ADDRESS.fpt", fpt);
 }
 
 TEST(CdxInterop, PerlXBaseWalksTheIndexWeWroteAndMaintained) {
-    if (std::system("perl -MXBase -MXBase::Index -e 1 >/dev/null 2>&1") != 0)
+    const auto modules = runProgram({"perl", "-MXBase", "-MXBase::Index", "-e", "1"});
+    if (!modules || modules->exitCode != 0)
         GTEST_SKIP() << "Perl's XBase modules (Debian package libdbd-xbase-perl) are not installed";
 
     std::mt19937 random(17);
@@ -140,8 +109,8 @@ TEST(CdxInterop, PerlXBaseWalksTheIndexWeWroteAndMaintained) {
     std::string ours;
     std::string ourNames;
     tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
-        ours += "K\t" + trimmed(std::string(key)) + "\t" + std::to_string(recno) + "\n";
-        ourNames += "N\t" + trimmed(names[recno - 1]) + "\n";
+        ours += "K\t" + rightTrimmed(std::string(key)) + "\t" + std::to_string(recno) + "\n";
+        ourNames += "N\t" + rightTrimmed(names[recno - 1]) + "\n";
         return true;
     });
     cdx.reset();
@@ -158,9 +127,10 @@ TEST(CdxInterop, PerlXBaseWalksTheIndexWeWroteAndMaintained) {
         "\"NAME\")"
         "  or die $t->errstr;"
         "while (my @f = $c->fetch) { print \"N\\t$f[0]\\n\"; }";
-    const std::string output =
-        run("perl -MXBase -MXBase::Index -e '" + script + "' '" + dir.path().string() + "' 2>&1");
-    EXPECT_EQ(output, ours + ourNames);
+    const auto read =
+        runProgram({"perl", "-MXBase", "-MXBase::Index", "-e", script, dir.path().string()});
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->output, ours + ourNames);
 }
 
 }  // namespace

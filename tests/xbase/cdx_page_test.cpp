@@ -8,15 +8,12 @@
 
 #include "cdx_header.h"
 #include "cdx_page.h"
+#include "table_fixture.h"
 
 namespace {
 
 using namespace xbase::cdx;
-
-std::string pad(std::string text, size_t length, char with = ' ') {
-    text.resize(length, with);
-    return text;
-}
+using tabletest::padded;
 
 Node leafOf(const std::vector<std::pair<std::string, uint32_t>>& entries,
             uint16_t attributes = kLeafBit) {
@@ -35,7 +32,7 @@ std::vector<uint8_t> bytesOf(std::initializer_list<int> values) {
 TEST(CdxPage, EncodesTheWorkedExampleByteForByte) {
     // Root leaf of a tag on upper(Name) with Smith, John / Adams, Zoe / SMITH, JOHN.
     const Node node = leafOf(
-        {{pad("ADAMS, ZOE", 30), 2}, {pad("SMITH, JOHN", 30), 1}, {pad("SMITH, JOHN", 30), 3}},
+        {{padded("ADAMS, ZOE"), 2}, {padded("SMITH, JOHN"), 1}, {padded("SMITH, JOHN"), 3}},
         kRootBit | kLeafBit);
     uint8_t page[kPageSize];
     ASSERT_TRUE(encodeLeaf(node, 30, ' ', page));
@@ -116,24 +113,24 @@ TEST(CdxPage, LeavesRoundTrip) {
         {"blank, full-width and repeated keys",
          30,
          ' ',
-         {{pad("", 30), 6},
-          {pad("A B", 30), 1},
+         {{padded(""), 6},
+          {padded("A B"), 1},
           {"ZIMMERMANN-SCHMIDT, ANNA-MARIA", 7},
-          {pad("ZIMMERMANN-SCHMIDT, ANNA-MARIB", 30), 8},
-          {pad("ZZ", 30), 9},
-          {pad("ZZ", 30), 10}}},
+          {padded("ZIMMERMANN-SCHMIDT, ANNA-MARIB"), 8},
+          {padded("ZZ"), 9},
+          {padded("ZZ"), 10}}},
         {"record numbers past 16383 and 4 million",
          30,
          ' ',
-         {{pad("A", 30), 16384}, {pad("B", 30), 4194304}, {pad("C", 30), 1}}},
-        {"largest record number", 30, ' ', {{pad("A", 30), 0xFFFFFFFF}, {pad("B", 30), 2}}},
+         {{padded("A"), 16384}, {padded("B"), 4194304}, {padded("C"), 1}}},
+        {"largest record number", 30, ' ', {{padded("A"), 0xFFFFFFFF}, {padded("B"), 2}}},
         {"numeric keys padded with zeros",
          8,
          0,
          {{binary, 1},
           {std::string("\x80\x01\x00\x00\x00\x00\x00\x01", 8), 2},
           {std::string(8, '\0'), 3}}},
-        {"tag names", 10, ' ', {{pad("ADDRESS", 10), 0x600}, {pad("PHONE", 10), 0x10000}}},
+        {"tag names", 10, ' ', {{padded("ADDRESS", 10), 0x600}, {padded("PHONE", 10), 0x10000}}},
         {"longest keys", 240, ' ', {{std::string(240, 'K'), 1}}},
     };
     for (const Case& c : cases) {
@@ -159,7 +156,7 @@ TEST(CdxPage, RefusesALeafThatDoesNotFit) {
     Node node;
     node.attributes = kLeafBit;
     for (uint32_t i = 0; i < 17; ++i)
-        node.insertEntry(i, pad("KEY " + std::to_string(i), 30, 'x'), i + 1, 0);
+        node.insertEntry(i, padded("KEY " + std::to_string(i), 30, 'x'), i + 1, 0);
     uint8_t page[kPageSize];
     EXPECT_GT(leafBytes(node, 30, ' '), kLeafSpace);
     EXPECT_FALSE(encodeLeaf(node, 30, ' ', page));
@@ -168,8 +165,8 @@ TEST(CdxPage, RefusesALeafThatDoesNotFit) {
 TEST(CdxPage, InteriorEntriesCarryBigEndianRecordAndChild) {
     Node node;
     node.attributes = kRootBit;
-    node.insertEntry(0, pad("GEN 09039 N", 30), 491, 0xA00);
-    node.insertEntry(1, pad("ZZ", 30), 0x01020304, 0x1C00);
+    node.insertEntry(0, padded("GEN 09039 N"), 491, 0xA00);
+    node.insertEntry(1, padded("ZZ"), 0x01020304, 0x1C00);
     uint8_t page[kPageSize];
     ASSERT_TRUE(encodeInterior(node, 30, page));
     EXPECT_EQ(std::vector<uint8_t>(page + 12 + 30, page + 12 + 38),
@@ -182,13 +179,13 @@ TEST(CdxPage, InteriorEntriesCarryBigEndianRecordAndChild) {
     EXPECT_EQ(interiorCapacity(30), 13u);
 
     for (uint32_t i = 2; i <= 13; ++i)
-        node.insertEntry(i, pad("ZZ" + std::to_string(i), 30), i, i * 512);
+        node.insertEntry(i, padded("ZZ" + std::to_string(i), 30), i, i * 512);
     EXPECT_FALSE(encodeInterior(node, 30, page));
 }
 
 TEST(CdxPage, DamagedPagesAreReportedNotTrusted) {
     uint8_t good[kPageSize];
-    ASSERT_TRUE(encodeLeaf(leafOf({{pad("ADAMS", 30), 1}, {pad("BAKER", 30), 2}}), 30, ' ', good));
+    ASSERT_TRUE(encodeLeaf(leafOf({{padded("ADAMS"), 1}, {padded("BAKER"), 2}}), 30, ' ', good));
     struct Damage {
         const char* what;
         size_t at;
@@ -231,13 +228,13 @@ TEST(CdxPage, DamagedPagesAreReportedNotTrusted) {
 
 TEST(CdxPage, FirstKeyWithASharedPrefixIsReadAsWhole) {
     uint8_t page[kPageSize];
-    ASSERT_TRUE(encodeLeaf(leafOf({{pad("ADAMS", 30), 1}}), 30, ' ', page));
+    ASSERT_TRUE(encodeLeaf(leafOf({{padded("ADAMS"), 1}}), 30, ' ', page));
     page[25] |= 0x40;  // dup count 1 on the first entry: nothing precedes it
     Node node;
     LeafFacts facts;
     ASSERT_EQ(decodeNode(page, 30, ' ', node, &facts), "");
     EXPECT_TRUE(facts.firstEntryHasDup);
-    EXPECT_EQ(node.keys, pad("ADAMS", 30));
+    EXPECT_EQ(node.keys, padded("ADAMS"));
 }
 
 TEST(CdxHeader, WritesTheLayoutOtherEnginesRead) {

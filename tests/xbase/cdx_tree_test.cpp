@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cdx.h"
-#include "temp_dir.h"
+#include "table_fixture.h"
 #include "xbase/error.h"
 #include "xbase/file_system.h"
 
@@ -25,6 +25,8 @@ using xbase::CdxTag;
 using xbase::Error;
 using xbase::ErrorKind;
 using xbase::IndexEntry;
+using tabletest::padded;
+using tabletest::walk;
 using Model = std::set<std::pair<std::string, uint32_t>>;
 
 struct IndexFile {
@@ -47,20 +49,6 @@ struct IndexFile {
         return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
     }
 };
-
-std::string padded(std::string text, size_t length = 30, char pad = ' ') {
-    text.resize(length, pad);
-    return text;
-}
-
-std::vector<IndexEntry> walk(CdxTag& tag) {
-    std::vector<IndexEntry> entries;
-    tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
-        entries.push_back({std::string(key), recno});
-        return true;
-    });
-    return entries;
-}
 
 std::vector<IndexEntry> entriesOf(const Model& model) {
     std::vector<IndexEntry> entries;

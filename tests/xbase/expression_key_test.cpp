@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -15,11 +14,14 @@
 
 #include "expression_test_record.h"
 #include "expression_values.h"
+#include "table_fixture.h"
 #include "xbase/error.h"
 
 namespace {
 
 using expressiontest::MemoryRecord;
+using tabletest::littleEndian;
+using tabletest::readFile;
 using xbase::Expression;
 
 MemoryRecord keyRecord() {
@@ -206,21 +208,6 @@ TEST(ExpressionKey, JulianDaysRoundTrip) {
 
 // The address books written by another FoxPro-format engine list their names in the
 // order of that engine's upper(Name) index; our keys must give the same order.
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-unsigned littleEndian(const std::string& data, size_t at, int size) {
-    unsigned value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(data[at + static_cast<size_t>(i)]);
-    }
-    return value;
-}
-
 void expectForeignOrder(const std::string& folder) {
     const std::string base = std::string(CARDHOLD_TEST_DATA_DIR) + "/foreign/" + folder;
     const std::string table = readFile(base + "/ADDRESS.DBF");

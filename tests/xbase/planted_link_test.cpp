@@ -25,11 +25,9 @@ struct LinkedFolder {
     fs::path table;
 
     LinkedFolder() {
-        table = makeAddressTable(book.path());
-        Cursor c;
-        c.open(table, openOptions(ShareMode::Shared, "ADDRESS"));
-        for (const char* name : {"Cole", "Adams", "Baker"})
-            addEntry(c, name, std::string("Memo of ") + name);
+        table = makeAddressTable(book.path(), {{"Cole", "Memo of Cole"},
+                                               {"Adams", "Memo of Adams"},
+                                               {"Baker", "Memo of Baker"}});
     }
 
     // A file elsewhere that must keep its bytes.

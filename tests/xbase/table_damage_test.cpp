@@ -17,11 +17,10 @@ using xbase::ShareMode;
 namespace {
 
 fs::path makeFilledTable(const fs::path& folder, int count = 40) {
-    const fs::path path = makeAddressTable(folder);
-    Cursor c;
-    c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
-    for (int i = 0; i < count; ++i) addEntry(c, "Name " + std::to_string(1000 + i), "Memo " + std::to_string(i));
-    return path;
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; i < count; ++i)
+        entries.push_back({"Name " + std::to_string(1000 + i), "Memo " + std::to_string(i)});
+    return makeAddressTable(folder, entries);
 }
 
 // Opens and walks the table; returns the error text, or "" when everything worked.

@@ -1,14 +1,17 @@
 #pragma once
 // Helpers shared by the table engine's tests.
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <xbase/cursor.h>
 
+#include "cdx.h"
 #include "temp_dir.h"
 
 namespace tabletest {
@@ -42,6 +45,16 @@ inline void addEntry(xbase::Cursor& c, const std::string& name, const std::strin
     c.post();
 }
 
+// An address table holding these entries (name, memo), added in this order.
+inline fs::path makeAddressTable(const fs::path& folder,
+                                 const std::vector<std::pair<std::string, std::string>>& entries) {
+    const fs::path path = makeAddressTable(folder);
+    xbase::Cursor c;
+    c.open(path, openOptions(xbase::ShareMode::Shared, "ADDRESS"));
+    for (const auto& [name, memo] : entries) addEntry(c, name, memo);
+    return path;
+}
+
 // The names the cursor shows, from the first to the last.
 inline std::vector<std::string> names(xbase::Cursor& c) {
     std::vector<std::string> out;
@@ -65,6 +78,50 @@ inline std::vector<std::string> readLines(const fs::path& path) {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The unsigned little-endian number of `size` bytes at `at`.
+inline uint32_t littleEndian(const std::string& bytes, size_t at, int size = 4) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+    return value;
+}
+
+inline std::string littleEndianBytes(uint32_t value, int size = 4) {
+    std::string bytes;
+    for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+// a-z to A-Z, as upper() of the index expressions does.
+inline std::string upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+inline std::string rightTrimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+inline std::string padded(std::string text, size_t length = 30, char pad = ' ') {
+    text.resize(length, pad);
+    return text;
+}
+
+// The key of `name` in an upper(Name) tag of the address table.
+inline std::string upperKey(const std::string& name) { return padded(upper(name)); }
+
+// Every entry of `tag`, in index order.
+inline std::vector<xbase::IndexEntry> walk(xbase::CdxTag& tag) {
+    std::vector<xbase::IndexEntry> entries;
+    tag.scan({}, 0, [&](std::string_view key, uint32_t recno) {
+        entries.push_back({std::string(key), recno});
+        return true;
+    });
+    return entries;
 }
 
 }  // namespace tabletest

@@ -17,18 +17,6 @@ using xbase::ShareMode;
 
 namespace {
 
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
-// Names are kept as the table gives them back: trailing blanks are padding.
-std::string rightTrimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 std::string randomName(std::mt19937& rng) {
     static const char* const stems[] = {"smith", "Smith", "SMITH", "Adams", "baker", "O'Brien", "", " ",
                                         "Zimmermann-Schulze, Maximilian", "Jones", "jones, b"};

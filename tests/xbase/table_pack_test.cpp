@@ -23,10 +23,11 @@ const std::vector<std::string> kKept = {"Adams", "Cole", "Evans"};
 
 // Five entries with memos, Baker and Dunn deleted.
 fs::path makeTableToPack(const fs::path& folder) {
-    const fs::path path = makeAddressTable(folder);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const auto& n : kAll) entries.push_back({n, "Memo of " + n + std::string(300, '.')});
+    const fs::path path = makeAddressTable(folder, entries);
     Cursor c;
     c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
-    for (const auto& n : kAll) addEntry(c, n, "Memo of " + n + std::string(300, '.'));
     for (const char* gone : {"BAKER", "DUNN"}) {
         EXPECT_TRUE(c.seekExact(gone));
         c.deleteRecord();

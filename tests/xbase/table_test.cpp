@@ -46,8 +46,8 @@ TEST(CreateTable, WritesAFoxProHeaderOtherToolsRead) {
     ASSERT_GE(dbf.size(), 130u);
     const auto* p = reinterpret_cast<const unsigned char*>(dbf.data());
     EXPECT_EQ(p[0], 0xF5);
-    EXPECT_EQ(p[8] | (p[9] << 8), 32 + 32 * 3 + 1);  // no backlink
-    EXPECT_EQ(p[10] | (p[11] << 8), 49);
+    EXPECT_EQ(littleEndian(dbf, 8, 2), 32u + 32 * 3 + 1);  // no backlink
+    EXPECT_EQ(littleEndian(dbf, 10, 2), 49u);
     EXPECT_EQ(p[28], 0x01);  // structural index
     EXPECT_EQ(p[29], 0x03);  // Windows-1252
     EXPECT_EQ(p[128], 0x0D);

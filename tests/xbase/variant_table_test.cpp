@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+#include <xbase/inspect.h>
+
 #include "run_program.h"
 #include "table_fixture.h"
 
@@ -107,6 +109,47 @@ TEST(MemoBlockSize, AnyBlockSizeRoundTripsAndOthersReadIt) {
         if (!read || read->output.find("ModuleNotFoundError") != std::string::npos) continue;
         EXPECT_EQ(read->output, "[8, 5000]\n") << "block size " << blockSize;
     }
+}
+
+// dBASE IV memo files may have blocks of other sizes than 512 bytes: a table written byte
+// by byte, NAME C(20) and INFO M(10), with a .dbt of 1024-byte blocks; Beta is deleted.
+TEST(MemoBlockSize, PackKeepsTheMemosOfADbaseIvTable) {
+    testsupport::TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"Alpha", "memo of alpha"}, {"Beta", "deleted"}, {"Gamma", std::string(1800, 'g')}};
+    const auto field = [](const char* name, char type, char length) {
+        return padded(name, 11, '\0') + type + std::string(4, '\0') + length + std::string(15, '\0');
+    };
+    std::string dbf = "\x8B\x7C\x01\x02" + littleEndianBytes(3) + littleEndianBytes(32 + 2 * 32 + 1, 2) +
+                      littleEndianBytes(1 + 20 + 10, 2) + std::string(20, '\0') + field("NAME", 'C', 20) +
+                      field("INFO", 'M', 10) + "\x0D";
+    std::string dbt(1024, '\0');
+    for (const auto& [name, memo] : rows) {
+        const std::string block = std::to_string(dbt.size() / 1024);
+        dbf += (name == "Beta" ? "*" : " ") + padded(name, 20) + std::string(10 - block.size(), ' ') + block;
+        const std::string stored = std::string("\xFF\xFF\x08\x00", 4) +
+                                   littleEndianBytes(static_cast<uint32_t>(memo.size() + 8)) + memo;
+        dbt += padded(stored, (stored.size() + 1023) / 1024 * 1024, '\0');
+    }
+    dbf += '\x1A';
+    dbt.replace(0, 4, littleEndianBytes(static_cast<uint32_t>(dbt.size() / 1024)));  // next free block
+    dbt.replace(20, 2, littleEndianBytes(1024, 2));                                  // block size
+    writeFile(dir / "T.DBF", dbf);
+    writeFile(dir / "T.DBT", dbt);
+
+    Cursor c;
+    c.open(dir / "T.DBF", openOptions(xbase::ShareMode::Exclusive));
+    c.pack();
+    c.close();
+    c.open(dir / "T.DBF");
+    EXPECT_EQ(names(c), (std::vector<std::string>{"Alpha", "Gamma"}));
+    c.first();
+    EXPECT_EQ(c.memo(1), "memo of alpha");
+    c.next();
+    EXPECT_EQ(c.memo(1), std::string(1800, 'g'));
+    c.close();
+    const auto report = xbase::checkTable(dir / "T.DBF");
+    EXPECT_TRUE(report.ok()) << (report.faults.empty() ? "" : report.faults[0]);
 }
 
 }  // namespace

@@ -1,0 +1,98 @@
+// Building a table's compound index anew: a rebuild of every tag, a new tag, and the index
+// of a packed table. The new index is written to a temporary beside the old one and
+// renamed over it when complete, so a failure leaves the old index as it was.
+
+#include <algorithm>
+
+#include "ascii.h"
+#include "shared_table.h"
+#include "xbase/error.h"
+
+namespace xbase {
+
+void SharedTable::reindex() {
+    requireExclusive("to rebuild its index");
+    if (!cdx_) return;
+    replaceIndexFile(*cdxPath_, tagDefinitions());
+    openIndex();
+    touch();
+}
+
+void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
+    requireExclusive("to create an index");
+    if (!isTagName(name))
+        throw Error(ErrorKind::InvalidArgument, code::BadState,
+                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
+    const std::string tagName = upperAscii(name);
+    RecordView schema(*this, {}, 0);
+    Expression::compile(expression, schema);  // refuse a bad expression before touching a file
+    if (!forExpression.empty()) Expression::compile(forExpression, schema);
+
+    std::vector<TagDefinition> defs;
+    for (const TagDefinition& tag : tagDefinitions())
+        if (tag.name != tagName) defs.push_back(tag);
+    defs.push_back({tagName, expression, forExpression});
+
+    replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"), defs);
+    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
+        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
+        dbf_->writeAt(28, &header_.tableFlags, 1);
+    }
+    openIndex();
+    touch();
+}
+
+void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
+    const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
+    closeIndex();
+    fs_->rename(temporary, target);
+    fs_->syncFolder(target.parent_path());
+}
+
+std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
+                                                  const DbfHeader& header, const std::vector<TagDefinition>& tags) {
+    auto file = fs_->createTemporary(target, kNewFileTag);
+    const std::filesystem::path temporary = file->path();
+    try {
+        writeIndexFile(*file, source, header, tags);
+    } catch (...) {
+        file.reset();
+        fs_->remove(temporary);
+        throw;
+    }
+    return temporary;
+}
+
+void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& header,
+                                 const std::vector<TagDefinition>& tags) {
+    auto cdx = CdxFile::create(file);
+    RecordView schema(*this, {}, 0);
+    for (const TagDefinition& tag : tags) {
+        Expression key = Expression::compile(tag.keyExpression, schema);
+        std::optional<Expression> condition;
+        if (!tag.forExpression.empty()) condition.emplace(Expression::compile(tag.forExpression, schema));
+        BulkKeys keys;
+        keys.keyLength = static_cast<uint16_t>(key.keyLength());
+        keys.recnos.reserve(header.recordCount);
+        keys.bytes.reserve(static_cast<size_t>(header.recordCount) * keys.keyLength);
+        std::string buffer;
+        forEachRecord(source, header, [&](uint32_t recno, std::string_view bytes) {
+            RecordView view(*this, bytes, recno);
+            if (condition && !condition->isTrue(view)) return;
+            key.evaluateKey(view, buffer);
+            keys.add(buffer, recno);
+        });
+        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
+    }
+    cdx.reset();
+    file.sync();
+}
+
+std::vector<TagDefinition> SharedTable::tagDefinitions() const {
+    std::vector<TagDefinition> defs;
+    for (const auto& tag : tags_)
+        defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
+    return defs;
+}
+
+}  // namespace xbase
