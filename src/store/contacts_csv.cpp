@@ -294,10 +294,10 @@ Contact contactFromRow(const std::vector<Column>& columns, const QStringList& fi
     }
     for (const auto& [group, number] : groupPhones)
         contact.phones << Contact::Phone{phoneLabel({phoneLabels.value(group)}), number};
-    if (!organisation.isEmpty() || !department.isEmpty())
-        contact.organisations
-            << QStringList{organisation, department}.join(QStringLiteral(", ")).trimmed();
-    contact.organisations.removeAll(QString());
+    QStringList organisationParts{organisation, department};
+    organisationParts.removeAll(QString());
+    if (!organisationParts.isEmpty())
+        contact.organisations << organisationParts.join(QStringLiteral(", "));
     for (auto& [group, parts] : addresses) {
         const auto part = [&parts](AddressPart which) { return parts[which].join(u'\n'); };
         QStringList lines = addressLines(part(PostOfficeBox), part(Extended), part(Street),

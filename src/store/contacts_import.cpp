@@ -79,7 +79,7 @@ class Importer {
                 QString name;
                 for (const vcard::Property& property : card.properties)
                     if (property.name == "FN" && name.isEmpty())
-                        name = vcard::text(property, card.version()) + u',';
+                        name = vcard::text(property, card.version()) + QStringLiteral(", ");
                 line(where + QStringLiteral(" (%1line %2): damaged, %3; skipped")
                                  .arg(name)
                                  .arg(card.line)
@@ -145,12 +145,12 @@ class Importer {
 
     void add(const QString& where, const Contact& contact) {
         const DraftEntry draft = draftEntry(contact);
-        const QString displayName = draft.name.isEmpty() ? QStringLiteral("no name") : draft.name;
-        const QString label = where + QStringLiteral(" (") + displayName + u')';
+        const QString cleanName = withoutControlCharacters(draft.name);
+        const QString label = where + QStringLiteral(" (") +
+                              (cleanName.isEmpty() ? QStringLiteral("no name") : cleanName) + u')';
         QStringList notes;
         bool changed = false;
 
-        const QString cleanName = withoutControlCharacters(draft.name);
         if (cleanName != draft.name.trimmed()) {
             notes << QStringLiteral("line breaks and control characters in the name became blanks");
             changed = true;
