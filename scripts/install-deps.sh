@@ -4,11 +4,11 @@
 set -eu
 
 packages="build-essential cmake ninja-build pkgconf ccache
-qt6-base-dev libzip-dev zlib1g-dev
+qt6-base-dev libzip-dev zlib1g-dev libicu-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils
-libdbd-xbase-perl python3-dbf python3-dbfread"
+libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject"
 
 missing=""
 for p in $packages; do

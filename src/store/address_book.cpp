@@ -52,16 +52,32 @@ bool AddressBook::findFirst(std::string_view name) {
     }
 }
 
+xbase::Cursor& AddressBook::lookup() {
+    if (!lookup_.isOpen()) {
+        xbase::OpenOptions options;
+        options.index = kTagName;
+        lookup_.open(tablePath(folder_), options);
+    }
+    return lookup_;
+}
+
+std::vector<std::string> AddressBook::memosOfName(std::string_view name) {
+    std::vector<std::string> memos;
+    std::string key = upperAscii(name);
+    while (!key.empty() && key.back() == ' ') key.pop_back();
+    xbase::Cursor& cursor = lookup();
+    if (!cursor.seekExact(key)) return memos;
+    const int nameField = cursor.requireField(kNameField);
+    const int infoField = cursor.requireField(kInfoField);
+    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next())
+        memos.push_back(cursor.memo(infoField));
+    return memos;
+}
+
 void AddressBook::save(bool inserting) {
     const std::string name = table_.text(table_.requireField(kNameField));
-    const std::string refusal = checkSave(inserting, name, [this](std::string_view n) {
-        if (!lookup_.isOpen()) {
-            xbase::OpenOptions options;
-            options.index = kTagName;
-            lookup_.open(tablePath(folder_), options);
-        }
-        return nameExists(lookup_, n);
-    });
+    const std::string refusal =
+        checkSave(inserting, name, [this](std::string_view n) { return nameExists(lookup(), n); });
     if (!refusal.empty()) {
         table_.cancel();
         throw RuleViolation(refusal);

@@ -41,10 +41,14 @@ public:
 
     // Positions on the first entry (in name order) named exactly `name`.
     bool findFirst(std::string_view name);
+    // The memos of the entries whose name the duplicate check takes for `name` (upper
+    // case, trailing blanks ignored); none when the name is free.
+    std::vector<std::string> memosOfName(std::string_view name);
     std::vector<Entry> entries();  // in name order, deleted entries left out
 
 private:
     void save(bool inserting);
+    xbase::Cursor& lookup();
 
     std::filesystem::path folder_;
     xbase::Cursor table_;

@@ -187,4 +187,19 @@ uint8_t markFromCodePage(int codePage) {
     return 0;
 }
 
+std::string codePageCharsetName(int codePage) {
+    switch (codePage) {
+        case 874: return "windows-874";
+        case 932: return "Shift_JIS";
+        case 936: return "GBK";
+        case 949: return "windows-949";
+        case 950: return "Big5";
+        case 10000: return "macintosh";
+        default: break;
+    }
+    if (codePage >= 1250 && codePage <= 1258) return "windows-" + std::to_string(codePage);
+    if (codePage >= 437 && codePage <= 869) return "IBM" + std::to_string(codePage);
+    return "windows-1252";
+}
+
 }  // namespace xbase

@@ -125,4 +125,29 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 }
 
+TEST(CardholdDb, ImportAndExportContacts) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "new" / "book").string();
+    const std::string cards = CARDHOLD_TEST_DATA_DIR "/contacts/rfc2426.vcf";
+    auto run = db({"import", book, cards, CARDHOLD_TEST_DATA_DIR "/contacts/web-address-book.csv"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.substr(0, run.output.find('\n')),
+              "4 read, 4 added, 0 already there, 0 renamed, 0 changed, 0 skipped");
+    run = db({"import", book, cards, (dir / "missing.vcf").string()});
+    EXPECT_EQ(run.exitCode, 1);  // one file could not be read
+    EXPECT_NE(run.output.find("2 read, 0 added, 2 already there"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("missing.vcf: cannot be read"), std::string::npos) << run.output;
+
+    const std::string out = (dir / "out.vcf").string();
+    run = db({"export", book, out, "--vcard4", "--names", "Tim Howes", "Nobody"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "1 entry written: 2 phone numbers, 1 e-mail address, 0 web addresses\nNo entry named \"Nobody\"\n");
+    std::ifstream written(out, std::ios::binary);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(written), {}).find("VERSION:4.0\r\n"), std::string::npos);
+    EXPECT_EQ(db({"export", book, (dir / "none.csv").string(), "--names", "Nobody"}).exitCode, 1);
+    EXPECT_EQ(db({"export", book, (dir / "out.txt").string()}).exitCode, 2);
+    EXPECT_EQ(db({"import", (dir / "other").string(), (dir / "out.txt").string()}).exitCode, 1);
+}
+
 }  // namespace

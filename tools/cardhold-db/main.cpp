@@ -18,6 +18,7 @@
 
 #include "address_book.h"
 #include "address_rules.h"
+#include "contacts_exchange.h"
 
 namespace {
 
@@ -36,8 +37,14 @@ constexpr const char* kUsage =
     "  set-memo DIR NAME TEXT    replace the memo of the first entry named NAME\n"
     "  delete DIR NAME           delete the first entry named NAME\n"
     "  generate N DIR            make a new address book of N sample entries in DIR\n"
+    "  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
+    "                            address book when there is none; prints a report\n"
+    "  export DIR FILE [--vcard4] [--names NAME...]\n"
+    "                            write entries (all, or those named) to FILE.vcf\n"
+    "                            (vCard 3.0, or 4.0) or FILE.csv; prints a report\n"
     "\n"
-    "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new line.\n";
+    "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new line.\n"
+    "import and export exit 1 when nothing could be read or written.\n";
 
 struct UsageError {
     std::string message;
@@ -272,6 +279,35 @@ int commandGenerate(const std::vector<std::string>& args) {
     return 0;
 }
 
+int commandImport(const std::vector<std::string>& args) {
+    if (args.size() < 2) throw UsageError{"import takes a folder and one or more files"};
+    const std::vector<fs::path> files(args.begin() + 1, args.end());
+    const store::ImportReport report = store::importContacts(fs::path(args[0]), files);
+    std::printf("%s", visible(report.text()).c_str());
+    return report.failed() ? 1 : 0;
+}
+
+int commandExport(const std::vector<std::string>& args) {
+    store::ExportOptions options;
+    std::vector<std::string> rest;
+    for (const auto& a : args) {
+        if (options.names)
+            options.names->push_back(a);  // everything after --names is a name
+        else if (a == "--names")
+            options.names.emplace();
+        else if (a == "--vcard4")
+            options.vcard4 = true;
+        else
+            rest.push_back(a);
+    }
+    if (rest.size() != 2) throw UsageError{"export takes a folder and a file"};
+    if (!store::contactFileFormat(rest[1])) throw UsageError{"the export file must end in .vcf or .csv"};
+    store::AddressBook book(folderOf(rest[0]));
+    const store::ExportReport report = store::exportContacts(book, rest[1], options);
+    std::printf("%s", visible(report.text()).c_str());
+    return report.failed() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,6 +326,8 @@ int main(int argc, char** argv) {
         if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")
             return commandEdit(command, args);
         if (command == "generate") return commandGenerate(args);
+        if (command == "import") return commandImport(args);
+        if (command == "export") return commandExport(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", visible(e.message).c_str());

@@ -71,4 +71,8 @@ std::vector<FieldInfo> parseFieldList(std::string_view text);
 int codePageFromMark(uint8_t mark);
 uint8_t markFromCodePage(int codePage);
 
+// The character set name converters know a Windows code page by ("windows-1252",
+// "IBM437", "Shift_JIS"); "windows-1252" for a number it does not know.
+std::string codePageCharsetName(int codePage);
+
 }  // namespace xbase
