@@ -17,6 +17,7 @@ struct Entry {
     std::string name;
     std::string memo;
     xbase::Date lastDate;
+    xbase::Bookmark record;  // where it is in the table (until the next pack)
 };
 
 class AddressBook {
@@ -31,10 +32,11 @@ public:
     static std::filesystem::path tablePath(const std::filesystem::path& folder);
 
     xbase::Cursor& table() { return table_; }
+    const std::filesystem::path& folder() const { return folder_; }
 
     // Each acts on the first entry with exactly this name (trailing blanks ignored) and
     // throws RuleViolation when the rules refuse, or when there is no such entry.
-    void add(std::string_view name, std::string_view memo);
+    xbase::Bookmark add(std::string_view name, std::string_view memo);  // where it went
     void rename(std::string_view oldName, std::string_view newName);
     void setMemo(std::string_view name, std::string_view memo);
     void remove(std::string_view name);
@@ -45,6 +47,14 @@ public:
     // case, trailing blanks ignored); none when the name is free.
     std::vector<std::string> memosOfName(std::string_view name);
     std::vector<Entry> entries();  // in name order, deleted entries left out
+
+    // The same by record, for callers that keep records apart whose names repeat. Each
+    // throws RuleViolation when the rules refuse, or when the record is gone or deleted.
+    bool entryAt(xbase::Bookmark record, Entry& entry);  // false when gone or deleted
+    void setEntryAt(xbase::Bookmark record, std::string_view name, std::string_view memo);
+    void removeAt(xbase::Bookmark record);
+    // Every record whose name the duplicate check takes for `name`.
+    std::vector<xbase::Bookmark> recordsNamed(std::string_view name);
 
 private:
     void save(bool inserting);
