@@ -8,7 +8,7 @@ qt6-base-dev libzip-dev zlib1g-dev libicu-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils
-libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject"
+libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject python3-radicale"
 
 missing=""
 for p in $packages; do

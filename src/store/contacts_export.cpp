@@ -10,7 +10,6 @@
 
 #include <memo_scanner.h>
 #include <xbase/error.h>
-#include <xbase/file_system.h>
 
 #include "address_book.h"
 #include "address_rules.h"
@@ -20,6 +19,7 @@
 #include "entry_card.h"
 #include "vcard_reader.h"
 #include "vcard_writer.h"
+#include "whole_file.h"
 
 namespace store {
 namespace {
@@ -204,26 +204,6 @@ std::string csvFile(const std::vector<ExportedEntry>& entries) {
     return "\xEF\xBB\xBF" + out.toStdString();  // spreadsheets read UTF-8 only behind its mark
 }
 
-// The file appears whole or not at all: written beside the old one under a name nobody
-// can guess, flushed, then renamed over it (a link there is replaced, never followed).
-void writeWholeFile(const std::filesystem::path& target, const std::string& bytes) {
-    xbase::FileSystem& files = xbase::defaultFileSystem();
-    std::unique_ptr<xbase::File> temporary = files.createTemporary(target, ".export-");
-    const std::filesystem::path temporaryPath = temporary->path();
-    try {
-        temporary->writeAt(0, bytes.data(), bytes.size());
-        temporary->sync();
-        temporary.reset();
-        files.rename(temporaryPath, target);
-    } catch (...) {
-        temporary.reset();
-        files.remove(temporaryPath);
-        throw;
-    }
-    const std::filesystem::path folder = target.parent_path();
-    files.syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
-}
-
 class Exporter {
   public:
     explicit Exporter(AddressBook& book)
@@ -333,7 +313,7 @@ ExportReport exportContacts(AddressBook& book, const std::filesystem::path& file
         for (const ExportedEntry& entry : entries) appendCard(bytes, entry, options.vcard4);
     }
     try {
-        writeWholeFile(file, bytes);
+        writeWholeFile(file, bytes, ".export-");
     } catch (const xbase::Error& error) {
         report.failure = error.what();
         return report;

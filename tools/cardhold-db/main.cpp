@@ -12,6 +12,22 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+#include <QCoreApplication>
+
+#include <optional>
+
+#include <platform/regular_file.h>
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 #include <xbase/inspect.h>
@@ -19,6 +35,7 @@
 #include "address_book.h"
 #include "address_rules.h"
 #include "contacts_exchange.h"
+#include "contacts_sync.h"
 
 namespace {
 
@@ -42,6 +59,9 @@ constexpr const char* kUsage =
     "  export DIR FILE [--vcard4] [--names NAME...]\n"
     "                            write entries (all, or those named) to FILE.vcf\n"
     "                            (vCard 3.0, or 4.0) or FILE.csv; prints a report\n"
+    "  sync DIR URL --user NAME [--password-file FILE] [--allow-http]\n"
+    "                            two-way sync with a CardDAV address book; the password\n"
+    "                            from FILE, CARDHOLD_PASSWORD or the terminal\n"
     "\n"
     "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new line.\n"
     "import and export exit 1 when nothing could be read or written.\n";
@@ -287,6 +307,99 @@ int commandImport(const std::vector<std::string>& args) {
     return report.failed() ? 1 : 0;
 }
 
+// The password for sync, never from the command line (other users see it there): from
+// a file, the environment, or asked on the terminal without echo.
+std::optional<std::string> passwordFromTerminal(const std::string& prompt) {
+#ifdef _WIN32
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::nullopt;
+    std::fputs(prompt.c_str(), stderr);
+    SetConsoleMode(input, mode & ~ENABLE_ECHO_INPUT);
+    std::string password;
+    for (int c = std::getchar(); c != EOF && c != '\n' && password.size() < 4096; c = std::getchar())
+        if (c != '\r') password.push_back(static_cast<char>(c));
+    SetConsoleMode(input, mode);
+    std::fputs("\n", stderr);
+    return password;
+#else
+    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) return std::nullopt;
+    termios normal{};
+    if (tcgetattr(tty, &normal) != 0) {
+        ::close(tty);
+        return std::nullopt;
+    }
+    termios quiet = normal;
+    quiet.c_lflag &= ~tcflag_t(ECHO);
+    (void)!::write(tty, prompt.data(), prompt.size());
+    tcsetattr(tty, TCSAFLUSH, &quiet);
+    std::string password;
+    char c = 0;
+    while (password.size() < 4096 && ::read(tty, &c, 1) == 1 && c != '\n')
+        if (c != '\r') password.push_back(c);
+    tcsetattr(tty, TCSAFLUSH, &normal);
+    (void)!::write(tty, "\n", 1);
+    ::close(tty);
+    return password;
+#endif
+}
+
+std::string syncPassword(const std::optional<std::string>& file, const std::string& user,
+                         const std::string& server) {
+    if (file) {
+        std::string text;
+        try {
+            text = platform::readRegularFile(*file, 64 * 1024);
+        } catch (const platform::RegularFileError& e) {
+            throw UsageError{std::string("the password file cannot be read: ") + e.what()};
+        }
+        return text.substr(0, text.find_first_of("\r\n"));  // its first line
+    }
+    if (const char* variable = std::getenv("CARDHOLD_PASSWORD")) return variable;
+    if (auto typed = passwordFromTerminal("Password for " + user + " at " + server + ": ")) return *typed;
+    throw UsageError{"no password: give --password-file FILE, set CARDHOLD_PASSWORD, or run on a terminal"};
+}
+
+int commandSync(const std::vector<std::string>& args) {
+    store::SyncSettings settings;
+    std::optional<std::string> passwordFile;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--user" || a == "--password-file") && i + 1 < args.size()) {
+            (a == "--user" ? settings.user : passwordFile.emplace()) = args[++i];
+        } else if (a == "--allow-http") {
+            settings.plainHttpConfirmed = true;
+        } else if (a.rfind("--password", 0) == 0) {
+            throw UsageError{"the password never goes on the command line (other users can see it there): "
+                             "use --password-file FILE, CARDHOLD_PASSWORD or the terminal"};
+        } else {
+            rest.push_back(a);
+        }
+    }
+    if (rest.size() != 2 || settings.user.empty())
+        throw UsageError{"sync takes a folder, the server's address and --user NAME"};
+    settings.server = rest[1];
+    store::AddressBook book(folderOf(rest[0]));
+    settings.password = syncPassword(passwordFile, settings.user, settings.server);
+
+    int argc = 1;
+    char program[] = "cardhold-db";
+    char* argv[] = {program, nullptr};
+    QCoreApplication application(argc, argv);  // the requests wait in its event loop
+    store::SyncControl control;
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    if (terminal)
+        control.progress = [](const store::SyncProgress& p) {
+            if (p.total > 0) std::fprintf(stderr, "\r%s %d/%d ", p.step.c_str(), p.done, p.total);
+        };
+    const store::SyncReport report = store::syncAddressBook(book, settings, control);
+    if (terminal) std::fputs("\r\033[K", stderr);
+    std::printf("%s", visible(report.text()).c_str());
+    return report.failed() ? 1 : 0;
+}
+
 int commandExport(const std::vector<std::string>& args) {
     store::ExportOptions options;
     std::vector<std::string> rest;
@@ -328,6 +441,7 @@ int main(int argc, char** argv) {
         if (command == "generate") return commandGenerate(args);
         if (command == "import") return commandImport(args);
         if (command == "export") return commandExport(args);
+        if (command == "sync") return commandSync(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", visible(e.message).c_str());
