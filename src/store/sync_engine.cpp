@@ -34,7 +34,7 @@ using sync::fingerprint;
 using sync::Link;
 
 constexpr int kFetchBatch = 100;
-constexpr int kSaveEvery = 100;  // steps between saves of the state, so a crash loses little
+constexpr int kSaveEvery = 100;  // changes between saves of the state
 constexpr int kMostNumbered = 9999;
 
 struct LocalEntry {
@@ -49,6 +49,15 @@ struct CardEntry {
     FittedEntry fitted;
     Fingerprint name = 0, memo = 0;
     QStringList notImported;
+};
+
+// A card as this sync read it. Its bytes are kept only when an entry's text goes into it
+// (an address book of photos would not fit in memory otherwise).
+struct ServerCard {
+    QString href;
+    QByteArray etag;
+    QByteArray data;
+    CardEntry entry;
 };
 
 std::string nameKey(const std::string& name) {
@@ -135,14 +144,21 @@ class Synchronizer {
     void step(Action&& action) {
         if (control_.cancel && control_.cancel->load())
             throw Failure(Failure::Kind::Cancelled, "The sync was cancelled.");
+        const int writesBefore = writes();
         action();
         ++done_;
         progress("Syncing", done_);
-        if (done_ % kSaveEvery == 0) saveState(false);
+        // Saved now and then, so that a crash leaves little for the next sync to match.
+        if (writes() / kSaveEvery != writesBefore / kSaveEvery) saveState(false);
     }
 
-    void progress(const char* what, int done = 0) {
-        if (control_.progress) control_.progress({what, done, total_});
+    void progress(const char* what, int done = 0, int total = -1) {
+        if (control_.progress) control_.progress({what, done, total < 0 ? total_ : total});
+    }
+
+    int writes() const {
+        return report_.uploaded + report_.downloaded + report_.cardsUpdated + report_.entriesUpdated +
+               report_.cardsDeleted + report_.entriesDeleted;
     }
 
     void line(const QString& text) { report_.lines.push_back(text.toStdString()); }
@@ -252,7 +268,7 @@ class Synchronizer {
     // Every card this sync reads: the new ones, the changed ones, and those whose entry
     // changed (a card is updated from the version on the server, never from memory).
     void fetchWhatIsNeeded() {
-        std::set<QString> linked;
+        std::set<QString> linked, keepData;
         QStringList wanted;
         for (const Link& link : links_) {
             if (link.href.isEmpty()) continue;
@@ -262,6 +278,7 @@ class Synchronizer {
             const LocalEntry* local = localAt(link.record);
             const bool localChanged = local && (local->name != link.name || local->memo != link.memo);
             if (server->second != link.etag || localChanged) wanted << link.href;
+            if (localChanged) keepData.insert(link.href);
         }
         for (const auto& [href, etag] : serverEtags_)
             if (!linked.count(href)) {
@@ -269,10 +286,15 @@ class Synchronizer {
                 wanted << href;
             }
         for (qsizetype start = 0; start < wanted.size(); start += kFetchBatch) {
-            progress("Fetching cards", int(start));
+            progress("Fetching cards", int(start), int(wanted.size()));
             for (carddav::FetchedCard& card :
-                 client_->fetchCards(book_url_, wanted.mid(start, kFetchBatch)))
-                fetched_[card.href] = std::move(card);
+                 client_->fetchCards(book_url_, wanted.mid(start, kFetchBatch))) {
+                ServerCard& kept = fetched_[card.href];
+                kept.href = card.href;
+                kept.etag = card.etag;
+                kept.entry = entryOfCard(card.data);
+                if (keepData.count(card.href)) kept.data = std::move(card.data);
+            }
         }
     }
 
@@ -339,8 +361,8 @@ class Synchronizer {
             incomplete_ = true;  // gone between the listing and the fetch: next time
             return;
         }
-        const carddav::FetchedCard& card = found->second;
-        const CardEntry cardEntry = entryOfCard(card.data);
+        const ServerCard& card = found->second;
+        const CardEntry& cardEntry = card.entry;
         if (!cardEntry.damage.empty()) {
             line(QStringLiteral("The card ") + card.href + QStringLiteral(" cannot be read (") +
                  QString::fromStdString(cardEntry.damage) + QStringLiteral("); left as it is."));
@@ -387,7 +409,7 @@ class Synchronizer {
     }
 
     // The entry's text into the card as the server has it now.
-    bool updateCard(Link& link, LocalEntry& local, const carddav::FetchedCard& card) {
+    bool updateCard(Link& link, LocalEntry& local, const ServerCard& card) {
         const std::string data = cardUpdatedFromEntry(card.data.toStdString(), text_, local.entry);
         if (data.empty()) {
             line(shown(local.entry.name) + QStringLiteral(": its card on the server cannot be "
@@ -415,7 +437,7 @@ class Synchronizer {
         return true;
     }
 
-    void updateEntry(Link& link, LocalEntry& local, const carddav::FetchedCard& card,
+    void updateEntry(Link& link, LocalEntry& local, const ServerCard& card,
                      const CardEntry& cardEntry) {
         // The name follows the card only when the card's name changed: an entry renamed
         // here to keep names unique keeps that name.
@@ -453,7 +475,7 @@ class Synchronizer {
         return true;
     }
 
-    void conflict(Link& link, LocalEntry& local, const carddav::FetchedCard& card,
+    void conflict(Link& link, LocalEntry& local, const ServerCard& card,
                   const CardEntry& cardEntry) {
         // The entry keeps its text and the card takes it; the server's version lives on
         // as an entry of its own (and, uploaded at the end, as a card of its own).
@@ -514,7 +536,7 @@ class Synchronizer {
     }
 
     // An entry deleted here whose card changed on the server: the change wins.
-    void bringBack(Link& link, const carddav::FetchedCard& card, const CardEntry& cardEntry) {
+    void bringBack(Link& link, const ServerCard& card, const CardEntry& cardEntry) {
         LocalEntry* local = addEntry(card, cardEntry);
         if (!local) return;
         remember(link, *local, card.etag, cardEntry);
@@ -532,8 +554,8 @@ class Synchronizer {
             incomplete_ = true;
             return;
         }
-        const carddav::FetchedCard& card = found->second;
-        const CardEntry cardEntry = entryOfCard(card.data);
+        const ServerCard& card = found->second;
+        const CardEntry& cardEntry = card.entry;
         if (!cardEntry.damage.empty()) {
             line(QStringLiteral("The card ") + href + QStringLiteral(" cannot be brought in (") +
                  QString::fromStdString(cardEntry.damage) + QStringLiteral(")."));
@@ -559,7 +581,7 @@ class Synchronizer {
         ++report_.downloaded;
     }
 
-    LocalEntry* addEntry(const carddav::FetchedCard& card, const CardEntry& cardEntry) {
+    LocalEntry* addEntry(const ServerCard& card, const CardEntry& cardEntry) {
         const std::string name = uniqueName(cardEntry.fitted.name, {});
         if (name.empty()) {
             line(QStringLiteral("The card ") + card.href +
@@ -660,7 +682,7 @@ class Synchronizer {
     std::deque<LocalEntry> locals_;
     std::unordered_map<uint32_t, size_t> byRecord_;
     std::vector<QString> newCards_;
-    std::map<QString, carddav::FetchedCard> fetched_;
+    std::map<QString, ServerCard> fetched_;
 
     bool started_ = false;     // changes may have been made: the state must be saved
     bool incomplete_ = false;  // something was left for the next sync
