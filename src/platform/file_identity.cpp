@@ -14,8 +14,9 @@ namespace platform {
 #ifdef _WIN32
 
 std::string fileIdentity(const std::filesystem::path& path) {
-    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = GetFileInformationByHandle(file, &info) != 0;

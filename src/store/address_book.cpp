@@ -61,16 +61,20 @@ xbase::Cursor& AddressBook::lookup() {
     return lookup_;
 }
 
-std::vector<std::string> AddressBook::memosOfName(std::string_view name) {
-    std::vector<std::string> memos;
+void AddressBook::visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit) {
     std::string key = upperAscii(name);
     while (!key.empty() && key.back() == ' ') key.pop_back();
     xbase::Cursor& cursor = lookup();
-    if (!cursor.seekExact(key)) return memos;
+    if (!cursor.seekExact(key)) return;
     const int nameField = cursor.requireField(kNameField);
-    const int infoField = cursor.requireField(kInfoField);
-    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next())
-        memos.push_back(cursor.memo(infoField));
+    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next()) visit(cursor);
+}
+
+std::vector<std::string> AddressBook::memosOfName(std::string_view name) {
+    std::vector<std::string> memos;
+    visitNamed(name, [&memos](xbase::Cursor& cursor) {
+        memos.push_back(cursor.memo(cursor.requireField(kInfoField)));
+    });
     return memos;
 }
 
@@ -148,13 +152,7 @@ void AddressBook::removeAt(xbase::Bookmark record) {
 
 std::vector<xbase::Bookmark> AddressBook::recordsNamed(std::string_view name) {
     std::vector<xbase::Bookmark> records;
-    std::string key = upperAscii(name);
-    while (!key.empty() && key.back() == ' ') key.pop_back();
-    xbase::Cursor& cursor = lookup();
-    if (!cursor.seekExact(key)) return records;
-    const int nameField = cursor.requireField(kNameField);
-    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next())
-        records.push_back(cursor.bookmark());
+    visitNamed(name, [&records](xbase::Cursor& cursor) { records.push_back(cursor.bookmark()); });
     return records;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,8 @@ public:
 
 private:
     void save(bool inserting);
+    // Calls `visit` with the lookup cursor on each entry the duplicate check takes for `name`.
+    void visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit);
     xbase::Cursor& lookup();
 
     std::filesystem::path folder_;

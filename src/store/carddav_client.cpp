@@ -14,7 +14,9 @@ namespace store::carddav {
 namespace {
 
 constexpr int kMostRedirects = 5;
-constexpr int kTransferTimeoutMs = 60'000;  // no byte for this long: the server is gone
+// No byte for this long: the server is gone. Generous, as a server may think long before
+// the first byte of a large listing.
+constexpr int kTransferTimeoutMs = 120'000;
 // The largest answer read: a multiget batch of cards with photos stays well below.
 constexpr qint64 kLargestAnswer = 256ll << 20;
 constexpr int kMultigetBatch = 100;
@@ -40,7 +42,8 @@ bool isCollection(const Response& response) {
 
 bool offersSync(const Response& response) {
     const Property* reports = response.property(kDav, QStringLiteral("supported-report-set"));
-    return reports && reports->elements.contains(qualified(kDav, QStringLiteral("sync-collection")));
+    return reports &&
+           reports->elements.contains(qualified(kDav, QStringLiteral("sync-collection")));
 }
 
 QString firstHref(const Response& response, const QString& space, const QString& name) {
@@ -78,7 +81,8 @@ bool isLoopback(const QUrl& url) {
 }
 
 Client::Client(Account account, const std::atomic<bool>* cancel)
-    : account_(std::move(account)), cancel_(cancel),
+    : account_(std::move(account)),
+      cancel_(cancel),
       network_(std::make_unique<QNetworkAccessManager>()) {
     // Said without the address: it holds the password.
     if (!account_.server.userInfo().isEmpty())
@@ -103,9 +107,10 @@ void Client::requireAllowed(const QUrl& url) const {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("https")) return;
     if (scheme != QLatin1String("http"))
-        throw Failure(Failure::Kind::Refused, "Only https:// addresses (and http:// ones on this "
-                                              "machine) can be synced with, not " +
-                                                  where(url));
+        throw Failure(Failure::Kind::Refused,
+                      "Only https:// addresses (and http:// ones on this "
+                      "machine) can be synced with, not " +
+                          where(url));
     if (isLoopback(url)) return;
     if (account_.plainHttpConfirmed && sameOrigin(url, account_.server)) return;
     throw Failure(Failure::Kind::Refused,
@@ -160,28 +165,34 @@ Reply Client::send(const QByteArray& verb, const QUrl& url, const QByteArray& bo
 
         if (cancelled) throw Failure(Failure::Kind::Cancelled, "The sync was cancelled.");
         if (tooLarge)
-            throw Failure(Failure::Kind::Protocol,
-                          "The answer from " + where(current) + " is larger than " +
-                              std::to_string(kLargestAnswer >> 20) + " MB; nothing of it was used.");
+            throw Failure(Failure::Kind::Protocol, "The answer from " + where(current) +
+                                                       " is larger than " +
+                                                       std::to_string(kLargestAnswer >> 20) +
+                                                       " MB; nothing of it was used.");
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status == 0) {
             if (!sslErrors.isEmpty()) {
                 QStringList texts;
                 for (const QSslError& error : sslErrors) texts << error.errorString();
-                throw Failure(Failure::Kind::Unreachable,
-                              "The certificate of " + current.host().toStdString() +
-                                  " cannot be trusted: " +
-                                  texts.join(QStringLiteral("; ")).toStdString());
+                throw Failure(
+                    Failure::Kind::Unreachable,
+                    "The certificate of " + current.host().toStdString() +
+                        " cannot be trusted: " + texts.join(QStringLiteral("; ")).toStdString());
             }
+            if (reply->error() == QNetworkReply::OperationCanceledError)  // the transfer timeout
+                throw Failure(Failure::Kind::Unreachable,
+                              "The server at " + current.host().toStdString() +
+                                  " stopped answering (nothing came for " +
+                                  std::to_string(kTransferTimeoutMs / 1000) + " s).");
             throw Failure(Failure::Kind::Unreachable, "Cannot reach " + where(current) + ": " +
                                                           reply->errorString().toStdString());
         }
         if (status == 401)
-            throw Failure(Failure::Kind::Authentication,
-                          "The server at " + current.host().toStdString() +
-                              " refused the user name or password.");
-        const bool redirect = status == 301 || status == 302 || status == 303 ||
-                              status == 307 || status == 308;
+            throw Failure(Failure::Kind::Authentication, "The server at " +
+                                                             current.host().toStdString() +
+                                                             " refused the user name or password.");
+        const bool redirect =
+            status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
         if (followRedirects && redirect) {
             const QUrl target = current.resolved(
                 QUrl::fromEncoded(reply->rawHeader("Location"), QUrl::TolerantMode));
@@ -222,9 +233,12 @@ QUrl Client::findAddressBook() {
 
     QUrl principal, home;
     const auto take = [&](const Response& response, const QUrl& from) {
-        const QString principalHref = firstHref(response, kDav, QStringLiteral("current-user-principal"));
-        const QString homeHref = firstHref(response, kCardDav, QStringLiteral("addressbook-home-set"));
-        if (principal.isEmpty() && !principalHref.isEmpty()) principal = cardUrl(from, principalHref);
+        const QString principalHref =
+            firstHref(response, kDav, QStringLiteral("current-user-principal"));
+        const QString homeHref =
+            firstHref(response, kCardDav, QStringLiteral("addressbook-home-set"));
+        if (principal.isEmpty() && !principalHref.isEmpty())
+            principal = cardUrl(from, principalHref);
         if (home.isEmpty() && !homeHref.isEmpty()) home = cardUrl(from, homeHref);
     };
 
@@ -253,10 +267,9 @@ QUrl Client::findAddressBook() {
 
     const Reply listing = propfind(asFolder(home), 1, body);
     if (listing.status != 207)
-        throw Failure(Failure::Kind::Server, "The server answered HTTP " +
-                                                 std::to_string(listing.status) +
-                                                 " when asked for the address books at " +
-                                                 where(home) + ".");
+        throw Failure(Failure::Kind::Server,
+                      "The server answered HTTP " + std::to_string(listing.status) +
+                          " when asked for the address books at " + where(home) + ".");
     for (const Response& response : multiStatus(listing, where(home)).responses) {
         if (!isAddressBook(response)) continue;
         const QUrl book = asFolder(cardUrl(listing.url, response.href));
@@ -269,13 +282,14 @@ QUrl Client::findAddressBook() {
 }
 
 std::optional<Listing> Client::changesSince(const QUrl& book, const QString& syncToken) {
-    const Reply reply = send("REPORT", book, syncCollectionBody(syncToken), {{"Depth", "0"}}, false);
+    const Reply reply =
+        send("REPORT", book, syncCollectionBody(syncToken), {{"Depth", "0"}}, false);
     if (!syncToken.isEmpty() && (reply.status == 403 || reply.status == 409 || reply.status == 412))
         return std::nullopt;  // the token is too old or unknown: list everything
     if (reply.status != 207)
-        throw Failure(Failure::Kind::Server, "The server answered HTTP " +
-                                                 std::to_string(reply.status) +
-                                                 " when asked for the changes of " + where(book) + ".");
+        throw Failure(Failure::Kind::Server,
+                      "The server answered HTTP " + std::to_string(reply.status) +
+                          " when asked for the changes of " + where(book) + ".");
     const MultiStatus status = multiStatus(reply, where(book));
     Listing listing;
     listing.syncToken = status.syncToken;
@@ -295,13 +309,13 @@ std::optional<Listing> Client::changesSince(const QUrl& book, const QString& syn
 }
 
 Listing Client::listCards(const QUrl& book) {
-    const Reply reply = propfind(book, 1,
-                                 propfindBody({{kDav, QStringLiteral("resourcetype")},
-                                               {kDav, QStringLiteral("getetag")}}));
+    const Reply reply = propfind(
+        book, 1,
+        propfindBody({{kDav, QStringLiteral("resourcetype")}, {kDav, QStringLiteral("getetag")}}));
     if (reply.status != 207)
-        throw Failure(Failure::Kind::Server, "The server answered HTTP " +
-                                                 std::to_string(reply.status) +
-                                                 " when asked for the cards of " + where(book) + ".");
+        throw Failure(Failure::Kind::Server,
+                      "The server answered HTTP " + std::to_string(reply.status) +
+                          " when asked for the cards of " + where(book) + ".");
     Listing listing;
     const QString bookPath = book.path(QUrl::FullyEncoded);
     for (const Response& response : multiStatus(reply, where(book)).responses) {
@@ -319,9 +333,9 @@ std::vector<FetchedCard> Client::fetchCards(const QUrl& book, const QStringList&
         const QStringList batch = hrefs.mid(start, kMultigetBatch);
         const Reply reply = send("REPORT", book, multigetBody(batch), {{"Depth", "1"}}, false);
         if (reply.status != 207)
-            throw Failure(Failure::Kind::Server, "The server answered HTTP " +
-                                                     std::to_string(reply.status) +
-                                                     " when asked for cards of " + where(book) + ".");
+            throw Failure(Failure::Kind::Server,
+                          "The server answered HTTP " + std::to_string(reply.status) +
+                              " when asked for cards of " + where(book) + ".");
         for (const Response& response : multiStatus(reply, where(book)).responses) {
             const Property* data = response.property(kCardDav, QStringLiteral("address-data"));
             const Property* etag = response.property(kDav, QStringLiteral("getetag"));
@@ -352,9 +366,9 @@ Reply Client::putCard(const QUrl& book, const QString& href, const QByteArray& d
 Reply Client::deleteCard(const QUrl& book, const QString& href, const QByteArray& ifMatch) {
     const Reply reply = send("DELETE", cardUrl(book, href), {}, {{"If-Match", ifMatch}}, false);
     if (reply.status >= 500)
-        throw Failure(Failure::Kind::Server, "The server answered HTTP " +
-                                                 std::to_string(reply.status) + " to the deletion of " +
-                                                 where(cardUrl(book, href)) + ".");
+        throw Failure(Failure::Kind::Server,
+                      "The server answered HTTP " + std::to_string(reply.status) +
+                          " to the deletion of " + where(cardUrl(book, href)) + ".");
     return reply;
 }
 

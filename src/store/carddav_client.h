@@ -100,8 +100,7 @@ class Client {
 
   private:
     Reply send(const QByteArray& verb, const QUrl& url, const QByteArray& body,
-               const std::vector<std::pair<QByteArray, QByteArray>>& headers,
-               bool followRedirects);
+               const std::vector<std::pair<QByteArray, QByteArray>>& headers, bool followRedirects);
     Reply propfind(const QUrl& url, int depth, const QByteArray& body);
     void requireAllowed(const QUrl& url) const;
     std::string where(const QUrl& url) const;

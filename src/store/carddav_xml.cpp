@@ -46,8 +46,8 @@ void readProperties(QXmlStreamReader& xml, QHash<QString, Property>& into) {
             switch (xml.readNext()) {
                 case QXmlStreamReader::StartElement:
                     ++depth;
-                    property.elements << qualified(xml.namespaceUri().toString(),
-                                                   xml.name().toString());
+                    property.elements
+                        << qualified(xml.namespaceUri().toString(), xml.name().toString());
                     inHref = isDav(xml, "href");
                     if (inHref) property.hrefs << QString();
                     break;
@@ -122,7 +122,8 @@ MultiStatus parseMultiStatus(const QByteArray& body) {
             xml.skipCurrentElement();
     }
     if (xml.hasError())
-        throw ProtocolError("the server's answer is damaged XML: " + xml.errorString().toStdString());
+        throw ProtocolError("the server's answer is damaged XML: " +
+                            xml.errorString().toStdString());
     return result;
 }
 
@@ -148,7 +149,8 @@ QByteArray multigetBody(const QStringList& hrefs) {
     writer.xml().writeEmptyElement(kDav, QStringLiteral("getetag"));
     writer.xml().writeEmptyElement(kCardDav, QStringLiteral("address-data"));
     writer.xml().writeEndElement();
-    for (const QString& href : hrefs) writer.xml().writeTextElement(kDav, QStringLiteral("href"), href);
+    for (const QString& href : hrefs)
+        writer.xml().writeTextElement(kDav, QStringLiteral("href"), href);
     return writer.finish();
 }
 

@@ -19,14 +19,14 @@ inline const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav")
 QString qualified(const QString& space, const QString& name);
 
 struct Property {
-    QString text;           // its text, all of it, trimmed
-    QStringList hrefs;      // the DAV:href elements inside it
-    QStringList elements;   // every element inside it, qualified ("DAV:|collection")
+    QString text;          // its text, all of it, trimmed
+    QStringList hrefs;     // the DAV:href elements inside it
+    QStringList elements;  // every element inside it, qualified ("DAV:|collection")
 };
 
 struct Response {
-    QString href;     // as the server wrote it (percent-encoded)
-    int status = 0;   // of the response itself when it says one (a removal: 404), else 0
+    QString href;    // as the server wrote it (percent-encoded)
+    int status = 0;  // of the response itself when it says one (a removal: 404), else 0
     QHash<QString, Property> properties;  // those whose propstat said 2xx, by qualified name
 
     const Property* property(const QString& space, const QString& name) const;

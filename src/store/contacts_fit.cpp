@@ -53,7 +53,8 @@ FittedEntry EntryFitter::fit(const DraftEntry& draft) {
     FittedEntry fitted;
     fitted.cleanName = withoutControlCharacters(draft.name);
     if (fitted.cleanName != draft.name.trimmed())
-        fitted.changes << QStringLiteral("line breaks and control characters in the name became blanks");
+        fitted.changes << QStringLiteral(
+            "line breaks and control characters in the name became blanks");
     const TableText::Encoded name = text_.encode(fitted.cleanName);
     const TableText::Encoded memo = text_.encode(draft.memo);
     if (!name.replaced.isEmpty() || !memo.replaced.isEmpty()) {

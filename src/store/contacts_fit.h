@@ -14,9 +14,9 @@ struct DraftEntry;
 class TableText;
 
 struct FittedEntry {
-    QString cleanName;  // the name as the report shows it: control characters made blanks
-    std::string name;   // in the table's code page, cut to the field, no trailing blanks
-    std::string memo;   // in the table's code page
+    QString cleanName;    // the name as the report shows it: control characters made blanks
+    std::string name;     // in the table's code page, cut to the field, no trailing blanks
+    std::string memo;     // in the table's code page
     QStringList changes;  // each change made on the way, in words for the report
 
     bool changed() const { return !changes.isEmpty(); }

@@ -13,8 +13,7 @@ class TableText;
 
 // The properties an entry maps to; a card's other properties (photos, addresses, whatever
 // a phone wrote) are the card's own.
-inline constexpr const char* kEntryProperties[] = {"FN",  "N",    "TEL", "EMAIL",
-                                                   "URL", "NOTE", "REV"};
+inline constexpr const char* kEntryProperties[] = {"FN", "N", "TEL", "EMAIL", "URL", "NOTE", "REV"};
 
 // The card of an entry (name and memo in the table's code page), with this UID: FN, N from
 // "Family, Given", a TEL, EMAIL or URL for each item the memo scanner finds, the memo as

@@ -157,15 +157,13 @@ class Synchronizer {
     }
 
     int writes() const {
-        return report_.uploaded + report_.downloaded + report_.cardsUpdated + report_.entriesUpdated +
-               report_.cardsDeleted + report_.entriesDeleted;
+        return report_.uploaded + report_.downloaded + report_.cardsUpdated +
+               report_.entriesUpdated + report_.cardsDeleted + report_.entriesDeleted;
     }
 
     void line(const QString& text) { report_.lines.push_back(text.toStdString()); }
 
-    QString shown(const std::string& tableBytes) {
-        return u'"' + text_.decode(tableBytes) + u'"';
-    }
+    QString shown(const std::string& tableBytes) { return u'"' + text_.decode(tableBytes) + u'"'; }
 
     // ------------------------------------------------------------------ state
 
@@ -179,8 +177,9 @@ class Synchronizer {
         }
         if (!state) return;
         if (state->addressBook != book_url_.toString(QUrl::FullyEncoded)) {
-            line(QStringLiteral("The sync state was for another address book; entries and "
-                                "cards were matched by their content."));
+            line(
+                QStringLiteral("The sync state was for another address book; entries and "
+                               "cards were matched by their content."));
             return;
         }
         state_ = std::move(*state);
@@ -205,7 +204,8 @@ class Synchronizer {
     void listServer() {
         std::optional<carddav::Listing> listing;
         if (client_->offersSyncCollection()) {
-            if (!state_.syncToken.isEmpty()) listing = client_->changesSince(book_url_, state_.syncToken);
+            if (!state_.syncToken.isEmpty())
+                listing = client_->changesSince(book_url_, state_.syncToken);
             if (!listing) listing = client_->changesSince(book_url_, QString());
         } else {
             listing = client_->listCards(book_url_);
@@ -276,7 +276,8 @@ class Synchronizer {
             const auto server = serverEtags_.find(link.href);
             if (server == serverEtags_.end()) continue;
             const LocalEntry* local = localAt(link.record);
-            const bool localChanged = local && (local->name != link.name || local->memo != link.memo);
+            const bool localChanged =
+                local && (local->name != link.name || local->memo != link.memo);
             if (server->second != link.etag || localChanged) wanted << link.href;
             if (localChanged) keepData.insert(link.href);
         }
@@ -307,7 +308,8 @@ class Synchronizer {
         CardEntry result;
         const vcard::File file = vcard::read(withoutByteOrderMark(data.toStdString()));
         if (file.cards.size() != 1) {
-            result.damage = file.cards.empty() ? "it holds no vCard" : "it holds more than one vCard";
+            result.damage =
+                file.cards.empty() ? "it holds no vCard" : "it holds more than one vCard";
             return result;
         }
         if (!file.cards.front().damage.empty()) {
@@ -341,7 +343,8 @@ class Synchronizer {
                 deleteEntry(link, *local);
             } else {
                 line(shown(local->entry.name) +
-                     QStringLiteral(": changed here but deleted on the server; sent again as a new card"));
+                     QStringLiteral(
+                         ": changed here but deleted on the server; sent again as a new card"));
                 link.href.clear();
                 local->linked = false;  // the uploads at the end take it
                 ++total_;
@@ -371,7 +374,8 @@ class Synchronizer {
         }
         // A card may change in what the entry does not show (a photo): that is no change
         // of the entry's content.
-        const bool contentChanged = cardEntry.name != link.serverName || cardEntry.memo != link.serverMemo;
+        const bool contentChanged =
+            cardEntry.name != link.serverName || cardEntry.memo != link.serverMemo;
         if (!local) {
             if (contentChanged) {
                 bringBack(link, card, cardEntry);
@@ -399,7 +403,8 @@ class Synchronizer {
         conflict(link, *local, card, cardEntry);
     }
 
-    void remember(Link& link, const LocalEntry& local, const QByteArray& etag, const CardEntry& card) {
+    void remember(Link& link, const LocalEntry& local, const QByteArray& etag,
+                  const CardEntry& card) {
         link.record = local.entry.record.recno;
         link.etag = etag;
         link.name = local.name;
@@ -428,7 +433,8 @@ class Synchronizer {
         }
         if (!succeeded(reply.status)) {
             line(shown(local.entry.name) +
-                 QStringLiteral(": the server refused the change of its card (HTTP %1).").arg(reply.status));
+                 QStringLiteral(": the server refused the change of its card (HTTP %1).")
+                     .arg(reply.status));
             incomplete_ = true;
             return false;
         }
@@ -445,7 +451,8 @@ class Synchronizer {
         const std::string name =
             renamed ? uniqueName(cardEntry.fitted.name, local.entry.record) : local.entry.name;
         if (name.empty()) {
-            line(shown(cardEntry.fitted.name) + QStringLiteral(": too many entries with this name; left as it is."));
+            line(shown(cardEntry.fitted.name) +
+                 QStringLiteral(": too many entries with this name; left as it is."));
             incomplete_ = true;
             return;
         }
@@ -460,13 +467,15 @@ class Synchronizer {
             book_.setEntryAt(local.entry.record, name, memo);
             book_.entryAt(local.entry.record, local.entry);
         } catch (const RuleViolation& refusal) {
-            line(shown(local.entry.name) + QStringLiteral(": ") + QString::fromStdString(refusal.what()));
+            line(shown(local.entry.name) + QStringLiteral(": ") +
+                 QString::fromStdString(refusal.what()));
             incomplete_ = true;
             return false;
         } catch (const xbase::Error& error) {
             // A record another program is editing stays as it is; the next sync tries again.
             if (error.kind() != xbase::ErrorKind::Locked) throw;
-            line(shown(local.entry.name) + QStringLiteral(": ") + QString::fromStdString(error.what()));
+            line(shown(local.entry.name) + QStringLiteral(": ") +
+                 QString::fromStdString(error.what()));
             incomplete_ = true;
             return false;
         }
@@ -484,20 +493,23 @@ class Synchronizer {
         // A sync stopped part-way may have brought the copy in already.
         std::string saved = uniqueName(copyName, {}, cardEntry.fitted.memo);
         if (!saved.empty() && !book_.recordsNamed(saved).empty()) {
-            line(shown(local.entry.name) + QStringLiteral(": changed here and on the server; the "
-                                                          "server's version is the entry ") +
+            line(shown(local.entry.name) +
+                 QStringLiteral(": changed here and on the server; the "
+                                "server's version is the entry ") +
                  shown(saved) + u'.');
         } else {
             if (saved.empty()) {
-                line(shown(local.entry.name) + QStringLiteral(": changed here and on the server, "
-                                                              "and no name is left for the server's copy; left as it is."));
+                line(shown(local.entry.name) +
+                     QStringLiteral(": changed here and on the server, "
+                                    "and no name is left for the server's copy; left as it is."));
                 incomplete_ = true;
                 return;
             }
             const xbase::Bookmark record = book_.add(saved, cardEntry.fitted.memo);
             addLocal(record);
-            line(shown(local.entry.name) + QStringLiteral(": changed here and on the server; the "
-                                                          "server's version was added as ") +
+            line(shown(local.entry.name) +
+                 QStringLiteral(": changed here and on the server; the "
+                                "server's version was added as ") +
                  shown(saved) + u'.');
             ++total_;  // its upload
         }
@@ -509,12 +521,14 @@ class Synchronizer {
             book_.removeAt(local.entry.record);
         } catch (const xbase::Error& error) {
             if (error.kind() != xbase::ErrorKind::Locked) throw;
-            line(shown(local.entry.name) + QStringLiteral(": ") + QString::fromStdString(error.what()));
+            line(shown(local.entry.name) + QStringLiteral(": ") +
+                 QString::fromStdString(error.what()));
             incomplete_ = true;
             return;
         }
-        line(shown(local.entry.name) + QStringLiteral(": deleted on the server, so deleted here "
-                                                      "(it can be recovered until the next pack)."));
+        line(shown(local.entry.name) +
+             QStringLiteral(": deleted on the server, so deleted here "
+                            "(it can be recovered until the next pack)."));
         link.href.clear();
         ++report_.entriesDeleted;
     }
@@ -616,7 +630,8 @@ class Synchronizer {
             if (reply.status == 412) continue;  // the name is taken after all: another one
             if (!succeeded(reply.status)) {
                 line(shown(local.entry.name) +
-                     QStringLiteral(": the server refused its new card (HTTP %1).").arg(reply.status));
+                     QStringLiteral(": the server refused its new card (HTTP %1).")
+                         .arg(reply.status));
                 incomplete_ = true;
                 return;
             }
@@ -660,7 +675,8 @@ class Synchronizer {
         if (!card.notImported.isEmpty())
             notes << QStringLiteral("kept on the server only: ") +
                          card.notImported.join(QStringLiteral(", "));
-        if (!notes.isEmpty()) line(shown(savedName) + QStringLiteral(": ") + notes.join(QStringLiteral("; ")));
+        if (!notes.isEmpty())
+            line(shown(savedName) + QStringLiteral(": ") + notes.join(QStringLiteral("; ")));
     }
 
     AddressBook& book_;
@@ -703,8 +719,8 @@ std::string SyncReport::summary() const {
 }
 
 std::string SyncReport::text() const {
-    const bool didSomething = uploaded + downloaded + cardsUpdated + entriesUpdated +
-                                  cardsDeleted + entriesDeleted + conflicts + matched + unchanged >
+    const bool didSomething = uploaded + downloaded + cardsUpdated + entriesUpdated + cardsDeleted +
+                                  entriesDeleted + conflicts + matched + unchanged >
                               0;
     std::string out;
     if (!addressBook.empty()) out += "Address book: " + addressBook + "\n";

@@ -76,8 +76,9 @@ class Placer {
         const uint32_t lowest = previous.now + 1;
         const uint32_t highest = next ? next->now - 1 : UINT32_MAX;
         std::unordered_map<Fingerprint, std::vector<uint32_t>> byName, byMemo;
-        for (auto it = std::lower_bound(records_.begin(), records_.end(), lowest,
-                                        [](const PresentRecord& r, uint32_t n) { return r.record < n; });
+        for (auto it =
+                 std::lower_bound(records_.begin(), records_.end(), lowest,
+                                  [](const PresentRecord&r, uint32_t n) { return r.record < n; });
              it != records_.end() && it->record <= highest; ++it) {
             if (taken_.count(it->record)) continue;
             byName[it->name].push_back(it->record);
@@ -88,7 +89,8 @@ class Placer {
             auto& candidates = matchName ? byName : byMemo;
             for (size_t link : gap) {
                 if (placed_[link] != kNone) continue;
-                const auto found = candidates.find(matchName ? links_[link].name : links_[link].memo);
+                const auto found =
+                    candidates.find(matchName ? links_[link].name : links_[link].memo);
                 if (found == candidates.end()) continue;
                 for (uint32_t record : found->second) {
                     if (taken_.count(record)) continue;
@@ -115,8 +117,9 @@ class Placer {
         for (size_t link : gap)
             if (placed_[link] == kNone) unplaced.push_back(link);
         std::vector<uint32_t> left;
-        for (auto it = std::lower_bound(records_.begin(), records_.end(), lowest,
-                                        [](const PresentRecord& r, uint32_t n) { return r.record < n; });
+        for (auto it =
+                 std::lower_bound(records_.begin(), records_.end(), lowest,
+                                  [](const PresentRecord&r, uint32_t n) { return r.record < n; });
              it != records_.end() && it->record <= highest; ++it)
             if (!taken_.count(it->record)) left.push_back(it->record);
         if (unplaced.size() != left.size()) return;
@@ -145,7 +148,8 @@ std::vector<uint32_t> placeLinks(const std::vector<Link>& links,
     for (const PresentRecord& record : records) present[record.record] = true;
     std::vector<uint32_t> placed;
     placed.reserve(links.size());
-    for (const Link& link : links) placed.push_back(present.count(link.record) ? link.record : kNone);
+    for (const Link& link : links)
+        placed.push_back(present.count(link.record) ? link.record : kNone);
     return placed;
 }
 

@@ -31,9 +31,9 @@ Fingerprint fromHex(const QJsonValue& value, bool& ok) {
 }  // namespace
 
 Fingerprint fingerprint(std::string_view bytes) {
-    const QByteArray digest = QCryptographicHash::hash(
-        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-        QCryptographicHash::Sha256);
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                 QCryptographicHash::Sha256);
     Fingerprint value = 0;
     for (int i = 0; i < 8; ++i) value = (value << 8) | static_cast<unsigned char>(digest[i]);
     return value;
@@ -53,7 +53,8 @@ std::optional<State> readState(const std::filesystem::path& path) {
         throw std::runtime_error(std::string("the sync state cannot be read: ") + e.what());
     }
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(bytes), &parseError);
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(bytes), &parseError);
     const QJsonObject root = document.object();
     if (parseError.error != QJsonParseError::NoError || root.value("format").toString() != kFormat)
         throw std::runtime_error("the sync state " + path.filename().string() + " is damaged");
@@ -96,7 +97,8 @@ void writeState(const std::filesystem::path& path, const State& state) {
                            {"tableIdentity", QString::fromStdString(state.tableIdentity)},
                            {"tableRecords", qint64(state.tableRecords)},
                            {"links", links}};
-    writeWholeFile(path, QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString(), ".sync-");
+    writeWholeFile(path, QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString(),
+                   ".sync-");
 }
 
 }  // namespace store::sync

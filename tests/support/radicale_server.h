@@ -37,13 +37,13 @@ class RadicaleServer {
         std::filesystem::create_directories(folder_ / "collections");
         std::ofstream(folder_ / "users");
         port_ = freePort();
-        std::ofstream(folder_ / "config") << "[server]\nhosts = 127.0.0.1:" << port_
-                                          << "\n[auth]\ntype = htpasswd\nhtpasswd_filename = "
-                                          << (folder_ / "users").string()
-                                          << "\nhtpasswd_encryption = plain\ndelay = 0.01\n"
-                                             "[storage]\nfilesystem_folder = "
-                                          << (folder_ / "collections").string()
-                                          << "\n[rights]\ntype = owner_only\n[web]\ntype = none\n";
+        std::ofstream(folder_ / "config")
+            << "[server]\nhosts = 127.0.0.1:" << port_
+            << "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " << (folder_ / "users").string()
+            << "\nhtpasswd_encryption = plain\ndelay = 0.01\n"
+               "[storage]\nfilesystem_folder = "
+            << (folder_ / "collections").string()
+            << "\n[rights]\ntype = owner_only\n[web]\ntype = none\n";
         start();
     }
     ~RadicaleServer() { stop(); }
@@ -51,11 +51,14 @@ class RadicaleServer {
     RadicaleServer& operator=(const RadicaleServer&) = delete;
 
     std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-    std::string addressBookUrl(const std::string& user) const { return url() + user + "/contacts/"; }
+    std::string addressBookUrl(const std::string& user) const {
+        return url() + user + "/contacts/";
+    }
 
     // A user with a plain-text password (Radicale reads the file at each login) and, when
     // asked, an empty address book "contacts".
-    void addUser(const std::string& user, const std::string& password, bool withAddressBook = true) {
+    void addUser(const std::string& user, const std::string& password,
+                 bool withAddressBook = true) {
         std::ofstream(folder_ / "users", std::ios::app) << user << ':' << password << '\n';
         if (!withAddressBook) return;
         const auto book = cardFolder(user);
@@ -80,14 +83,20 @@ class RadicaleServer {
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
         // Debian's module with Debian's Python: the server without the system service that
         // the `radicale` package would also start.
-        std::string python = "/usr/bin/python3", module = "-m", name = "radicale", option = "--config";
-        char* argv[] = {python.data(), module.data(), name.data(), option.data(),
-                        const_cast<char*>(config.c_str()), nullptr};
+        std::string python = "/usr/bin/python3", module = "-m", name = "radicale",
+                    option = "--config";
+        char* argv[] = {python.data(),
+                        module.data(),
+                        name.data(),
+                        option.data(),
+                        const_cast<char*>(config.c_str()),
+                        nullptr};
         const int failed = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failed != 0) {
             pid_ = -1;
-            throw std::runtime_error("radicale cannot be started (" + std::string(strerror(failed)) +
+            throw std::runtime_error("radicale cannot be started (" +
+                                     std::string(strerror(failed)) +
                                      "): install python3-radicale with scripts/install-deps.sh");
         }
         const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
@@ -99,9 +108,9 @@ class RadicaleServer {
             }
             if (std::chrono::steady_clock::now() > deadline) {
                 stop();
-                throw std::runtime_error("radicale did not answer on port " + std::to_string(port_) +
-                                         " within " + std::to_string(kStartLimit.count()) +
-                                         " s and was stopped:\n" + logTail());
+                throw std::runtime_error(
+                    "radicale did not answer on port " + std::to_string(port_) + " within " +
+                    std::to_string(kStartLimit.count()) + " s and was stopped:\n" + logTail());
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
