@@ -14,9 +14,9 @@ namespace store::carddav {
 namespace {
 
 constexpr int kMostRedirects = 5;
-// No byte for this long: the server is gone. Generous, as a server may think long before
-// the first byte of a large listing.
-constexpr int kTransferTimeoutMs = 120'000;
+// No byte for this long: the server is gone. Generous: a busy server may think minutes
+// before the first byte of the listing of a large address book (Radicale does).
+constexpr int kTransferTimeoutMs = 300'000;
 // The largest answer read: a multiget batch of cards with photos stays well below.
 constexpr qint64 kLargestAnswer = 256ll << 20;
 constexpr int kMultigetBatch = 100;

@@ -12,21 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
-
 #include <QCoreApplication>
 
 #include <optional>
 
+#include <platform/terminal.h>
 #include <platform/regular_file.h>
 #include <xbase/cursor.h>
 #include <xbase/error.h>
@@ -309,42 +299,6 @@ int commandImport(const std::vector<std::string>& args) {
 
 // The password for sync, never from the command line (other users see it there): from
 // a file, the environment, or asked on the terminal without echo.
-std::optional<std::string> passwordFromTerminal(const std::string& prompt) {
-#ifdef _WIN32
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::nullopt;
-    std::fputs(prompt.c_str(), stderr);
-    SetConsoleMode(input, mode & ~ENABLE_ECHO_INPUT);
-    std::string password;
-    for (int c = std::getchar(); c != EOF && c != '\n' && password.size() < 4096; c = std::getchar())
-        if (c != '\r') password.push_back(static_cast<char>(c));
-    SetConsoleMode(input, mode);
-    std::fputs("\n", stderr);
-    return password;
-#else
-    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0) return std::nullopt;
-    termios normal{};
-    if (tcgetattr(tty, &normal) != 0) {
-        ::close(tty);
-        return std::nullopt;
-    }
-    termios quiet = normal;
-    quiet.c_lflag &= ~tcflag_t(ECHO);
-    (void)!::write(tty, prompt.data(), prompt.size());
-    tcsetattr(tty, TCSAFLUSH, &quiet);
-    std::string password;
-    char c = 0;
-    while (password.size() < 4096 && ::read(tty, &c, 1) == 1 && c != '\n')
-        if (c != '\r') password.push_back(c);
-    tcsetattr(tty, TCSAFLUSH, &normal);
-    (void)!::write(tty, "\n", 1);
-    ::close(tty);
-    return password;
-#endif
-}
-
 std::string syncPassword(const std::optional<std::string>& file, const std::string& user,
                          const std::string& server) {
     if (file) {
@@ -357,7 +311,7 @@ std::string syncPassword(const std::optional<std::string>& file, const std::stri
         return text.substr(0, text.find_first_of("\r\n"));  // its first line
     }
     if (const char* variable = std::getenv("CARDHOLD_PASSWORD")) return variable;
-    if (auto typed = passwordFromTerminal("Password for " + user + " at " + server + ": ")) return *typed;
+    if (auto typed = platform::readHiddenLine("Password for " + user + " at " + server + ": ")) return *typed;
     throw UsageError{"no password: give --password-file FILE, set CARDHOLD_PASSWORD, or run on a terminal"};
 }
 
@@ -389,7 +343,7 @@ int commandSync(const std::vector<std::string>& args) {
     char* argv[] = {program, nullptr};
     QCoreApplication application(argc, argv);  // the requests wait in its event loop
     store::SyncControl control;
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    const bool terminal = platform::isTerminal(stderr);
     if (terminal)
         control.progress = [](const store::SyncProgress& p) {
             if (p.total > 0) std::fprintf(stderr, "\r%s %d/%d ", p.step.c_str(), p.done, p.total);
