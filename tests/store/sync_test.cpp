@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QSslConfiguration>
 
 #include <atomic>
 #include <cstdlib>
@@ -331,6 +332,28 @@ TEST_F(SyncTest, RefusalsSayWhatIsWrongAndNeverShowThePassword) {
     server->addUser("bob", "pw", false);  // an account without an address book
     report = store::syncAddressBook(*book, {server->url(), "bob", "pw", false});
     EXPECT_EQ(report.failure, "The account at " + server->url() + "bob/ has no address book yet.");
+}
+
+// Certificates are checked: a server whose certificate nothing vouches for is refused,
+// and once the certificate is trusted the same server syncs.
+TEST_F(SyncTest, HttpsGoesOnlyToAServerWithATrustedCertificate) {
+    const fs::path data = fs::path(CARDHOLD_TEST_DATA_DIR) / "sync";
+    testsupport::RadicaleServer secure(
+        dir / "secure",
+        testsupport::RadicaleServer::Tls{data / "server-cert.pem", data / "server-key.pem"});
+    secure.addUser(kUser, kPassword);
+    add("Baker, Ann", "Phone: 555-1234");
+    store::SyncReport report =
+        store::syncAddressBook(*book, {secure.url(), kUser, kPassword, false});
+    EXPECT_EQ(report.failure.rfind("The certificate of 127.0.0.1 cannot be trusted: ", 0), 0u)
+        << report.text();
+    EXPECT_TRUE(serverCards().empty());
+
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.addCaCertificates(QString::fromStdString((data / "server-cert.pem").string()));
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    report = store::syncAddressBook(*book, {secure.url(), kUser, kPassword, false});
+    EXPECT_EQ(report.uploaded, 1) << report.text();
 }
 
 TEST_F(SyncTest, AServerStoppedPartWayLeavesNothingForTheNextSyncToDoTwice) {

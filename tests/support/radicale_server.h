@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -31,26 +32,37 @@ class RadicaleServer {
     static constexpr std::chrono::seconds kStartLimit{20};
     static constexpr std::chrono::seconds kStopLimit{10};
 
-    // Starts the server with its storage, users and log under `folder`. Throws
-    // std::runtime_error with a message that says what went wrong.
-    explicit RadicaleServer(std::filesystem::path folder) : folder_(std::move(folder)) {
+    struct Tls {
+        std::filesystem::path certificate, key;  // PEM files
+    };
+
+    // Starts the server with its storage, users and log under `folder`, speaking https with
+    // this certificate when given. Throws std::runtime_error with a message that says what
+    // went wrong.
+    explicit RadicaleServer(std::filesystem::path folder, std::optional<Tls> tls = std::nullopt)
+        : folder_(std::move(folder)), scheme_(tls ? "https" : "http") {
         std::filesystem::create_directories(folder_ / "collections");
         std::ofstream(folder_ / "users");
         port_ = freePort();
-        std::ofstream(folder_ / "config")
-            << "[server]\nhosts = 127.0.0.1:" << port_
-            << "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " << (folder_ / "users").string()
-            << "\nhtpasswd_encryption = plain\ndelay = 0.01\n"
-               "[storage]\nfilesystem_folder = "
-            << (folder_ / "collections").string()
-            << "\n[rights]\ntype = owner_only\n[web]\ntype = none\n";
+        std::ofstream config(folder_ / "config");
+        config << "[server]\n";
+        if (tls)
+            config << "ssl = True\ncertificate = " << tls->certificate.string()
+                   << "\nkey = " << tls->key.string() << "\n";
+        config << "hosts = 127.0.0.1:" << port_
+               << "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " << (folder_ / "users").string()
+               << "\nhtpasswd_encryption = plain\ndelay = 0.01\n"
+                  "[storage]\nfilesystem_folder = "
+               << (folder_ / "collections").string()
+               << "\n[rights]\ntype = owner_only\n[web]\ntype = none\n";
+        config.close();
         start();
     }
     ~RadicaleServer() { stop(); }
     RadicaleServer(const RadicaleServer&) = delete;
     RadicaleServer& operator=(const RadicaleServer&) = delete;
 
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+    std::string url() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_) + "/"; }
     std::string addressBookUrl(const std::string& user) const {
         return url() + user + "/contacts/";
     }
@@ -175,6 +187,7 @@ class RadicaleServer {
     }
 
     std::filesystem::path folder_;
+    std::string scheme_;
     int port_ = 0;
     pid_t pid_ = -1;
 };

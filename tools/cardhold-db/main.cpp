@@ -346,7 +346,8 @@ int commandSync(const std::vector<std::string>& args) {
     const bool terminal = platform::isTerminal(stderr);
     if (terminal)
         control.progress = [](const store::SyncProgress& p) {
-            if (p.total > 0) std::fprintf(stderr, "\r%s %d/%d ", p.step.c_str(), p.done, p.total);
+            if (p.total > 0 && (p.done % 25 == 0 || p.done == p.total))
+                std::fprintf(stderr, "\r%s %d/%d ", p.step.c_str(), p.done, p.total);
         };
     const store::SyncReport report = store::syncAddressBook(book, settings, control);
     if (terminal) std::fputs("\r\033[K", stderr);
