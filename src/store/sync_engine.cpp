@@ -387,7 +387,10 @@ class Synchronizer {
         }
         if (!contentChanged) {
             link.etag = card.etag;
-            if (localChanged) updateCard(link, *local, card);
+            if (localChanged)
+                updateCard(link, *local, card);
+            else
+                ++report_.unchanged;
             return;
         }
         if (!localChanged) {
