@@ -64,6 +64,7 @@ struct SyncReport {
     std::vector<std::string> lines;
     std::string failure;  // why the sync stopped before the end; "" when it went through
     bool cancelled = false;
+    bool passwordRefused = false;  // the server refused the user name or password
 
     bool failed() const { return !failure.empty(); }
     // "2 sent, 1 brought in, 0 cards updated, 3 entries updated, 0 cards deleted,
@@ -74,5 +75,9 @@ struct SyncReport {
 
 SyncReport syncAddressBook(AddressBook& book, const SyncSettings& settings,
                            const SyncControl& control = {});
+
+// Whether this server address is plain http:// to another machine: the user must confirm
+// it (SyncSettings::plainHttpConfirmed) before a sync sends the password there.
+bool needsPlainHttpConfirmation(const std::string& server);
 
 }  // namespace store

@@ -93,6 +93,7 @@ class Synchronizer {
             client_ = std::make_unique<carddav::Client>(std::move(account), control_.cancel);
             sync();
         } catch (const Failure& failure) {
+            report_.passwordRefused = failure.kind() == Failure::Kind::Authentication;
             stop(failure.what(), failure.kind() == Failure::Kind::Cancelled);
         } catch (const xbase::Error& error) {
             stop(std::string("The address book: ") + error.what(), false);
@@ -734,6 +735,12 @@ std::string SyncReport::text() const {
         if (didSomething) out += "What was done is kept; the next sync finishes the work.\n";
     }
     return out;
+}
+
+bool needsPlainHttpConfirmation(const std::string& server) {
+    const QUrl url(QString::fromStdString(server));
+    return url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 &&
+           !carddav::isLoopback(url);
 }
 
 SyncReport syncAddressBook(AddressBook& book, const SyncSettings& settings,

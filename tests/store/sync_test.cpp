@@ -320,9 +320,12 @@ TEST_F(SyncTest, RefusalsSayWhatIsWrongAndNeverShowThePassword) {
     store::SyncReport report =
         store::syncAddressBook(*book, {server->url(), kUser, "wrong", false});
     EXPECT_EQ(report.failure, "The server at 127.0.0.1 refused the user name or password.");
+    EXPECT_TRUE(report.passwordRefused);
     EXPECT_FALSE(fs::exists(store::sync::statePath(folder())));
     EXPECT_TRUE(serverCards().empty());
 
+    EXPECT_TRUE(store::needsPlainHttpConfirmation("http://192.0.2.1/dav/"));
+    EXPECT_FALSE(store::needsPlainHttpConfirmation(server->url()));
     report = store::syncAddressBook(*book, {"http://192.0.2.1/dav/", kUser, kPassword, false});
     EXPECT_EQ(report.failure,
               "Plain http:// would send the password and the cards to 192.0.2.1 "
