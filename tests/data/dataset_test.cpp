@@ -11,6 +11,7 @@
 #include <data/dataset.h>
 #include <xbase/error.h>
 
+#include "code_page.h"
 #include "data_fixture.h"
 
 namespace {
@@ -199,6 +200,12 @@ TEST_F(DataSetTest, ReadOnlySetRefusesToEdit) {
 }
 
 // ---------------------------------------------------------------- text and code pages
+
+TEST(CodePageText, ARefusalDoesNotStick) {
+    data::CodePageText text(1252);
+    EXPECT_FALSE(text.canHold(QString::fromUtf8("Łódź")));
+    EXPECT_TRUE(text.canHold(QString::fromUtf8("Zoë €uro")));
+}
 
 TEST_F(DataSetTest, TextTheCodePageCannotHoldIsRefusedByName) {
     openTable({"Adams"});
