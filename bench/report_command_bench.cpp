@@ -15,8 +15,8 @@
 
 #include <data/dataset.h>
 
-#include "Reports.h"
 #include "address_book.h"
+#include "address_report.h"
 #include "address_rules.h"
 #include "report_layout.h"
 #include "selection_filter.h"

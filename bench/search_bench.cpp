@@ -30,8 +30,8 @@
 #include <platform/form_style.h>
 #include <xbase/cursor.h>
 
-#include "ZiDuvDM.h"
 #include "address_book.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "program.h"
 #include "search_filter.h"

@@ -2,9 +2,9 @@
 // The program's long-lived objects, created in their order: the main window, the data
 // module, the item chooser. They live until the program ends.
 
-#include "Combo.h"
-#include "ZiDuvDM.h"
-#include "ZiDuvF.h"
+#include "address_module.h"
+#include "item_chooser.h"
+#include "main_window.h"
 
 namespace app {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "Combo.h"
+#include "item_chooser.h"
 #include "platform/phone_dialer.h"
 #include "platform/prompter.h"
 #include "platform/shell.h"

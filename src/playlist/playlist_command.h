@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "TrkFldF.h"
+#include "playlist_editor.h"
 #include "playlist_rules.h"
 #include "standard_dialogs.h"
 

@@ -11,10 +11,10 @@
 #include <platform/prompter.h>
 #include <xbase/cursor.h>
 
-#include "Range.h"
-#include "Reports.h"
-#include "ZiDuvDM.h"
+#include "address_module.h"
+#include "address_report.h"
 #include "address_rules.h"
+#include "record_selection_dialog.h"
 #include "report_preview.h"
 #include "selection_filter.h"
 #include "table_report_data.h"

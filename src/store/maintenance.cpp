@@ -8,7 +8,7 @@
 
 #include <platform/prompter.h>
 
-#include "ZiDuvDM.h"
+#include "address_module.h"
 #include "address_rules.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <xbase/error.h>
 #include <xbase/expression.h>
 
-#include "ZiDuvDM.h"
+#include "address_module.h"
 #include "address_rules.h"
 
 namespace store {

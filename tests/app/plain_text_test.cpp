@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Range.h"
 #include "app_fixture.h"
+#include "record_selection_dialog.h"
 #include "report_preview.h"
 
 namespace {

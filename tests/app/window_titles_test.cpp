@@ -18,10 +18,10 @@
 
 #include <platform/prompter.h>
 
-#include "Combo.h"
-#include "Unit1.h"
 #include "app_fixture.h"
+#include "entry_info_dialog.h"
 #include "find_dialog.h"
+#include "item_chooser.h"
 #include "private_settings.h"
 #include "search_filter.h"
 #include "when_shown.h"

@@ -22,8 +22,8 @@
 #include <platform/fakes.h>
 #include <platform/form_style.h>
 
-#include "Unit1.h"
 #include "address_book.h"
+#include "entry_info_dialog.h"
 #include "find_dialog.h"
 #include "program.h"
 

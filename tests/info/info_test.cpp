@@ -30,13 +30,13 @@
 #include <platform/form_style.h>
 #include <platform/help_pages.h>
 
-#include "Unit1.h"
-#include "layout_check.h"
-#include "ZiDuvDM.h"
 #include "address_book.h"
+#include "address_module.h"
 #include "address_rules.h"
+#include "entry_info_dialog.h"
 #include "find_dialog.h"
 #include "font_chooser.h"
+#include "layout_check.h"
 #include "temp_dir.h"
 
 namespace {

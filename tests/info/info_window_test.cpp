@@ -23,7 +23,7 @@
 
 #include "../app/app_fixture.h"
 #include "../links/chooser_driver.h"
-#include "Unit1.h"
+#include "entry_info_dialog.h"
 #include "find_dialog.h"
 #include "when_shown.h"
 

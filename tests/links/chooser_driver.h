@@ -12,7 +12,7 @@
 #include <functional>
 #include <utility>
 
-#include "Combo.h"
+#include "item_chooser.h"
 
 namespace linktest {
 

@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "Combo.h"
+#include "item_chooser.h"
 #include "platform/fakes.h"
 #include "platform/form_style.h"
 

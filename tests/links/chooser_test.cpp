@@ -1,4 +1,4 @@
-#include "Combo.h"
+#include "item_chooser.h"
 #include "layout_check.h"
 
 #include <QAbstractItemView>
@@ -300,11 +300,11 @@ TEST_F(ChooserTest, HelpOpensTheSendToAllPageOnlyWhenSendToAllIsOffered) {
         const char* page;
     };
     const Case cases[] = {
-        {ItemKind::Email, {"a@b.c", "d@e.f"}, "elist.html"},
-        {ItemKind::Email, {"a@b.c"}, "Roviriv.iza"},
-        {ItemKind::Email, {}, "Roviriv.iza"},
-        {ItemKind::Phone, {"1", "2"}, "Roviriv.iza"},
-        {ItemKind::File, {"x"}, "Roviriv.iza"},
+        {ItemKind::Email, {"a@b.c", "d@e.f"}, "writing-to-several.html"},
+        {ItemKind::Email, {"a@b.c"}, "choosing-an-item.html"},
+        {ItemKind::Email, {}, "choosing-an-item.html"},
+        {ItemKind::Phone, {"1", "2"}, "choosing-an-item.html"},
+        {ItemKind::File, {"x"}, "choosing-an-item.html"},
     };
     for (const Case& c : cases) {
         dialog.SetItems(c.items, false);

@@ -14,9 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Combo.h"
 #include "chooser_driver.h"
 #include "fake_entry.h"
+#include "item_chooser.h"
 #include "platform/fakes.h"
 #include "platform/phone_dialer.h"
 #include "platform/shell.h"

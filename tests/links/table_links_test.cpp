@@ -24,12 +24,12 @@
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 
-#include "Combo.h"
-#include "ZiDuvDM.h"
 #include "address_book.h"
 #include "address_entry.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "chooser_driver.h"
+#include "item_chooser.h"
 #include "link_actions.h"
 #include "name_exchange.h"
 #include "temp_dir.h"

@@ -17,9 +17,9 @@
 
 #include <platform/fakes.h>
 
-#include "Range.h"
-#include "Reports.h"
+#include "address_report.h"
 #include "layout_check.h"
+#include "record_selection_dialog.h"
 
 namespace {
 
@@ -176,7 +176,7 @@ TEST_F(RecordSelectionDialog, TheHelpLinkOpensTheReportsPageAndTheDialogStays) {
     dialog.show();
     QTest::mouseClick(dialog.HomeLabel, Qt::LeftButton);
     ASSERT_EQ(shell.targets().size(), 1u);
-    EXPECT_TRUE(shell.targets()[0].endsWith("/reviews.html")) << shell.targets()[0].toStdString();
+    EXPECT_TRUE(shell.targets()[0].endsWith("/reports.html")) << shell.targets()[0].toStdString();
     EXPECT_TRUE(dialog.isVisible());
 }
 

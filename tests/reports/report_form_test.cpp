@@ -10,7 +10,7 @@
 
 #include <data/dataset.h>
 
-#include "Reports.h"
+#include "address_report.h"
 #include "report_data_set.h"
 #include "report_layout.h"
 #include "report_text_export.h"

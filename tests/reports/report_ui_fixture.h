@@ -24,10 +24,10 @@
 #include <platform/fakes.h>
 #include <xbase/cursor.h>
 
-#include "Range.h"
-#include "Reports.h"
-#include "ZiDuvDM.h"
+#include "address_module.h"
+#include "address_report.h"
 #include "address_rules.h"
+#include "record_selection_dialog.h"
 #include "report_command.h"
 #include "report_data_set.h"
 #include "report_error.h"

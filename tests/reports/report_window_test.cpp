@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Range.h"
-#include "Reports.h"
 #include "address_book.h"
+#include "address_report.h"
 #include "app_fixture.h"
+#include "record_selection_dialog.h"
 #include "report_command.h"
 #include "report_preview.h"
 #include "wait.h"

@@ -21,8 +21,8 @@
 #include <xbase/error.h>
 
 #include "../app/table_holder.h"
-#include "ZiDuvDM.h"
 #include "address_book.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "maintenance.h"
 #include "run_program.h"

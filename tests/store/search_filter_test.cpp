@@ -15,8 +15,8 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "ZiDuvDM.h"
 #include "address_book.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "search_filter.h"
 #include "temp_dir.h"

@@ -9,7 +9,7 @@
 
 #include "shop_links.h"
 
-#include "ZiDuvDM.h"
+#include "address_module.h"
 #include "standard_error.h"
 
 class QButtonGroup;

@@ -1,5 +1,5 @@
+#include "item_chooser.h"
 #include <platform/form_style.h>
-#include "Combo.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -14,8 +14,8 @@
 #include <xbase/error.h>
 
 #include "../app/table_holder.h"
-#include "ZiDuvDM.h"
 #include "address_book.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "temp_dir.h"
 

@@ -1,5 +1,5 @@
+#include "record_selection_dialog.h"
 #include <platform/form_style.h>
-#include "Range.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -20,7 +20,7 @@
 #include <platform/help_pages.h>
 #include <platform/shell.h>
 
-#include "Reports.h"
+#include "address_report.h"
 
 namespace reports {
 

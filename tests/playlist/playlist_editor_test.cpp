@@ -1,4 +1,4 @@
-#include "TrkFldF.h"
+#include "playlist_editor.h"
 #include "layout_check.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
+#include "main_window.h"
 #include <platform/form_style.h>
-#include "ZiDuvF.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -36,10 +36,10 @@
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
-#include "Combo.h"
-#include "Unit1.h"
 #include "address_entry.h"
 #include "address_rules.h"
+#include "entry_info_dialog.h"
+#include "item_chooser.h"
 #include "link_actions.h"
 #include "maintenance.h"
 #include "name_exchange.h"

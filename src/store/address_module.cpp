@@ -1,4 +1,4 @@
-#include "ZiDuvDM.h"
+#include "address_module.h"
 
 #include <exception>
 

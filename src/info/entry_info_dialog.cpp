@@ -1,5 +1,5 @@
+#include "entry_info_dialog.h"
 #include <platform/form_style.h>
-#include "Unit1.h"
 
 #include <algorithm>
 
@@ -26,7 +26,7 @@
 #include <platform/shell.h>
 #include <platform/window_placement.h>
 
-#include "ZiDuvDM.h"
+#include "address_module.h"
 #include "address_rules.h"
 #include "find_dialog.h"
 #include "font_chooser.h"

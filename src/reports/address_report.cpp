@@ -1,4 +1,4 @@
-#include "Reports.h"
+#include "address_report.h"
 
 #include <QDateTime>
 

@@ -24,7 +24,7 @@ namespace reports {
 enum SelectionKind { kCurrent = 0, kRange = 1, kSelected = 2, kAll = 3 };
 
 // The help page about reports that HomeLabel opens.
-inline constexpr char kReportHelpPage[] = "reviews.html";
+inline constexpr char kReportHelpPage[] = "reports.html";
 
 // The explanation shown in the dialog, one entry per line.
 QStringList recordSelectionExplanation();

@@ -36,8 +36,8 @@ inline constexpr int kChooserRefused = -99;
 inline constexpr char kChooserDesignCaption[] = "Select and then click OK or cancel";
 inline constexpr char kCopiedMessage[] = "Items have been copied to the Windows Clipboard";
 // Help pages: the first for an e-mail choice with several addresses, the second otherwise.
-inline constexpr char kSendToAllHelpPage[] = "elist.html";
-inline constexpr char kChooserHelpPage[] = "Roviriv.iza";
+inline constexpr char kSendToAllHelpPage[] = "writing-to-several.html";
+inline constexpr char kChooserHelpPage[] = "choosing-an-item.html";
 
 class TBtnBottomDlg : public QDialog {
     Q_OBJECT
