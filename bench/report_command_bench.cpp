@@ -67,8 +67,8 @@ void BM_LayOutTheWholeReport(benchmark::State& state) {
     const bool withMemo = state.range(1) != 0;
     int pages = 0;
     for (auto _ : state) {
-        const reports::ReportRequest request{walked, withMemo ? 0 : reports::kLeaveMemoOut, false,
-                                             *table, QStringLiteral("Marigold Cardhold - bench")};
+        const reports::ReportRequest request{walked, withMemo, false, *table,
+                                             QStringLiteral("Marigold Cardhold - bench")};
         reports::produceReport(request, [&](const reports::Report& report) {
             pages = reports::layoutReport(report).pageCount();
         });

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     platform::DesktopSchemeHandlerLookup dialerLookup;
     platform::DesktopPhoneDialer dialer(prompter, shell, dialerLookup);
     app::Program program({prompter, shell, clipboard, dialer}, {arguments, QDir::currentPath()});
-    prompter.setParentWindow(&program.ZiDuv);
-    program.ZiDuv.show();
+    prompter.setParentWindow(&program.mainWindow);
+    program.mainWindow.show();
     return QApplication::exec();
 }

@@ -56,8 +56,8 @@ namespace app {
 
 namespace {
 
-using platform::pixelFont;
 using platform::kMaroon;
+using platform::pixelFont;
 
 // The window's first size, and the smallest it can be made.
 constexpr int kClientWidth = 351;
@@ -90,7 +90,7 @@ void setMemoLook(QPlainTextEdit& memo, bool wrapping, const QColor& background) 
 
 }  // namespace
 
-TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
+MainWindow::MainWindow(Services services, StartupOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       services_(services),
@@ -105,9 +105,9 @@ TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
     createToolbar();
     createEditors();
     createShop();
-    setTabOrder(DexGrid, DBMemo1);
-    setTabOrder(DBMemo1, DBNavigator1);
-    setTabOrder(DBNavigator1, WrapButton);
+    setTabOrder(nameGrid, memoEditor);
+    setTabOrder(memoEditor, navigator);
+    setTabOrder(navigator, wordWrapCheck);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
@@ -115,14 +115,14 @@ TZiDuv::TZiDuv(Services services, StartupOptions options, QWidget* parent)
         move(frame.topLeft());
     }
     platform::restorePlacement(*this, kPlacementName);
-    FormCreate();
+    nameOrderButton->move(naturalOrderButton->pos());
 }
 
-TZiDuv::~TZiDuv() = default;
+MainWindow::~MainWindow() = default;
 
-QToolButton* TZiDuv::toolButton(const char* name, int left, const char* hint, const char* picture,
-                                bool withDisabledPicture) {
-    auto* button = new QToolButton(Panel1);
+QToolButton* MainWindow::toolButton(const char* name, int left, const char* hint,
+                                    const char* picture, bool withDisabledPicture) {
+    auto* button = new QToolButton(toolbar);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
     button->setToolTip(QString::fromLatin1(hint));
@@ -141,52 +141,52 @@ QToolButton* TZiDuv::toolButton(const char* name, int left, const char* hint, co
     return button;
 }
 
-void TZiDuv::createToolbar() {
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(0, 0, kClientWidth, kToolbarHeight);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+void MainWindow::createToolbar() {
+    toolbar = new QFrame(this);
+    toolbar->setObjectName(QStringLiteral("Panel1"));
+    toolbar->setGeometry(0, 0, kClientWidth, kToolbarHeight);
+    toolbar->setFrameStyle(QFrame::Panel | QFrame::Raised);
 
-    SpeedPhone = toolButton("SpeedPhone", 2, "Dial Phone Number", "phone");
-    email = toolButton("email", 29, "Send  e-mail", "email");
-    URL = toolButton("URL", 56, "Visit  Website", "web");
-    SpeedButton2 =
+    dialButton = toolButton("SpeedPhone", 2, "Dial Phone Number", "phone");
+    emailButton = toolButton("email", 29, "Send  e-mail", "email");
+    webButton = toolButton("URL", 56, "Visit  Website", "web");
+    openFileButton =
         toolButton("SpeedButton2", 83, "Open file with default application", "open-file");
-    TrackView = toolButton("TrackView", 109, "Create/Edit Media Playlist", "playlist", false);
-    FindSpeed = toolButton("FindSpeed", 136, "Search (Set Filter)", "find");
-    NoFilterSpeed = toolButton("NoFilterSpeed", 163, "Cancel Filter", "no-filter");
-    ClipSpeed = toolButton("ClipSpeed", 190, "Copy between Name field and Windows Clipboard",
-                           "clipboard", false);
-    InfoSpeed = toolButton("InfoSpeed", 217, "More Information", "info");
-    InfoSpeed->move(217, kButtonTop - 1);
-    ButtonNatural = toolButton("ButtonNatural", 244,
-                               "show entries in order entered (Natural Order)", "natural-order");
-    ButtonAlpha = toolButton("ButtonAlpha", 244, "return to Alphabetical order", "alpha-order");
-    buttonRW = toolButton("buttonRW", 270, "Report Writer", "report");
-    ToolsSpeed =
+    playlistButton = toolButton("TrackView", 109, "Create/Edit Media Playlist", "playlist", false);
+    searchButton = toolButton("FindSpeed", 136, "Search (Set Filter)", "find");
+    cancelSearchButton = toolButton("NoFilterSpeed", 163, "Cancel Filter", "no-filter");
+    clipboardButton = toolButton("ClipSpeed", 190, "Copy between Name field and Windows Clipboard",
+                                 "clipboard", false);
+    infoButton = toolButton("InfoSpeed", 217, "More Information", "info");
+    infoButton->move(217, kButtonTop - 1);
+    naturalOrderButton = toolButton(
+        "ButtonNatural", 244, "show entries in order entered (Natural Order)", "natural-order");
+    nameOrderButton = toolButton("ButtonAlpha", 244, "return to Alphabetical order", "alpha-order");
+    reportButton = toolButton("buttonRW", 270, "Report Writer", "report");
+    maintenanceButton =
         toolButton("ToolsSpeed", 297, "Pack, Reindex and optionally Archive database", "tools");
-    HelpSpeed = toolButton("HelpSpeed", 324, "On-line Help", "help");
+    helpButton = toolButton("HelpSpeed", 324, "On-line Help", "help");
 
-    NoFilterSpeed->setEnabled(false);
-    ButtonAlpha->hide();
+    cancelSearchButton->setEnabled(false);
+    nameOrderButton->hide();
 
-    connect(SpeedPhone, &QToolButton::clicked, this, [this] { SpeedPhoneClick(); });
-    connect(email, &QToolButton::clicked, this, [this] { emailClick(); });
-    connect(URL, &QToolButton::clicked, this, [this] { URLClick(); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
-    connect(TrackView, &QToolButton::clicked, this, [this] { TrackViewClick(); });
-    connect(ClipSpeed, &QToolButton::clicked, this, [this] { ClipSpeedClick(); });
-    connect(FindSpeed, &QToolButton::clicked, this, [this] { FindSpeedClick(); });
-    connect(NoFilterSpeed, &QToolButton::clicked, this, [this] { NoFilterSpeedClick(); });
-    connect(InfoSpeed, &QToolButton::clicked, this, [this] { InfoSpeedClick(); });
-    connect(HelpSpeed, &QToolButton::clicked, this, [this] { HelpSpeedClick(); });
-    connect(ButtonNatural, &QToolButton::clicked, this, [this] { ButtonNaturalClick(); });
-    connect(ButtonAlpha, &QToolButton::clicked, this, [this] { ButtonAlphaClick(); });
-    connect(buttonRW, &QToolButton::clicked, this, [this] { buttonRWClick(); });
-    connect(ToolsSpeed, &QToolButton::clicked, this, [this] { ToolsSpeedClick(); });
+    connect(dialButton, &QToolButton::clicked, this, [this] { dialPhone(); });
+    connect(emailButton, &QToolButton::clicked, this, [this] { sendEmail(); });
+    connect(webButton, &QToolButton::clicked, this, [this] { visitWebAddress(); });
+    connect(openFileButton, &QToolButton::clicked, this, [this] { openFileNamedInMemo(); });
+    connect(playlistButton, &QToolButton::clicked, this, [this] { editPlaylist(); });
+    connect(clipboardButton, &QToolButton::clicked, this, [this] { exchangeNamesWithClipboard(); });
+    connect(searchButton, &QToolButton::clicked, this, [this] { searchEntries(); });
+    connect(cancelSearchButton, &QToolButton::clicked, this, [this] { cancelSearch(); });
+    connect(infoButton, &QToolButton::clicked, this, [this] { showEntryInformation(); });
+    connect(helpButton, &QToolButton::clicked, this, [this] { showHelp(); });
+    connect(naturalOrderButton, &QToolButton::clicked, this, [this] { showNaturalOrder(); });
+    connect(nameOrderButton, &QToolButton::clicked, this, [this] { showNameOrder(); });
+    connect(reportButton, &QToolButton::clicked, this, [this] { runReport(); });
+    connect(maintenanceButton, &QToolButton::clicked, this, [this] { runFileMaintenance(); });
 }
 
-void TZiDuv::createEditors() {
+void MainWindow::createEditors() {
     const auto confirmDelete = [this](const QString& question) {
         return services_.prompter.confirm(question, platform::ButtonSet::OkCancel) ==
                platform::Answer::Ok;
@@ -195,167 +195,160 @@ void TZiDuv::createEditors() {
         services_.prompter.error(failureText(failure));
     };
 
-    DexGrid = new data::DBGrid(this);
-    DexGrid->setObjectName(QStringLiteral("DexGrid"));
-    DexGrid->setGeometry(kGridPlace);
-    DexGrid->setFont(pixelFont(QStringLiteral("Courier New"), 13, true));
-    DexGrid->setColumns({QString::fromLatin1(store::kNameField)});
-    DexGrid->horizontalHeader()->hide();
-    DexGrid->setColumnWidth(0, kNameColumnWidth);
+    nameGrid = new data::DBGrid(this);
+    nameGrid->setObjectName(QStringLiteral("DexGrid"));
+    nameGrid->setGeometry(kGridPlace);
+    nameGrid->setFont(pixelFont(QStringLiteral("Courier New"), 13, true));
+    nameGrid->setColumns({QString::fromLatin1(store::kNameField)});
+    nameGrid->horizontalHeader()->hide();
+    nameGrid->setColumnWidth(0, kNameColumnWidth);
     nameColumnWidth_ = kNameColumnWidth;
-    DexGrid->viewport()->installEventFilter(this);
-    DexGrid->setShowGrid(true);
-    DexGrid->confirmDelete = confirmDelete;
-    DexGrid->showError = showError;
-    connect(DexGrid, &data::DBGrid::keyTyped, this,
-            [this](QChar key) { DexGridKeyPress(DexGrid, key); });
-    connect(DexGrid, &data::DBGrid::areaDoubleClicked, this, [this] { InfoSpeedClick(); });
+    nameGrid->viewport()->installEventFilter(this);
+    nameGrid->setShowGrid(true);
+    nameGrid->confirmDelete = confirmDelete;
+    nameGrid->showError = showError;
+    connect(nameGrid, &data::DBGrid::keyTyped, this, [this](QChar key) { jumpToTypedLetter(key); });
+    connect(nameGrid, &data::DBGrid::areaDoubleClicked, this, [this] { showEntryInformation(); });
 
-    DBMemo1 = new data::DBMemo(this);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setGeometry(kMemoPlace);
-    DBMemo1->setFont(pixelFont(QStringLiteral("Arial"), 13));
-    DBMemo1->setDataField(QString::fromLatin1(store::kInfoField));
-    DBMemo1->showError = showError;
-    DBMemo1->setWordWrap(true);
-    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    DBMemo1->viewport()->installEventFilter(this);
-    connect(DBMemo1, &data::DBMemo::keyTyped, this,
-            [this](QChar key) { DexGridKeyPress(DBMemo1, key); });
-    connect(DBMemo1, &data::DBMemo::exited, this, [this] { DBMemo1Exit(); });
+    memoEditor = new data::DBMemo(this);
+    memoEditor->setObjectName(QStringLiteral("DBMemo1"));
+    memoEditor->setGeometry(kMemoPlace);
+    memoEditor->setFont(pixelFont(QStringLiteral("Arial"), 13));
+    memoEditor->setDataField(QString::fromLatin1(store::kInfoField));
+    memoEditor->showError = showError;
+    memoEditor->setWordWrap(true);
+    memoEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memoEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memoEditor->viewport()->installEventFilter(this);
+    connect(memoEditor, &data::DBMemo::keyTyped, this,
+            [this](QChar key) { jumpToTypedLetter(key); });
+    connect(memoEditor, &data::DBMemo::exited, this, [this] { returnFocusToGrid(); });
 
-    DBNavigator1 = new data::DBNavigator(this);
-    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setGeometry(kNavigatorPlace);
-    DBNavigator1->confirmDelete = confirmDelete;
-    DBNavigator1->showError = showError;
+    navigator = new data::DBNavigator(this);
+    navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    navigator->setGeometry(kNavigatorPlace);
+    navigator->confirmDelete = confirmDelete;
+    navigator->showError = showError;
 
-    WrapButton = new QCheckBox(QStringLiteral("Word Wrap"), this);
-    WrapButton->setObjectName(QStringLiteral("WrapButton"));
-    WrapButton->setGeometry(kWrapBoxPlace);
-    WrapButton->setFont(pixelFont(QStringLiteral("Arial"), 13));
-    WrapButton->setToolTip(QStringLiteral("Word wrap memo (note)?"));
-    WrapButton->setChecked(true);
-    connect(WrapButton, &QCheckBox::clicked, this, [this] { WrapButtonClick(); });
+    wordWrapCheck = new QCheckBox(QStringLiteral("Word Wrap"), this);
+    wordWrapCheck->setObjectName(QStringLiteral("WrapButton"));
+    wordWrapCheck->setGeometry(kWrapBoxPlace);
+    wordWrapCheck->setFont(pixelFont(QStringLiteral("Arial"), 13));
+    wordWrapCheck->setToolTip(QStringLiteral("Word wrap memo (note)?"));
+    wordWrapCheck->setChecked(true);
+    connect(wordWrapCheck, &QCheckBox::clicked, this, [this] { toggleMemoWordWrap(); });
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setFocusPolicy(Qt::NoFocus);
-    Memo1->hide();
+    stagingText = new QPlainTextEdit(this);
+    stagingText->setObjectName(QStringLiteral("Memo1"));
+    stagingText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    stagingText->setFocusPolicy(Qt::NoFocus);
+    stagingText->hide();
 }
 
-void TZiDuv::createShop() {
-    Shop = new QGroupBox(QString::fromLatin1(shop::kShopCaption.data(), shop::kShopCaption.size()),
-                         this);
-    Shop->setObjectName(QStringLiteral("Shop"));
-    Shop->setGeometry(0, kClientHeight - kShopHeight, kClientWidth, kShopHeight);
-    Shop->setFlat(true);
-    Shop->setAutoFillBackground(true);
+void MainWindow::createShop() {
+    shopRow = new QGroupBox(
+        QString::fromLatin1(shop::kShopCaption.data(), shop::kShopCaption.size()), this);
+    shopRow->setObjectName(QStringLiteral("Shop"));
+    shopRow->setGeometry(0, kClientHeight - kShopHeight, kClientWidth, kShopHeight);
+    shopRow->setFlat(true);
+    shopRow->setAutoFillBackground(true);
     const QFont font = pixelFont(QStringLiteral("Arial"), 11);
-    Shop->setFont(font);
-    QPalette palette = Shop->palette();
+    shopRow->setFont(font);
+    QPalette palette = shopRow->palette();
     palette.setColor(QPalette::Window, kMaroon);
     palette.setColor(QPalette::WindowText, Qt::white);
     palette.setColor(QPalette::ButtonText, Qt::white);
-    Shop->setPalette(palette);
+    shopRow->setPalette(palette);
 
-    ShopItems = new QButtonGroup(Shop);
-    ShopItems->setObjectName(QStringLiteral("ShopItems"));
+    shopItems = new QButtonGroup(shopRow);
+    shopItems->setObjectName(QStringLiteral("ShopItems"));
     for (int index = 0; index < static_cast<int>(shop::kShopItems.size()); ++index) {
         const std::string_view caption = shop::kShopItems[static_cast<std::size_t>(index)];
         auto* item = new QRadioButton(
-            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), Shop);
+            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())), shopRow);
         item->setObjectName(QStringLiteral("ShopItem%1").arg(index));
         item->setFont(font);
         item->setPalette(palette);
-        ShopItems->addButton(item, index);
+        shopItems->addButton(item, index);
     }
     placeShopItems();
-    connect(ShopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) ShopClick();
+    connect(shopItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked) openShopItem();
     });
 }
 
-void TZiDuv::placeShopItems() {
+void MainWindow::placeShopItems() {
     // Three to a column, each column as wide as its longest item and the room left over
     // shared out evenly: the stand-in faces draw some items wider than a quarter of the row.
     std::vector<int> columnNeeds(static_cast<std::size_t>(shop::kShopColumns), 0);
-    for (QAbstractButton* item : ShopItems->buttons()) {
-        int& need = columnNeeds[static_cast<std::size_t>(ShopItems->id(item) / kShopRows)];
+    for (QAbstractButton* item : shopItems->buttons()) {
+        int& need = columnNeeds[static_cast<std::size_t>(shopItems->id(item) / kShopRows)];
         need = std::max(need, item->sizeHint().width());
     }
     int needed = 0;
     for (const int need : columnNeeds) needed += need;
-    const int spare = std::max(0, (Shop->width() - 4 - needed) / shop::kShopColumns);
+    const int spare = std::max(0, (shopRow->width() - 4 - needed) / shop::kShopColumns);
     std::vector<int> columnLefts;
     int left = 2;
     for (const int need : columnNeeds) {
         columnLefts.push_back(left);
         left += need + spare;
     }
-    for (QAbstractButton* item : ShopItems->buttons()) {
-        const int index = ShopItems->id(item);
+    for (QAbstractButton* item : shopItems->buttons()) {
+        const int index = shopItems->id(item);
         const auto column = static_cast<std::size_t>(index / kShopRows);
         item->setGeometry(columnLefts[column], kShopTop + (index % kShopRows) * kShopRowHeight,
                           columnNeeds[column] + spare, kShopRowHeight);
     }
 }
 
-void TZiDuv::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (Shop == nullptr) return;
+    if (shopRow == nullptr) return;
     // What the window has beyond its first size goes to the grid and the memo, the grid
     // taking the larger share of the height; the rest keeps its place against its edges.
     const int extraWidth = width() - kClientWidth;
     const int extraHeight = height() - kClientHeight;
     const int gridShare = extraHeight * 2 / 3;
-    Panel1->setGeometry(0, 0, width(), kToolbarHeight);
-    DexGrid->setGeometry(kGridPlace.adjusted(0, 0, extraWidth, gridShare));
-    DBMemo1->setGeometry(kMemoPlace.adjusted(0, gridShare, extraWidth, extraHeight));
-    DBNavigator1->move(kNavigatorPlace.topLeft() + QPoint(0, extraHeight));
-    WrapButton->move(kWrapBoxPlace.topLeft() + QPoint(extraWidth, extraHeight));
-    Shop->setGeometry(0, height() - kShopHeight, width(), kShopHeight);
+    toolbar->setGeometry(0, 0, width(), kToolbarHeight);
+    nameGrid->setGeometry(kGridPlace.adjusted(0, 0, extraWidth, gridShare));
+    memoEditor->setGeometry(kMemoPlace.adjusted(0, gridShare, extraWidth, extraHeight));
+    navigator->move(kNavigatorPlace.topLeft() + QPoint(0, extraHeight));
+    wordWrapCheck->move(kWrapBoxPlace.topLeft() + QPoint(extraWidth, extraHeight));
+    shopRow->setGeometry(0, height() - kShopHeight, width(), kShopHeight);
     placeShopItems();
 }
 
-void TZiDuv::setDataModule(store::TDM& dataModule) {
-    DM_ = &dataModule;
-    DexGrid->setDataSource(&dataModule.dsAddress);
-    DBMemo1->setDataSource(&dataModule.dsAddress);
-    DBNavigator1->setDataSource(&dataModule.dsAddress);
-    dataModule.focusNameGrid = [this] { DexGrid->setFocus(); };
+void MainWindow::setDataModule(store::AddressModule& dataModule) {
+    module_ = &dataModule;
+    nameGrid->setDataSource(&dataModule.addressSource);
+    memoEditor->setDataSource(&dataModule.addressSource);
+    navigator->setDataSource(&dataModule.addressSource);
+    dataModule.focusNameGrid = [this] { nameGrid->setFocus(); };
 }
 
-void TZiDuv::FormCreate() {
-    state.FirstShow = true;
-    state.SearchText.clear();
-    ButtonAlpha->move(ButtonNatural->pos());
-}
-
-void TZiDuv::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The start-up runs once the window is up, so that its messages sit over it.
-    if (!event->spontaneous() && state.FirstShow && !startupQueued_) {
+    if (!event->spontaneous() && state.firstShow && !startupQueued_) {
         startupQueued_ = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
                 startupQueued_ = false;
-                FormShow();
+                runStartup();
             },
             Qt::QueuedConnection);
     }
 }
 
-void TZiDuv::endProgram() {
+void MainWindow::endProgram() {
     endedByStartup_ = true;
     close();
 }
 
-void TZiDuv::FormShow() {
-    if (!state.FirstShow) return;
+void MainWindow::runStartup() {
+    if (!state.firstShow) return;
     platform::Prompter& prompter = services_.prompter;
     const QStringList& arguments = options_.arguments;
     if (arguments.size() > 1) {
@@ -370,12 +363,12 @@ void TZiDuv::FormShow() {
         return;
     }
     setWindowTitle(composeTitle(arguments));
-    if (DM_ == nullptr) return;
+    if (module_ == nullptr) return;
     if (!guarded([this] { openAddressTable(); })) return;
-    state.FirstShow = false;
+    state.firstShow = false;
 }
 
-bool TZiDuv::settleDataFolder() {
+bool MainWindow::settleDataFolder() {
     QString folder = options_.currentFolder;
     if (options_.arguments.size() == 1) {
         const QString& argument = options_.arguments.front();
@@ -390,23 +383,23 @@ bool TZiDuv::settleDataFolder() {
                                            QString::fromLatin1(kDirectoryCreated));
         }
     }
-    if (DM_ != nullptr) {
+    if (module_ != nullptr) {
         // A start-up that failed before may have left the table open.
-        DM_->tblAddress.close();
-        DM_->AdsSettings1.DefaultFolder = folder;
-        DM_->setDataFolder(folder);
+        module_->addressTable.close();
+        module_->engineSettings.defaultFolder = folder;
+        module_->setDataFolder(folder);
     }
     return true;
 }
 
-void TZiDuv::openAddressTable() {
-    data::DataSet& table = DM_->tblAddress;
-    const QString folder = DM_->dataFolder();
+void MainWindow::openAddressTable() {
+    data::DataSet& table = module_->addressTable;
+    const QString folder = module_->dataFolder();
     const std::filesystem::path folderPath = toPath(folder);
     if (!xbase::tableExists(folderPath, store::kTableFileName)) {
         removeFilesIgnoringCase(folder, {QString::fromLatin1(store::kIndexFileName),
                                          QString::fromLatin1(store::kMemoFileName)});
-        xbase::createTable(toPath(DM_->AdsSettings1.DefaultFolder) / store::kTableFileName,
+        xbase::createTable(toPath(module_->engineSettings.defaultFolder) / store::kTableFileName,
                            xbase::parseFieldList(store::kFieldList));
     }
     if (!xbase::tableExists(folderPath, store::kIndexFileName)) {
@@ -416,161 +409,161 @@ void TZiDuv::openAddressTable() {
         table.open();
         table.cursor().createIndex(store::kTagName, store::kKeyExpression);
         table.setIndexName(QStringLiteral("ADDRESS"));
-        DM_->PackAddressTable();
+        module_->packAddressTable();
         table.first();
     }
     table.close();
     table.setExclusive(false);
     table.setIndexName(QStringLiteral("ADDRESS"));
     table.open();
-    DM_->tblFilter.setExclusive(false);
-    state.EntryCount = table.recordCount();
+    module_->lookupTable.setExclusive(false);
+    state.entryCount = table.recordCount();
 }
 
-void TZiDuv::DexGridKeyPress(QObject*, QChar& key) {
-    if (DM_ == nullptr || DM_->tblAddress.state() != data::DataSetState::Browse) return;
+void MainWindow::jumpToTypedLetter(QChar key) {
+    if (module_ == nullptr || module_->addressTable.state() != data::DataSetState::Browse) return;
     const char16_t code = key.unicode();
     if (code < 32 || code > 126) return;
     const QChar wanted = code >= u'a' && code <= u'z' ? QChar(code - u'a' + u'A') : key;
     guarded([&] {
-        DM_->tblAddress.findNearest(QString(wanted));
-        DexGrid->setFocus();
+        module_->addressTable.findNearest(QString(wanted));
+        nameGrid->setFocus();
     });
 }
 
-void TZiDuv::DBMemo1Exit() {
-    DexGrid->setFocus();
+void MainWindow::returnFocusToGrid() {
+    nameGrid->setFocus();
 }
 
-void TZiDuv::InfoSpeedClick() {
-    if (DM_ == nullptr) return;
-    info::TInfo Info(*DM_, services_.prompter, services_.shell, nullptr, this);
-    if (!DBMemo1->wordWrap()) Info.setUnwrappedMemoLook();
-    Info.exec();
-}
-
-void TZiDuv::FindSpeedClick() {
-    if (DM_ == nullptr || BtnBottomDlg == nullptr) return;
-    state.Tag = 0;
-    links::TBtnBottomDlg& dialog = *BtnBottomDlg;
-    dialog.Tag = 0;
-    dialog.setWindowTitle(QString::fromLatin1(store::kSearchCaption));
-    dialog.Edit1->setEnabled(true);
-    dialog.Edit1->clear();
-    dialog.Edit1->show();
-    dialog.ComboBox1->setEnabled(false);
-    dialog.ComboBox1->hide();
-    dialog.CheckAll->setText(QString::fromLatin1(store::kIncludeMemoCaption));
-    dialog.CheckAll->setToolTip(QString::fromLatin1(store::kIncludeMemoHint));
-    dialog.CheckAll->setChecked(true);
-    dialog.CheckAll->show();
-    dialog.Edit1->setFocus();
+void MainWindow::showEntryInformation() {
+    if (module_ == nullptr) return;
+    info::EntryInfoDialog dialog(*module_, services_.prompter, services_.shell, nullptr, this);
+    if (!memoEditor->wordWrap()) dialog.setUnwrappedMemoLook();
     dialog.exec();
-    if (dialog.Tag == links::kChooserRefused) return;
+}
+
+void MainWindow::searchEntries() {
+    if (module_ == nullptr || itemChooser == nullptr) return;
+    state.nameOnlySearch = false;
+    links::ItemChooser& dialog = *itemChooser;
+    dialog.beginUse(0);
+    dialog.setWindowTitle(QString::fromLatin1(store::kSearchCaption));
+    dialog.answerEdit->setEnabled(true);
+    dialog.answerEdit->clear();
+    dialog.answerEdit->show();
+    dialog.itemCombo->setEnabled(false);
+    dialog.itemCombo->hide();
+    dialog.optionCheck->setText(QString::fromLatin1(store::kIncludeMemoCaption));
+    dialog.optionCheck->setToolTip(QString::fromLatin1(store::kIncludeMemoHint));
+    dialog.optionCheck->setChecked(true);
+    dialog.optionCheck->show();
+    dialog.answerEdit->setFocus();
+    dialog.exec();
+    if (dialog.refused()) return;
 
     // While the filter is applied the grid is away from its data and does not paint.
     const store::SearchDisplay display{[this] {
-                                           DM_->tblAddress.disableControls();
-                                           DexGrid->setUpdatesEnabled(false);
-                                           DexGrid->setDataSource(nullptr);
+                                           module_->addressTable.disableControls();
+                                           nameGrid->setUpdatesEnabled(false);
+                                           nameGrid->setDataSource(nullptr);
                                        },
                                        [this] {
-                                           DexGrid->setDataSource(&DM_->dsAddress);
-                                           DexGrid->setUpdatesEnabled(true);
-                                           DexGrid->repaint();
-                                           DM_->tblAddress.enableControls();
+                                           nameGrid->setDataSource(&module_->addressSource);
+                                           nameGrid->setUpdatesEnabled(true);
+                                           nameGrid->repaint();
+                                           module_->addressTable.enableControls();
                                        }};
     guarded([&] {
-        if (DM_->search.search(dialog.Edit1->text(), dialog.CheckAll->isChecked(), display) ==
-            store::SearchOutcome::Filtered) {
-            NoFilterSpeed->setEnabled(true);
+        if (module_->search.search(dialog.answerEdit->text(), dialog.optionCheck->isChecked(),
+                                   display) == store::SearchOutcome::Filtered) {
+            cancelSearchButton->setEnabled(true);
         }
     });
-    DexGrid->setFocus();
+    nameGrid->setFocus();
 }
 
-void TZiDuv::NoFilterSpeedClick() {
-    if (DM_ == nullptr) return;
-    if (guarded([this] { DM_->search.cancel(); })) NoFilterSpeed->setEnabled(false);
+void MainWindow::cancelSearch() {
+    if (module_ == nullptr) return;
+    if (guarded([this] { module_->search.cancel(); })) cancelSearchButton->setEnabled(false);
 }
 
-void TZiDuv::HelpSpeedClick() {
+void MainWindow::showHelp() {
     services_.shell.openUrl(platform::helpPageUrl().toString());
 }
 
-void TZiDuv::WrapButtonClick() {
-    if (DBMemo1->wordWrap()) {
-        DBMemo1->setWordWrap(false);
-        setMemoLook(*DBMemo1, false, Qt::yellow);
+void MainWindow::toggleMemoWordWrap() {
+    if (memoEditor->wordWrap()) {
+        memoEditor->setWordWrap(false);
+        setMemoLook(*memoEditor, false, Qt::yellow);
     } else {
-        DBMemo1->setWordWrap(true);
-        setMemoLook(*DBMemo1, true, Qt::white);
+        memoEditor->setWordWrap(true);
+        setMemoLook(*memoEditor, true, Qt::white);
     }
-    DexGrid->setFocus();
+    nameGrid->setFocus();
 }
 
-void TZiDuv::ButtonNaturalClick() {
+void MainWindow::showNaturalOrder() {
     guarded([this] {
-        DM_->tblAddress.setIndexName(QString());
-        ButtonNatural->hide();
-        ButtonAlpha->show();
+        module_->addressTable.setIndexName(QString());
+        naturalOrderButton->hide();
+        nameOrderButton->show();
     });
 }
 
-void TZiDuv::ButtonAlphaClick() {
+void MainWindow::showNameOrder() {
     guarded([this] {
-        DM_->tblAddress.setIndexName(QString::fromLatin1(store::kTagName));
-        ButtonAlpha->hide();
-        ButtonNatural->show();
+        module_->addressTable.setIndexName(QString::fromLatin1(store::kTagName));
+        nameOrderButton->hide();
+        naturalOrderButton->show();
     });
 }
 
-void TZiDuv::ToolsSpeedClick() {
-    if (DM_ == nullptr) return;
-    if (guarded([this] { store::RunFileMaintenance(*DM_, services_.prompter); })) {
-        DexGrid->viewport()->update();
+void MainWindow::runFileMaintenance() {
+    if (module_ == nullptr) return;
+    if (guarded([this] { store::runFileMaintenance(*module_, services_.prompter); })) {
+        nameGrid->viewport()->update();
     }
 }
 
-void TZiDuv::buttonRWClick() {
-    if (DM_ == nullptr) return;
+void MainWindow::runReport() {
+    if (module_ == nullptr) return;
     reports::ReportCommand command(
-        {this, *DM_, state, *DexGrid, *Memo1, services_.prompter, services_.shell});
+        {this, *module_, *nameGrid, *stagingText, services_.prompter, services_.shell});
     guarded([&] { command.run(); });
 }
 
-void TZiDuv::ShopClick() {
-    if (const std::optional<std::string> address = shopChoice_.choose(ShopItems->checkedId())) {
+void MainWindow::openShopItem() {
+    if (const std::optional<std::string> address = shopChoice_.choose(shopItems->checkedId())) {
         services_.shell.openUrl(QString::fromStdString(*address));
     }
 }
 
-bool TZiDuv::eventFilter(QObject* watched, QEvent* event) {
-    if (DBMemo1 != nullptr && watched == DBMemo1->viewport() &&
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (memoEditor != nullptr && watched == memoEditor->viewport() &&
         event->type() == QEvent::MouseButtonDblClick) {
-        InfoSpeedClick();
+        showEntryInformation();
     }
     // The name column fills a grid grown wider than it, until the user sizes it by hand.
-    if (DexGrid != nullptr && watched == DexGrid->viewport() && event->type() == QEvent::Resize) {
-        if (DexGrid->columnWidth(0) == nameColumnWidth_) {
-            nameColumnWidth_ = std::max(kNameColumnWidth, DexGrid->viewport()->width());
-            DexGrid->setColumnWidth(0, nameColumnWidth_);
+    if (nameGrid != nullptr && watched == nameGrid->viewport() && event->type() == QEvent::Resize) {
+        if (nameGrid->columnWidth(0) == nameColumnWidth_) {
+            nameColumnWidth_ = std::max(kNameColumnWidth, nameGrid->viewport()->width());
+            nameGrid->setColumnWidth(0, nameColumnWidth_);
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TZiDuv::commitCellEditor() {
+void MainWindow::commitCellEditor() {
     // A name typed into the grid's cell reaches the field when its editor lets go.
     QWidget* focused = QApplication::focusWidget();
-    if (focused != nullptr && focused != DexGrid && DexGrid->isAncestorOf(focused)) {
-        QMetaObject::invokeMethod(DexGrid, "commitData", Q_ARG(QWidget*, focused));
+    if (focused != nullptr && focused != nameGrid && nameGrid->isAncestorOf(focused)) {
+        QMetaObject::invokeMethod(nameGrid, "commitData", Q_ARG(QWidget*, focused));
     }
 }
 
-bool TZiDuv::mayCloseWhileEditing() {
-    if (DM_ == nullptr) return true;
-    data::DataSet& table = DM_->tblAddress;
+bool MainWindow::mayCloseWhileEditing() {
+    if (module_ == nullptr) return true;
+    data::DataSet& table = module_->addressTable;
     const data::DataSetState editing = table.state();
     if (editing != data::DataSetState::Edit && editing != data::DataSetState::Insert) return true;
     commitCellEditor();
@@ -580,7 +573,8 @@ bool TZiDuv::mayCloseWhileEditing() {
     const QString entry = name.trimmed().isEmpty()
                               ? QStringLiteral("The new entry")
                               : QStringLiteral("The entry \"%1\"").arg(name.trimmed());
-    const QString question = entry + QStringLiteral(" has not been saved.\rSave it before closing?");
+    const QString question =
+        entry + QStringLiteral(" has not been saved.\rSave it before closing?");
     switch (prompter.confirm(question, platform::ButtonSet::YesNoCancel)) {
         case platform::Answer::Yes:
             // The checks may refuse; then the entry stays open for correction.
@@ -592,7 +586,7 @@ bool TZiDuv::mayCloseWhileEditing() {
     }
 }
 
-void TZiDuv::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (mayCloseWhileEditing()) {
         platform::savePlacement(*this, kPlacementName);
         event->accept();
@@ -601,50 +595,50 @@ void TZiDuv::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TZiDuv::TrackViewClick() {
+void MainWindow::editPlaylist() {
     playlist::DesktopStandardDialogs dialogs;
     playlist::PlaylistSource source;
-    source.memoText = DBMemo1->toPlainText();
-    source.memoWidth = DBMemo1->width();
-    if (DM_ != nullptr) {
-        const data::DataSet& table = DM_->tblAddress;
+    source.memoText = memoEditor->toPlainText();
+    source.memoWidth = memoEditor->width();
+    if (module_ != nullptr) {
+        const data::DataSet& table = module_->addressTable;
         source.codePage = {[&table](const QString& text) { return table.fromUnicode(text); },
                            [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
     }
     guarded([&] {
-        playlist::RunPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
+        playlist::runPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
                                     this);
     });
 }
 
-void TZiDuv::SpeedPhoneClick() {
-    runLinkAction(&links::LinkActions::SpeedPhoneClick);
+void MainWindow::dialPhone() {
+    runLinkAction(&links::LinkActions::dialPhone);
 }
 
-void TZiDuv::emailClick() {
-    runLinkAction(&links::LinkActions::emailClick);
+void MainWindow::sendEmail() {
+    runLinkAction(&links::LinkActions::sendEmail);
 }
 
-void TZiDuv::URLClick() {
-    runLinkAction(&links::LinkActions::URLClick);
+void MainWindow::visitWebAddress() {
+    runLinkAction(&links::LinkActions::visitWebAddress);
 }
 
-void TZiDuv::SpeedButton2Click() {
-    runLinkAction(&links::LinkActions::SpeedButton2Click);
+void MainWindow::openFileNamedInMemo() {
+    runLinkAction(&links::LinkActions::openFile);
 }
 
-void TZiDuv::runLinkAction(void (links::LinkActions::*action)()) {
-    if (DM_ == nullptr || BtnBottomDlg == nullptr) return;
-    links::AddressEntry entry(DM_->tblAddress, *DBMemo1, *DexGrid);
-    links::LinkActions actions(entry, *BtnBottomDlg, services_.prompter, services_.shell,
+void MainWindow::runLinkAction(void (links::LinkActions::*action)()) {
+    if (module_ == nullptr || itemChooser == nullptr) return;
+    links::AddressEntry entry(module_->addressTable, *memoEditor, *nameGrid);
+    links::LinkActions actions(entry, *itemChooser, services_.prompter, services_.shell,
                                services_.dialer);
     guarded([&] { (actions.*action)(); });
 }
 
-void TZiDuv::ClipSpeedClick() {
-    if (DM_ == nullptr) return;
-    links::NameExchange names(DM_->tblAddress, *DexGrid, *Memo1, services_.clipboard);
-    guarded([&] { names.ClipSpeedClick(); });
+void MainWindow::exchangeNamesWithClipboard() {
+    if (module_ == nullptr) return;
+    links::NameExchange names(module_->addressTable, *nameGrid, *stagingText, services_.clipboard);
+    guarded([&] { names.exchangeNamesWithClipboard(); });
 }
 
 }  // namespace app

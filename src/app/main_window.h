@@ -27,7 +27,7 @@ class DBNavigator;
 
 namespace links {
 class LinkActions;
-class TBtnBottomDlg;
+class ItemChooser;
 }  // namespace links
 
 namespace platform {
@@ -52,79 +52,80 @@ struct StartupOptions {
     QString currentFolder;  // the folder a relative data folder name starts from
 };
 
-class TZiDuv : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
   public:
-    // Runs FormCreate. The data module does not exist yet; setDataModule binds it.
-    TZiDuv(Services services, StartupOptions options, QWidget* parent = nullptr);
-    ~TZiDuv() override;
+    // The data module does not exist yet; setDataModule binds it.
+    MainWindow(Services services, StartupOptions options, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // Binds the grid, memo and navigator to the module's dsAddress and lets its hooks
+    // Binds the grid, memo and navigator to the module's addressSource and lets its hooks
     // return the focus to the grid.
-    void setDataModule(store::TDM& dataModule);
-    store::TDM* DM() const { return DM_; }
+    void setDataModule(store::AddressModule& dataModule);
+    store::AddressModule* addressModule() const { return module_; }
 
-    // Program-wide state: FirstShow, SearchText, EntryCount and the window's Tag.
+    // Program-wide state: firstShow, searchText, entryCount and the kind of search that is on.
     store::ProgramState state;
 
-    // --- Controls, named as the forms of the program name them.
-    QFrame* Panel1 = nullptr;
-    QToolButton* SpeedPhone = nullptr;
-    QToolButton* email = nullptr;
-    QToolButton* URL = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QToolButton* TrackView = nullptr;
-    QToolButton* FindSpeed = nullptr;
-    QToolButton* NoFilterSpeed = nullptr;
-    QToolButton* ClipSpeed = nullptr;
-    QToolButton* InfoSpeed = nullptr;
-    QToolButton* ButtonNatural = nullptr;
-    QToolButton* ButtonAlpha = nullptr;
-    QToolButton* buttonRW = nullptr;
-    QToolButton* ToolsSpeed = nullptr;
-    QToolButton* HelpSpeed = nullptr;
-    data::DBGrid* DexGrid = nullptr;
-    data::DBMemo* DBMemo1 = nullptr;
-    data::DBNavigator* DBNavigator1 = nullptr;
-    QCheckBox* WrapButton = nullptr;
-    QGroupBox* Shop = nullptr;
-    QButtonGroup* ShopItems = nullptr;  // the radio buttons of Shop, by item index
-    QPlainTextEdit* Memo1 = nullptr;    // hidden text buffer for the search, clipboard, report
+    // --- Controls; each keeps its form's name as its object name (docs/windows.md).
+    QFrame* toolbar = nullptr;
+    QToolButton* dialButton = nullptr;
+    QToolButton* emailButton = nullptr;
+    QToolButton* webButton = nullptr;
+    QToolButton* openFileButton = nullptr;
+    QToolButton* playlistButton = nullptr;
+    QToolButton* searchButton = nullptr;
+    QToolButton* cancelSearchButton = nullptr;
+    QToolButton* clipboardButton = nullptr;
+    QToolButton* infoButton = nullptr;
+    QToolButton* naturalOrderButton = nullptr;
+    QToolButton* nameOrderButton = nullptr;
+    QToolButton* reportButton = nullptr;
+    QToolButton* maintenanceButton = nullptr;
+    QToolButton* helpButton = nullptr;
+    data::DBGrid* nameGrid = nullptr;
+    data::DBMemo* memoEditor = nullptr;
+    data::DBNavigator* navigator = nullptr;
+    QCheckBox* wordWrapCheck = nullptr;
+    QGroupBox* shopRow = nullptr;
+    QButtonGroup* shopItems = nullptr;  // the radio buttons of shopRow, by item index
+    // Hidden: the text the clipboard exchange and the report's name list are staged in.
+    QPlainTextEdit* stagingText = nullptr;
     // The item chooser, made by the program right after the data module.
-    links::TBtnBottomDlg* BtnBottomDlg = nullptr;
+    links::ItemChooser* itemChooser = nullptr;
 
-    // --- Handlers
-    void FormCreate();
+    // --- What the user can do
     // The start-up, on the first show. Does nothing once it has completed.
-    void FormShow();
+    void runStartup();
     // Quick jump: a printable character typed on the grid or the memo while browsing
     // makes the first name at or after it current.
-    void DexGridKeyPress(QObject* sender, QChar& key);
-    void DBMemo1Exit();
-    void InfoSpeedClick();
+    void jumpToTypedLetter(QChar key);
+    void returnFocusToGrid();
+    // The larger view of the current entry, modally.
+    void showEntryInformation();
     // The search: asks for a text in the item chooser and narrows the list to the entries
     // holding it in the name, or in the name or the memo.
-    void FindSpeedClick();
+    void searchEntries();
     // Cancel Filter: the whole table again.
-    void NoFilterSpeedClick();
+    void cancelSearch();
     // The playlist editor: a new list from the memo's files, or an existing list file.
-    void TrackViewClick();
-    void HelpSpeedClick();
-    void WrapButtonClick();
-    void ButtonNaturalClick();
-    void ButtonAlphaClick();
+    void editPlaylist();
+    void showHelp();
+    void toggleMemoWordWrap();
+    void showNaturalOrder();
+    void showNameOrder();
     // The report: choose the entries, preview them, return to the entry that was current.
-    void buttonRWClick();
-    void ShopClick();
+    void runReport();
+    void openShopItem();
     // Link actions on the current entry's memo items: dial, e-mail, web address, file.
-    void SpeedPhoneClick();
-    void emailClick();
-    void URLClick();
-    void SpeedButton2Click();
+    void dialPhone();
+    void sendEmail();
+    void visitWebAddress();
+    void openFileNamedInMemo();
     // Pastes the clipboard into the name while editing; copies names otherwise.
-    void ClipSpeedClick();
+    void exchangeNamesWithClipboard();
     // File maintenance: pack the table, then optionally archive it to MGdata.zip.
-    void ToolsSpeedClick();
+    void runFileMaintenance();
 
     // Runs a command of this window under the standard error display.
     template <typename Command>
@@ -151,7 +152,7 @@ class TZiDuv : public QWidget {
     void endProgram();
     // Steps that settle the data folder; false when the program must end.
     bool settleDataFolder();
-    // Creates what is missing and opens tblAddress in name order.
+    // Creates what is missing and opens addressTable in name order.
     void openAddressTable();
     // Closing while an entry is being edited or inserted: save, discard or stay open.
     bool mayCloseWhileEditing();
@@ -160,7 +161,7 @@ class TZiDuv : public QWidget {
 
     Services services_;
     StartupOptions options_;
-    store::TDM* DM_ = nullptr;
+    store::AddressModule* module_ = nullptr;
     shop::ShopChoice shopChoice_;
     bool startupQueued_ = false;
     bool endedByStartup_ = false;

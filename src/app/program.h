@@ -16,10 +16,10 @@ class Program {
   public:
     Program(Services services, StartupOptions options);
 
-    TZiDuv ZiDuv;
-    store::TDM DM;
+    MainWindow mainWindow;
+    store::AddressModule addressModule;
     // The item chooser, made once and reused by every link action.
-    links::TBtnBottomDlg BtnBottomDlg;
+    links::ItemChooser itemChooser;
 };
 
 }  // namespace app

@@ -73,6 +73,16 @@ QIcon findIcon() {
     return QIcon(picture);
 }
 
+// The selection stays as visible as with the focus, so a match found from the Find
+// dialog shows while that dialog is active.
+void keepSelectionVisibleWhenInactive(QWidget& memo) {
+    QPalette palette = memo.palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    memo.setPalette(palette);
+}
+
 }  // namespace
 
 int findForward(const QString& text, int from, const QString& wanted) {
@@ -85,8 +95,8 @@ QString notFoundMessage(const QString& wanted) {
     return QLatin1Char('"') + wanted + QStringLiteral("\" not found");
 }
 
-TInfo::TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::Shell& shell,
-             FontChooser* fonts, QWidget* parent)
+EntryInfoDialog::EntryInfoDialog(store::AddressModule& dataModule, platform::Prompter& prompter,
+                                 platform::Shell& shell, FontChooser* fonts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       dataModule_(dataModule),
       prompter_(prompter),
@@ -102,13 +112,15 @@ TInfo::TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::She
     resize(kClientWidth, kClientHeight);
     setFont(pixelFont("MS Sans Serif", 11));
     createControls();
-    FormCreate();
+    keepSelectionVisibleWhenInactive(*memoEditor);
+    findDialog->move(kMemoLeft + kMemoWidth, kMemoTop);
+    centreOnScreen();
     platform::restorePlacement(*this, kPlacementName);
 }
 
-TInfo::~TInfo() = default;
+EntryInfoDialog::~EntryInfoDialog() = default;
 
-void TInfo::createControls() {
+void EntryInfoDialog::createControls() {
     const auto label = [this](const char* name, const QString& text, int left, int top) {
         auto* control = new QLabel(this);
         // Names and dates come from the table: never read as HTML.
@@ -121,51 +133,51 @@ void TInfo::createControls() {
     };
     const QFont valueFont = pixelFont("Arial", 15, true);
 
-    NameLabel = label("NameLabel", QString(), 7, 7);
-    NameLabel->setFont(valueFont);
-    setTextColour(NameLabel, kNavy);
+    nameLabel = label("NameLabel", QString(), 7, 7);
+    nameLabel->setFont(valueFont);
+    setTextColour(nameLabel, kNavy);
 
-    Memo1 = new data::DBMemo(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
-    Memo1->setFont(pixelFont("Arial", 15));
-    Memo1->setWordWrap(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setDataField(QString::fromLatin1(store::kInfoField));
+    memoEditor = new data::DBMemo(this);
+    memoEditor->setObjectName(QStringLiteral("Memo1"));
+    memoEditor->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
+    memoEditor->setFont(pixelFont("Arial", 15));
+    memoEditor->setWordWrap(true);
+    memoEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memoEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memoEditor->setDataField(QString::fromLatin1(store::kInfoField));
     // A refused character or an unreadable memo is told like every other failure.
-    Memo1->showError = [this](const std::exception& failure) {
+    memoEditor->showError = [this](const std::exception& failure) {
         prompter_.error(QString::fromUtf8(failure.what()));
     };
-    Memo1->setDataSource(&dataModule_.dsAddress);
+    memoEditor->setDataSource(&dataModule_.addressSource);
 
-    Label1 = label("Label1", QStringLiteral("Entry last modified:"), 13, 245);
-    DateLabel = label("DateLabel", QString(), kValueLeft, 245);
-    DateLabel->setFont(valueFont);
+    lastChangeCaption = label("Label1", QStringLiteral("Entry last modified:"), 13, 245);
+    lastChangeLabel = label("DateLabel", QString(), kValueLeft, 245);
+    lastChangeLabel->setFont(valueFont);
 
-    Panel1 = new QLabel(this);
-    Panel1->setTextFormat(Qt::PlainText);
-    Panel1->setText(QStringLiteral("Database:"));
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(7, 263, 406, 15);
-    Panel1->setFont(pixelFont("Arial Rounded MT Bold", 15));
-    Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setAutoFillBackground(true);
-    QPalette strip = Panel1->palette();
+    databaseBanner = new QLabel(this);
+    databaseBanner->setTextFormat(Qt::PlainText);
+    databaseBanner->setText(QStringLiteral("Database:"));
+    databaseBanner->setObjectName(QStringLiteral("Panel1"));
+    databaseBanner->setGeometry(7, 263, 406, 15);
+    databaseBanner->setFont(pixelFont("Arial Rounded MT Bold", 15));
+    databaseBanner->setAlignment(Qt::AlignCenter);
+    databaseBanner->setAutoFillBackground(true);
+    QPalette strip = databaseBanner->palette();
     strip.setColor(QPalette::Window, kAqua);
     strip.setColor(QPalette::WindowText, Qt::black);
-    Panel1->setPalette(strip);
+    databaseBanner->setPalette(strip);
 
-    Lupdate = label("Lupdate", QStringLiteral("Last update to ANY record:"), 13, 283);
-    LupdateLabel = label("LupdateLabel", QString(), kValueLeft, 281);
-    LupdateLabel->setFont(valueFont);
-    Label3 = label("Label3", QStringLiteral("Total non-deleted records:"), 13, 300);
-    AllCountLabel = label("AllCountLabel", QString(), kValueLeft, 299);
-    AllCountLabel->setFont(pixelFont("MS Sans Serif", 15));
-    IfFilterLabel =
+    lastUpdateCaption = label("Lupdate", QStringLiteral("Last update to ANY record:"), 13, 283);
+    lastUpdateLabel = label("LupdateLabel", QString(), kValueLeft, 281);
+    lastUpdateLabel->setFont(valueFont);
+    entryCountCaption = label("Label3", QStringLiteral("Total non-deleted records:"), 13, 300);
+    entryCountLabel = label("AllCountLabel", QString(), kValueLeft, 299);
+    entryCountLabel->setFont(pixelFont("MS Sans Serif", 15));
+    filterCountCaption =
         label("IfFilterLabel", QStringLiteral("Records meeting filter criteria:"), 13, 319);
-    FilterLabel = label("FilterLabel", QString(), kValueLeft, 319);
-    FilterLabel->setFont(valueFont);
+    filterCountLabel = label("FilterLabel", QString(), kValueLeft, 319);
+    filterCountLabel->setFont(valueFont);
 
     const auto button = [this](const char* name, const QString& caption, const QRect& place,
                                const QFont& font) {
@@ -176,43 +188,43 @@ void TInfo::createControls() {
         control->setAutoDefault(false);
         return control;
     };
-    ButtonFind = button("ButtonFind", QStringLiteral("Find"), QRect(12, 340, 80, 24),
+    findButton = button("ButtonFind", QStringLiteral("Find"), QRect(12, 340, 80, 24),
                         pixelFont("Arial", 15, true));
-    ButtonFind->setIcon(findIcon());
-    ButtonFind->setIconSize(QSize(16, 16));
-    ButtonFind->setToolTip(QStringLiteral("Search for text in memo"));
+    findButton->setIcon(findIcon());
+    findButton->setIconSize(QSize(16, 16));
+    findButton->setToolTip(QStringLiteral("Search for text in memo"));
 
-    ButtonFont = button("ButtonFont", QStringLiteral("Font"), QRect(97, 340, 76, 24),
+    fontButton = button("ButtonFont", QStringLiteral("Font"), QRect(97, 340, 76, 24),
                         pixelFont("Comic Sans MS", 17, true, true));
-    setTextColour(ButtonFont, Qt::blue);
-    ButtonFont->setToolTip(QStringLiteral("C;hange memo font size, color etcl"));
+    setTextColour(fontButton, Qt::blue);
+    fontButton->setToolTip(QStringLiteral("C;hange memo font size, color etcl"));
 
     const QFont buttonFont = pixelFont("MS Sans Serif", 11, true);
-    BitBtn1 = button("BitBtn1", QStringLiteral("&Help"), QRect(284, 340, 60, 24), buttonFont);
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
-    CloseButton =
+    helpButton = button("BitBtn1", QStringLiteral("&Help"), QRect(284, 340, 60, 24), buttonFont);
+    helpButton->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    closeButton =
         button("CloseButton", QStringLiteral("&Close"), QRect(352, 340, 61, 24), buttonFont);
-    CloseButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    CloseButton->setToolTip(QStringLiteral("Return to opening screen"));
+    closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    closeButton->setToolTip(QStringLiteral("Return to opening screen"));
     // The stand-in faces draw wider: the two buttons grow leftwards from the window's edge
     // as far as their texts need, keeping the gap between them.
-    const int gap = CloseButton->x() - (BitBtn1->x() + BitBtn1->width());
-    for (QPushButton* growing : {CloseButton, BitBtn1}) {
-        const int right = growing == CloseButton ? CloseButton->geometry().right()
-                                                 : CloseButton->x() - gap - 1;
+    const int gap = closeButton->x() - (helpButton->x() + helpButton->width());
+    for (QPushButton* growing : {closeButton, helpButton}) {
+        const int right =
+            growing == closeButton ? closeButton->geometry().right() : closeButton->x() - gap - 1;
         const int width = std::max(growing->width(), platform::pushButtonTextWidth(*growing));
         growing->setGeometry(right + 1 - width, growing->y(), width, growing->height());
     }
 
-    FindDialog1 = new FindDialog(this);
+    findDialog = new FindDialog(this);
 
-    // Panel1 takes no focus; the others follow it in this order, Close first.
-    Panel1->setFocusPolicy(Qt::NoFocus);
-    CloseButton->setFocus();
-    setTabOrder(CloseButton, Memo1);
-    setTabOrder(Memo1, BitBtn1);
-    setTabOrder(BitBtn1, ButtonFind);
-    setTabOrder(ButtonFind, ButtonFont);
+    // databaseBanner takes no focus; the others follow it in this order, Close first.
+    databaseBanner->setFocusPolicy(Qt::NoFocus);
+    closeButton->setFocus();
+    setTabOrder(closeButton, memoEditor);
+    setTabOrder(memoEditor, helpButton);
+    setTabOrder(helpButton, findButton);
+    setTabOrder(findButton, fontButton);
 
     // Whatever sits below the memo moves down with the window's bottom edge; Help and
     // Close also follow its right edge.
@@ -221,52 +233,41 @@ void TInfo::createControls() {
             placesBelowMemo_.push_back({control, control->geometry()});
     }
 
-    connect(ButtonFind, &QPushButton::clicked, this, [this] { ButtonFindClick(); });
-    connect(ButtonFont, &QPushButton::clicked, this, [this] { ButtonFontClick(); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
-    connect(FindDialog1, &FindDialog::findNext, this, [this] { FindDialog1Find(); });
-    connect(FindDialog1, &QDialog::finished, this, [this] { FindDialog1Close(); });
+    connect(findButton, &QPushButton::clicked, this, [this] { openFindDialog(); });
+    connect(fontButton, &QPushButton::clicked, this, [this] { chooseMemoFont(); });
+    connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { closeWindow(); });
+    connect(findDialog, &FindDialog::findNext, this, [this] { findNextInMemo(); });
+    connect(findDialog, &QDialog::finished, this, [this] { returnToMemo(); });
 }
 
-void TInfo::FormCreate() {
-    // The selection stays as visible as with the focus, so a match found from the Find
-    // dialog shows while that dialog is active.
-    QPalette palette = Memo1->palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    }
-    Memo1->setPalette(palette);
-    FindDialog1->move(kMemoLeft + kMemoWidth, kMemoTop);
-    centreOnScreen();
-}
-
-void TInfo::setUnwrappedMemoLook() {
-    Memo1->setWordWrap(false);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QPalette palette = Memo1->palette();
+void EntryInfoDialog::setUnwrappedMemoLook() {
+    memoEditor->setWordWrap(false);
+    memoEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memoEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette palette = memoEditor->palette();
     palette.setColor(QPalette::Base, kYellow);
-    Memo1->setPalette(palette);
+    memoEditor->setPalette(palette);
 }
 
-void TInfo::centreOnScreen() {
+void EntryInfoDialog::centreOnScreen() {
     const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
     const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-void TInfo::resizeEvent(QResizeEvent* event) {
+void EntryInfoDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // The memo takes what the window has beyond its first size.
     const int extraWidth = width() - kClientWidth;
     const int extraHeight = height() - kClientHeight;
-    Memo1->setGeometry(kMemoLeft, kMemoTop, kMemoWidth + extraWidth, kMemoHeight + extraHeight);
+    memoEditor->setGeometry(kMemoLeft, kMemoTop, kMemoWidth + extraWidth,
+                            kMemoHeight + extraHeight);
     for (const auto& [control, place] : placesBelowMemo_) {
-        const bool onTheRight = control == BitBtn1 || control == CloseButton;
+        const bool onTheRight = control == helpButton || control == closeButton;
         const QPoint to = place.topLeft() + QPoint(onTheRight ? extraWidth : 0, extraHeight);
-        if (control == Panel1) {
+        if (control == databaseBanner) {
             control->setGeometry(QRect(to, place.size() + QSize(extraWidth, 0)));
         } else {
             control->move(to);
@@ -274,12 +275,12 @@ void TInfo::resizeEvent(QResizeEvent* event) {
     }
 }
 
-void TInfo::done(int result) {
+void EntryInfoDialog::done(int result) {
     platform::savePlacement(*this, kPlacementName);
     QDialog::done(result);
 }
 
-void TInfo::keyPressEvent(QKeyEvent* event) {
+void EntryInfoDialog::keyPressEvent(QKeyEvent* event) {
     // Enter presses the button that has the focus, as Space does. There is no default
     // button: Enter in the memo is the memo's own.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -292,13 +293,13 @@ void TInfo::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TInfo::showEvent(QShowEvent* event) {
+void EntryInfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) fillFromTable();
 }
 
-void TInfo::FormShow() {
-    data::DataSet& table = dataModule_.tblAddress;
+void EntryInfoDialog::fillFromTable() {
+    data::DataSet& table = dataModule_.addressTable;
     QString name;
     QDate lastDate;
     try {
@@ -310,29 +311,30 @@ void TInfo::FormShow() {
         // An entry that cannot be read shows no name and an empty date.
     }
     if (lastDate.isNull()) lastDate = QDate(kEmptyDateYear, kEmptyDateMonth, kEmptyDateDay);
-    NameLabel->setText(name);
-    DateLabel->setText(dataModule_.AdsSettings1.formatDate(lastDate));
-    AllCountLabel->setText(QString::number(dataModule_.state().EntryCount));
-    LupdateLabel->setText(table.lastUpdateText());
+    nameLabel->setText(name);
+    lastChangeLabel->setText(dataModule_.engineSettings.formatDate(lastDate));
+    entryCountLabel->setText(QString::number(dataModule_.state().entryCount));
+    lastUpdateLabel->setText(table.lastUpdateText());
 
     const bool filtered = table.active() && table.filtered();
     if (filtered) {
         int count = 0;
         try {
-            count = filterCount();
+            count = countFilteredEntries();
         } catch (const std::exception& failure) {
             prompter_.error(QString::fromUtf8(failure.what()));
         }
-        FilterLabel->setText(QString::number(count));
+        filterCountLabel->setText(QString::number(count));
     }
-    IfFilterLabel->setVisible(filtered);
-    FilterLabel->setVisible(filtered);
-    for (QLabel* value : {NameLabel, DateLabel, AllCountLabel, LupdateLabel, FilterLabel})
+    filterCountCaption->setVisible(filtered);
+    filterCountLabel->setVisible(filtered);
+    for (QLabel* value :
+         {nameLabel, lastChangeLabel, entryCountLabel, lastUpdateLabel, filterCountLabel})
         value->adjustSize();
 }
 
-int TInfo::filterCount() {
-    data::DataSet& table = dataModule_.tblAddress;
+int EntryInfoDialog::countFilteredEntries() {
+    data::DataSet& table = dataModule_.addressTable;
     // The name-only search: what the engine counts through the expression.
     if (!table.filter().isEmpty()) return table.recordCount();
     // The name-and-memo search: the rows the grid lists, which the callback has decided.
@@ -342,54 +344,54 @@ int TInfo::filterCount() {
     return table.state() == data::DataSetState::Insert ? rows - 1 : rows;
 }
 
-void TInfo::ButtonFindClick() {
-    if (FindDialog1->isVisible()) {
-        FindDialog1->raise();
-        FindDialog1->activateWindow();
+void EntryInfoDialog::openFindDialog() {
+    if (findDialog->isVisible()) {
+        findDialog->raise();
+        findDialog->activateWindow();
         return;
     }
-    FindDialog1->setFindText(dataModule_.state().SearchText.left(kFindTextLimit));
-    FindDialog1->show();
+    findDialog->setFindText(dataModule_.state().searchText.left(kFindTextLimit));
+    findDialog->show();
 }
 
-void TInfo::FindDialog1Find() {
-    const QString wanted = FindDialog1->findText();
+void EntryInfoDialog::findNextInMemo() {
+    const QString wanted = findDialog->findText();
     if (wanted.isEmpty()) return;
-    const QString text = Memo1->toPlainText();
-    QTextCursor cursor = Memo1->textCursor();
+    const QString text = memoEditor->toPlainText();
+    QTextCursor cursor = memoEditor->textCursor();
     const int start = cursor.selectionStart();
     const int length = cursor.selectionEnd() - start;
     const int found = findForward(text, start + length, wanted);
     if (found < 0) {
         prompter_.message(notFoundMessage(wanted));
-        FindDialog1->close();
+        findDialog->close();
         return;
     }
     cursor.setPosition(found);
     cursor.setPosition(found + static_cast<int>(wanted.size()), QTextCursor::KeepAnchor);
-    Memo1->setTextCursor(cursor);
-    Memo1->setFocus();
+    memoEditor->setTextCursor(cursor);
+    memoEditor->setFocus();
 }
 
-void TInfo::FindDialog1Close() {
-    Memo1->setFocus();
+void EntryInfoDialog::returnToMemo() {
+    memoEditor->setFocus();
 }
 
-void TInfo::ButtonFontClick() {
-    const FontChoice shown{Memo1->font(), Memo1->palette().color(QPalette::Text)};
+void EntryInfoDialog::chooseMemoFont() {
+    const FontChoice shown{memoEditor->font(), memoEditor->palette().color(QPalette::Text)};
     if (const std::optional<FontChoice> chosen = fonts_->chooseFont(shown, this)) {
-        Memo1->setFont(chosen->font);
-        QPalette palette = Memo1->palette();
+        memoEditor->setFont(chosen->font);
+        QPalette palette = memoEditor->palette();
         palette.setColor(QPalette::Text, chosen->colour);
-        Memo1->setPalette(palette);
+        memoEditor->setPalette(palette);
     }
 }
 
-void TInfo::BitBtn1Click() {
+void EntryInfoDialog::showHelp() {
     shell_.openUrl(platform::helpPageUrl().toString());
 }
 
-void TInfo::CloseButtonClick() {
+void EntryInfoDialog::closeWindow() {
     accept();
 }
 

@@ -5,9 +5,9 @@
 // while a search filter is on, the number of entries that pass it. The facts are taken
 // once, when the window is shown.
 //
-//   info::TInfo Info(dataModule, prompter, shell, &fonts, mainWindow);
-//   if (!mainMemo->wordWrap()) Info.setUnwrappedMemoLook();
-//   Info.exec();
+//   info::EntryInfoDialog dialog(dataModule, prompter, shell, &fonts, mainWindow);
+//   if (!mainMemo->wordWrap()) dialog.setUnwrappedMemoLook();
+//   dialog.exec();
 
 #include <QDialog>
 #include <QRect>
@@ -30,7 +30,7 @@ class Shell;
 }  // namespace platform
 
 namespace store {
-class TDM;
+class AddressModule;
 }
 
 namespace info {
@@ -51,47 +51,48 @@ int findForward(const QString& text, int from, const QString& wanted);
 // The message when the rest of the memo does not hold the text.
 QString notFoundMessage(const QString& wanted);
 
-class TInfo : public QDialog {
+class EntryInfoDialog : public QDialog {
     Q_OBJECT
   public:
-    // `fonts` may be null: Qt's font dialog is used then. Runs FormCreate.
-    TInfo(store::TDM& dataModule, platform::Prompter& prompter, platform::Shell& shell,
-          FontChooser* fonts = nullptr, QWidget* parent = nullptr);
-    ~TInfo() override;
+    // `fonts` may be null: Qt's font dialog is used then.
+    EntryInfoDialog(store::AddressModule& dataModule, platform::Prompter& prompter,
+                    platform::Shell& shell, FontChooser* fonts = nullptr,
+                    QWidget* parent = nullptr);
+    ~EntryInfoDialog() override;
 
     // The look of the main memo when it does not wrap: no word wrap, both scroll bars,
     // a yellow background.
     void setUnwrappedMemoLook();
 
-    // --- Controls, named as the form names them (also their object names).
-    QLabel* NameLabel;
-    data::DBMemo* Memo1;
-    QLabel* Label1;
-    QLabel* DateLabel;
-    QLabel* Panel1;
-    QLabel* Lupdate;
-    QLabel* LupdateLabel;
-    QLabel* Label3;
-    QLabel* AllCountLabel;
-    QLabel* IfFilterLabel;
-    QLabel* FilterLabel;
-    QPushButton* ButtonFind;
-    QPushButton* ButtonFont;
-    QPushButton* BitBtn1;
-    QPushButton* CloseButton;
-    FindDialog* FindDialog1;
+    // --- Controls; each keeps its form's name as its object name (docs/windows.md).
+    // A caption is fixed text; a label shows a value read from the table.
+    QLabel* nameLabel;
+    data::DBMemo* memoEditor;
+    QLabel* lastChangeCaption;
+    QLabel* lastChangeLabel;
+    QLabel* databaseBanner;
+    QLabel* lastUpdateCaption;
+    QLabel* lastUpdateLabel;
+    QLabel* entryCountCaption;
+    QLabel* entryCountLabel;
+    QLabel* filterCountCaption;
+    QLabel* filterCountLabel;
+    QPushButton* findButton;
+    QPushButton* fontButton;
+    QPushButton* helpButton;
+    QPushButton* closeButton;
+    FindDialog* findDialog;
 
-    // --- Handlers
-    void FormCreate();
+    // --- What the user can do
     // Fills the labels from the table as it is now.
-    void FormShow();
-    void ButtonFindClick();
+    void fillFromTable();
+    void openFindDialog();
     // The next match after the memo's selection, or the message that there is none.
-    void FindDialog1Find();
-    void FindDialog1Close();
-    void ButtonFontClick();
-    void BitBtn1Click();
-    void CloseButtonClick();
+    void findNextInMemo();
+    void returnToMemo();
+    void chooseMemoFont();
+    void showHelp();
+    void closeWindow();
 
     // Closing keeps the window's size and place for the next opening.
     void done(int result) override;
@@ -104,10 +105,10 @@ class TInfo : public QDialog {
   private:
     void createControls();
     void centreOnScreen();
-    // The Filter count: entries passing the search filter.
-    int filterCount();
+    // Entries passing the search filter.
+    int countFilteredEntries();
 
-    store::TDM& dataModule_;
+    store::AddressModule& dataModule_;
     platform::Prompter& prompter_;
     platform::Shell& shell_;
     std::unique_ptr<FontChooser> ownFonts_;

@@ -20,10 +20,10 @@ class FindDialog : public QDialog {
     QString findText() const;
     void setFindText(const QString& text);
 
-    QLabel* FindLabel;
-    QLineEdit* FindEdit;
-    QPushButton* FindNextButton;
-    QPushButton* CancelButton;
+    QLabel* findCaption;
+    QLineEdit* findEdit;
+    QPushButton* findNextButton;
+    QPushButton* cancelButton;
 
   signals:
     // The user asks for the next match of findText().

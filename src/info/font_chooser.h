@@ -39,8 +39,8 @@ class FontColourDialog : public QDialog {
 
     FontChoice choice() const;
 
-    QFontDialog* Fonts;
-    QComboBox* Colours;
+    QFontDialog* fontList;
+    QComboBox* colourList;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

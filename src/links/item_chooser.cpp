@@ -29,16 +29,15 @@
 namespace links {
 namespace {
 
+using platform::kNavy;
 using platform::pixelFont;
 using platform::setTextColour;
-using platform::kNavy;
 
 constexpr int kClientWidth = 419;
 constexpr int kClientHeight = 391;
 constexpr int kPanelHeight = 36;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
-
 
 void setTabStop(QWidget* widget, bool tabStop) {
     widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
@@ -89,8 +88,8 @@ QIcon clipboardIcon() {
 
 }  // namespace
 
-TBtnBottomDlg::TBtnBottomDlg(platform::Prompter& prompter, platform::Shell& shell,
-                             platform::Clipboard& clipboard, QWidget* parent)
+ItemChooser::ItemChooser(platform::Prompter& prompter, platform::Shell& shell,
+                         platform::Clipboard& clipboard, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       prompter_(prompter),
@@ -104,189 +103,197 @@ TBtnBottomDlg::TBtnBottomDlg(platform::Prompter& prompter, platform::Shell& shel
     createControls();
 }
 
-void TBtnBottomDlg::createControls() {
-    NotYetLabel = new QLabel(this);
-    NotYetLabel->setObjectName(QStringLiteral("NotYetLabel"));
-    NotYetLabel->setTextFormat(Qt::PlainText);
-    NotYetLabel->setFont(pixelFont("Arial", 11, true));
-    setTextColour(NotYetLabel, Qt::red);
-    NotYetLabel->setGeometry(20, 13, kClientWidth - 20, 16);
-    NotYetLabel->hide();
+void ItemChooser::createControls() {
+    notFoundNotice = new QLabel(this);
+    notFoundNotice->setObjectName(QStringLiteral("NotYetLabel"));
+    notFoundNotice->setTextFormat(Qt::PlainText);
+    notFoundNotice->setFont(pixelFont("Arial", 11, true));
+    setTextColour(notFoundNotice, Qt::red);
+    notFoundNotice->setGeometry(20, 13, kClientWidth - 20, 16);
+    notFoundNotice->hide();
 
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setFont(pixelFont("MS Sans Serif", 15));
-    Edit1->setGeometry(2, 33, 415, 24);
+    answerEdit = new QLineEdit(this);
+    answerEdit->setObjectName(QStringLiteral("Edit1"));
+    answerEdit->setFont(pixelFont("MS Sans Serif", 15));
+    answerEdit->setGeometry(2, 33, 415, 24);
 
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
+    itemCombo = new QComboBox(this);
+    itemCombo->setObjectName(QStringLiteral("ComboBox1"));
+    itemCombo->setEditable(true);
     // The list stays as found, and Enter must not add the typed text to it.
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    itemCombo->setInsertPolicy(QComboBox::NoInsert);
     // Inline completion would turn a typed prefix of a listed address into the whole one.
-    ComboBox1->setCompleter(nullptr);
-    ComboBox1->setMaxVisibleItems(14);
-    ComboBox1->setFont(pixelFont("MS Sans Serif", 15));
-    ComboBox1->setGeometry(2, 33, 415, 24);
-    setTabStop(ComboBox1, false);
-    ComboBox1->view()->installEventFilter(this);
+    itemCombo->setCompleter(nullptr);
+    itemCombo->setMaxVisibleItems(14);
+    itemCombo->setFont(pixelFont("MS Sans Serif", 15));
+    itemCombo->setGeometry(2, 33, 415, 24);
+    setTabStop(itemCombo, false);
+    itemCombo->view()->installEventFilter(this);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    for (QLabel* label : {Label1, Label2}) {
+    lineBeforeLabel = new QLabel(this);
+    lineBeforeLabel->setObjectName(QStringLiteral("Label1"));
+    itemLineLabel = new QLabel(this);
+    itemLineLabel->setObjectName(QStringLiteral("Label2"));
+    for (QLabel* label : {lineBeforeLabel, itemLineLabel}) {
         label->setTextFormat(Qt::PlainText);
         label->setFont(pixelFont("Arial", 13));
         setTextColour(label, kNavy);
     }
-    Label1->setGeometry(8, 293, kClientWidth - 8, 17);
-    Label2->setGeometry(8, 312, kClientWidth - 8, 17);
+    lineBeforeLabel->setGeometry(8, 293, kClientWidth - 8, 17);
+    itemLineLabel->setGeometry(8, 312, kClientWidth - 8, 17);
 
-    CheckAll = new QCheckBox(QStringLiteral("Send to all"), this);
-    CheckAll->setObjectName(QStringLiteral("CheckAll"));
-    CheckAll->setToolTip(QStringLiteral("Use multiple addresses"));
-    CheckAll->setGeometry(12, 335, 176, 17);
-    setTabStop(CheckAll, false);
+    optionCheck = new QCheckBox(QStringLiteral("Send to all"), this);
+    optionCheck->setObjectName(QStringLiteral("CheckAll"));
+    optionCheck->setToolTip(QStringLiteral("Use multiple addresses"));
+    optionCheck->setGeometry(12, 335, 176, 17);
+    setTabStop(optionCheck, false);
 
-    bcc = new QCheckBox(QStringLiteral("Send as :bcc"), this);
-    bcc->setObjectName(QStringLiteral("bcc"));
-    bcc->setToolTip(QStringLiteral("Disclose recipients to each other?"));
-    bcc->setFont(pixelFont("Arial", 11, true));
-    bcc->setGeometry(171, 335, 204, 17);
-    setTabStop(bcc, false);
-    bcc->hide();
+    sendAsBccCheck = new QCheckBox(QStringLiteral("Send as :bcc"), this);
+    sendAsBccCheck->setObjectName(QStringLiteral("bcc"));
+    sendAsBccCheck->setToolTip(QStringLiteral("Disclose recipients to each other?"));
+    sendAsBccCheck->setFont(pixelFont("Arial", 11, true));
+    sendAsBccCheck->setGeometry(171, 335, 204, 17);
+    setTabStop(sendAsBccCheck, false);
+    sendAsBccCheck->hide();
 
-    mylist1 = new QListWidget(this);
-    mylist1->setObjectName(QStringLiteral("mylist1"));
-    myList2 = new QListWidget(this);
-    myList2->setObjectName(QStringLiteral("myList2"));
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    for (QWidget* hidden : std::initializer_list<QWidget*>{mylist1, myList2, Memo1}) {
+    linesBeforeList = new QListWidget(this);
+    linesBeforeList->setObjectName(QStringLiteral("mylist1"));
+    itemLinesList = new QListWidget(this);
+    itemLinesList->setObjectName(QStringLiteral("myList2"));
+    stagingText = new QPlainTextEdit(this);
+    stagingText->setObjectName(QStringLiteral("Memo1"));
+    stagingText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{linesBeforeList, itemLinesList, stagingText}) {
         hidden->setFocusPolicy(Qt::NoFocus);
         hidden->hide();
     }
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
+    buttonPanel = new QFrame(this);
+    buttonPanel->setObjectName(QStringLiteral("Panel1"));
+    buttonPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    buttonPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
 
     QStyle* style = this->style();
-    OKBtn = new QPushButton(style->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
-                            Panel1);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    ButtonClipboard = new QPushButton(clipboardIcon(), QStringLiteral("Copy"), Panel1);
-    ButtonClipboard->setObjectName(QStringLiteral("ButtonClipboard"));
-    ButtonClipboard->setToolTip(QStringLiteral("Copy ALL choices to Windows Clipboard"));
-    CancelBtn = new QPushButton(style->standardIcon(QStyle::SP_DialogCancelButton),
-                                QStringLiteral("Cancel"), Panel1);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    BitBtn1 = new QPushButton(style->standardIcon(QStyle::SP_DialogHelpButton),
-                              QStringLiteral("Help"), Panel1);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    okButton = new QPushButton(style->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
+                               buttonPanel);
+    okButton->setObjectName(QStringLiteral("OKBtn"));
+    okButton->setDefault(true);
+    copyButton = new QPushButton(clipboardIcon(), QStringLiteral("Copy"), buttonPanel);
+    copyButton->setObjectName(QStringLiteral("ButtonClipboard"));
+    copyButton->setToolTip(QStringLiteral("Copy ALL choices to Windows Clipboard"));
+    cancelButton = new QPushButton(style->standardIcon(QStyle::SP_DialogCancelButton),
+                                   QStringLiteral("Cancel"), buttonPanel);
+    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
+    helpButton = new QPushButton(style->standardIcon(QStyle::SP_DialogHelpButton),
+                                 QStringLiteral("Help"), buttonPanel);
+    helpButton->setObjectName(QStringLiteral("BitBtn1"));
 
     // Four buttons spread evenly over the panel, left to right.
     constexpr int kGap = 20;
     int x = (kClientWidth - 4 * kButtonWidth - 3 * kGap) / 2;
-    for (QPushButton* button : {OKBtn, ButtonClipboard, CancelBtn, BitBtn1}) {
+    for (QPushButton* button : {okButton, copyButton, cancelButton, helpButton}) {
         button->setGeometry(x, (kPanelHeight - kButtonHeight) / 2, kButtonWidth, kButtonHeight);
         x += kButtonWidth + kGap;
     }
-    for (QPushButton* button : {OKBtn, CancelBtn, BitBtn1}) setTabStop(button, false);
+    for (QPushButton* button : {okButton, cancelButton, helpButton}) setTabStop(button, false);
     // Enter means OK. A button that merely had the focus must not take that over: the
     // dialog is reused, and a Copy button focused in one use would answer Enter in the next.
-    for (QPushButton* button : {ButtonClipboard, CancelBtn, BitBtn1}) button->setAutoDefault(false);
-    setTabStop(ButtonClipboard, true);
-    setTabOrder(Edit1, ComboBox1);
-    setTabOrder(ComboBox1, ButtonClipboard);
+    for (QPushButton* button : {copyButton, cancelButton, helpButton})
+        button->setAutoDefault(false);
+    setTabStop(copyButton, true);
+    setTabOrder(answerEdit, itemCombo);
+    setTabOrder(itemCombo, copyButton);
 
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-    connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
-    connect(CheckAll, &QCheckBox::toggled, this, [this] { CheckAllClick(); });
-    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { CancelBtnClick(); });
-    connect(ButtonClipboard, &QPushButton::clicked, this, [this] { ButtonClipboardClick(); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(itemCombo, &QComboBox::currentIndexChanged, this, [this] { showContextOfChoice(); });
+    connect(itemCombo, &QComboBox::activated, this, [this] { showContextOfChoice(); });
+    connect(optionCheck, &QCheckBox::toggled, this, [this] { followSendToAll(); });
+    connect(okButton, &QPushButton::clicked, this, [this] { acceptAnswer(); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { refuseAnswer(); });
+    connect(copyButton, &QPushButton::clicked, this, [this] { copyItemsToClipboard(); });
+    connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(); });
 }
 
-void TBtnBottomDlg::SetItems(const QStringList& items, bool showContext,
-                             const QStringList& linesBefore, const QStringList& itemLines) {
-    ShowContext = showContext;
+void ItemChooser::setItems(const QStringList& items, bool showContext,
+                           const QStringList& linesBefore, const QStringList& itemLines) {
+    showsContext = showContext;
     {
         // Filling the list is not a choice of the user: the labels are set below.
-        const QSignalBlocker quiet(ComboBox1);
-        ComboBox1->clear();
-        ComboBox1->addItems(items);
+        const QSignalBlocker quiet(itemCombo);
+        itemCombo->clear();
+        itemCombo->addItems(items);
     }
     if (!showContext) return;
-    mylist1->clear();
-    mylist1->addItems(linesBefore);
-    myList2->clear();
-    myList2->addItems(itemLines);
-    Label1->setText(mylist1->count() > 0 ? mylist1->item(0)->text() : QString());
-    Label2->setText(myList2->count() > 0 ? myList2->item(0)->text() : QString());
+    linesBeforeList->clear();
+    linesBeforeList->addItems(linesBefore);
+    itemLinesList->clear();
+    itemLinesList->addItems(itemLines);
+    lineBeforeLabel->setText(linesBeforeList->count() > 0 ? linesBeforeList->item(0)->text()
+                                                          : QString());
+    itemLineLabel->setText(itemLinesList->count() > 0 ? itemLinesList->item(0)->text() : QString());
 }
 
-QStringList TBtnBottomDlg::Items() const {
+QStringList ItemChooser::items() const {
     QStringList items;
-    for (int i = 0; i < ComboBox1->count(); ++i) items << ComboBox1->itemText(i);
+    for (int i = 0; i < itemCombo->count(); ++i) items << itemCombo->itemText(i);
     return items;
 }
 
-bool TBtnBottomDlg::ChooseItem(int count, ItemKind kind) {
+bool ItemChooser::choose(int count, ItemKind kind) {
     const KindWords words = wordsFor(kind);
     const QString action = QString::fromLatin1(words.action);
     const QString noun = QString::fromLatin1(words.noun);
 
     const bool fromList = count >= 2;
-    Edit1->setEnabled(!fromList);
-    Edit1->setVisible(!fromList);
-    setTabStop(Edit1, !fromList);
-    ComboBox1->setEnabled(fromList);
-    ComboBox1->setVisible(fromList);
-    setTabStop(ComboBox1, fromList);
+    answerEdit->setEnabled(!fromList);
+    answerEdit->setVisible(!fromList);
+    setTabStop(answerEdit, !fromList);
+    itemCombo->setEnabled(fromList);
+    itemCombo->setVisible(fromList);
+    setTabStop(itemCombo, fromList);
     if (fromList) {
-        ComboBox1->setFocus();
+        itemCombo->setFocus();
     } else {
-        Edit1->setFocus();
+        answerEdit->setFocus();
     }
 
-    CheckAll->hide();
-    CheckAll->setChecked(false);
-    CheckAll->setText(QStringLiteral("send to all"));
-    CheckAll->setToolTip(QStringLiteral("Use multiple addresses"));
+    optionCheck->hide();
+    optionCheck->setChecked(false);
+    optionCheck->setText(QStringLiteral("send to all"));
+    optionCheck->setToolTip(QStringLiteral("Use multiple addresses"));
 
     if (count <= 0) {
-        NotYetLabel->setText(QStringLiteral("No ") + noun +
-                             QStringLiteral(" found, but you can enter one below"));
-        NotYetLabel->show();
+        notFoundNotice->setText(QStringLiteral("No ") + noun +
+                                QStringLiteral(" found, but you can enter one below"));
+        notFoundNotice->show();
         setWindowTitle(action + noun);
-        Edit1->clear();
+        answerEdit->clear();
     } else if (count == 1) {
         setWindowTitle(action + noun + u':');
-        Edit1->setText(ComboBox1->count() > 0 ? ComboBox1->itemText(0) : QString());
+        answerEdit->setText(itemCombo->count() > 0 ? itemCombo->itemText(0) : QString());
     } else {
         setWindowTitle(QStringLiteral("Choose ") + noun + u':');
-        ComboBox1->setCurrentIndex(0);
+        itemCombo->setCurrentIndex(0);
         // The same index keeps text typed in an earlier use; the first item replaces it.
-        ComboBox1->setEditText(ComboBox1->itemText(0));
-        if (kind == ItemKind::Email) CheckAll->show();
+        itemCombo->setEditText(itemCombo->itemText(0));
+        if (kind == ItemKind::Email) optionCheck->show();
     }
 
-    Tag = count;
+    beginUse(count);
     centreOnScreen();
     exec();
 
-    const bool accepted = Tag != kChooserRefused;
-    if (fromList) Edit1->setText(ComboBox1->currentText());
+    const bool accepted = !refused_;
+    if (fromList) answerEdit->setText(itemCombo->currentText());
     return accepted;
 }
 
-void TBtnBottomDlg::centreOnScreen() {
+void ItemChooser::beginUse(int offeredCount) {
+    offeredCount_ = offeredCount;
+    refused_ = false;
+}
+
+void ItemChooser::centreOnScreen() {
     const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
     QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
@@ -294,98 +301,97 @@ void TBtnBottomDlg::centreOnScreen() {
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TBtnBottomDlg::FormShow() {
-    if (!ComboBox1->isEnabled()) return;
-    ButtonClipboard->setFocus();
+void ItemChooser::dropDownListOnShow() {
+    if (!itemCombo->isEnabled()) return;
+    copyButton->setFocus();
     // Open the list once the window is up, as a posted request would.
     QTimer::singleShot(0, this, [this] {
-        if (isVisible() && ComboBox1->isEnabled() && ComboBox1->isVisible()) ComboBox1->showPopup();
+        if (isVisible() && itemCombo->isEnabled() && itemCombo->isVisible()) itemCombo->showPopup();
     });
 }
 
-void TBtnBottomDlg::FormActivate() {
-    Label1->setVisible(ShowContext);
-    Label2->setVisible(ShowContext);
+void ItemChooser::showContextLabels() {
+    lineBeforeLabel->setVisible(showsContext);
+    itemLineLabel->setVisible(showsContext);
 }
 
-void TBtnBottomDlg::ComboBox1Change() {
-    if (!ShowContext) return;
-    const int index = ComboBox1->currentIndex();
+void ItemChooser::showContextOfChoice() {
+    if (!showsContext) return;
+    const int index = itemCombo->currentIndex();
     // Typed text selects no entry of the list, so the labels keep what they show.
-    if (index < 0 || ComboBox1->currentText() != ComboBox1->itemText(index)) return;
-    if (index < mylist1->count()) Label1->setText(mylist1->item(index)->text());
-    if (index < myList2->count()) Label2->setText(myList2->item(index)->text());
+    if (index < 0 || itemCombo->currentText() != itemCombo->itemText(index)) return;
+    if (index < linesBeforeList->count())
+        lineBeforeLabel->setText(linesBeforeList->item(index)->text());
+    if (index < itemLinesList->count()) itemLineLabel->setText(itemLinesList->item(index)->text());
 }
 
-void TBtnBottomDlg::CheckAllClick() {
-    if (CheckAll->isChecked()) {
-        bcc->setEnabled(true);
+void ItemChooser::followSendToAll() {
+    if (optionCheck->isChecked()) {
+        sendAsBccCheck->setEnabled(true);
     } else {
-        bcc->setEnabled(false);
-        bcc->setChecked(false);
+        sendAsBccCheck->setEnabled(false);
+        sendAsBccCheck->setChecked(false);
     }
 }
 
-void TBtnBottomDlg::OKBtnClick() {
-    if (Tag >= 2) {
-        Tag = kChooserAccepted;
-    } else {
-        Tag = Edit1->text().isEmpty() ? kChooserRefused : kChooserAccepted;
-    }
+void ItemChooser::acceptAnswer() {
+    // From a list the answer is the item shown; otherwise it has to be typed.
+    refused_ = offeredCount_ < 2 && answerEdit->text().isEmpty();
     done(QDialog::Accepted);
 }
 
-void TBtnBottomDlg::CancelBtnClick() {
-    Tag = kChooserRefused;
+void ItemChooser::refuseAnswer() {
+    refused_ = true;
     done(QDialog::Rejected);
 }
 
-void TBtnBottomDlg::ButtonClipboardClick() {
-    Memo1->clear();
-    for (int i = 0; i < ComboBox1->count(); ++i) Memo1->appendPlainText(ComboBox1->itemText(i));
-    Memo1->selectAll();
+void ItemChooser::copyItemsToClipboard() {
+    stagingText->clear();
+    for (int i = 0; i < itemCombo->count(); ++i)
+        stagingText->appendPlainText(itemCombo->itemText(i));
+    stagingText->selectAll();
     // Copying an empty selection leaves the clipboard as it was.
-    const QString text = Memo1->toPlainText();
+    const QString text = stagingText->toPlainText();
     if (!text.isEmpty()) clipboard_.setText(text);
     prompter_.message(QString::fromLatin1(kCopiedMessage));
 }
 
-void TBtnBottomDlg::BitBtn1Click() {
-    const char* page = CheckAll->isHidden() ? kChooserHelpPage : kSendToAllHelpPage;
+void ItemChooser::showHelp() {
+    const char* page = optionCheck->isHidden() ? kChooserHelpPage : kSendToAllHelpPage;
     shell_.openUrl(platform::helpPageUrl(QString::fromLatin1(page)).toString());
 }
 
-void TBtnBottomDlg::FormClose() {
-    NotYetLabel->hide();
-    bcc->hide();
-    Label1->clear();
-    Label2->clear();
+void ItemChooser::clearForNextUse() {
+    notFoundNotice->hide();
+    sendAsBccCheck->hide();
+    lineBeforeLabel->clear();
+    itemLineLabel->clear();
 }
 
-void TBtnBottomDlg::reject() {
-    CancelBtnClick();
+void ItemChooser::reject() {
+    refuseAnswer();
 }
 
-void TBtnBottomDlg::done(int result) {
+void ItemChooser::done(int result) {
     // An open drop-down is a window of its own and would outlive the dialog.
-    ComboBox1->hidePopup();
-    FormClose();
+    itemCombo->hidePopup();
+    clearForNextUse();
     QDialog::done(result);
 }
 
-void TBtnBottomDlg::showEvent(QShowEvent* event) {
+void ItemChooser::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormActivate();
-    FormShow();
+    showContextLabels();
+    dropDownListOnShow();
 }
 
-bool TBtnBottomDlg::eventFilter(QObject* watched, QEvent* event) {
+bool ItemChooser::eventFilter(QObject* watched, QEvent* event) {
     // Enter and Escape on the dropped-down list belong to the list: Enter takes the
     // highlighted item into the box, Escape just closes the list. Qt closes the list while
     // it looks for shortcuts, then hands the same key press on to the dialog, where it
     // would mean OK or Cancel; keyPressEvent lets that one press go.
-    if (watched == ComboBox1->view() && event->type() == QEvent::ShortcutOverride &&
-        ComboBox1->view()->isVisible()) {
+    if (watched == itemCombo->view() && event->type() == QEvent::ShortcutOverride &&
+        itemCombo->view()->isVisible()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
             keyThatClosedTheList_ = key;
@@ -395,7 +401,7 @@ bool TBtnBottomDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TBtnBottomDlg::keyPressEvent(QKeyEvent* event) {
+void ItemChooser::keyPressEvent(QKeyEvent* event) {
     if (keyThatClosedTheList_ != 0 && event->key() == keyThatClosedTheList_) {
         keyThatClosedTheList_ = 0;
         event->accept();
@@ -404,9 +410,9 @@ void TBtnBottomDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TBtnBottomDlg::changeEvent(QEvent* event) {
+void ItemChooser::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) showContextLabels();
 }
 
 }  // namespace links

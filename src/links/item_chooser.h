@@ -4,8 +4,8 @@
 // type one when none was found, and for e-mail offers to address all of them at once.
 // One instance lives from start-up to the end of the program and is reused.
 //
-// A use: the caller fills the lists (SetItems), calls ChooseItem, and reads the answer
-// from Edit1 (and, for e-mail, from CheckAll, bcc and the item list).
+// A use: the caller fills the lists (setItems), calls choose, and reads the answer
+// from answerEdit (and, for e-mail, from optionCheck, sendAsBccCheck and the item list).
 
 #include <QDialog>
 #include <QStringList>
@@ -29,65 +29,67 @@ class Shell;
 
 namespace links {
 
-// What the dialog's Tag holds after OK and after Cancel.
-inline constexpr int kChooserAccepted = 99;
-inline constexpr int kChooserRefused = -99;
-
 inline constexpr char kChooserDesignCaption[] = "Select and then click OK or cancel";
 inline constexpr char kCopiedMessage[] = "Items have been copied to the Windows Clipboard";
 // Help pages: the first for an e-mail choice with several addresses, the second otherwise.
 inline constexpr char kSendToAllHelpPage[] = "writing-to-several.html";
 inline constexpr char kChooserHelpPage[] = "choosing-an-item.html";
 
-class TBtnBottomDlg : public QDialog {
+class ItemChooser : public QDialog {
     Q_OBJECT
   public:
-    TBtnBottomDlg(platform::Prompter& prompter, platform::Shell& shell,
-                  platform::Clipboard& clipboard, QWidget* parent = nullptr);
+    ItemChooser(platform::Prompter& prompter, platform::Shell& shell,
+                platform::Clipboard& clipboard, QWidget* parent = nullptr);
 
     // Replaces the item list (kept in the order given, never sorted). For web addresses
     // and file names `showContext` is true and the two context lists, parallel to the
     // items, are replaced too; the labels then show their entry 0.
-    void SetItems(const QStringList& items, bool showContext, const QStringList& linesBefore = {},
+    void setItems(const QStringList& items, bool showContext, const QStringList& linesBefore = {},
                   const QStringList& itemLines = {});
-    QStringList Items() const;
+    QStringList items() const;
 
     // Shows the dialog modally for `count` items of `kind` and answers whether the user
-    // accepted. The answer is then the text of Edit1, whatever the count.
-    bool ChooseItem(int count, ItemKind kind);
+    // accepted. The answer is then the text of answerEdit, whatever the count.
+    bool choose(int count, ItemKind kind);
 
-    // The dialog's answer for one use: the item count while shown, then 99 or -99.
-    int Tag = 0;
-    // Whether Label1 and Label2 show the item's memo lines; set with the items.
-    bool ShowContext = false;
+    // Starts a use that offers `offeredCount` items: with fewer than two, OK needs a text
+    // in answerEdit. choose does this itself; the search, which shows the dialog with
+    // exec, calls it with 0 first.
+    void beginUse(int offeredCount);
+    // Whether the user turned the last use down: Cancel, Escape, or OK on an empty answer
+    // where one had to be typed.
+    bool refused() const { return refused_; }
 
-    // Controls, named as the form names them (also their object names).
-    QLabel* NotYetLabel;
-    QLineEdit* Edit1;
-    QComboBox* ComboBox1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QCheckBox* CheckAll;
-    QCheckBox* bcc;
-    QListWidget* mylist1;
-    QListWidget* myList2;
-    QPlainTextEdit* Memo1;
-    QFrame* Panel1;
-    QPushButton* OKBtn;
-    QPushButton* ButtonClipboard;
-    QPushButton* CancelBtn;
-    QPushButton* BitBtn1;
+    // Whether lineBeforeLabel and itemLineLabel show the item's memo lines; set with the items.
+    bool showsContext = false;
 
-    // Handlers.
-    void FormShow();
-    void FormActivate();
-    void ComboBox1Change();
-    void CheckAllClick();
-    void OKBtnClick();
-    void CancelBtnClick();
-    void ButtonClipboardClick();
-    void BitBtn1Click();
-    void FormClose();
+    // Controls; each keeps its form's name as its object name (docs/windows.md).
+    QLabel* notFoundNotice;
+    QLineEdit* answerEdit;
+    QComboBox* itemCombo;
+    QLabel* lineBeforeLabel;
+    QLabel* itemLineLabel;
+    QCheckBox* optionCheck;
+    QCheckBox* sendAsBccCheck;
+    QListWidget* linesBeforeList;
+    QListWidget* itemLinesList;
+    QPlainTextEdit* stagingText;
+    QFrame* buttonPanel;
+    QPushButton* okButton;
+    QPushButton* copyButton;
+    QPushButton* cancelButton;
+    QPushButton* helpButton;
+
+    // What the user can do, and what the dialog does as it opens and closes.
+    void dropDownListOnShow();
+    void showContextLabels();
+    void showContextOfChoice();
+    void followSendToAll();
+    void acceptAnswer();
+    void refuseAnswer();
+    void copyItemsToClipboard();
+    void showHelp();
+    void clearForNextUse();
 
     // Escape and a close request from the window manager count as Cancel.
     void reject() override;
@@ -107,6 +109,8 @@ class TBtnBottomDlg : public QDialog {
     platform::Shell& shell_;
     platform::Clipboard& clipboard_;
     int keyThatClosedTheList_ = 0;
+    int offeredCount_ = 0;
+    bool refused_ = false;
 };
 
 }  // namespace links

@@ -22,7 +22,7 @@ class Shell;
 
 namespace links {
 
-class TBtnBottomDlg;
+class ItemChooser;
 
 // What the actions need of the current entry, the main window and the address table.
 class EntryContext {
@@ -75,22 +75,22 @@ QString mailtoUri(const QStringList& recipients, bool blindCopies = false);
 
 class LinkActions {
   public:
-    LinkActions(EntryContext& entry, TBtnBottomDlg& chooser, platform::Prompter& prompter,
+    LinkActions(EntryContext& entry, ItemChooser& chooser, platform::Prompter& prompter,
                 platform::Shell& shell, platform::PhoneDialer& dialer);
 
     // The toolbar handlers.
-    void emailClick();
-    void SpeedPhoneClick();
-    void URLClick();
-    void SpeedButton2Click();
+    void sendEmail();
+    void dialPhone();
+    void visitWebAddress();
+    void openFile();
 
     // Fills the chooser with the current entry's items of `kind` (and, for web addresses
     // and files, their memo lines) and answers how many were found.
-    int CollectItems(ItemKind kind);
+    int collectItems(ItemKind kind);
 
     // Asks "Add <item> to entry?" and on OK appends "<label>: <item>" below the memo's
     // last line and saves the entry through the table's checks.
-    void AddItemToEntry(ItemKind kind, const QString& item);
+    void addItemToEntry(ItemKind kind, const QString& item);
 
   private:
     std::string scanText(const QString& text);
@@ -98,7 +98,7 @@ class LinkActions {
     bool choose(int count, ItemKind kind, QString& item);
 
     EntryContext& entry_;
-    TBtnBottomDlg& chooser_;
+    ItemChooser& chooser_;
     platform::Prompter& prompter_;
     platform::Shell& shell_;
     platform::PhoneDialer& dialer_;

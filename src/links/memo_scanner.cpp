@@ -90,7 +90,7 @@ std::string FindAbsolutePath(std::string_view line) {
         const std::size_t root = FileNameRootLength(word);
         // A lone "/" between words, as in "yes / no", is not a path.
         if (word.size() <= root || IsBlankOrControl(word[root])) continue;
-        std::string name = CutFileName(line, start);
+        std::string name = cutFileName(line, start);
         if (name.size() > root) return name;
     }
     return {};
@@ -104,24 +104,24 @@ void AppendIfFound(std::vector<std::string>& items, std::string item) {
 // and its own line, so that the chooser can show where the item came from.
 void CollectWithContext(std::span<const std::string> lines,
                         std::string (*findItem)(std::string_view), CollectedItems& collected) {
-    collected.ShowContext = true;
+    collected.showContext = true;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string item = findItem(lines[i]);
         if (item.empty()) continue;
         collected.items.push_back(std::move(item));
-        collected.mylist1.push_back(i == 0 ? std::string(" ") : lines[i - 1]);
-        collected.myList2.push_back(lines[i]);
+        collected.linesBefore.push_back(i == 0 ? std::string(" ") : lines[i - 1]);
+        collected.itemLines.push_back(lines[i]);
     }
     // The chooser shows entry 0 of each list even when nothing was found.
-    if (collected.mylist1.empty()) {
-        collected.mylist1.emplace_back(" ");
-        collected.myList2.emplace_back(" ");
+    if (collected.linesBefore.empty()) {
+        collected.linesBefore.emplace_back(" ");
+        collected.itemLines.emplace_back(" ");
     }
 }
 
 }  // namespace
 
-bool IsPhonePattern(std::string_view text, std::size_t position) {
+bool isPhonePattern(std::string_view text, std::size_t position) {
     if (position < kDigitsBeforeDash || position >= text.size() ||
         text.size() - position <= kDigitsAfterDash) {
         return false;
@@ -136,8 +136,8 @@ bool IsPhonePattern(std::string_view text, std::size_t position) {
     return true;
 }
 
-std::string CutPhoneNumber(std::string_view text, std::size_t position) {
-    if (!IsPhonePattern(text, position)) return {};
+std::string cutPhoneNumber(std::string_view text, std::size_t position) {
+    if (!isPhonePattern(text, position)) return {};
     const std::size_t end = position + kDigitsAfterDash + 1;
     const std::size_t separator = position - kDigitsBeforeDash - 1;
     if (position > kDigitsBeforeDash && (text[separator] == ')' || text[separator] == '-')) {
@@ -151,7 +151,7 @@ std::string CutPhoneNumber(std::string_view text, std::size_t position) {
     return std::string(text.substr(start, end - start));
 }
 
-void FindPhoneNumbers(std::string_view text, std::vector<std::string>& items) {
+void findPhoneNumbers(std::string_view text, std::vector<std::string>& items) {
     constexpr auto kShortest =
         static_cast<std::ptrdiff_t>(kDigitsBeforeDash + 1 + kDigitsAfterDash);
     const auto length = static_cast<std::ptrdiff_t>(text.size());
@@ -160,18 +160,18 @@ void FindPhoneNumbers(std::string_view text, std::vector<std::string>& items) {
     // the step after a number may go past the start of the text.
     std::ptrdiff_t position = length - static_cast<std::ptrdiff_t>(kDigitsAfterDash) - 1;
     while (position >= static_cast<std::ptrdiff_t>(kDigitsBeforeDash)) {
-        if (!IsPhonePattern(text, static_cast<std::size_t>(position))) {
+        if (!isPhonePattern(text, static_cast<std::size_t>(position))) {
             --position;
             continue;
         }
-        std::string number = CutPhoneNumber(text, static_cast<std::size_t>(position));
+        std::string number = cutPhoneNumber(text, static_cast<std::size_t>(position));
         // Resume two characters before the number's start.
         position -= static_cast<std::ptrdiff_t>(number.size() - kDigitsAfterDash) + 1;
         items.push_back(std::move(number));
     }
 }
 
-std::string FindEmailAddress(std::string_view text) {
+std::string findEmailAddress(std::string_view text) {
     const std::size_t at = text.find('@');
     if (at == kNotFound) return {};
     // Any dot shortly after the at-sign will do, even one outside the address.
@@ -186,29 +186,29 @@ std::string FindEmailAddress(std::string_view text) {
     return std::string(address);
 }
 
-std::string FindWebAddress(std::string_view line) {
+std::string findWebAddress(std::string_view line) {
     const std::string upper = AsciiUpperCopy(line);
     for (const std::string_view prefix : kWebPrefixes) {
         const std::size_t found = upper.find(prefix);
-        if (found != kNotFound) return CutWebAddress(line, found);
+        if (found != kNotFound) return cutWebAddress(line, found);
     }
     return {};
 }
 
-std::string CutWebAddress(std::string_view line, std::size_t start) {
+std::string cutWebAddress(std::string_view line, std::size_t start) {
     if (start >= line.size()) return {};
     return std::string(
         WithoutTrailingPunctuation(UpToFirstSpace(line.substr(start, kItemMaxLength))));
 }
 
-std::string FindFileName(std::string_view line) {
+std::string findFileName(std::string_view line) {
     if (line.find('.') == kNotFound) return {};
     const std::size_t driveLetter = FindDriveLetter(line);
-    if (driveLetter != kNotFound) return CutFileName(line, driveLetter);
+    if (driveLetter != kNotFound) return cutFileName(line, driveLetter);
     return FindAbsolutePath(line);
 }
 
-std::string CutFileName(std::string_view line, std::size_t start) {
+std::string cutFileName(std::string_view line, std::size_t start) {
     line = WithoutTrailingBlanks(line);
     if (start >= line.size()) return {};
     std::string_view name = line.substr(start, kItemMaxLength);
@@ -222,27 +222,27 @@ std::string CutFileName(std::string_view line, std::size_t start) {
     return std::string(WithoutTrailingPunctuation(name));
 }
 
-CollectedItems CollectItems(ItemKind kind, std::string_view name,
+CollectedItems collectItems(ItemKind kind, std::string_view name,
                             std::span<const std::string> wrappedLines,
                             std::span<const std::string> unwrappedLines) {
     CollectedItems collected;
     switch (kind) {
         case ItemKind::Phone:
-            FindPhoneNumbers(name, collected.items);
-            for (const std::string& line : wrappedLines) FindPhoneNumbers(line, collected.items);
+            findPhoneNumbers(name, collected.items);
+            for (const std::string& line : wrappedLines) findPhoneNumbers(line, collected.items);
             break;
         case ItemKind::Email:
             // The name first, then the memo from the bottom up.
-            AppendIfFound(collected.items, FindEmailAddress(name));
+            AppendIfFound(collected.items, findEmailAddress(name));
             for (auto line = wrappedLines.rbegin(); line != wrappedLines.rend(); ++line) {
-                AppendIfFound(collected.items, FindEmailAddress(*line));
+                AppendIfFound(collected.items, findEmailAddress(*line));
             }
             break;
         case ItemKind::Web:
-            CollectWithContext(unwrappedLines, FindWebAddress, collected);
+            CollectWithContext(unwrappedLines, findWebAddress, collected);
             break;
         case ItemKind::File:
-            CollectWithContext(unwrappedLines, FindFileName, collected);
+            CollectWithContext(unwrappedLines, findFileName, collected);
             break;
     }
     return collected;

@@ -4,7 +4,7 @@
 //
 // Everything here is a pure function on single-byte text: no Qt, no state, no failure.
 // Positions are byte indexes counted from 0. A position outside the text is never read;
-// the cut functions then give an empty string and IsPhonePattern gives false.
+// the cut functions then give an empty string and isPhonePattern gives false.
 // Letters and upper-casing are plain ASCII (a-z, A-Z); every other byte is left alone.
 
 #include <cstddef>
@@ -26,36 +26,36 @@ enum class ItemKind : char {
 // Appends every phone number of `text` to `items`, right to left. A number is three
 // digits, "-", four digits; an area code in front is taken along when the three digits
 // follow a "-" or ")" (the ")" is written as "-" in the item).
-void FindPhoneNumbers(std::string_view text, std::vector<std::string>& items);
+void findPhoneNumbers(std::string_view text, std::vector<std::string>& items);
 
 // True when `position` holds the "-" of three digits, "-", four digits.
-bool IsPhonePattern(std::string_view text, std::size_t position);
+bool isPhonePattern(std::string_view text, std::size_t position);
 
 // The phone number whose "-" before the last four digits is at `position`, area code
 // included when there is one; empty when there is no phone pattern at `position`.
-std::string CutPhoneNumber(std::string_view text, std::size_t position);
+std::string cutPhoneNumber(std::string_view text, std::size_t position);
 
 // The e-mail address around the first "@" of `text`, or an empty string.
-std::string FindEmailAddress(std::string_view text);
+std::string findEmailAddress(std::string_view text);
 
 // The web address of `line` (ftp://, http://, https:// or www., found in that order of
 // preference, in any letter case), or an empty string.
-std::string FindWebAddress(std::string_view line);
+std::string findWebAddress(std::string_view line);
 
 // The web address that starts at `start`: up to the first space, at most 255 bytes,
 // without trailing ")" "," "." ":" ";".
-std::string CutWebAddress(std::string_view line, std::size_t start);
+std::string cutWebAddress(std::string_view line, std::size_t start);
 
 // The file name of `line`, or an empty string. A drive-lettered name ("C:\...", only the
 // first ":\" of the line is tried) wins; otherwise an absolute path that starts a word
 // with "/" or "~/" is taken. Either way the line must hold a "." somewhere. A "~" is
 // returned as written; expanding it is the caller's business.
-std::string FindFileName(std::string_view line);
+std::string findFileName(std::string_view line);
 
 // The file name that starts at `start` (a drive letter, "/" or "~/"): trailing blanks of
 // the line dropped, at most 255 bytes, cut at the first space after the first "." when a
 // name stands between the root and that ".", then without trailing ")" "," "." ":" ";".
-std::string CutFileName(std::string_view line, std::size_t start);
+std::string cutFileName(std::string_view line, std::size_t start);
 
 // The items of one kind in an entry, with what the chooser needs to show them.
 struct CollectedItems {
@@ -64,10 +64,10 @@ struct CollectedItems {
     // Web addresses and file names only, parallel to `items`: the memo line before the
     // item's line (" " for the first line) and the item's own line. With no item each
     // holds a single " ", so entry 0 always exists. Empty for phone numbers and e-mail.
-    std::vector<std::string> mylist1;
-    std::vector<std::string> myList2;
+    std::vector<std::string> linesBefore;
+    std::vector<std::string> itemLines;
     // Whether the chooser shows the two context lines: true for web addresses and files.
-    bool ShowContext = false;
+    bool showContext = false;
 };
 
 // Gathers the items of `kind` from an entry. `wrappedLines` are the memo's lines as the
@@ -76,7 +76,7 @@ struct CollectedItems {
 // taken from the name and the wrapped lines (phone: name, then first line to last;
 // e-mail: name, then last line to first); web addresses and file names from the
 // unwrapped lines, first to last, never from the name.
-CollectedItems CollectItems(ItemKind kind, std::string_view name,
+CollectedItems collectItems(ItemKind kind, std::string_view name,
                             std::span<const std::string> wrappedLines,
                             std::span<const std::string> unwrappedLines);
 

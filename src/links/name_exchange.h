@@ -24,13 +24,13 @@ QString pastedName(const QString& text, int keyLength);
 
 class NameExchange {
   public:
-    // `Memo1` is the main window's hidden plain memo, the staging text both ways.
-    NameExchange(data::DataSet& table, data::DBGrid& grid, QPlainTextEdit& Memo1,
+    // `stagingText` is the main window's hidden plain memo, the staging text both ways.
+    NameExchange(data::DataSet& table, data::DBGrid& grid, QPlainTextEdit& stagingText,
                  platform::Clipboard& clipboard);
 
     // Engine failures (moving between the selected rows, a name the code page cannot
     // hold) leave as exceptions; the grid and memo follow the table again in any case.
-    void ClipSpeedClick();
+    void exchangeNamesWithClipboard();
 
   private:
     void pasteIntoName();
@@ -38,7 +38,7 @@ class NameExchange {
 
     data::DataSet& table_;
     data::DBGrid& grid_;
-    QPlainTextEdit& Memo1_;
+    QPlainTextEdit& stagingText_;
     platform::Clipboard& clipboard_;
 };
 

@@ -54,7 +54,7 @@ DesktopPhoneDialer::DesktopPhoneDialer(Prompter& prompter, Shell& shell,
                                        SchemeHandlerLookup& handlers)
     : prompter_(prompter), shell_(shell), handlers_(handlers) {}
 
-void DesktopPhoneDialer::DialNumber(const QString& number, const QString& /*calledParty*/) {
+void DesktopPhoneDialer::dialNumber(const QString& number, const QString& /*calledParty*/) {
     if (handlers_.handlerFor(QStringLiteral("tel")) == HandlerPresence::Absent) {
         prompter_.warning(QString::fromLatin1(kNoDialerWarning));
         return;

@@ -3,9 +3,9 @@
 // fill the editor from the current entry's memo or from the chosen list file, and show it.
 //
 //   playlist::PlaylistSource source;
-//   source.memoText = DBMemo1->toPlainText();
-//   source.memoWidth = DBMemo1->width();
-//   playlist::RunPlaylistEditor(source, {prompter, clipboard, dialogs}, this);
+//   source.memoText = memoEditor->toPlainText();
+//   source.memoWidth = memoEditor->width();
+//   playlist::runPlaylistEditor(source, {prompter, clipboard, dialogs}, this);
 
 #include <QString>
 
@@ -21,22 +21,22 @@ namespace playlist {
 
 // The main window's open dialog for the list to edit: playlists or text files, one name,
 // which need not exist (a missing file is reported when it is read).
-FileDialogSettings EditListDialogSettings();
+FileDialogSettings editListDialogSettings();
 
 // What the command takes from the main window.
 struct PlaylistSource {
     QString memoText;     // the current entry's memo as shown, unsaved edits included
     int memoWidth = 348;  // the memo's width; the editor's lists scroll over 10 pixels more
     MemoCodePage codePage = MemoCodePage::latin1();  // the table's code page
-    FileDialogSettings openDialog = EditListDialogSettings();
+    FileDialogSettings openDialog = editListDialogSettings();
 };
 
 // Asks for a new or an edited list and fills the editor; nothing when the user cancels,
 // or when the list file cannot be read (its input/output error is shown then).
-std::unique_ptr<TTrksDlg> PreparePlaylistEditor(const PlaylistSource& source,
-                                                EditorServices services, QWidget* parent);
+std::unique_ptr<PlaylistEditor> preparePlaylistEditor(const PlaylistSource& source,
+                                                      EditorServices services, QWidget* parent);
 
 // The whole command: prepare the editor, show it modally, discard it when it closes.
-void RunPlaylistEditor(const PlaylistSource& source, EditorServices services, QWidget* parent);
+void runPlaylistEditor(const PlaylistSource& source, EditorServices services, QWidget* parent);
 
 }  // namespace playlist

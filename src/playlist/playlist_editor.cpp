@@ -56,13 +56,13 @@ class ScrollWidthDelegate : public QStyledItemDelegate {
     int width_ = 0;  // 0: as wide as the item's text
 };
 
-QFont FormFont() {
+QFont formFont() {
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(14);
     return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QColor& colour) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QColor& colour) {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
@@ -73,11 +73,11 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
     return label;
 }
 
-QToolButton* MakeGlyphButton(QWidget* parent, const char* name, Glyph glyph, const QString& hint,
+QToolButton* makeGlyphButton(QWidget* parent, const char* name, Glyph glyph, const QString& hint,
                              int top) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setIcon(GlyphIcon(glyph));
+    button->setIcon(glyphIcon(glyph));
     button->setIconSize({16, 16});
     button->setToolTip(hint);
     button->setFocusPolicy(Qt::NoFocus);
@@ -86,7 +86,7 @@ QToolButton* MakeGlyphButton(QWidget* parent, const char* name, Glyph glyph, con
     return button;
 }
 
-QPushButton* MakePanelButton(QFrame* panel, const char* name, const QString& caption,
+QPushButton* makePanelButton(QFrame* panel, const char* name, const QString& caption,
                              const QString& hint, int place) {
     constexpr int kWidth = 85;
     constexpr int kGap = (kClientWidth - 4 * kWidth) / 5;
@@ -100,7 +100,7 @@ QPushButton* MakePanelButton(QFrame* panel, const char* name, const QString& cap
     return button;
 }
 
-QListWidget* MakeList(QWidget* parent, const char* name, int left) {
+QListWidget* makeList(QWidget* parent, const char* name, int left) {
     auto* list = new QListWidget(parent);
     list->setObjectName(QLatin1String(name));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -127,19 +127,19 @@ std::vector<bool> selectedRows(const QListWidget* list) {
     return rows;
 }
 
-QByteArray BytesOf(const QListWidgetItem* item) {
+QByteArray bytesOf(const QListWidgetItem* item) {
     return item->data(kItemBytesRole).toByteArray();
 }
 
 }  // namespace
 
-TTrksDlg::TTrksDlg(EditorServices services, QWidget* parent)
+PlaylistEditor::PlaylistEditor(EditorServices services, QWidget* parent)
     : QDialog(parent), services_(services) {
     setObjectName(QStringLiteral("TrksDlg"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(FormFont());
+    setFont(formFont());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kSilver);
     palette.setColor(QPalette::Button, kSilver);
@@ -148,11 +148,11 @@ TTrksDlg::TTrksDlg(EditorServices services, QWidget* parent)
 
     buildControls();
 
-    SaveDialog1.filter = QStringLiteral("Playlist (*.m3u);;Text file (*.txt);;All files (*)");
-    SaveDialog1.defaultSuffix = QStringLiteral("m3u");
-    SaveDialog1.directory = QStringLiteral(".");
-    SaveDialog1.fileName = QStringLiteral("temp");
-    SaveDialog1.confirmOverwrite = true;
+    saveDialog.filter = QStringLiteral("Playlist (*.m3u);;Text file (*.txt);;All files (*)");
+    saveDialog.defaultSuffix = QStringLiteral("m3u");
+    saveDialog.directory = QStringLiteral(".");
+    saveDialog.fileName = QStringLiteral("temp");
+    saveDialog.confirmOverwrite = true;
 
     // Centred on the screen rather than over the main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -161,118 +161,120 @@ TTrksDlg::TTrksDlg(EditorServices services, QWidget* parent)
     }
 }
 
-void TTrksDlg::buildControls() {
-    QFont bold = FormFont();
+void PlaylistEditor::buildControls() {
+    QFont bold = formFont();
     bold.setBold(true);
-    SrcLabel = MakeLabel(this, "SrcLabel", tr("Available"), kBlue);
-    SrcLabel->setFont(bold);
-    SrcLabel->setGeometry(6, 4, kListWidth, 18);
-    DstLabel = MakeLabel(this, "DstLabel", tr("Selected"), kBlue);
-    DstLabel->setFont(bold);
-    DstLabel->setGeometry(kClientWidth - 6 - kListWidth, 4, kListWidth, 18);
+    availableCaption = makeLabel(this, "SrcLabel", tr("Available"), kBlue);
+    availableCaption->setFont(bold);
+    availableCaption->setGeometry(6, 4, kListWidth, 18);
+    selectedCaption = makeLabel(this, "DstLabel", tr("Selected"), kBlue);
+    selectedCaption->setFont(bold);
+    selectedCaption->setGeometry(kClientWidth - 6 - kListWidth, 4, kListWidth, 18);
 
-    SrcList = MakeList(this, "SrcList", 6);
-    DstList = MakeList(this, "DstList", kClientWidth - 6 - kListWidth);
+    availableList = makeList(this, "SrcList", 6);
+    selectedList = makeList(this, "DstList", kClientWidth - 6 - kListWidth);
 
-    IncludeBtn = MakeGlyphButton(this, "IncludeBtn", Glyph::Include, {}, 32);
-    IncAllBtn = MakeGlyphButton(this, "IncAllBtn", Glyph::IncludeAll, {}, 62);
-    ExcludeBtn = MakeGlyphButton(this, "ExcludeBtn", Glyph::Exclude, {}, 92);
-    ExAllBtn = MakeGlyphButton(this, "ExAllBtn", Glyph::ExcludeAll, {}, 122);
-    UpButton = MakeGlyphButton(this, "UpButton", Glyph::Up, tr("Move selected field up"), 170);
-    DownButton =
-        MakeGlyphButton(this, "DownButton", Glyph::Down, tr("Move selected field down"), 200);
-    Up2Button =
-        MakeGlyphButton(this, "Up2Button", Glyph::Top, tr("Move selected field to top"), 230);
-    Down2Button = MakeGlyphButton(this, "Down2Button", Glyph::Bottom,
-                                  tr("Move selected field to bottom"), 260);
-    ButtonInverse = MakeGlyphButton(this, "ButtonInverse", Glyph::Invert,
-                                    tr("Invert order of Selected items"), 308);
+    includeButton = makeGlyphButton(this, "IncludeBtn", Glyph::Include, {}, 32);
+    includeAllButton = makeGlyphButton(this, "IncAllBtn", Glyph::IncludeAll, {}, 62);
+    excludeButton = makeGlyphButton(this, "ExcludeBtn", Glyph::Exclude, {}, 92);
+    excludeAllButton = makeGlyphButton(this, "ExAllBtn", Glyph::ExcludeAll, {}, 122);
+    moveUpButton = makeGlyphButton(this, "UpButton", Glyph::Up, tr("Move selected field up"), 170);
+    moveDownButton =
+        makeGlyphButton(this, "DownButton", Glyph::Down, tr("Move selected field down"), 200);
+    moveToTopButton =
+        makeGlyphButton(this, "Up2Button", Glyph::Top, tr("Move selected field to top"), 230);
+    moveToBottomButton = makeGlyphButton(this, "Down2Button", Glyph::Bottom,
+                                         tr("Move selected field to bottom"), 260);
+    invertButton = makeGlyphButton(this, "ButtonInverse", Glyph::Invert,
+                                   tr("Invert order of Selected items"), 308);
 
-    Label1 = MakeLabel(this, "Label1", tr("Don't forget to Save your Selected list!"), kTeal);
-    QFont italic = FormFont();
+    saveReminder = makeLabel(this, "Label1", tr("Don't forget to Save your Selected list!"), kTeal);
+    QFont italic = formFont();
     italic.setItalic(true);
-    Label1->setFont(italic);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(6, 348, kClientWidth - 12, 20);
+    saveReminder->setFont(italic);
+    saveReminder->setAlignment(Qt::AlignCenter);
+    saveReminder->setGeometry(6, 348, kClientWidth - 12, 20);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setGeometry(0, 372, kClientWidth, kClientHeight - 372);
-    ButtonAdd =
-        MakePanelButton(Panel1, "ButtonAdd", tr("Add"), tr("Add more files to Selected list"), 0);
-    ButtonCopy = MakePanelButton(Panel1, "ButtonCopy", tr("Copy"),
+    buttonPanel = new QFrame(this);
+    buttonPanel->setObjectName(QStringLiteral("Panel1"));
+    buttonPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    buttonPanel->setGeometry(0, 372, kClientWidth, kClientHeight - 372);
+    addButton = makePanelButton(buttonPanel, "ButtonAdd", tr("Add"),
+                                tr("Add more files to Selected list"), 0);
+    copyButton = makePanelButton(buttonPanel, "ButtonCopy", tr("Copy"),
                                  tr("Copy included items to Clipboard"), 1);
-    BitBtn1 = MakePanelButton(Panel1, "BitBtn1", tr("Save"), tr("Save Selected list"), 2);
-    QPalette blueCaption = BitBtn1->palette();
+    saveButton = makePanelButton(buttonPanel, "BitBtn1", tr("Save"), tr("Save Selected list"), 2);
+    QPalette blueCaption = saveButton->palette();
     blueCaption.setColor(QPalette::ButtonText, kBlue);
-    BitBtn1->setPalette(blueCaption);
-    CancelBtn = MakePanelButton(Panel1, "CancelBtn", tr("&Close"), tr("return to main screen"), 3);
+    saveButton->setPalette(blueCaption);
+    closeButton =
+        makePanelButton(buttonPanel, "CancelBtn", tr("&Close"), tr("return to main screen"), 3);
 
-    connect(IncludeBtn, &QToolButton::clicked, this, [this] { IncludeBtnClick(); });
-    connect(IncAllBtn, &QToolButton::clicked, this, [this] { IncAllBtnClick(); });
-    connect(ExcludeBtn, &QToolButton::clicked, this, [this] { ExcludeBtnClick(); });
-    connect(ExAllBtn, &QToolButton::clicked, this, [this] { ExcAllBtnClick(); });
-    for (QToolButton* button : {UpButton, DownButton, Up2Button, Down2Button}) {
-        connect(button, &QToolButton::clicked, this, [this, button] { UpButtonClick(button); });
+    connect(includeButton, &QToolButton::clicked, this, [this] { includeSelected(); });
+    connect(includeAllButton, &QToolButton::clicked, this, [this] { includeAll(); });
+    connect(excludeButton, &QToolButton::clicked, this, [this] { excludeSelected(); });
+    connect(excludeAllButton, &QToolButton::clicked, this, [this] { excludeAll(); });
+    for (QToolButton* button :
+         {moveUpButton, moveDownButton, moveToTopButton, moveToBottomButton}) {
+        connect(button, &QToolButton::clicked, this, [this, button] { moveCurrentItem(button); });
     }
-    connect(ButtonInverse, &QToolButton::clicked, this, [this] { ButtonInverseClick(); });
-    connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });
-    connect(ButtonCopy, &QPushButton::clicked, this, [this] { ButtonCopyClick(); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(invertButton, &QToolButton::clicked, this, [this] { invertOrder(); });
+    connect(addButton, &QPushButton::clicked, this, [this] { addFiles(); });
+    connect(copyButton, &QPushButton::clicked, this, [this] { copyToClipboard(); });
+    connect(saveButton, &QPushButton::clicked, this, [this] { saveList(); });
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    setTabOrder(SrcList, DstList);
-    setTabOrder(DstList, ButtonAdd);
-    setTabOrder(ButtonAdd, ButtonCopy);
-    setTabOrder(ButtonCopy, BitBtn1);
-    setTabOrder(BitBtn1, CancelBtn);
+    setTabOrder(availableList, selectedList);
+    setTabOrder(selectedList, addButton);
+    setTabOrder(addButton, copyButton);
+    setTabOrder(copyButton, saveButton);
+    setTabOrder(saveButton, closeButton);
 }
 
-void TTrksDlg::setScrollWidth(int pixels) {
+void PlaylistEditor::setScrollWidth(int pixels) {
     scrollWidth_ = pixels;
-    for (QListWidget* list : {SrcList, DstList}) {
+    for (QListWidget* list : {availableList, selectedList}) {
         static_cast<ScrollWidthDelegate*>(list->itemDelegate())->setWidth(pixels);
         list->doItemsLayout();
     }
 }
 
-void TTrksDlg::appendItem(QListWidget* list, const QString& text, const QByteArray& bytes) {
+void PlaylistEditor::appendItem(QListWidget* list, const QString& text, const QByteArray& bytes) {
     auto* item = new QListWidgetItem(text);
-    item->setData(kItemBytesRole, bytes.isNull() ? ItemBytes(text) : bytes);
+    item->setData(kItemBytesRole, bytes.isNull() ? itemBytes(text) : bytes);
     list->addItem(item);
 }
 
-QStringList TTrksDlg::itemTexts(const QListWidget* list) const {
+QStringList PlaylistEditor::itemTexts(const QListWidget* list) const {
     QStringList texts;
     texts.reserve(list->count());
     for (int row = 0; row < list->count(); ++row) texts << list->item(row)->text();
     return texts;
 }
 
-void TTrksDlg::IncludeBtnClick() {
-    const int first = GetFirstSelection(SrcList);
-    MoveSelected(SrcList, DstList);
-    SetItem(SrcList, first);
+void PlaylistEditor::includeSelected() {
+    const int first = firstSelectedRow(availableList);
+    moveSelected(availableList, selectedList);
+    selectNear(availableList, first);
 }
 
-void TTrksDlg::ExcludeBtnClick() {
-    const int first = GetFirstSelection(DstList);
-    MoveSelected(DstList, SrcList);
-    SetItem(DstList, first);
+void PlaylistEditor::excludeSelected() {
+    const int first = firstSelectedRow(selectedList);
+    moveSelected(selectedList, availableList);
+    selectNear(selectedList, first);
 }
 
-void TTrksDlg::IncAllBtnClick() {
-    while (SrcList->count() > 0) DstList->addItem(SrcList->takeItem(0));
-    SetItem(SrcList, 0);
+void PlaylistEditor::includeAll() {
+    while (availableList->count() > 0) selectedList->addItem(availableList->takeItem(0));
+    selectNear(availableList, 0);
 }
 
-void TTrksDlg::ExcAllBtnClick() {
-    while (DstList->count() > 0) SrcList->addItem(DstList->takeItem(0));
-    SetItem(DstList, 0);
+void PlaylistEditor::excludeAll() {
+    while (selectedList->count() > 0) availableList->addItem(selectedList->takeItem(0));
+    selectNear(selectedList, 0);
 }
 
-void TTrksDlg::MoveSelected(QListWidget* list, QListWidget* target) {
+void PlaylistEditor::moveSelected(QListWidget* list, QListWidget* target) {
     const std::vector<bool> chosen = selectedRows(list);
     if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) return;
     // Taking items out of a scattered selection one by one costs a pass over the selection
@@ -290,115 +292,116 @@ void TTrksDlg::MoveSelected(QListWidget* list, QListWidget* target) {
     for (auto item = kept.rbegin(); item != kept.rend(); ++item) list->addItem(*item);
 }
 
-int TTrksDlg::GetFirstSelection(const QListWidget* list) const {
+int PlaylistEditor::firstSelectedRow(const QListWidget* list) const {
     const std::vector<bool> chosen = selectedRows(list);
     const auto first = std::find(chosen.begin(), chosen.end(), true);
     return first == chosen.end() ? -1 : static_cast<int>(first - chosen.begin());
 }
 
-void TTrksDlg::SetItem(QListWidget* list, int index) {
+void PlaylistEditor::selectNear(QListWidget* list, int index) {
     list->setFocus();
     if (list->count() > 0) {
         const int row = std::clamp(index, 0, list->count() - 1);
         list->setCurrentRow(row, QItemSelectionModel::Select);
     }
-    SetButtons();
+    updateMoveButtons();
 }
 
-void TTrksDlg::SetButtons() {
-    const bool available = SrcList->count() > 0;
-    const bool selected = DstList->count() > 0;
-    IncludeBtn->setEnabled(available);
-    IncAllBtn->setEnabled(available);
-    ExcludeBtn->setEnabled(selected);
-    ExAllBtn->setEnabled(selected);
+void PlaylistEditor::updateMoveButtons() {
+    const bool available = availableList->count() > 0;
+    const bool selected = selectedList->count() > 0;
+    includeButton->setEnabled(available);
+    includeAllButton->setEnabled(available);
+    excludeButton->setEnabled(selected);
+    excludeAllButton->setEnabled(selected);
 }
 
-void TTrksDlg::UpButtonClick(QAbstractButton* sender) {
-    if (DstList->count() == 0) {
+void PlaylistEditor::moveCurrentItem(QAbstractButton* sender) {
+    if (selectedList->count() == 0) {
         services_.prompter.error(tr("No output fields selected"));
         return;
     }
-    const int last = DstList->count() - 1;
+    const int last = selectedList->count() - 1;
     // With no current item the list's focus mark stands on the first one.
-    const int from = std::max(DstList->currentRow(), 0);
+    const int from = std::max(selectedList->currentRow(), 0);
     int to = from;
-    if (sender == UpButton) {
+    if (sender == moveUpButton) {
         if (from == 0) return;
         to = from - 1;
-    } else if (sender == DownButton) {
+    } else if (sender == moveDownButton) {
         if (from == last) return;
         to = from + 1;
-    } else if (sender == Up2Button) {
+    } else if (sender == moveToTopButton) {
         to = 0;
-    } else if (sender == Down2Button) {
+    } else if (sender == moveToBottomButton) {
         to = last;
     } else {
         return;
     }
-    DstList->insertItem(to, DstList->takeItem(from));
-    DstList->setCurrentRow(to, QItemSelectionModel::Select);
+    selectedList->insertItem(to, selectedList->takeItem(from));
+    selectedList->setCurrentRow(to, QItemSelectionModel::Select);
 }
 
-void TTrksDlg::ButtonInverseClick() {
+void PlaylistEditor::invertOrder() {
     std::vector<QListWidgetItem*> reversed;
-    reversed.reserve(static_cast<std::size_t>(DstList->count()));
-    while (DstList->count() > 0) reversed.push_back(DstList->takeItem(DstList->count() - 1));
-    for (QListWidgetItem* item : reversed) DstList->addItem(item);
-    DstList->clearSelection();
+    reversed.reserve(static_cast<std::size_t>(selectedList->count()));
+    while (selectedList->count() > 0)
+        reversed.push_back(selectedList->takeItem(selectedList->count() - 1));
+    for (QListWidgetItem* item : reversed) selectedList->addItem(item);
+    selectedList->clearSelection();
 }
 
-bool TTrksDlg::listedIn(const QListWidget* list, const QString& path,
-                        const SameFileName& same) const {
+bool PlaylistEditor::listedIn(const QListWidget* list, const QString& path,
+                              const SameFileName& same) const {
     for (int row = 0; row < list->count(); ++row) {
         if (same(list->item(row)->text(), path)) return true;
     }
     return false;
 }
 
-void TTrksDlg::ButtonAddClick() {
-    const std::optional<QStringList> paths = services_.dialogs.openFileNames(this, OpenDialog1);
+void PlaylistEditor::addFiles() {
+    const std::optional<QStringList> paths = services_.dialogs.openFileNames(this, addDialog);
     if (!paths) return;
     const SameFileName same;
     for (const QString& path : *paths) {
-        if (listedIn(SrcList, path, same)) {
+        if (listedIn(availableList, path, same)) {
             services_.prompter.error(tr("File ") + path + tr(" already in Available list"));
-        } else if (listedIn(DstList, path, same)) {
+        } else if (listedIn(selectedList, path, same)) {
             services_.prompter.error(tr("File ") + path + tr(" already in Selected list"));
         } else {
-            appendItem(DstList, path);
+            appendItem(selectedList, path);
         }
     }
     // The next Add starts where this one found its files.
-    if (!paths->isEmpty()) OpenDialog1.directory = QFileInfo(paths->last()).absolutePath();
-    SetButtons();
+    if (!paths->isEmpty()) addDialog.directory = QFileInfo(paths->last()).absolutePath();
+    updateMoveButtons();
 }
 
-void TTrksDlg::ButtonCopyClick() {
-    if (DstList->count() == 0) return;
+void PlaylistEditor::copyToClipboard() {
+    if (selectedList->count() == 0) return;
     QString text;
-    for (const QString& item : itemTexts(DstList)) text += item + QStringLiteral("\r\n");
+    for (const QString& item : itemTexts(selectedList)) text += item + QStringLiteral("\r\n");
     services_.clipboard.setText(text);
 }
 
-void TTrksDlg::BitBtn1Click() {
-    if (DstList->count() == 0) {
+void PlaylistEditor::saveList() {
+    if (selectedList->count() == 0) {
         services_.prompter.error(tr("There are no items in your Selected list"));
         return;
     }
-    const std::optional<QString> chosen = services_.dialogs.saveFileName(this, SaveDialog1);
+    const std::optional<QString> chosen = services_.dialogs.saveFileName(this, saveDialog);
     if (!chosen) return;
     const QString path =
-        QFileInfo(WithDefaultSuffix(*chosen, SaveDialog1.defaultSuffix)).absoluteFilePath();
-    SaveDialog1.fileName = path;
+        QFileInfo(withDefaultSuffix(*chosen, saveDialog.defaultSuffix)).absoluteFilePath();
+    saveDialog.fileName = path;
 
     Items items;
-    items.reserve(static_cast<std::size_t>(DstList->count()));
-    for (int row = 0; row < DstList->count(); ++row) {
-        items.push_back(BytesOf(DstList->item(row)).toStdString());
+    items.reserve(static_cast<std::size_t>(selectedList->count()));
+    for (int row = 0; row < selectedList->count(); ++row) {
+        items.push_back(bytesOf(selectedList->item(row)).toStdString());
     }
     try {
-        writePlaylistFile(FileSystemPath(path), items);
+        writePlaylistFile(fileSystemPath(path), items);
     } catch (const PlaylistFileError& failure) {
         services_.prompter.error(QString::fromStdString(failure.what()));
         return;
@@ -410,7 +413,7 @@ void TTrksDlg::BitBtn1Click() {
                                tr("Also, that file name was copied to Clipboard"));
 }
 
-void TTrksDlg::keyPressEvent(QKeyEvent* event) {
+void PlaylistEditor::keyPressEvent(QKeyEvent* event) {
     // Only the Close button and the close box end the editor.
     if (event->key() == Qt::Key_Escape) {
         event->accept();

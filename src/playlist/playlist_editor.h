@@ -33,35 +33,36 @@ struct EditorServices {
     StandardDialogs& dialogs;
 };
 
-class TTrksDlg : public QDialog {
+class PlaylistEditor : public QDialog {
     Q_OBJECT
   public:
-    explicit TTrksDlg(EditorServices services, QWidget* parent = nullptr);
+    explicit PlaylistEditor(EditorServices services, QWidget* parent = nullptr);
 
-    QLabel* SrcLabel = nullptr;
-    QLabel* DstLabel = nullptr;
-    QListWidget* SrcList = nullptr;
-    QListWidget* DstList = nullptr;
-    QToolButton* IncludeBtn = nullptr;
-    QToolButton* IncAllBtn = nullptr;
-    QToolButton* ExcludeBtn = nullptr;
-    QToolButton* ExAllBtn = nullptr;
-    QToolButton* UpButton = nullptr;
-    QToolButton* DownButton = nullptr;
-    QToolButton* Up2Button = nullptr;
-    QToolButton* Down2Button = nullptr;
-    QToolButton* ButtonInverse = nullptr;
-    QLabel* Label1 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QPushButton* ButtonAdd = nullptr;
-    QPushButton* ButtonCopy = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* CancelBtn = nullptr;
+    // Controls; each keeps its form's name as its object name (docs/windows.md).
+    QLabel* availableCaption = nullptr;
+    QLabel* selectedCaption = nullptr;
+    QListWidget* availableList = nullptr;
+    QListWidget* selectedList = nullptr;
+    QToolButton* includeButton = nullptr;
+    QToolButton* includeAllButton = nullptr;
+    QToolButton* excludeButton = nullptr;
+    QToolButton* excludeAllButton = nullptr;
+    QToolButton* moveUpButton = nullptr;
+    QToolButton* moveDownButton = nullptr;
+    QToolButton* moveToTopButton = nullptr;
+    QToolButton* moveToBottomButton = nullptr;
+    QToolButton* invertButton = nullptr;
+    QLabel* saveReminder = nullptr;
+    QFrame* buttonPanel = nullptr;
+    QPushButton* addButton = nullptr;
+    QPushButton* copyButton = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* closeButton = nullptr;
     // The save dialog keeps the name Save proposes: "temp", the opened list, or the
     // last name saved under.
-    FileDialogSettings SaveDialog1;
+    FileDialogSettings saveDialog;
     // The dialog of Add: several existing files, any name.
-    FileDialogSettings OpenDialog1;
+    FileDialogSettings addDialog;
 
     // Both lists scroll sideways over this width, however long their items.
     void setScrollWidth(int pixels);
@@ -72,25 +73,26 @@ class TTrksDlg : public QDialog {
     void appendItem(QListWidget* list, const QString& text, const QByteArray& bytes = {});
     QStringList itemTexts(const QListWidget* list) const;
 
-    void IncludeBtnClick();
-    void IncAllBtnClick();
-    void ExcludeBtnClick();
-    void ExcAllBtnClick();
-    // The handler of all four reorder buttons; `sender` says which was pressed.
-    void UpButtonClick(QAbstractButton* sender);
-    void ButtonInverseClick();
-    void ButtonAddClick();
-    void ButtonCopyClick();
-    void BitBtn1Click();
+    // What the user can do.
+    void includeSelected();
+    void includeAll();
+    void excludeSelected();
+    void excludeAll();
+    // Up, down, to the top, to the bottom: `sender` is the button pressed.
+    void moveCurrentItem(QAbstractButton* sender);
+    void invertOrder();
+    void addFiles();
+    void copyToClipboard();
+    void saveList();
 
     // Moves the selected items of `list` to the end of `target`, last item first.
-    void MoveSelected(QListWidget* list, QListWidget* target);
+    void moveSelected(QListWidget* list, QListWidget* target);
     // The index of the first selected item of `list`, or -1.
-    int GetFirstSelection(const QListWidget* list) const;
+    int firstSelectedRow(const QListWidget* list) const;
     // Focuses `list` and selects the item at `index`, or the nearest one there is.
-    void SetItem(QListWidget* list, int index);
+    void selectNear(QListWidget* list, int index);
     // The move buttons follow the lists: nothing to move, nothing to press.
-    void SetButtons();
+    void updateMoveButtons();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

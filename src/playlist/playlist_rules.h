@@ -19,7 +19,7 @@ enum class ListChoice { New, Edit };
 
 // The first character of the answer decides, in either case: "e..." edits, "n..." starts a
 // new list. Anything else, the empty answer included, is no choice.
-std::optional<ListChoice> ChooseList(const QString& answer);
+std::optional<ListChoice> chooseList(const QString& answer);
 
 // The memo scanner works on the table's single-byte text. fromUnicode may throw when the
 // code page cannot hold a character (an edit not yet saved can hold one).
@@ -32,12 +32,12 @@ struct MemoCodePage {
 
 // The memo's stored lines: split at CR LF, CR, LF and the editor's paragraph separators,
 // whatever the word wrap on screen.
-QStringList MemoLines(const QString& memoText);
+QStringList memoLines(const QString& memoText);
 
 // The file names of the memo, at most one per line, in line order, duplicates kept.
 // Names that contain ".m3u" in any letter case are left out: a playlist is no track.
 // A name starting "~/" is taken from the home folder, since players do not expand it.
-QStringList MemoTracks(const QString& memoText, const MemoCodePage& codePage);
+QStringList memoTracks(const QString& memoText, const MemoCodePage& codePage);
 
 // Two file names are the same when the user's locale finds them equal without regard to
 // letter case.
@@ -51,13 +51,13 @@ class SameFileName {
 };
 
 // `path` with "." + suffix added when its file name has no extension.
-QString WithDefaultSuffix(const QString& path, const QString& suffix);
+QString withDefaultSuffix(const QString& path, const QString& suffix);
 
 // An item as it goes into a list file: the file system's encoding of the name.
-QByteArray ItemBytes(const QString& text);
+QByteArray itemBytes(const QString& text);
 // An item read from a list file, as the lists show it: the file system's encoding, or
 // Latin-1 for bytes that are not valid in it.
-QString ItemText(const QByteArray& bytes);
-std::filesystem::path FileSystemPath(const QString& path);
+QString itemText(const QByteArray& bytes);
+std::filesystem::path fileSystemPath(const QString& path);
 
 }  // namespace playlist

@@ -38,105 +38,102 @@ QString producedByCaption() {
            QString::fromLatin1(kProductWebAddress);
 }
 
-TQR::TQR(QString mainWindowTitle, int includeMemoMarker)
-    : mainWindowTitle_(std::move(mainWindowTitle)), includeMemoMarker_(includeMemoMarker) {
+AddressReport::AddressReport(QString mainWindowTitle, bool includeMemo) {
     createLayout();
-    FormCreate();
+    windowTitleText->setCaption(mainWindowTitle);
+    if (!includeMemo) leaveMemoOut();
 }
 
-void TQR::createLayout() {
-    QR.setTitle(reportTitle());
-    QR.setFont(reportFont());
-    QR.setMargins({1.0, 0.5, 0.5, 0.5});
-    QR.setPrintIfEmpty(false);
+void AddressReport::createLayout() {
+    report.setTitle(reportTitle());
+    report.setFont(reportFont());
+    report.setMargins({1.0, 0.5, 0.5, 0.5});
+    report.setPrintIfEmpty(false);
 
-    PageHeaderBand1 =
-        &QR.addBand(BandKind::PageHeader, QStringLiteral("PageHeaderBand1"), kHeaderHeight);
-    PageHeaderBand1->setPrintOnFirstPage(true);
-    HeaderLabel1 = &PageHeaderBand1->addLabel(QStringLiteral("HeaderLabel1"), 16, kHeaderTop, {});
-    DateLabel = &PageHeaderBand1->addLabel(QStringLiteral("DateLabel"), 366, kHeaderTop,
-                                           QStringLiteral("Date Run:"));
-    QRSysData1 = &PageHeaderBand1->addSystemText(QStringLiteral("QRSysData1"), 454, kHeaderTop,
-                                                 SystemData::Date);
-    QRLabel1 = &PageHeaderBand1->addLabel(QStringLiteral("QRLabel1"), 540, kHeaderTop,
-                                          QStringLiteral("Records:"));
-    QRSysData3 = &PageHeaderBand1->addSystemText(QStringLiteral("QRSysData3"), 632, kHeaderTop,
+    pageHeader =
+        &report.addBand(BandKind::PageHeader, QStringLiteral("PageHeaderBand1"), kHeaderHeight);
+    pageHeader->setPrintOnFirstPage(true);
+    windowTitleText = &pageHeader->addLabel(QStringLiteral("HeaderLabel1"), 16, kHeaderTop, {});
+    dateCaption = &pageHeader->addLabel(QStringLiteral("DateLabel"), 366, kHeaderTop,
+                                        QStringLiteral("Date Run:"));
+    dateText =
+        &pageHeader->addSystemText(QStringLiteral("QRSysData1"), 454, kHeaderTop, SystemData::Date);
+    recordCountCaption = &pageHeader->addLabel(QStringLiteral("QRLabel1"), 540, kHeaderTop,
+                                               QStringLiteral("Records:"));
+    recordCountText = &pageHeader->addSystemText(QStringLiteral("QRSysData3"), 632, kHeaderTop,
                                                  SystemData::RecordCount);
-    PageLabel1 = &PageHeaderBand1->addLabel(QStringLiteral("PageLabel1"), 746, kHeaderTop,
-                                            QStringLiteral("Page:"));
-    QRSysData2 = &PageHeaderBand1->addSystemText(QStringLiteral("QRSysData2"), 780, kHeaderTop,
-                                                 SystemData::PageNumber);
-    QRSysData2->setAlignment(Alignment::Right);
-    QRSysData2->setAlignToBand(true);
+    pageNumberCaption = &pageHeader->addLabel(QStringLiteral("PageLabel1"), 746, kHeaderTop,
+                                              QStringLiteral("Page:"));
+    pageNumberText = &pageHeader->addSystemText(QStringLiteral("QRSysData2"), 780, kHeaderTop,
+                                                SystemData::PageNumber);
+    pageNumberText->setAlignment(Alignment::Right);
+    pageNumberText->setAlignToBand(true);
 
-    DetailBand1 = &QR.addBand(BandKind::Detail, QStringLiteral("DetailBand1"), kDetailHeight);
-    DetailBand1->setFrame(Frame::topLine(LineStyle::DashDotDot));
-    QRDBText1 =
-        &DetailBand1->addDataText(QStringLiteral("QRDBText1"), 0, 8, QStringLiteral("NAME"));
-    QRDBText1->setHeight(24);
-    QRDBText1->setWordWrap(true);
-    QRDBText1->setFont(reportFont(true));
-    QRDBText2 =
-        &DetailBand1->addDataText(QStringLiteral("QRDBText2"), 0, 32, QStringLiteral("INFO"));
-    QRDBText2->setAutoSize(false);
-    QRDBText2->resize(kMemoWidth, kMemoHeight);
-    QRDBText2->setWordWrap(true);
-    QRDBText2->setStretches(true);
+    entryBand = &report.addBand(BandKind::Detail, QStringLiteral("DetailBand1"), kDetailHeight);
+    entryBand->setFrame(Frame::topLine(LineStyle::DashDotDot));
+    nameText = &entryBand->addDataText(QStringLiteral("QRDBText1"), 0, 8, QStringLiteral("NAME"));
+    nameText->setHeight(24);
+    nameText->setWordWrap(true);
+    nameText->setFont(reportFont(true));
+    memoText = &entryBand->addDataText(QStringLiteral("QRDBText2"), 0, 32, QStringLiteral("INFO"));
+    memoText->setAutoSize(false);
+    memoText->resize(kMemoWidth, kMemoHeight);
+    memoText->setWordWrap(true);
+    memoText->setStretches(true);
 
-    SummaryBand1 = &QR.addBand(BandKind::Summary, QStringLiteral("SummaryBand1"), kSummaryHeight);
-    QRLabel2 = &SummaryBand1->addLabel(QStringLiteral("QRLabel2"), 0, 18, producedByCaption());
-    QRLabel2->setAlignment(Alignment::Center);
-    QRLabel2->setAlignToBand(true);
-    QRLabel2->setFrame(Frame::box());
+    closingBand =
+        &report.addBand(BandKind::Summary, QStringLiteral("SummaryBand1"), kSummaryHeight);
+    producedByText = &closingBand->addLabel(QStringLiteral("QRLabel2"), 0, 18, producedByCaption());
+    producedByText->setAlignment(Alignment::Center);
+    producedByText->setAlignToBand(true);
+    producedByText->setFrame(Frame::box());
 }
 
-void TQR::FormCreate() {
-    HeaderLabel1->setCaption(mainWindowTitle_);
-    if (includeMemoMarker_ == kLeaveMemoOut) {
-        QRDBText2->setEnabled(false);
-        DetailBand1->setFrame({});
-        DetailBand1->setHeight(DetailBand1->height() - QRDBText2->height());
-    }
+void AddressReport::leaveMemoOut() {
+    memoText->setEnabled(false);
+    entryBand->setFrame({});
+    entryBand->setHeight(entryBand->height() - memoText->height());
 }
 
-void TQR::bind(ReportDataSet& entries) {
+void AddressReport::bind(ReportDataSet& entries) {
     // The data items read whatever data set the report walks.
-    QR.setDataSet(&entries);
+    report.setDataSet(&entries);
 }
 
-void TQR::applyTextFormat(bool textFormat, const data::DataSet& mainTable) {
-    PageMargins margins = QR.margins();
+void AddressReport::applyTextFormat(bool textFormat, const data::DataSet& mainTable) {
+    PageMargins margins = report.margins();
     if (textFormat) {
         margins.left = 0.0;
         margins.right = 2.5;
-        QR.setMargins(margins);
-        PageHeaderBand1->setEnabled(false);
-        QRDBText2->moveTo(kTextMemoLeft, QRDBText2->top());
-        QRDBText2->setWidth(QRDBText2->width() - kTextMemoNarrowing);
-        SummaryBand1->setEnabled(false);
+        report.setMargins(margins);
+        pageHeader->setEnabled(false);
+        memoText->moveTo(kTextMemoLeft, memoText->top());
+        memoText->setWidth(memoText->width() - kTextMemoNarrowing);
+        closingBand->setEnabled(false);
         return;
     }
     margins.left = 1.0;
-    QR.setMargins(margins);
-    PageHeaderBand1->setEnabled(true);
-    SummaryBand1->setEnabled(true);
+    report.setMargins(margins);
+    pageHeader->setEnabled(true);
+    closingBand->setEnabled(true);
     if (mainTable.filtered() && mainTable.filter().isEmpty()) {
-        QRLabel1->setEnabled(false);
-        QRSysData3->setEnabled(false);
+        recordCountCaption->setEnabled(false);
+        recordCountText->setEnabled(false);
     }
 }
 
 void produceReport(const ReportRequest& request,
                    const std::function<void(const Report&)>& preview) {
-    TQR form(request.mainWindowTitle, request.includeMemoMarker);
+    AddressReport form(request.mainWindowTitle, request.includeMemo);
     form.bind(request.entries);
-    form.QR.setDateFormat(request.dateFormat);
-    form.QR.setFileName(request.bookName);
+    form.report.setDateFormat(request.dateFormat);
+    form.report.setFileName(request.bookName);
     // "Date Run" is the day the program's saves are stamped with.
     const xbase::Date today = xbase::Date::today();
-    form.QR.setRunTime(QDateTime(QDate(today.year, today.month, today.day), QTime::currentTime()));
+    form.report.setRunTime(
+        QDateTime(QDate(today.year, today.month, today.day), QTime::currentTime()));
     form.applyTextFormat(request.textFormat, request.mainTable);
-    preview(form.QR);
+    preview(form.report);
 }
 
 }  // namespace reports

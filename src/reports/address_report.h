@@ -1,7 +1,7 @@
 #pragma once
 // The address book's report: each entry's name in bold with its memo beneath, under a
 // page header with the title, date, record count and page number, closed by a boxed
-// line naming the product. TQR holds the layout for one report; it is never shown
+// line naming the product. AddressReport holds the layout for one report; it is never shown
 // itself, only previewed, printed or saved through the report engine.
 
 #include <QString>
@@ -18,38 +18,37 @@ namespace reports {
 
 // The product's web address, in the report's title and in its closing line.
 inline constexpr char kProductWebAddress[] = "https://www.marigold-cardhold.example";
-// The include-memo marker that leaves the memo out; 0 shows it.
-inline constexpr int kLeaveMemoOut = 86;
 
 // "Marigold Cardhold" and the web address: the preview's caption and the print job.
 QString reportTitle();
 // The boxed closing line.
 QString producedByCaption();
 
-class TQR {
+class AddressReport {
   public:
-    // Builds the design layout and runs FormCreate: the header shows `mainWindowTitle`,
-    // and an include-memo marker of 86 leaves the memo out.
-    TQR(QString mainWindowTitle, int includeMemoMarker);
-    TQR(const TQR&) = delete;
-    TQR& operator=(const TQR&) = delete;
+    // Builds the design layout: the header shows `mainWindowTitle`, and each entry its
+    // name, with its memo beneath when `includeMemo`.
+    AddressReport(QString mainWindowTitle, bool includeMemo);
+    AddressReport(const AddressReport&) = delete;
+    AddressReport& operator=(const AddressReport&) = delete;
 
-    Report QR;
-    ReportBand* PageHeaderBand1 = nullptr;
-    ReportLabel* HeaderLabel1 = nullptr;
-    ReportLabel* DateLabel = nullptr;
-    ReportSystemText* QRSysData1 = nullptr;  // today's date
-    ReportLabel* QRLabel1 = nullptr;         // "Records:"
-    ReportSystemText* QRSysData3 = nullptr;  // the record count
-    ReportLabel* PageLabel1 = nullptr;
-    ReportSystemText* QRSysData2 = nullptr;  // the page number
-    ReportBand* DetailBand1 = nullptr;
-    ReportDataText* QRDBText1 = nullptr;  // NAME
-    ReportDataText* QRDBText2 = nullptr;  // INFO
-    ReportBand* SummaryBand1 = nullptr;
-    ReportLabel* QRLabel2 = nullptr;
+    // The report and its items; each keeps its form's name as its object name
+    // (docs/windows.md).
+    Report report;
+    ReportBand* pageHeader = nullptr;
+    ReportLabel* windowTitleText = nullptr;
+    ReportLabel* dateCaption = nullptr;         // "Date Run:"
+    ReportSystemText* dateText = nullptr;       // the day the report is run
+    ReportLabel* recordCountCaption = nullptr;  // "Records:"
+    ReportSystemText* recordCountText = nullptr;
+    ReportLabel* pageNumberCaption = nullptr;  // "Page:"
+    ReportSystemText* pageNumberText = nullptr;
+    ReportBand* entryBand = nullptr;
+    ReportDataText* nameText = nullptr;  // NAME
+    ReportDataText* memoText = nullptr;  // INFO
+    ReportBand* closingBand = nullptr;
+    ReportLabel* producedByText = nullptr;
 
-    void FormCreate();
     // The report and its two data items read `entries` (not owned).
     void bind(ReportDataSet& entries);
     // Text format: no left margin, no page header or summary, the memo indented and
@@ -60,16 +59,14 @@ class TQR {
 
   private:
     void createLayout();
-
-    QString mainWindowTitle_;
-    int includeMemoMarker_;
+    void leaveMemoOut();
 };
 
-// Lays the report out for one look: TQR's layout over `entries`, with the options of
-// the record selection, handed to `preview`, which returns when the user is done.
+// Lays the report out for one look: AddressReport's layout over `entries`, with the
+// options of the record selection, handed to `preview`, which returns when the user is done.
 struct ReportRequest {
     ReportDataSet& entries;
-    int includeMemoMarker = 0;
+    bool includeMemo = true;
     bool textFormat = false;
     const data::DataSet& mainTable;
     QString mainWindowTitle;

@@ -20,7 +20,6 @@
 #include <platform/help_pages.h>
 #include <platform/shell.h>
 
-#include "address_report.h"
 
 namespace reports {
 
@@ -89,7 +88,8 @@ QStringList recordSelectionExplanation() {
     };
 }
 
-TRecRange::TRecRange(RecordSelection answers, platform::Shell& shell, QWidget* parent)
+RecordSelectionDialog::RecordSelectionDialog(RecordSelection answers, platform::Shell& shell,
+                                             QWidget* parent)
     // A fixed border with a caption and no border icons: no system menu, no close box.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       answers_(answers),
@@ -103,13 +103,13 @@ TRecRange::TRecRange(RecordSelection answers, platform::Shell& shell, QWidget* p
     createButtons();
     createExplanation();
 
-    setTabOrder(RangeItems->button(kCurrent), RangeItems->button(kRange));
-    setTabOrder(RangeItems->button(kRange), RangeItems->button(kSelected));
-    setTabOrder(RangeItems->button(kSelected), RangeItems->button(kAll));
-    setTabOrder(RangeItems->button(kAll), BitBtn1);
-    setTabOrder(BitBtn1, BitBtn2);
-    setTabOrder(BitBtn2, CheckBox1);
-    setTabOrder(CheckBox1, CheckText);
+    setTabOrder(selectionItems->button(kCurrent), selectionItems->button(kRange));
+    setTabOrder(selectionItems->button(kRange), selectionItems->button(kSelected));
+    setTabOrder(selectionItems->button(kSelected), selectionItems->button(kAll));
+    setTabOrder(selectionItems->button(kAll), okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, includeMemoCheck);
+    setTabOrder(includeMemoCheck, textFormatCheck);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());
@@ -118,15 +118,15 @@ TRecRange::TRecRange(RecordSelection answers, platform::Shell& shell, QWidget* p
     }
 }
 
-void TRecRange::createRangeGroup() {
-    RangeGroup = new QGroupBox(QStringLiteral(" Records to include in review/printout:"), this);
-    RangeGroup->setObjectName(QStringLiteral("RangeGroup"));
-    RangeGroup->setGeometry(6, 5, 308, 42);
-    RangeGroup->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15));
-    RangeGroup->setToolTip(QStringLiteral("See explanation below"));
+void RecordSelectionDialog::createRangeGroup() {
+    selectionGroup = new QGroupBox(QStringLiteral(" Records to include in review/printout:"), this);
+    selectionGroup->setObjectName(QStringLiteral("RangeGroup"));
+    selectionGroup->setGeometry(6, 5, 308, 42);
+    selectionGroup->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 15));
+    selectionGroup->setToolTip(QStringLiteral("See explanation below"));
 
-    RangeItems = new QButtonGroup(RangeGroup);
-    RangeItems->setObjectName(QStringLiteral("RangeItems"));
+    selectionItems = new QButtonGroup(selectionGroup);
+    selectionItems->setObjectName(QStringLiteral("RangeItems"));
     const QStringList items = {QStringLiteral("Current"), QStringLiteral("Range"),
                                QStringLiteral("Selected"), QStringLiteral("All")};
     // Four columns across the group; each as wide as its item needs, the room left over
@@ -134,15 +134,15 @@ void TRecRange::createRangeGroup() {
     std::vector<QRadioButton*> made;
     int needed = 0;
     for (int index = 0; index < items.size(); ++index) {
-        auto* item = new QRadioButton(items[index], RangeGroup);
+        auto* item = new QRadioButton(items[index], selectionGroup);
         item->setObjectName(QStringLiteral("RangeItem%1").arg(index));
-        RangeItems->addButton(item, index);
+        selectionItems->addButton(item, index);
         made.push_back(item);
         needed += item->sizeHint().width();
     }
     constexpr int kInnerLeft = 8;
     constexpr int kItemTop = 19;
-    const int room = RangeGroup->width() - 2 * kInnerLeft;
+    const int room = selectionGroup->width() - 2 * kInnerLeft;
     const int gap = std::max(0, (room - needed) / static_cast<int>(made.size() - 1));
     int left = kInnerLeft;
     for (QRadioButton* item : made) {
@@ -150,128 +150,128 @@ void TRecRange::createRangeGroup() {
         item->setGeometry(left, kItemTop, width, 20);
         left += width + gap;
     }
-    setItemIndex(kAll);
+    chooseKind(kAll);
 }
 
-void TRecRange::createButtons() {
-    CheckBox1 = new QCheckBox(QStringLiteral("include Memo field"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(20, 52, 130, 17);
-    CheckBox1->setToolTip(QStringLiteral("Include Memo (Note) in report/printout"));
-    CheckBox1->setChecked(true);
-    connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+void RecordSelectionDialog::createButtons() {
+    includeMemoCheck = new QCheckBox(QStringLiteral("include Memo field"), this);
+    includeMemoCheck->setObjectName(QStringLiteral("CheckBox1"));
+    includeMemoCheck->setGeometry(20, 52, 130, 17);
+    includeMemoCheck->setToolTip(QStringLiteral("Include Memo (Note) in report/printout"));
+    includeMemoCheck->setChecked(true);
+    connect(includeMemoCheck, &QCheckBox::toggled, this, [this] { takeMemoChoice(); });
 
-    CheckText = new QCheckBox(QStringLiteral("Format for Text Output"), this);
-    CheckText->setObjectName(QStringLiteral("CheckText"));
-    CheckText->setGeometry(159, 52, 151, 17);
-    CheckText->setToolTip(QStringLiteral("No left margin or page header"));
-    CheckText->setChecked(false);
-    connect(CheckText, &QCheckBox::toggled, this, [this] { CheckTextClick(); });
+    textFormatCheck = new QCheckBox(QStringLiteral("Format for Text Output"), this);
+    textFormatCheck->setObjectName(QStringLiteral("CheckText"));
+    textFormatCheck->setGeometry(159, 52, 151, 17);
+    textFormatCheck->setToolTip(QStringLiteral("No left margin or page header"));
+    textFormatCheck->setChecked(false);
+    connect(textFormatCheck, &QCheckBox::toggled, this, [this] { takeTextFormatChoice(); });
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                              QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(91, 80, 66, 25);
-    BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] {
-        BitBtn1Click();
+    okButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                               QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("BitBtn1"));
+    okButton->setGeometry(91, 80, 66, 25);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, [this] {
+        takeChosenKind();
         accept();
     });
 
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(169, 80, 66, 25);
-    BitBtn2->setAutoDefault(false);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    cancelButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                   QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("BitBtn2"));
+    cancelButton->setGeometry(169, 80, 66, 25);
+    cancelButton->setAutoDefault(false);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TRecRange::createExplanation() {
-    Label1 = label(this, "Label1", 7, 122,
-                   QStringLiteral("Explanation of record selection categories:"));
-    Label1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
-    QPalette navy = Label1->palette();
+void RecordSelectionDialog::createExplanation() {
+    explanationCaption = label(this, "Label1", 7, 122,
+                               QStringLiteral("Explanation of record selection categories:"));
+    explanationCaption->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+    QPalette navy = explanationCaption->palette();
     navy.setColor(QPalette::WindowText, kNavy);
-    Label1->setPalette(navy);
-    Label1->adjustSize();
+    explanationCaption->setPalette(navy);
+    explanationCaption->adjustSize();
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(5, 142, 306, 302);
-    Memo1->setReadOnly(true);
-    Memo1->setFocusPolicy(Qt::NoFocus);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    QPalette face = Memo1->palette();
+    explanationText = new QPlainTextEdit(this);
+    explanationText->setObjectName(QStringLiteral("Memo1"));
+    explanationText->setGeometry(5, 142, 306, 302);
+    explanationText->setReadOnly(true);
+    explanationText->setFocusPolicy(Qt::NoFocus);
+    explanationText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QPalette face = explanationText->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
-    Memo1->setPalette(face);
+    explanationText->setPalette(face);
     const QStringList explanation = recordSelectionExplanation();
     // Room for text inside the frame and the document's margins, less a pixel for the cursor.
-    const int margin = 2 * static_cast<int>(Memo1->document()->documentMargin()) + 1;
-    const QSize room = Memo1->contentsRect().size() - QSize(margin, margin);
-    Memo1->setFont(fittingFont(Memo1->font(), explanation, room));
-    Memo1->setPlainText(explanation.join(QLatin1Char('\n')));
+    const int margin = 2 * static_cast<int>(explanationText->document()->documentMargin()) + 1;
+    const QSize room = explanationText->contentsRect().size() - QSize(margin, margin);
+    explanationText->setFont(fittingFont(explanationText->font(), explanation, room));
+    explanationText->setPlainText(explanation.join(QLatin1Char('\n')));
 
     // "Confused?  Visit our On-line Help for more detail": each piece starts where the one
     // before ends, a blank apart, however wide the faces draw them.
-    Label2 = label(this, "Label2", 17, 452, QStringLiteral("Confused?  Visit our "));
-    const int linkLeft =
-        Label2->x() + QFontMetrics(Label2->font()).horizontalAdvance(Label2->text());
+    helpLinkLead = label(this, "Label2", 17, 452, QStringLiteral("Confused?  Visit our "));
+    const int linkLeft = helpLinkLead->x() +
+                         QFontMetrics(helpLinkLead->font()).horizontalAdvance(helpLinkLead->text());
 
-    HomeLabel = label(this, "HomeLabel", linkLeft, 450, QStringLiteral("On-line Help"));
+    helpLink = label(this, "HomeLabel", linkLeft, 450, QStringLiteral("On-line Help"));
     QFont link = pixelFont(QStringLiteral("Arial"), 15, true);
     link.setUnderline(true);
-    HomeLabel->setFont(link);
-    QPalette blue = HomeLabel->palette();
+    helpLink->setFont(link);
+    QPalette blue = helpLink->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
-    HomeLabel->setPalette(blue);
-    HomeLabel->setCursor(Qt::PointingHandCursor);
-    HomeLabel->adjustSize();
-    HomeLabel->installEventFilter(this);
+    helpLink->setPalette(blue);
+    helpLink->setCursor(Qt::PointingHandCursor);
+    helpLink->adjustSize();
+    helpLink->installEventFilter(this);
 
-    Label3 = label(this, "Label3", 0, 452, QStringLiteral("for more detail"));
-    Label3->move(HomeLabel->x() + HomeLabel->width() +
-                     QFontMetrics(Label3->font()).horizontalAdvance(QLatin1Char(' ')),
-                 Label3->y());
+    helpLinkTail = label(this, "Label3", 0, 452, QStringLiteral("for more detail"));
+    helpLinkTail->move(helpLink->x() + helpLink->width() +
+                           QFontMetrics(helpLinkTail->font()).horizontalAdvance(QLatin1Char(' ')),
+                       helpLinkTail->y());
 }
 
-int TRecRange::itemIndex() const {
-    return RangeItems->checkedId();
+int RecordSelectionDialog::chosenKind() const {
+    return selectionItems->checkedId();
 }
 
-void TRecRange::setItemIndex(int index) {
-    if (QAbstractButton* item = RangeItems->button(index)) item->setChecked(true);
+void RecordSelectionDialog::chooseKind(int index) {
+    if (QAbstractButton* item = selectionItems->button(index)) item->setChecked(true);
 }
 
-void TRecRange::showEvent(QShowEvent* event) {
+void RecordSelectionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
-    if (QAbstractButton* chosen = RangeItems->checkedButton()) chosen->setFocus();
+    startWithMemoIncluded();
+    if (QAbstractButton* chosen = selectionItems->checkedButton()) chosen->setFocus();
 }
 
-void TRecRange::FormShow() {
-    answers_.includeMemoMarker = 0;
+void RecordSelectionDialog::startWithMemoIncluded() {
+    answers_.includeMemo = true;
 }
 
-void TRecRange::CheckBox1Click() {
-    answers_.includeMemoMarker = CheckBox1->isChecked() ? 0 : kLeaveMemoOut;
+void RecordSelectionDialog::takeMemoChoice() {
+    answers_.includeMemo = includeMemoCheck->isChecked();
 }
 
-void TRecRange::CheckTextClick() {
-    answers_.textFormat = CheckText->isChecked();
+void RecordSelectionDialog::takeTextFormatChoice() {
+    answers_.textFormat = textFormatCheck->isChecked();
 }
 
-void TRecRange::BitBtn1Click() {
-    answers_.selectionKind = itemIndex();
+void RecordSelectionDialog::takeChosenKind() {
+    answers_.kind = static_cast<SelectionKind>(chosenKind());
 }
 
-void TRecRange::HomeLabelClick() {
+void RecordSelectionDialog::showHelp() {
     shell_.openUrl(platform::helpPageUrl(QString::fromLatin1(kReportHelpPage)).toString());
 }
 
-bool TRecRange::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == HomeLabel && event->type() == QEvent::MouseButtonRelease &&
+bool RecordSelectionDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == helpLink && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        HomeLabelClick();
+        showHelp();
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -20,10 +20,10 @@ class Shell;
 
 namespace reports {
 
-// The selection kinds: RangeGroup's item indexes.
-enum SelectionKind { kCurrent = 0, kRange = 1, kSelected = 2, kAll = 3 };
+// The selection kinds: selectionGroup's item indexes.
+enum SelectionKind : int { kCurrent = 0, kRange = 1, kSelected = 2, kAll = 3 };
 
-// The help page about reports that HomeLabel opens.
+// The help page about reports that helpLink opens.
 inline constexpr char kReportHelpPage[] = "reports.html";
 
 // The explanation shown in the dialog, one entry per line.
@@ -31,37 +31,41 @@ QStringList recordSelectionExplanation();
 
 // Where the dialog leaves its answers.
 struct RecordSelection {
-    int& selectionKind;      // set by OK: the main window's Tag
-    int& includeMemoMarker;  // 0, or 86 to leave the memo out: the data module's Tag
-    bool& textFormat;        // the report's text-format flag
+    SelectionKind& kind;  // set by OK
+    bool& includeMemo;    // set as the dialog opens and as its box is ticked
+    bool& textFormat;     // the report's text-format flag
 };
 
-class TRecRange : public QDialog {
+class RecordSelectionDialog : public QDialog {
     Q_OBJECT
   public:
-    TRecRange(RecordSelection answers, platform::Shell& shell, QWidget* parent = nullptr);
+    RecordSelectionDialog(RecordSelection answers, platform::Shell& shell,
+                          QWidget* parent = nullptr);
 
-    QGroupBox* RangeGroup = nullptr;
-    QButtonGroup* RangeItems = nullptr;  // RangeGroup's radio buttons by item index
-    QCheckBox* CheckBox1 = nullptr;
-    QCheckBox* CheckText = nullptr;
-    QPushButton* BitBtn1 = nullptr;  // OK
-    QPushButton* BitBtn2 = nullptr;  // Cancel
-    QLabel* Label1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* HomeLabel = nullptr;
-    QLabel* Label3 = nullptr;
+    // Controls; each keeps its form's name as its object name (docs/windows.md).
 
-    // The chosen item of RangeGroup.
-    int itemIndex() const;
-    void setItemIndex(int index);
+    QGroupBox* selectionGroup = nullptr;
+    QButtonGroup* selectionItems = nullptr;  // selectionGroup's radio buttons by item index
+    QCheckBox* includeMemoCheck = nullptr;
+    QCheckBox* textFormatCheck = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QLabel* explanationCaption = nullptr;
+    QPlainTextEdit* explanationText = nullptr;
+    QLabel* helpLinkLead = nullptr;
+    QLabel* helpLink = nullptr;
+    QLabel* helpLinkTail = nullptr;
 
-    void FormShow();
-    void CheckBox1Click();
-    void CheckTextClick();
-    void BitBtn1Click();
-    void HomeLabelClick();
+    // The chosen item of selectionGroup: a SelectionKind.
+    int chosenKind() const;
+    void chooseKind(int index);
+
+    // What the dialog hands on, as it happens.
+    void startWithMemoIncluded();
+    void takeMemoChoice();
+    void takeTextFormatChoice();
+    void takeChosenKind();
+    void showHelp();
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -40,7 +40,7 @@ void bringPreviewForward() {
 }  // namespace
 
 ReportCommand::ReportCommand(ReportCommandContext context) : context_(context) {
-    showDialog = [](TRecRange& dialog) { return dialog.exec(); };
+    showDialog = [](RecordSelectionDialog& dialog) { return dialog.exec(); };
     preview = [this](const Report& report) {
         previewReport(report, context_.mainWindow, &context_.prompter);
     };
@@ -51,19 +51,19 @@ bool ReportCommand::reportInProgress() {
 }
 
 bool ReportCommand::chooseRecords() {
-    TRecRange dialog({context_.state.Tag, context_.dataModule.Tag, textFormat_}, context_.shell,
-                     context_.mainWindow);
+    RecordSelectionDialog dialog({selectionKind_, includeMemo_, textFormat_}, context_.shell,
+                                 context_.mainWindow);
     return showDialog(dialog) == QDialog::Accepted;
 }
 
 std::string ReportCommand::nameAt(data::Bookmark row) {
-    xbase::Cursor& cursor = context_.dataModule.tblAddress.cursor();
+    xbase::Cursor& cursor = context_.dataModule.addressTable.cursor();
     return cursor.textAt(row, cursor.requireField(store::kNameField));
 }
 
-bool ReportCommand::filterReportCopy(int kind, const std::string& savedName) {
-    data::DataSet& address = context_.dataModule.tblAddress;
-    data::DataSet& copy = context_.dataModule.tblClone;
+bool ReportCommand::filterReportCopy(SelectionKind kind, const std::string& savedName) {
+    data::DataSet& address = context_.dataModule.addressTable;
+    data::DataSet& copy = context_.dataModule.reportTable;
     copy.close();
     copy.setExclusive(false);
     copy.setDatabaseName(address.databaseName());
@@ -116,11 +116,11 @@ void ReportCommand::produce(data::DataSet& entries) {
     TableReportData walked(entries);
     const ReportRequest request{
         walked,
-        context_.dataModule.Tag,
+        includeMemo_,
         textFormat_,
-        context_.dataModule.tblAddress,
+        context_.dataModule.addressTable,
         context_.mainWindow != nullptr ? context_.mainWindow->windowTitle() : QString(),
-        context_.dataModule.AdsSettings1.qtDateFormat(),
+        context_.dataModule.engineSettings.qtDateFormat(),
         QFileInfo(context_.dataModule.dataFolder()).fileName(),
     };
     produceReport(request, preview);
@@ -128,7 +128,7 @@ void ReportCommand::produce(data::DataSet& entries) {
 
 void ReportCommand::returnToSavedEntry(const std::string& savedName, data::Bookmark before,
                                        quint64 epoch) {
-    data::DataSet& address = context_.dataModule.tblAddress;
+    data::DataSet& address = context_.dataModule.addressTable;
     address.open();
     if (!address.indexName().isEmpty()) {
         address.findKey(address.toUnicode(savedName));
@@ -152,7 +152,7 @@ void ReportCommand::run() {
     textFormat_ = false;
     if (!chooseRecords()) return;
 
-    data::DataSet& address = context_.dataModule.tblAddress;
+    data::DataSet& address = context_.dataModule.addressTable;
     std::string savedName;
     data::Bookmark before;
     quint64 epoch = 0;
@@ -163,11 +163,10 @@ void ReportCommand::run() {
         epoch = address.bookmarkEpoch();
     }
 
-    const int kind = context_.state.Tag;
     data::DataSet* entries = &address;
-    if (kind != kAll) {
-        if (!filterReportCopy(kind, savedName)) return;
-        entries = &context_.dataModule.tblClone;
+    if (selectionKind_ != kAll) {
+        if (!filterReportCopy(selectionKind_, savedName)) return;
+        entries = &context_.dataModule.reportTable;
     }
 
     std::exception_ptr failure;

@@ -11,6 +11,8 @@
 
 #include <data/dataset.h>
 
+#include "record_selection_dialog.h"
+
 class QPlainTextEdit;
 class QWidget;
 
@@ -24,14 +26,12 @@ class Shell;
 }  // namespace platform
 
 namespace store {
-class TDM;
-struct ProgramState;
-}  // namespace store
+class AddressModule;
+}
 
 namespace reports {
 
 class Report;
-class TRecRange;
 
 inline constexpr char kNoRangeSelected[] = "No range selected - please refer to online help";
 inline constexpr char kNoRecordsSelected[] = "No records selected - please refer to Online Help";
@@ -41,10 +41,9 @@ inline constexpr char kNameOrderTag[] = "Address";
 
 struct ReportCommandContext {
     QWidget* mainWindow = nullptr;  // owns the dialog and preview; its title heads the pages
-    store::TDM& dataModule;
-    store::ProgramState& state;  // its Tag receives the selection kind
-    data::DBGrid& grid;          // its selected rows make a range or a selection
-    QPlainTextEdit& nameList;    // the main window's hidden text buffer
+    store::AddressModule& dataModule;
+    data::DBGrid& grid;        // its selected rows make a range or a selection
+    QPlainTextEdit& nameList;  // the main window's hidden staging text
     platform::Prompter& prompter;
     platform::Shell& shell;
 };
@@ -58,7 +57,7 @@ class ReportCommand {
 
     // Shows the dialog; the modal dialog unless a test drives it otherwise. Answers
     // QDialog::Accepted for OK.
-    std::function<int(TRecRange& dialog)> showDialog;
+    std::function<int(RecordSelectionDialog& dialog)> showDialog;
     // Shows the laid-out report and returns when the user is done; the preview window
     // unless a test looks at the report otherwise.
     std::function<void(const Report& report)> preview;
@@ -67,20 +66,24 @@ class ReportCommand {
     // (for the standard error display) after the grid has been put back.
     void run();
 
-    // The report's text-format flag as the dialog left it.
+    // The answers of the record selection dialog as it left them.
+    SelectionKind selectionKind() const { return selectionKind_; }
+    bool includesMemo() const { return includeMemo_; }
     bool textFormat() const { return textFormat_; }
     // A report is on show (its preview is open): a second command only brings it forward.
     static bool reportInProgress();
 
   private:
     bool chooseRecords();
-    // Sets tblClone up for the kind; false when the grid's selection does not fit it.
-    bool filterReportCopy(int kind, const std::string& savedName);
+    // Sets reportTable up for the kind; false when the grid's selection does not fit it.
+    bool filterReportCopy(SelectionKind kind, const std::string& savedName);
     void produce(data::DataSet& entries);
     void returnToSavedEntry(const std::string& savedName, data::Bookmark before, quint64 epoch);
     std::string nameAt(data::Bookmark row);
 
     ReportCommandContext context_;
+    SelectionKind selectionKind_ = kAll;
+    bool includeMemo_ = true;
     bool textFormat_ = false;
 };
 

@@ -10,7 +10,7 @@ namespace store {
 
 QString EngineSettings::qtDateFormat() const {
     // The engine spells month and day in capitals; Qt wants "MM", "dd" and "yy".
-    QString format = DateFormat;
+    QString format = dateFormat;
     format.replace(QLatin1String("DD"), QLatin1String("dd"));
     format.replace(QLatin1String("YYYY"), QLatin1String("yyyy"));
     format.replace(QLatin1String("YY"), QLatin1String("yy"));
@@ -21,82 +21,82 @@ QString EngineSettings::formatDate(const QDate& date) const {
     return date.isValid() ? date.toString(qtDateFormat()) : QString();
 }
 
-TDM::TDM(ProgramState& state, platform::Prompter& prompter, QObject* parent)
+AddressModule::AddressModule(ProgramState& state, platform::Prompter& prompter, QObject* parent)
     : QObject(parent),
-      search(state, tblAddress, tblFilter, prompter),
+      search(state, addressTable, lookupTable, prompter),
       state_(state),
       prompter_(prompter) {
     setObjectName(QStringLiteral("DM"));
     const QString table = QString::fromLatin1(kTableFileName);
 
-    tblAddress.setObjectName(QStringLiteral("tblAddress"));
-    tblAddress.setDatabaseName(AdsSettings1.DefaultFolder);
-    tblAddress.setTableName(table);
-    tblAddress.setIndexName(QStringLiteral("ADDRESS"));
-    tblAddress.afterInsert = [this](data::DataSet& set) { tblAddressAfterInsert(set); };
-    tblAddress.beforePost = [this](data::DataSet& set) { tblAddressBeforePost(set); };
-    tblAddress.afterPost = [this](data::DataSet& set) { tblAddressAfterPost(set); };
-    tblAddress.afterCancel = [this](data::DataSet& set) { tblAddressAfterCancel(set); };
-    tblAddress.afterDelete = [this](data::DataSet& set) { tblAddressAfterDelete(set); };
-    tblAddress.onFilterRecord = [this](data::DataSet& set) { return tblAddressFilterRecord(set); };
+    addressTable.setObjectName(QStringLiteral("tblAddress"));
+    addressTable.setDatabaseName(engineSettings.defaultFolder);
+    addressTable.setTableName(table);
+    addressTable.setIndexName(QStringLiteral("ADDRESS"));
+    addressTable.afterInsert = [this](data::DataSet& set) { afterEntryInserted(set); };
+    addressTable.beforePost = [this](data::DataSet& set) { beforeEntrySaved(set); };
+    addressTable.afterPost = [this](data::DataSet& set) { afterEntrySaved(set); };
+    addressTable.afterCancel = [this](data::DataSet& set) { afterEntryCancelled(set); };
+    addressTable.afterDelete = [this](data::DataSet& set) { afterEntryDeleted(set); };
+    addressTable.onFilterRecord = [this](data::DataSet& set) { return entryPassesSearch(set); };
 
-    tblFilter.setObjectName(QStringLiteral("tblFilter"));
-    tblFilter.setDatabaseName(AdsSettings1.DefaultFolder);
-    tblFilter.setTableName(table);
-    tblFilter.setIndexName(QString::fromLatin1(kTagName));
+    lookupTable.setObjectName(QStringLiteral("tblFilter"));
+    lookupTable.setDatabaseName(engineSettings.defaultFolder);
+    lookupTable.setTableName(table);
+    lookupTable.setIndexName(QString::fromLatin1(kTagName));
     // Only read through, but not opened read-only: the cursors of a process share one
-    // table, and a read-only first opener would leave tblAddress unable to write.
+    // table, and a read-only first opener would leave addressTable unable to write.
 
-    tblClone.setObjectName(QStringLiteral("tblClone"));
-    tblClone.setDatabaseName(AdsSettings1.DefaultFolder);
-    tblClone.setTableName(table);
-    tblClone.setIndexName(QStringLiteral("ADDRESS"));
-    tblClone.setExclusive(true);
+    reportTable.setObjectName(QStringLiteral("tblClone"));
+    reportTable.setDatabaseName(engineSettings.defaultFolder);
+    reportTable.setTableName(table);
+    reportTable.setIndexName(QStringLiteral("ADDRESS"));
+    reportTable.setExclusive(true);
 
-    dsAddress.setObjectName(QStringLiteral("dsAddress"));
-    dsAddress.setDataSet(&tblAddress);
-    dsAddress.setAutoEdit(false);
+    addressSource.setObjectName(QStringLiteral("dsAddress"));
+    addressSource.setDataSet(&addressTable);
+    addressSource.setAutoEdit(false);
 }
 
-TDM::~TDM() {
+AddressModule::~AddressModule() {
     // The controls may outlive the module for a moment; let them see no data set.
-    dsAddress.setDataSet(nullptr);
+    addressSource.setDataSet(nullptr);
 }
 
-void TDM::setDataFolder(const QString& folder) {
-    tblAddress.setDatabaseName(folder);
-    tblFilter.setDatabaseName(tblAddress.databaseName());
-    tblClone.setDatabaseName(tblAddress.databaseName());
+void AddressModule::setDataFolder(const QString& folder) {
+    addressTable.setDatabaseName(folder);
+    lookupTable.setDatabaseName(addressTable.databaseName());
+    reportTable.setDatabaseName(addressTable.databaseName());
 }
 
-QString TDM::dataFolder() const {
-    return tblAddress.databaseName();
+QString AddressModule::dataFolder() const {
+    return addressTable.databaseName();
 }
 
-void TDM::returnFocus() {
+void AddressModule::returnFocus() {
     if (focusNameGrid) focusNameGrid();
 }
 
-bool TDM::nameExists(const std::string& name) {
-    const bool wasOpen = tblFilter.active();
-    if (!wasOpen) tblFilter.open();
+bool AddressModule::nameExists(const std::string& name) {
+    const bool wasOpen = lookupTable.active();
+    if (!wasOpen) lookupTable.open();
     bool found = false;
     try {
-        found = store::nameExists(tblFilter.cursor(), name);
+        found = store::nameExists(lookupTable.cursor(), name);
     } catch (...) {
-        if (!wasOpen) tblFilter.close();
+        if (!wasOpen) lookupTable.close();
         throw;
     }
-    if (!wasOpen) tblFilter.close();
+    if (!wasOpen) lookupTable.close();
     return found;
 }
 
-void TDM::tblAddressAfterInsert(data::DataSet&) {
-    ++state_.EntryCount;
+void AddressModule::afterEntryInserted(data::DataSet&) {
+    ++state_.entryCount;
     returnFocus();
 }
 
-void TDM::tblAddressBeforePost(data::DataSet& dataSet) {
+void AddressModule::beforeEntrySaved(data::DataSet& dataSet) {
     const bool inserting = dataSet.state() == data::DataSetState::Insert;
     // The name as the table holds it, in its code page (what the index compares).
     const std::string name =
@@ -110,44 +110,44 @@ void TDM::tblAddressBeforePost(data::DataSet& dataSet) {
     stampLastDate(dataSet.cursor());
 }
 
-void TDM::tblAddressAfterPost(data::DataSet&) {
+void AddressModule::afterEntrySaved(data::DataSet&) {
     returnFocus();
 }
 
-void TDM::tblAddressAfterCancel(data::DataSet& dataSet) {
-    if (dataSet.lastEditState() == data::DataSetState::Insert) --state_.EntryCount;
+void AddressModule::afterEntryCancelled(data::DataSet& dataSet) {
+    if (dataSet.lastEditState() == data::DataSetState::Insert) --state_.entryCount;
     returnFocus();
 }
 
-void TDM::tblAddressAfterDelete(data::DataSet&) {
-    --state_.EntryCount;
+void AddressModule::afterEntryDeleted(data::DataSet&) {
+    --state_.entryCount;
     returnFocus();
 }
 
-bool TDM::tblAddressFilterRecord(data::DataSet& dataSet) {
+bool AddressModule::entryPassesSearch(data::DataSet& dataSet) {
     return search.accepts(dataSet);
 }
 
-void TDM::PackAddressTable() {
-    tblAddress.disableControls();
+void AddressModule::packAddressTable() {
+    addressTable.disableControls();
     std::exception_ptr failure;
     try {
-        tblAddress.close();
-        tblAddress.setExclusive(true);
-        tblAddress.open();
-        tblAddress.cursor().pack();
+        addressTable.close();
+        addressTable.setExclusive(true);
+        addressTable.open();
+        addressTable.cursor().pack();
     } catch (...) {
         failure = std::current_exception();
     }
     // Always afterwards: back to shared use, whatever happened above.
     try {
-        tblAddress.close();
-        tblAddress.setExclusive(false);
-        tblAddress.open();
+        addressTable.close();
+        addressTable.setExclusive(false);
+        addressTable.open();
     } catch (...) {
         if (!failure) failure = std::current_exception();
     }
-    tblAddress.enableControls();
+    addressTable.enableControls();
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -2,7 +2,7 @@
 // File maintenance: pack the address table, then, when the user agrees, put its table and
 // memo files into the backup archive MGdata.zip in the data folder.
 //
-// Every path out leaves tblAddress open and shared with its controls following it again;
+// Every path out leaves addressTable open and shared with its controls following it again;
 // a failure is rethrown afterwards with the engine's or the archive's own text
 // (xbase::Error, store::ArchiveError) for the standard error display to show.
 
@@ -18,7 +18,7 @@ class Prompter;
 
 namespace store {
 
-class TDM;
+class AddressModule;
 
 inline constexpr const char* kArchiveFileName = "MGdata.zip";
 
@@ -51,24 +51,24 @@ struct ArchiveRun {
 };
 
 // The backup archive's full path: the data folder made absolute, then MGdata.zip.
-std::filesystem::path archivePath(const TDM& module);
+std::filesystem::path archivePath(const AddressModule& module);
 
-// Closes tblFilter if it is open and makes it shared, then packs tblAddress. The engine's
-// failure is rethrown once tblAddress is shared and open again.
-void PackDatabase(TDM& module);
+// Closes lookupTable if it is open and makes it shared, then packs addressTable. The engine's
+// failure is rethrown once addressTable is shared and open again.
+void packDatabase(AddressModule& module);
 
 // Writes the table file and the memo file it uses (ADDRESS.fpt, or ADDRESS.dbt for a
 // dBASE table) into the archive, opening it or creating it. A data file that is not there,
-// or is a symbolic link, is skipped. tblAddress is closed meanwhile, so that the files hold
+// or is a symbolic link, is skipped. addressTable is closed meanwhile, so that the files hold
 // all it wrote; afterwards it is shared and open again on its first entry, whatever
-// happened, and then a failure is rethrown. tblAddress must not be editing.
-ArchiveRun ArchiveAddressTable(TDM& module);
+// happened, and then a failure is rethrown. addressTable must not be editing.
+ArchiveRun archiveAddressTable(AddressModule& module);
 
 // The maintenance command, with its messages and question through `prompter`:
-// refused while tblAddress is filtered (tblClone is still closed) or while an entry is
+// refused while addressTable is filtered (reportTable is still closed) or while an entry is
 // being edited; otherwise packs, asks whether to archive, archives and says where the
-// archive is, and closes tblClone. A failure skips the closing of tblClone.
-MaintenanceOutcome RunFileMaintenance(TDM& module, platform::Prompter& prompter);
+// archive is, and closes reportTable. A failure skips the closing of reportTable.
+MaintenanceOutcome runFileMaintenance(AddressModule& module, platform::Prompter& prompter);
 
 // The message shown after a successful archive run.
 QString archiveWrittenMessage(const std::filesystem::path& archive);

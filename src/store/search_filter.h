@@ -1,5 +1,5 @@
 #pragma once
-// The search filter: narrows tblAddress to the entries whose name, or name or memo,
+// The search filter: narrows addressTable to the entries whose name, or name or memo,
 // contains a text, and widens it again on Cancel Filter.
 //
 // A name-only search is an engine filter expression ("TEXT"$upper(Name)); a
@@ -30,9 +30,6 @@ inline constexpr char kSearchCaption[] = "Search for entries containing:";
 inline constexpr char kIncludeMemoCaption[] = "include Memo field";
 inline constexpr char kIncludeMemoHint[] = "Search both Name & Memo fields?";
 inline constexpr char kNoMatchMessage[] = "Sorry, no records match";
-// The main window's Tag while a name-only search is on: the callback accepts every entry
-// and leaves the decision to the expression.
-inline constexpr int kNameOnlySearchTag = 66;
 
 // a-z turned to A-Z; every other character as it is.
 QString upperAsciiLetters(const QString& text);
@@ -43,7 +40,7 @@ QString upperAsciiLetters(const QString& text);
 // reads it as that text.
 std::string nameOnlyFilter(std::string_view searchText);
 
-// What the search does to the controls bound to tblAddress while it applies the filter:
+// What the search does to the controls bound to addressTable while it applies the filter:
 // suspend detaches them and stops their painting, resume brings them back.
 struct SearchDisplay {
     std::function<void()> suspend;
@@ -51,36 +48,36 @@ struct SearchDisplay {
 };
 
 enum class SearchOutcome {
-    Unchanged,  // no text given: the list, the filter and SearchText are as they were
+    Unchanged,  // no text given: the list, the filter and searchText are as they were
     Filtered,   // the list shows the entries found
     NoMatch,    // nothing found: the whole table shows and the user has been told
 };
 
 class SearchFilter {
   public:
-    // `table` is tblAddress, `lookup` tblFilter (held open during a name-and-memo search).
+    // `table` is addressTable, `lookup` lookupTable (held open during a name-and-memo search).
     SearchFilter(ProgramState& state, data::DataSet& table, data::DataSet& lookup,
                  platform::Prompter& prompter);
 
     // The search for a text typed by the user; `includeMemo` is the memo box. The
-    // caller has set the main window's Tag to 0 before it asked. Engine failures are
+    // caller has cleared nameOnlySearch before it asked. Engine failures are
     // thrown after the display has been resumed and the table unfiltered.
     SearchOutcome search(const QString& typed, bool includeMemo, const SearchDisplay& display);
 
-    // Cancel Filter: the whole table shows, tblFilter is closed. SearchText, the
-    // expression and Tag stay.
+    // Cancel Filter: the whole table shows, lookupTable is closed. searchText, the
+    // expression and nameOnlySearch stay.
     void cancel();
 
-    // The filter callback for the entry `table` stands on: while the Tag is not that of
-    // a name-only search, whether SearchText is in its name or its memo (a-z without
-    // regard to case, every other character as it is).
+    // The filter callback for the entry `table` stands on: whether searchText is in its name
+    // or its memo (a-z without regard to case, every other character as it is). During a
+    // name-only search it accepts every entry: the expression decides alone.
     bool accepts(data::DataSet& table);
 
     // How many memos the callback has read since the program started (for measurements).
     std::uint64_t memosRead() const { return memosRead_; }
 
   private:
-    // Brings the encoded search text and the verdicts up to date with SearchText and
+    // Brings the encoded search text and the verdicts up to date with searchText and
     // with the table as it is open now.
     void prepare(data::DataSet& table);
     bool memoContains(xbase::Cursor& cursor);
@@ -91,7 +88,7 @@ class SearchFilter {
     data::DataSet& lookup_;
     platform::Prompter& prompter_;
 
-    // SearchText as the callback last saw it, and in the table's code page, upper-cased;
+    // searchText as the callback last saw it, and in the table's code page, upper-cased;
     // `holdable_` is false when the code page cannot hold it, so that nothing matches.
     QString text_;
     std::string needle_;

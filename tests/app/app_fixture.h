@@ -35,13 +35,13 @@ class Launch {
     // Builds it and runs the start-up of the first show.
     app::Program& start(const QStringList& arguments = {}) {
         create(arguments);
-        program->ZiDuv.FormShow();
+        program->mainWindow.runStartup();
         return *program;
     }
 
-    app::TZiDuv& window() { return program->ZiDuv; }
-    store::TDM& module() { return program->DM; }
-    data::DataSet& table() { return program->DM.tblAddress; }
+    app::MainWindow& window() { return program->mainWindow; }
+    store::AddressModule& module() { return program->addressModule; }
+    data::DataSet& table() { return program->addressModule.addressTable; }
     QString currentName() { return table().fieldByName("NAME").asString(); }
 
     testsupport::TempDir cwd;

@@ -18,10 +18,10 @@ namespace linktest {
 
 class ChooserDriver {
   public:
-    using Answer = std::function<void(links::TBtnBottomDlg&)>;
-    using Ready = std::function<bool(links::TBtnBottomDlg&)>;
+    using Answer = std::function<void(links::ItemChooser&)>;
+    using Ready = std::function<bool(links::ItemChooser&)>;
 
-    ChooserDriver(links::TBtnBottomDlg& dialog, Answer answer, Ready ready = {})
+    ChooserDriver(links::ItemChooser& dialog, Answer answer, Ready ready = {})
         : dialog_(dialog), answer_(std::move(answer)), ready_(std::move(ready)) {
         timer_.setInterval(2);
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
@@ -46,7 +46,7 @@ class ChooserDriver {
         answer_(dialog_);
     }
 
-    links::TBtnBottomDlg& dialog_;
+    links::ItemChooser& dialog_;
     Answer answer_;
     Ready ready_;
     QTimer timer_;
@@ -56,26 +56,26 @@ class ChooserDriver {
 };
 
 inline ChooserDriver::Answer typeAndOk(const QString& text) {
-    return [text](links::TBtnBottomDlg& dialog) {
-        if (dialog.Edit1->isVisible()) {
-            dialog.Edit1->setText(text);
+    return [text](links::ItemChooser& dialog) {
+        if (dialog.answerEdit->isVisible()) {
+            dialog.answerEdit->setText(text);
         } else {
-            dialog.ComboBox1->setEditText(text);
+            dialog.itemCombo->setEditText(text);
         }
-        dialog.OKBtn->click();
+        dialog.okButton->click();
     };
 }
 
 inline ChooserDriver::Answer pressOk() {
-    return [](links::TBtnBottomDlg& dialog) { dialog.OKBtn->click(); };
+    return [](links::ItemChooser& dialog) { dialog.okButton->click(); };
 }
 
 inline ChooserDriver::Answer pressCancel() {
-    return [](links::TBtnBottomDlg& dialog) { dialog.CancelBtn->click(); };
+    return [](links::ItemChooser& dialog) { dialog.cancelButton->click(); };
 }
 
 inline ChooserDriver::Answer pressEscape() {
-    return [](links::TBtnBottomDlg& dialog) {
+    return [](links::ItemChooser& dialog) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QCoreApplication::sendEvent(&dialog, &press);
     };

@@ -21,14 +21,12 @@
 
 namespace {
 
-using playlist::TTrksDlg;
-
 class PlaylistEditor : public ::testing::Test {
   protected:
     platform::FakePrompter prompter;
     platform::FakeClipboard clipboard;
     testsupport::ScriptedDialogs dialogs;
-    TTrksDlg editor{{prompter, clipboard, dialogs}};
+    playlist::PlaylistEditor editor{{prompter, clipboard, dialogs}};
 
     void fill(QListWidget* list, const QStringList& items) {
         for (const QString& item : items) editor.appendItem(list, item);
@@ -36,8 +34,8 @@ class PlaylistEditor : public ::testing::Test {
     void select(QListWidget* list, std::initializer_list<int> rows) {
         for (const int row : rows) list->item(row)->setSelected(true);
     }
-    QStringList available() const { return editor.itemTexts(editor.SrcList); }
-    QStringList selected() const { return editor.itemTexts(editor.DstList); }
+    QStringList available() const { return editor.itemTexts(editor.availableList); }
+    QStringList selected() const { return editor.itemTexts(editor.selectedList); }
     std::vector<int> selectedRows(const QListWidget* list) const {
         std::vector<int> rows;
         for (int row = 0; row < list->count(); ++row) {
@@ -46,18 +44,19 @@ class PlaylistEditor : public ::testing::Test {
         return rows;
     }
     bool moveButtons(bool include, bool exclude) const {
-        return editor.IncludeBtn->isEnabled() == include &&
-               editor.IncAllBtn->isEnabled() == include &&
-               editor.ExcludeBtn->isEnabled() == exclude && editor.ExAllBtn->isEnabled() == exclude;
+        return editor.includeButton->isEnabled() == include &&
+               editor.includeAllButton->isEnabled() == include &&
+               editor.excludeButton->isEnabled() == exclude &&
+               editor.excludeAllButton->isEnabled() == exclude;
     }
 };
 
 TEST_F(PlaylistEditor, ControlsCarryTheirNamesHintsAndSizes) {
     EXPECT_EQ(testsupport::layoutFaults(editor), std::vector<std::string>{});
     EXPECT_EQ(editor.size(), QSize(425, 423));
-    EXPECT_EQ(editor.SrcList->size(), QSize(190, 320));
-    EXPECT_EQ(editor.DstList->size(), QSize(190, 320));
-    EXPECT_EQ(editor.SrcList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(editor.availableList->size(), QSize(190, 320));
+    EXPECT_EQ(editor.selectedList->size(), QSize(190, 320));
+    EXPECT_EQ(editor.availableList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(editor.findChild<QLabel*>("SrcLabel")->text(), "Available");
     EXPECT_EQ(editor.findChild<QLabel*>("DstLabel")->text(), "Selected");
     EXPECT_EQ(editor.findChild<QLabel*>("Label1")->text(),
@@ -80,7 +79,7 @@ TEST_F(PlaylistEditor, ControlsCarryTheirNamesHintsAndSizes) {
         ASSERT_NE(button, nullptr) << name;
         EXPECT_EQ(button->toolTip(), hint) << name;
     }
-    EXPECT_EQ(editor.CancelBtn->text(), "&Close");
+    EXPECT_EQ(editor.closeButton->text(), "&Close");
     for (const auto* button : editor.findChildren<QPushButton*>()) {
         EXPECT_FALSE(button->autoDefault() || button->isDefault()) << button->text().toStdString();
     }
@@ -91,82 +90,83 @@ TEST_F(PlaylistEditor, EscapeDoesNotCloseButCloseDoes) {
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&editor, &escape);
     EXPECT_TRUE(editor.isVisible());
-    editor.CancelBtn->click();
+    editor.closeButton->click();
     EXPECT_FALSE(editor.isVisible());
     EXPECT_EQ(editor.result(), QDialog::Rejected);
 }
 
 TEST_F(PlaylistEditor, IncludeReversesTheSelectedItemsAndIncludeAllKeepsOrder) {
-    fill(editor.SrcList, {"A", "B", "C", "D"});
+    fill(editor.availableList, {"A", "B", "C", "D"});
     EXPECT_TRUE(moveButtons(true, true));  // all enabled until the first move
 
-    select(editor.SrcList, {1, 3});
-    editor.IncludeBtn->click();
+    select(editor.availableList, {1, 3});
+    editor.includeButton->click();
     EXPECT_EQ(selected(), (QStringList{"D", "B"}));
     EXPECT_EQ(available(), (QStringList{"A", "C"}));
     // The item now at the first moved item's place is selected, and only that one.
-    EXPECT_EQ(selectedRows(editor.SrcList), std::vector<int>{1});
-    EXPECT_TRUE(selectedRows(editor.DstList).empty());
+    EXPECT_EQ(selectedRows(editor.availableList), std::vector<int>{1});
+    EXPECT_TRUE(selectedRows(editor.selectedList).empty());
     EXPECT_TRUE(moveButtons(true, true));
 
-    editor.IncAllBtn->click();
+    editor.includeAllButton->click();
     EXPECT_EQ(selected(), (QStringList{"D", "B", "A", "C"}));
     EXPECT_TRUE(available().isEmpty());
     EXPECT_TRUE(moveButtons(false, true));
 }
 
 TEST_F(PlaylistEditor, ExcludeMovesBackAndSelectsTheNearestRemainingItem) {
-    fill(editor.DstList, {"A", "B", "C", "D"});
-    select(editor.DstList, {2, 3});
-    editor.ExcludeBtn->click();
+    fill(editor.selectedList, {"A", "B", "C", "D"});
+    select(editor.selectedList, {2, 3});
+    editor.excludeButton->click();
     EXPECT_EQ(available(), (QStringList{"D", "C"}));
     // Index 2 is past the end now: the last item is selected and current instead.
-    EXPECT_EQ(selectedRows(editor.DstList), std::vector<int>{1});
-    EXPECT_EQ(editor.DstList->currentRow(), 1);
+    EXPECT_EQ(selectedRows(editor.selectedList), std::vector<int>{1});
+    EXPECT_EQ(editor.selectedList->currentRow(), 1);
 
-    editor.ExcludeBtn->click();  // nothing but B selected: B goes
+    editor.excludeButton->click();  // nothing but B selected: B goes
     EXPECT_EQ(selected(), QStringList{"A"});
 
-    editor.ExAllBtn->click();
+    editor.excludeAllButton->click();
     EXPECT_EQ(available(), (QStringList{"D", "C", "B", "A"}));
     EXPECT_TRUE(selected().isEmpty());
     EXPECT_TRUE(moveButtons(true, false));
 
-    editor.IncludeBtn->click();  // nothing selected: a GetFirstSelection of -1 picks row 0
+    editor.includeButton->click();  // nothing selected: a firstSelectedRow of -1 picks row 0
     EXPECT_EQ(selected(), QStringList{});
-    EXPECT_EQ(selectedRows(editor.SrcList), std::vector<int>{0});
+    EXPECT_EQ(selectedRows(editor.availableList), std::vector<int>{0});
 }
 
 TEST_F(PlaylistEditor, ReorderMovesTheCurrentItemAndStopsAtTheEnds) {
-    editor.UpButton->click();
+    editor.moveUpButton->click();
     EXPECT_EQ(prompter.texts(), std::vector<QString>{"No output fields selected"});
     EXPECT_EQ(prompter.records().back().prompt.kind, platform::MessageKind::Error);
 
-    fill(editor.DstList, {"A", "B", "C", "D"});
-    editor.DstList->setCurrentRow(2);
-    editor.UpButton->click();
-    editor.UpButton->click();  // the same item again
+    fill(editor.selectedList, {"A", "B", "C", "D"});
+    editor.selectedList->setCurrentRow(2);
+    editor.moveUpButton->click();
+    editor.moveUpButton->click();  // the same item again
     EXPECT_EQ(selected(), (QStringList{"C", "A", "B", "D"}));
-    editor.UpButton->click();  // already first
+    editor.moveUpButton->click();  // already first
     EXPECT_EQ(selected(), (QStringList{"C", "A", "B", "D"}));
-    editor.Down2Button->click();
+    editor.moveToBottomButton->click();
     EXPECT_EQ(selected(), (QStringList{"A", "B", "D", "C"}));
-    editor.DownButton->click();  // already last
+    editor.moveDownButton->click();  // already last
     EXPECT_EQ(selected(), (QStringList{"A", "B", "D", "C"}));
-    EXPECT_EQ(editor.DstList->currentRow(), 3);
-    EXPECT_TRUE(editor.DstList->item(3)->isSelected());
+    EXPECT_EQ(editor.selectedList->currentRow(), 3);
+    EXPECT_TRUE(editor.selectedList->item(3)->isSelected());
 
-    editor.DstList->setCurrentRow(1);
-    editor.Up2Button->click();
+    editor.selectedList->setCurrentRow(1);
+    editor.moveToTopButton->click();
     EXPECT_EQ(selected(), (QStringList{"B", "A", "D", "C"}));
-    editor.DownButton->click();
+    editor.moveDownButton->click();
     EXPECT_EQ(selected(), (QStringList{"A", "B", "D", "C"}));
     EXPECT_EQ(prompter.texts().size(), 1u);
 }
 
 TEST_F(PlaylistEditor, TopAndBottomOfOneItemChangeNothing) {
-    fill(editor.DstList, {"only"});
-    for (QToolButton* button : {editor.Up2Button, editor.Down2Button, editor.UpButton}) {
+    fill(editor.selectedList, {"only"});
+    for (QToolButton* button :
+         {editor.moveToTopButton, editor.moveToBottomButton, editor.moveUpButton}) {
         button->click();
         EXPECT_EQ(selected(), QStringList{"only"});
     }
@@ -174,20 +174,20 @@ TEST_F(PlaylistEditor, TopAndBottomOfOneItemChangeNothing) {
 }
 
 TEST_F(PlaylistEditor, InvertReversesAndClearsTheSelection) {
-    fill(editor.DstList, {"A", "B", "C"});
-    select(editor.DstList, {0, 1});
-    editor.ButtonInverse->click();
+    fill(editor.selectedList, {"A", "B", "C"});
+    select(editor.selectedList, {0, 1});
+    editor.invertButton->click();
     EXPECT_EQ(selected(), (QStringList{"C", "B", "A"}));
-    EXPECT_TRUE(selectedRows(editor.DstList).empty());
+    EXPECT_TRUE(selectedRows(editor.selectedList).empty());
     EXPECT_TRUE(moveButtons(true, true));  // invert leaves the buttons alone
 }
 
 TEST_F(PlaylistEditor, AddRefusesNamesOfEitherListInAnyCase) {
-    fill(editor.SrcList, {"/m/One.mp3"});
-    fill(editor.DstList, {"/m/two.mp3"});
+    fill(editor.availableList, {"/m/One.mp3"});
+    fill(editor.selectedList, {"/m/two.mp3"});
     dialogs.openManyAnswers.push_back(
         QStringList{"/m/ONE.MP3", "/m/three.mp3", "/m/Two.Mp3", "/m/THREE.mp3", "/m/four.mp3"});
-    editor.ButtonAdd->click();
+    editor.addButton->click();
 
     EXPECT_EQ(prompter.texts(), (std::vector<QString>{
                                     "File /m/ONE.MP3 already in Available list",
@@ -199,20 +199,20 @@ TEST_F(PlaylistEditor, AddRefusesNamesOfEitherListInAnyCase) {
     EXPECT_EQ(dialogs.openManyDialogs.front().filter, "");
 
     // Cancel changes nothing; the buttons follow the lists after every Add.
-    editor.ExcAllBtnClick();
-    editor.IncAllBtnClick();
+    editor.excludeAll();
+    editor.includeAll();
     EXPECT_TRUE(moveButtons(false, true));
-    editor.ButtonAdd->click();
+    editor.addButton->click();
     EXPECT_EQ(selected().size(), 4);
     EXPECT_TRUE(moveButtons(false, true));
 }
 
 TEST_F(PlaylistEditor, CopyPutsEachItemOnALine) {
-    editor.ButtonCopy->click();
+    editor.copyButton->click();
     EXPECT_TRUE(clipboard.history().empty());
 
-    fill(editor.DstList, {"/m/a.mp3", "", "c:\\b.ogg"});
-    editor.ButtonCopy->click();
+    fill(editor.selectedList, {"/m/a.mp3", "", "c:\\b.ogg"});
+    editor.copyButton->click();
     EXPECT_EQ(clipboard.text(), "/m/a.mp3\r\n\r\nc:\\b.ogg\r\n");
 }
 
@@ -227,16 +227,16 @@ class PlaylistEditorSave : public PlaylistEditor {
 };
 
 TEST_F(PlaylistEditorSave, EmptySelectedListIsRefused) {
-    editor.BitBtn1->click();
+    editor.saveButton->click();
     EXPECT_EQ(prompter.texts(), std::vector<QString>{"There are no items in your Selected list"});
     EXPECT_TRUE(dialogs.saveDialogs.empty());
 }
 
 TEST_F(PlaylistEditorSave, WritesTheListCopiesItsPathAndStaysOpen) {
-    fill(editor.SrcList, {"/m/left.mp3"});
-    fill(editor.DstList, {"/m/a.mp3", "/m/b c.mp3"});
+    fill(editor.availableList, {"/m/left.mp3"});
+    fill(editor.selectedList, {"/m/a.mp3", "/m/b c.mp3"});
     dialogs.saveAnswers.push_back(at("party"));
-    editor.BitBtn1->click();
+    editor.saveButton->click();
 
     const QString saved = at("party.m3u");
     EXPECT_EQ(bytesOf(saved), "/m/a.mp3\r\n/m/b c.mp3\r\n");
@@ -256,21 +256,21 @@ TEST_F(PlaylistEditorSave, WritesTheListCopiesItsPathAndStaysOpen) {
     EXPECT_TRUE(asked.confirmOverwrite);
 
     // Saving again proposes the name just used; a .txt name is kept as typed.
-    editor.UpButtonClick(editor.Down2Button);
+    editor.moveCurrentItem(editor.moveToBottomButton);
     dialogs.saveAnswers.push_back(at("party.txt"));
-    editor.BitBtn1->click();
+    editor.saveButton->click();
     EXPECT_EQ(dialogs.saveDialogs[1].fileName, saved);
     EXPECT_EQ(bytesOf(at("party.txt")), "/m/b c.mp3\r\n/m/a.mp3\r\n");
 }
 
 TEST_F(PlaylistEditorSave, UnwritableTargetShowsTheErrorAndKeepsEverything) {
-    fill(editor.DstList, {"/m/a.mp3"});
+    fill(editor.selectedList, {"/m/a.mp3"});
     clipboard.setText("before");
     std::filesystem::create_directory(dir / "taken.m3u");
     dialogs.saveAnswers.push_back(at("taken.m3u"));
     dialogs.saveAnswers.push_back(at("missing/x.m3u"));
-    editor.BitBtn1->click();
-    editor.BitBtn1->click();
+    editor.saveButton->click();
+    editor.saveButton->click();
 
     EXPECT_EQ(prompter.texts(), (std::vector<QString>{"File access denied", "File not found"}));
     EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Error);
@@ -278,18 +278,18 @@ TEST_F(PlaylistEditorSave, UnwritableTargetShowsTheErrorAndKeepsEverything) {
 
     // Still usable: the list is there and saves elsewhere.
     dialogs.saveAnswers.push_back(at("fine.m3u"));
-    editor.BitBtn1->click();
+    editor.saveButton->click();
     EXPECT_EQ(bytesOf(at("fine.m3u")), "/m/a.mp3\r\n");
     EXPECT_EQ(clipboard.text(), at("fine.m3u") + "\r\n");
 }
 
 TEST_F(PlaylistEditor, ListsScrollOverTheFixedWidthOnly) {
     editor.setScrollWidth(358);
-    fill(editor.SrcList, {"short", QString(300, u'x')});
+    fill(editor.availableList, {"short", QString(300, u'x')});
     editor.show();
     QApplication::processEvents();
-    const QScrollBar* bar = editor.SrcList->horizontalScrollBar();
-    EXPECT_EQ(bar->maximum() + editor.SrcList->viewport()->width(), 358);
+    const QScrollBar* bar = editor.availableList->horizontalScrollBar();
+    EXPECT_EQ(bar->maximum() + editor.availableList->viewport()->width(), 358);
 }
 
 }  // namespace

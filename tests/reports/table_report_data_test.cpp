@@ -88,7 +88,7 @@ TEST_F(TableData, StopsWhenTheTableIsClosedOrPackedUnderIt) {
 
     address().open();
     data.first();
-    dm->PackAddressTable();  // record numbers may now name other entries
+    dm->packAddressTable();  // record numbers may now name other entries
     EXPECT_THROW(data.fieldText("NAME"), ReportError);
     data.first();
     EXPECT_EQ(data.fieldText("NAME"), "Adams");

@@ -32,7 +32,7 @@ class AddressModule : public ::testing::Test {
   protected:
     void SetUp() override {
         store::AddressBook::create(dir.path());
-        module = std::make_unique<store::TDM>(state, prompter);
+        module = std::make_unique<store::AddressModule>(state, prompter);
         module->setDataFolder(qpath(dir.path()));
         module->focusNameGrid = [this] { ++focusReturns; };
     }
@@ -50,11 +50,11 @@ class AddressModule : public ::testing::Test {
     }
 
     void openTable() {
-        module->tblAddress.open();
-        state.EntryCount = module->tblAddress.recordCount();
+        module->addressTable.open();
+        state.entryCount = module->addressTable.recordCount();
     }
 
-    data::DataSet& table() { return module->tblAddress; }
+    data::DataSet& table() { return module->addressTable; }
 
     void setName(const QString& name) { table().fieldByName("NAME").setAsString(name); }
 
@@ -85,22 +85,22 @@ class AddressModule : public ::testing::Test {
     testsupport::TempDir dir;
     store::ProgramState state;
     platform::FakePrompter prompter;
-    std::unique_ptr<store::TDM> module;
+    std::unique_ptr<store::AddressModule> module;
     int focusReturns = 0;
 };
 
 TEST_F(AddressModule, StartsClosedWithTheDeclaredSettings) {
     EXPECT_FALSE(table().active());
-    EXPECT_FALSE(module->tblFilter.active());
-    EXPECT_FALSE(module->tblClone.active());
-    EXPECT_EQ(module->dsAddress.dataSet(), &table());
-    EXPECT_FALSE(module->dsAddress.autoEdit());
-    EXPECT_TRUE(module->tblClone.exclusive());
+    EXPECT_FALSE(module->lookupTable.active());
+    EXPECT_FALSE(module->reportTable.active());
+    EXPECT_EQ(module->addressSource.dataSet(), &table());
+    EXPECT_FALSE(module->addressSource.autoEdit());
+    EXPECT_TRUE(module->reportTable.exclusive());
     EXPECT_FALSE(table().exclusive());
-    EXPECT_EQ(module->tblFilter.databaseName(), qpath(dir.path()));
-    EXPECT_EQ(module->tblClone.databaseName(), qpath(dir.path()));
-    EXPECT_EQ(module->AdsSettings1.formatDate(QDate(1999, 12, 31)), "12/31/99");
-    EXPECT_EQ(module->AdsSettings1.formatDate(QDate()), "");
+    EXPECT_EQ(module->lookupTable.databaseName(), qpath(dir.path()));
+    EXPECT_EQ(module->reportTable.databaseName(), qpath(dir.path()));
+    EXPECT_EQ(module->engineSettings.formatDate(QDate(1999, 12, 31)), "12/31/99");
+    EXPECT_EQ(module->engineSettings.formatDate(QDate()), "");
 }
 
 TEST_F(AddressModule, DuplicateNewNameIsRefusedWithTheNameAsTyped) {
@@ -114,7 +114,7 @@ TEST_F(AddressModule, DuplicateNewNameIsRefusedWithTheNameAsTyped) {
     EXPECT_EQ(table().state(), DataSetState::Insert);
     EXPECT_EQ(recordsInFile(), 1u);
     // The lookup cursor is left as it was found: closed.
-    EXPECT_FALSE(module->tblFilter.active());
+    EXPECT_FALSE(module->lookupTable.active());
 
     setName("Smythe");
     EXPECT_TRUE(post());
@@ -182,28 +182,28 @@ TEST_F(AddressModule, EverySaveStampsTodaysDate) {
 TEST_F(AddressModule, EntryCountFollowsInsertCancelPostAndDelete) {
     seed({"Adams", "Baker"});
     openTable();
-    ASSERT_EQ(state.EntryCount, 2);
+    ASSERT_EQ(state.entryCount, 2);
 
     table().insert();
-    EXPECT_EQ(state.EntryCount, 3);  // counted while the insertion is in progress
+    EXPECT_EQ(state.entryCount, 3);  // counted while the insertion is in progress
     table().cancel();
-    EXPECT_EQ(state.EntryCount, 2);
+    EXPECT_EQ(state.entryCount, 2);
 
     // Cancelling an edit leaves the count alone.
     table().edit();
     table().cancel();
-    EXPECT_EQ(state.EntryCount, 2);
+    EXPECT_EQ(state.entryCount, 2);
 
     // Refused, then cancelled: back where it was.
     EXPECT_FALSE(insert("adams"));
     table().cancel();
-    EXPECT_EQ(state.EntryCount, 2);
+    EXPECT_EQ(state.entryCount, 2);
 
     ASSERT_TRUE(insert("Cole"));
-    EXPECT_EQ(state.EntryCount, 3);
+    EXPECT_EQ(state.entryCount, 3);
     ASSERT_TRUE(findName("Cole"));
     table().deleteRecord();
-    EXPECT_EQ(state.EntryCount, 2);
+    EXPECT_EQ(state.entryCount, 2);
     EXPECT_EQ(table().recordCount(), 2);
 }
 
@@ -225,19 +225,19 @@ TEST_F(AddressModule, FocusReturnsToTheGridAfterEachChange) {
 TEST_F(AddressModule, DuplicateCheckLeavesAnOpenLookupCursorOpen) {
     seed({"Adams"});
     openTable();
-    // A memo search holds tblFilter open; the check must not close it under the search.
-    module->tblFilter.open();
+    // A memo search holds lookupTable open; the check must not close it under the search.
+    module->lookupTable.open();
     EXPECT_FALSE(insert("ADAMS"));
     table().cancel();
     EXPECT_TRUE(insert("Baker"));
-    EXPECT_TRUE(module->tblFilter.active());
+    EXPECT_TRUE(module->lookupTable.active());
     // And it still reads the table, new entry included.
-    EXPECT_TRUE(module->tblFilter.findKey("BAKER"));
+    EXPECT_TRUE(module->lookupTable.findKey("BAKER"));
 }
 
 TEST_F(AddressModule, TheMainTableWritesAlsoWhenTheLookupCursorOpenedFirst) {
     seed({"Adams"});
-    module->tblFilter.open();
+    module->lookupTable.open();
     openTable();
     EXPECT_TRUE(insert("Baker"));
     EXPECT_EQ(recordsInFile(), 2u);
@@ -250,7 +250,7 @@ TEST_F(AddressModule, PackRemovesDeletedEntriesAndReturnsToSharedUse) {
     table().deleteRecord();
     ASSERT_EQ(recordsInFile(), 3u);
 
-    module->PackAddressTable();
+    module->packAddressTable();
     EXPECT_EQ(recordsInFile(), 2u);
     EXPECT_TRUE(table().active());
     EXPECT_FALSE(table().exclusive());
@@ -267,7 +267,7 @@ TEST_F(AddressModule, PackKeepsNaturalOrderAndDiscardsAnEditInProgress) {
     table().insert();
     setName("Unsaved");
 
-    module->PackAddressTable();
+    module->packAddressTable();
     EXPECT_EQ(table().state(), DataSetState::Browse);
     EXPECT_EQ(table().indexName(), "");
     EXPECT_EQ(table().fieldByName("NAME").asString(), "Cole");  // first in entry order
@@ -281,7 +281,7 @@ TEST_F(AddressModule, FailedPackStillReturnsTheTableToSharedUse) {
     ASSERT_TRUE(other.ok());
     openTable();
 
-    EXPECT_THROW(module->PackAddressTable(), xbase::Error);
+    EXPECT_THROW(module->packAddressTable(), xbase::Error);
     EXPECT_TRUE(table().active());
     EXPECT_FALSE(table().exclusive());
     EXPECT_FALSE(table().controlsDisabled());

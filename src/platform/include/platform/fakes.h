@@ -101,7 +101,7 @@ class FakePhoneDialer : public PhoneDialer {
         QString number;
         QString calledParty;
     };
-    void DialNumber(const QString& number, const QString& calledParty) override;
+    void dialNumber(const QString& number, const QString& calledParty) override;
     const std::vector<Call>& calls() const { return calls_; }
 
   private:
