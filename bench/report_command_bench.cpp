@@ -15,12 +15,12 @@
 
 #include <data/dataset.h>
 
-#include "address_book.h"
-#include "address_report.h"
-#include "address_rules.h"
-#include "report_layout.h"
-#include "selection_filter.h"
-#include "table_report_data.h"
+#include <report_engine/report_layout.h>
+#include <reports/address_report.h>
+#include <reports/selection_filter.h>
+#include <reports/table_report_data.h>
+#include <store/address_book.h>
+#include <store/address_rules.h>
 
 namespace {
 

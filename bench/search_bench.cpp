@@ -30,11 +30,11 @@
 #include <platform/form_style.h>
 #include <xbase/cursor.h>
 
-#include "address_book.h"
-#include "address_module.h"
-#include "address_rules.h"
-#include "program.h"
-#include "search_filter.h"
+#include <app/program.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/search_filter.h>
 
 namespace {
 

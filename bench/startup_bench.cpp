@@ -24,8 +24,8 @@
 #include <platform/fakes.h>
 #include <platform/form_style.h>
 
-#include "address_book.h"
-#include "program.h"
+#include <app/program.h>
+#include <store/address_book.h>
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <platform/prompter.h>
 #include <platform/shell.h>
 
-#include "program.h"
-#include "startup.h"
+#include <app/program.h>
+#include <app/startup.h>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

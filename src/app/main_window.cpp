@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include <app/main_window.h>
 #include <platform/form_style.h>
 
 #include <QApplication>
@@ -36,16 +36,16 @@
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
-#include "address_entry.h"
-#include "address_rules.h"
-#include "entry_info_dialog.h"
-#include "item_chooser.h"
-#include "link_actions.h"
-#include "maintenance.h"
-#include "name_exchange.h"
-#include "playlist_command.h"
-#include "report_command.h"
-#include "startup.h"
+#include <app/startup.h>
+#include <info/entry_info_dialog.h>
+#include <links/address_entry.h>
+#include <links/item_chooser.h>
+#include <links/link_actions.h>
+#include <links/name_exchange.h>
+#include <playlist/playlist_command.h>
+#include <reports/report_command.h>
+#include <store/address_rules.h>
+#include <store/maintenance.h>
 
 // Resources live in this static library; the linker keeps them only when asked.
 static void initResources() {

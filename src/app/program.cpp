@@ -1,10 +1,10 @@
-#include "program.h"
+#include <app/program.h>
 
 #include <QGuiApplication>
 
 #include <platform/prompter.h>
 
-#include "startup.h"
+#include <app/startup.h>
 
 namespace app {
 

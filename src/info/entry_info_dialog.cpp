@@ -1,4 +1,4 @@
-#include "entry_info_dialog.h"
+#include <info/entry_info_dialog.h>
 #include <platform/form_style.h>
 
 #include <algorithm>
@@ -26,11 +26,11 @@
 #include <platform/shell.h>
 #include <platform/window_placement.h>
 
-#include "address_module.h"
-#include "address_rules.h"
-#include "find_dialog.h"
-#include "font_chooser.h"
-#include "search_filter.h"
+#include <info/find_dialog.h>
+#include <info/font_chooser.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/search_filter.h>
 
 namespace info {
 namespace {

@@ -1,4 +1,4 @@
-#include "find_dialog.h"
+#include <info/find_dialog.h>
 
 #include <QFont>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "font_chooser.h"
+#include <info/font_chooser.h>
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "item_chooser.h"
+#include <links/item_chooser.h>
 #include <platform/form_style.h>
 
 #include <QApplication>
@@ -21,10 +21,10 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "platform/clipboard.h"
-#include "platform/help_pages.h"
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <platform/clipboard.h>
+#include <platform/help_pages.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace links {
 namespace {

@@ -1,4 +1,4 @@
-#include "link_actions.h"
+#include <links/link_actions.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "item_chooser.h"
-#include "platform/phone_dialer.h"
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <links/item_chooser.h>
+#include <platform/phone_dialer.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace links {
 namespace {

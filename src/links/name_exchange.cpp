@@ -1,4 +1,4 @@
-#include "name_exchange.h"
+#include <links/name_exchange.h>
 
 #include <QList>
 #include <QPlainTextEdit>

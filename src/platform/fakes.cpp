@@ -1,4 +1,4 @@
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/phone_dialer.h"
+#include <platform/phone_dialer.h>
 
 #include <QByteArray>
 #include <QProcess>
@@ -9,8 +9,8 @@
 #include <QSettings>
 #endif
 
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "playlist_command.h"
+#include <playlist/playlist_command.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -7,8 +7,8 @@
 
 #include <optional>
 
-#include "platform/prompter.h"
-#include "playlist_file.h"
+#include <platform/prompter.h>
+#include <playlist/playlist_file.h>
 
 namespace playlist {
 

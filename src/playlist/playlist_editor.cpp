@@ -1,4 +1,4 @@
-#include "playlist_editor.h"
+#include <playlist/playlist_editor.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <vector>
 
+#include <platform/clipboard.h>
+#include <platform/prompter.h>
+#include <playlist/playlist_file.h>
+#include <playlist/playlist_rules.h>
 #include "button_glyphs.h"
-#include "platform/clipboard.h"
-#include "platform/prompter.h"
-#include "playlist_file.h"
-#include "playlist_rules.h"
 
 namespace playlist {
 

@@ -1,4 +1,4 @@
-#include "playlist_rules.h"
+#include <playlist/playlist_rules.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "memo_scanner.h"
+#include <links/memo_scanner.h>
 
 namespace playlist {
 

@@ -1,4 +1,4 @@
-#include "address_report.h"
+#include <reports/address_report.h>
 
 #include <QDateTime>
 

@@ -1,5 +1,5 @@
-#include "record_selection_dialog.h"
 #include <platform/form_style.h>
+#include <reports/record_selection_dialog.h>
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "report_command.h"
+#include <reports/report_command.h>
 
 #include <QApplication>
 #include <QFileInfo>
@@ -11,13 +11,13 @@
 #include <platform/prompter.h>
 #include <xbase/cursor.h>
 
-#include "address_module.h"
-#include "address_report.h"
-#include "address_rules.h"
-#include "record_selection_dialog.h"
-#include "report_preview.h"
-#include "selection_filter.h"
-#include "table_report_data.h"
+#include <report_engine/report_preview.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/selection_filter.h>
+#include <reports/table_report_data.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace reports {
 

@@ -1,10 +1,10 @@
-#include "address_module.h"
+#include <store/address_module.h>
 
 #include <exception>
 
 #include <platform/prompter.h>
 
-#include "address_rules.h"
+#include <store/address_rules.h>
 
 namespace store {
 

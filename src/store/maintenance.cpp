@@ -1,4 +1,4 @@
-#include "maintenance.h"
+#include <store/maintenance.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,8 +8,8 @@
 
 #include <platform/prompter.h>
 
-#include "address_module.h"
-#include "address_rules.h"
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "search_filter.h"
+#include <store/search_filter.h>
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 #include <xbase/error.h>
 #include <xbase/expression.h>
 
-#include "address_module.h"
-#include "address_rules.h"
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace store {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <platform/help_pages.h>
 
-#include "item_chooser.h"
-#include "record_selection_dialog.h"
+#include <links/item_chooser.h>
+#include <reports/record_selection_dialog.h>
 
 namespace {
 

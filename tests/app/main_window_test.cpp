@@ -22,7 +22,7 @@
 #include <data/grid.h>
 #include <data/memo.h>
 #include <data/navigator.h>
-#include "shop_links.h"
+#include <shop/shop_links.h>
 
 #include "app_fixture.h"
 #include "layout_check.h"

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <report_engine/report_preview.h>
+#include <reports/record_selection_dialog.h>
 #include "app_fixture.h"
-#include "record_selection_dialog.h"
-#include "report_preview.h"
 
 namespace {
 

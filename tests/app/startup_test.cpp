@@ -11,8 +11,8 @@
 #include <platform/help_pages.h>
 #include <xbase/error.h>
 
+#include <app/startup.h>
 #include "app_fixture.h"
-#include "startup.h"
 #include "table_holder.h"
 
 namespace {

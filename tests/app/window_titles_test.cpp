@@ -18,12 +18,12 @@
 
 #include <platform/prompter.h>
 
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <links/item_chooser.h>
+#include <store/search_filter.h>
 #include "app_fixture.h"
-#include "entry_info_dialog.h"
-#include "find_dialog.h"
-#include "item_chooser.h"
 #include "private_settings.h"
-#include "search_filter.h"
 #include "when_shown.h"
 #include "x_server.h"
 

@@ -22,10 +22,10 @@
 #include <platform/fakes.h>
 #include <platform/form_style.h>
 
-#include "address_book.h"
-#include "entry_info_dialog.h"
-#include "find_dialog.h"
-#include "program.h"
+#include <app/program.h>
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <store/address_book.h>
 
 namespace {
 

@@ -30,12 +30,12 @@
 #include <platform/form_style.h>
 #include <platform/help_pages.h>
 
-#include "address_book.h"
-#include "address_module.h"
-#include "address_rules.h"
-#include "entry_info_dialog.h"
-#include "find_dialog.h"
-#include "font_chooser.h"
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <info/font_chooser.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "layout_check.h"
 #include "temp_dir.h"
 

@@ -21,10 +21,10 @@
 #include <data/memo.h>
 #include <data/navigator.h>
 
-#include "../app/app_fixture.h"
-#include "../links/chooser_driver.h"
-#include "entry_info_dialog.h"
-#include "find_dialog.h"
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include "app_fixture.h"
+#include "chooser_driver.h"
 #include "when_shown.h"
 
 namespace {

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "item_chooser.h"
-#include "platform/fakes.h"
-#include "platform/form_style.h"
+#include <links/item_chooser.h>
+#include <platform/fakes.h>
+#include <platform/form_style.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "item_chooser.h"
+#include <links/item_chooser.h>
 #include "layout_check.h"
 
 #include <QAbstractItemView>
@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <platform/fakes.h>
 #include "chooser_driver.h"
-#include "platform/fakes.h"
 
 namespace {
 

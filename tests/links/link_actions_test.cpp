@@ -1,4 +1,4 @@
-#include "link_actions.h"
+#include <links/link_actions.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,12 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <links/item_chooser.h>
+#include <platform/fakes.h>
+#include <platform/phone_dialer.h>
+#include <platform/shell.h>
 #include "chooser_driver.h"
 #include "fake_entry.h"
-#include "item_chooser.h"
-#include "platform/fakes.h"
-#include "platform/phone_dialer.h"
-#include "platform/shell.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 

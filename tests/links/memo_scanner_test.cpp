@@ -1,4 +1,4 @@
-#include "memo_scanner.h"
+#include <links/memo_scanner.h>
 
 #include <gtest/gtest.h>
 

@@ -24,14 +24,14 @@
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 
-#include "address_book.h"
-#include "address_entry.h"
-#include "address_module.h"
-#include "address_rules.h"
+#include <links/address_entry.h>
+#include <links/item_chooser.h>
+#include <links/link_actions.h>
+#include <links/name_exchange.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "chooser_driver.h"
-#include "item_chooser.h"
-#include "link_actions.h"
-#include "name_exchange.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 

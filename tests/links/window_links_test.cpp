@@ -13,9 +13,9 @@
 #include <data/navigator.h>
 #include <xbase/cursor.h>
 
+#include <links/item_chooser.h>
 #include "app_fixture.h"
 #include "chooser_driver.h"
-#include "item_chooser.h"
 
 namespace {
 

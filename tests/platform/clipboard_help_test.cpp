@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/clipboard.h"
-#include "platform/help_pages.h"
+#include <platform/clipboard.h>
+#include <platform/help_pages.h>
 #include "temp_dir.h"
 #include "test_paths.h"
 

@@ -1,4 +1,4 @@
-#include "platform/phone_dialer.h"
+#include <platform/phone_dialer.h>
 
 #include <QString>
 
@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes.h"
-#include "platform/shell.h"
+#include <platform/fakes.h>
+#include <platform/shell.h>
 #include "temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "playlist_command.h"
+#include <playlist/playlist_command.h>
 
 #include <QApplication>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 #include "scripted_dialogs.h"
 #include "temp_dir.h"
 

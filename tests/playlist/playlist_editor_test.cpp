@@ -1,4 +1,4 @@
-#include "playlist_editor.h"
+#include <playlist/playlist_editor.h>
 #include "layout_check.h"
 
 #include <QApplication>
@@ -15,7 +15,7 @@
 
 #include <filesystem>
 
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 #include "scripted_dialogs.h"
 #include "temp_dir.h"
 

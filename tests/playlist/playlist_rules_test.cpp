@@ -1,4 +1,4 @@
-#include "playlist_rules.h"
+#include <playlist/playlist_rules.h>
 
 #include <QDir>
 #include <QLocale>

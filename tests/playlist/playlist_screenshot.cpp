@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "platform/fakes.h"
-#include "playlist_command.h"
+#include <platform/fakes.h>
+#include <playlist/playlist_command.h>
 #include "scripted_dialogs.h"
 
 int main(int argc, char** argv) {

@@ -17,8 +17,8 @@
 
 #include <platform/fakes.h>
 
+#include <reports/record_selection_dialog.h>
 #include "layout_check.h"
-#include "record_selection_dialog.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include <data/dataset.h>
 
-#include "address_report.h"
-#include "report_data_set.h"
-#include "report_layout.h"
-#include "report_text_export.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_text_export.h>
+#include <reports/address_report.h>
 
 namespace {
 

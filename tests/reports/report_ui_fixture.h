@@ -24,14 +24,14 @@
 #include <platform/fakes.h>
 #include <xbase/cursor.h>
 
-#include "address_module.h"
-#include "address_report.h"
-#include "address_rules.h"
-#include "record_selection_dialog.h"
-#include "report_command.h"
-#include "report_data_set.h"
-#include "report_error.h"
-#include "report_layout.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_error.h>
+#include <report_engine/report_layout.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/report_command.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "temp_dir.h"
 
 namespace reporttest {

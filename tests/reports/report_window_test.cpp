@@ -12,12 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include "address_book.h"
-#include "address_report.h"
+#include <report_engine/report_preview.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/report_command.h>
+#include <store/address_book.h>
 #include "app_fixture.h"
-#include "record_selection_dialog.h"
-#include "report_command.h"
-#include "report_preview.h"
 #include "wait.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include <xbase/types.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
+#include <reports/table_report_data.h>
 #include "report_ui_fixture.h"
-#include "table_report_data.h"
 
 namespace {
 

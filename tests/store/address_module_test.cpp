@@ -13,10 +13,10 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "../app/table_holder.h"
-#include "address_book.h"
-#include "address_module.h"
-#include "address_rules.h"
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include "table_holder.h"
 #include "temp_dir.h"
 
 namespace {

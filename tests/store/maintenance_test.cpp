@@ -20,12 +20,12 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "../app/table_holder.h"
-#include "address_book.h"
-#include "address_module.h"
-#include "address_rules.h"
-#include "maintenance.h"
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/maintenance.h>
 #include "run_program.h"
+#include "table_holder.h"
 #include "temp_dir.h"
 
 namespace {

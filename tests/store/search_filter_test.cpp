@@ -15,10 +15,10 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "address_book.h"
-#include "address_module.h"
-#include "address_rules.h"
-#include "search_filter.h"
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/search_filter.h>
 #include "temp_dir.h"
 
 namespace {

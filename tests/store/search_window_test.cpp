@@ -19,8 +19,8 @@
 #include <data/memo.h>
 #include <data/navigator.h>
 
-#include "../app/app_fixture.h"
-#include "../links/chooser_driver.h"
+#include "app_fixture.h"
+#include "chooser_driver.h"
 
 namespace {
 

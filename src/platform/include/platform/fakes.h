@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "platform/clipboard.h"
-#include "platform/phone_dialer.h"
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <platform/clipboard.h>
+#include <platform/phone_dialer.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace platform {
 
