@@ -1,5 +1,4 @@
 #include <app/main_window.h>
-#include <platform/form_style.h>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -18,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 
@@ -30,6 +28,8 @@
 #include <data/memo.h>
 #include <data/navigator.h>
 #include <platform/clipboard.h>
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
@@ -109,11 +109,7 @@ MainWindow::MainWindow(Services services, StartupOptions options, QWidget* paren
     setTabOrder(memoEditor, navigator);
     setTabOrder(navigator, wordWrapCheck);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnScreen(*this);
     platform::restorePlacement(*this, kPlacementName);
     nameOrderButton->move(naturalOrderButton->pos());
 }
@@ -122,22 +118,11 @@ MainWindow::~MainWindow() = default;
 
 QToolButton* MainWindow::toolButton(const char* name, int left, const char* hint,
                                     const char* picture, bool withDisabledPicture) {
-    auto* button = new QToolButton(toolbar);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
-    button->setToolTip(QString::fromLatin1(hint));
+    QToolButton* button = platform::toolButton(
+        toolbar, name, platform::formIcon(QString::fromLatin1(picture), withDisabledPicture),
+        QSize(20, 20), QString::fromLatin1(hint),
+        QRect(left, kButtonTop, kButtonSize, kButtonSize));
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIconSize(QSize(20, 20));
-    QIcon icon;
-    const QString base = QStringLiteral(":/icons/") + QString::fromLatin1(picture);
-    icon.addFile(base + QStringLiteral(".png"), QSize(), QIcon::Normal);
-    icon.addFile(base + QStringLiteral("@2x.png"), QSize(), QIcon::Normal);
-    if (withDisabledPicture) {
-        icon.addFile(base + QStringLiteral("-disabled.png"), QSize(), QIcon::Disabled);
-        icon.addFile(base + QStringLiteral("-disabled@2x.png"), QSize(), QIcon::Disabled);
-    }
-    button->setIcon(icon);
     return button;
 }
 

@@ -1,19 +1,13 @@
 #include <info/entry_info_dialog.h>
-#include <platform/form_style.h>
 
 #include <algorithm>
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPalette>
-#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTextCursor>
@@ -21,6 +15,8 @@
 #include <exception>
 
 #include <data/memo.h>
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
@@ -35,9 +31,10 @@
 namespace info {
 namespace {
 
-using platform::pixelFont;
-using platform::setTextColour;
 using platform::kNavy;
+using platform::pixelFont;
+using platform::plainLabel;
+using platform::setTextColour;
 
 // The window's size when it first opens, and the smallest it can be made.
 constexpr int kClientWidth = 418;
@@ -55,23 +52,6 @@ const QString kPlacementName = QStringLiteral("ExtendedWindow");
 
 const QColor kAqua(0, 255, 255);
 const QColor kYellow(255, 255, 0);
-
-
-// A magnifying glass over a line of text, for the Find button.
-QIcon findIcon() {
-    QPixmap picture(32, 32);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(110, 110, 110), 2));
-    for (int y = 6; y <= 26; y += 5) painter.drawLine(3, y, 18, y);
-    painter.setPen(QPen(QColor(30, 30, 30), 3, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(22, 22, 29, 29);
-    painter.setPen(QPen(QColor(20, 40, 120), 2.5));
-    painter.setBrush(QColor(200, 225, 255, 190));
-    painter.drawEllipse(QPointF(17, 16), 8, 8);
-    return QIcon(picture);
-}
 
 // The selection stays as visible as with the focus, so a match found from the Find
 // dialog shows while that dialog is active.
@@ -114,26 +94,16 @@ EntryInfoDialog::EntryInfoDialog(store::AddressModule& dataModule, platform::Pro
     createControls();
     keepSelectionVisibleWhenInactive(*memoEditor);
     findDialog->move(kMemoLeft + kMemoWidth, kMemoTop);
-    centreOnScreen();
+    platform::centreOnScreen(*this);
     platform::restorePlacement(*this, kPlacementName);
 }
 
 EntryInfoDialog::~EntryInfoDialog() = default;
 
 void EntryInfoDialog::createControls() {
-    const auto label = [this](const char* name, const QString& text, int left, int top) {
-        auto* control = new QLabel(this);
-        // Names and dates come from the table: never read as HTML.
-        control->setTextFormat(Qt::PlainText);
-        control->setText(text);
-        control->setObjectName(QString::fromLatin1(name));
-        control->move(left, top);
-        control->adjustSize();
-        return control;
-    };
     const QFont valueFont = pixelFont("Arial", 15, true);
 
-    nameLabel = label("NameLabel", QString(), 7, 7);
+    nameLabel = plainLabel(this, "NameLabel", QString(), {7, 7});
     nameLabel->setFont(valueFont);
     setTextColour(nameLabel, kNavy);
 
@@ -151,14 +121,12 @@ void EntryInfoDialog::createControls() {
     };
     memoEditor->setDataSource(&dataModule_.addressSource);
 
-    lastChangeCaption = label("Label1", QStringLiteral("Entry last modified:"), 13, 245);
-    lastChangeLabel = label("DateLabel", QString(), kValueLeft, 245);
+    lastChangeCaption =
+        plainLabel(this, "Label1", QStringLiteral("Entry last modified:"), {13, 245});
+    lastChangeLabel = plainLabel(this, "DateLabel", QString(), {kValueLeft, 245});
     lastChangeLabel->setFont(valueFont);
 
-    databaseBanner = new QLabel(this);
-    databaseBanner->setTextFormat(Qt::PlainText);
-    databaseBanner->setText(QStringLiteral("Database:"));
-    databaseBanner->setObjectName(QStringLiteral("Panel1"));
+    databaseBanner = plainLabel(this, "Panel1", QStringLiteral("Database:"));
     databaseBanner->setGeometry(7, 263, 406, 15);
     databaseBanner->setFont(pixelFont("Arial Rounded MT Bold", 15));
     databaseBanner->setAlignment(Qt::AlignCenter);
@@ -168,29 +136,29 @@ void EntryInfoDialog::createControls() {
     strip.setColor(QPalette::WindowText, Qt::black);
     databaseBanner->setPalette(strip);
 
-    lastUpdateCaption = label("Lupdate", QStringLiteral("Last update to ANY record:"), 13, 283);
-    lastUpdateLabel = label("LupdateLabel", QString(), kValueLeft, 281);
+    lastUpdateCaption =
+        plainLabel(this, "Lupdate", QStringLiteral("Last update to ANY record:"), {13, 283});
+    lastUpdateLabel = plainLabel(this, "LupdateLabel", QString(), {kValueLeft, 281});
     lastUpdateLabel->setFont(valueFont);
-    entryCountCaption = label("Label3", QStringLiteral("Total non-deleted records:"), 13, 300);
-    entryCountLabel = label("AllCountLabel", QString(), kValueLeft, 299);
+    entryCountCaption =
+        plainLabel(this, "Label3", QStringLiteral("Total non-deleted records:"), {13, 300});
+    entryCountLabel = plainLabel(this, "AllCountLabel", QString(), {kValueLeft, 299});
     entryCountLabel->setFont(pixelFont("MS Sans Serif", 15));
-    filterCountCaption =
-        label("IfFilterLabel", QStringLiteral("Records meeting filter criteria:"), 13, 319);
-    filterCountLabel = label("FilterLabel", QString(), kValueLeft, 319);
+    filterCountCaption = plainLabel(this, "IfFilterLabel",
+                                    QStringLiteral("Records meeting filter criteria:"), {13, 319});
+    filterCountLabel = plainLabel(this, "FilterLabel", QString(), {kValueLeft, 319});
     filterCountLabel->setFont(valueFont);
 
     const auto button = [this](const char* name, const QString& caption, const QRect& place,
                                const QFont& font) {
-        auto* control = new QPushButton(caption, this);
-        control->setObjectName(QString::fromLatin1(name));
-        control->setGeometry(place);
+        QPushButton* control = platform::pushButton(this, name, caption, place);
         control->setFont(font);
         control->setAutoDefault(false);
         return control;
     };
     findButton = button("ButtonFind", QStringLiteral("Find"), QRect(12, 340, 80, 24),
                         pixelFont("Arial", 15, true));
-    findButton->setIcon(findIcon());
+    findButton->setIcon(platform::formIcon(QStringLiteral("find")));
     findButton->setIconSize(QSize(16, 16));
     findButton->setToolTip(QStringLiteral("Search for text in memo"));
 
@@ -248,13 +216,6 @@ void EntryInfoDialog::setUnwrappedMemoLook() {
     QPalette palette = memoEditor->palette();
     palette.setColor(QPalette::Base, kYellow);
     memoEditor->setPalette(palette);
-}
-
-void EntryInfoDialog::centreOnScreen() {
-    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 void EntryInfoDialog::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,4 @@
 #include <links/item_chooser.h>
-#include <platform/form_style.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -7,21 +6,19 @@
 #include <QEvent>
 #include <QFont>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QPalette>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
 #include <platform/clipboard.h>
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
 #include <platform/shell.h>
@@ -31,6 +28,9 @@ namespace {
 
 using platform::kNavy;
 using platform::pixelFont;
+using platform::plainLabel;
+using platform::pushButton;
+using platform::setTabStop;
 using platform::setTextColour;
 
 constexpr int kClientWidth = 419;
@@ -38,10 +38,6 @@ constexpr int kClientHeight = 391;
 constexpr int kPanelHeight = 36;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
-
-void setTabStop(QWidget* widget, bool tabStop) {
-    widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
-}
 
 struct KindWords {
     const char* action;
@@ -62,30 +58,6 @@ KindWords wordsFor(ItemKind kind) {
     return {"", ""};
 }
 
-// A clipboard with a written sheet on it, for the Copy button.
-QIcon clipboardIcon() {
-    QPixmap picture(32, 32);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(90, 55, 20), 1.5));
-    painter.setBrush(QColor(176, 120, 60));
-    painter.drawRoundedRect(QRectF(5, 4, 22, 26), 2.5, 2.5);
-    painter.setPen(QPen(QColor(120, 120, 120), 1));
-    painter.setBrush(Qt::white);
-    painter.drawRect(QRectF(8.5, 8.5, 15, 19));
-    painter.setPen(QPen(QColor(40, 70, 160), 1.5));
-    for (int line = 0; line < 4; ++line) {
-        const qreal y = 13 + line * 4;
-        painter.drawLine(QPointF(11, y), QPointF(line == 3 ? 17 : 21, y));
-    }
-    painter.setPen(QPen(QColor(70, 70, 70), 1));
-    painter.setBrush(QColor(200, 200, 205));
-    painter.drawRoundedRect(QRectF(11, 1.5, 10, 5), 1.5, 1.5);
-    painter.end();
-    return QIcon(picture);
-}
-
 }  // namespace
 
 ItemChooser::ItemChooser(platform::Prompter& prompter, platform::Shell& shell,
@@ -104,9 +76,7 @@ ItemChooser::ItemChooser(platform::Prompter& prompter, platform::Shell& shell,
 }
 
 void ItemChooser::createControls() {
-    notFoundNotice = new QLabel(this);
-    notFoundNotice->setObjectName(QStringLiteral("NotYetLabel"));
-    notFoundNotice->setTextFormat(Qt::PlainText);
+    notFoundNotice = plainLabel(this, "NotYetLabel");
     notFoundNotice->setFont(pixelFont("Arial", 11, true));
     setTextColour(notFoundNotice, Qt::red);
     notFoundNotice->setGeometry(20, 13, kClientWidth - 20, 16);
@@ -130,12 +100,9 @@ void ItemChooser::createControls() {
     setTabStop(itemCombo, false);
     itemCombo->view()->installEventFilter(this);
 
-    lineBeforeLabel = new QLabel(this);
-    lineBeforeLabel->setObjectName(QStringLiteral("Label1"));
-    itemLineLabel = new QLabel(this);
-    itemLineLabel->setObjectName(QStringLiteral("Label2"));
+    lineBeforeLabel = plainLabel(this, "Label1");
+    itemLineLabel = plainLabel(this, "Label2");
     for (QLabel* label : {lineBeforeLabel, itemLineLabel}) {
-        label->setTextFormat(Qt::PlainText);
         label->setFont(pixelFont("Arial", 13));
         setTextColour(label, kNavy);
     }
@@ -175,19 +142,16 @@ void ItemChooser::createControls() {
     buttonPanel->setGeometry(0, kClientHeight - kPanelHeight, kClientWidth, kPanelHeight);
 
     QStyle* style = this->style();
-    okButton = new QPushButton(style->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
-                               buttonPanel);
-    okButton->setObjectName(QStringLiteral("OKBtn"));
+    okButton = pushButton(buttonPanel, "OKBtn", QStringLiteral("OK"), {},
+                          style->standardIcon(QStyle::SP_DialogOkButton));
     okButton->setDefault(true);
-    copyButton = new QPushButton(clipboardIcon(), QStringLiteral("Copy"), buttonPanel);
-    copyButton->setObjectName(QStringLiteral("ButtonClipboard"));
+    copyButton = pushButton(buttonPanel, "ButtonClipboard", QStringLiteral("Copy"), {},
+                            platform::formIcon(QStringLiteral("clipboard")));
     copyButton->setToolTip(QStringLiteral("Copy ALL choices to Windows Clipboard"));
-    cancelButton = new QPushButton(style->standardIcon(QStyle::SP_DialogCancelButton),
-                                   QStringLiteral("Cancel"), buttonPanel);
-    cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    helpButton = new QPushButton(style->standardIcon(QStyle::SP_DialogHelpButton),
-                                 QStringLiteral("Help"), buttonPanel);
-    helpButton->setObjectName(QStringLiteral("BitBtn1"));
+    cancelButton = pushButton(buttonPanel, "CancelBtn", QStringLiteral("Cancel"), {},
+                              style->standardIcon(QStyle::SP_DialogCancelButton));
+    helpButton = pushButton(buttonPanel, "BitBtn1", QStringLiteral("Help"), {},
+                            style->standardIcon(QStyle::SP_DialogHelpButton));
 
     // Four buttons spread evenly over the panel, left to right.
     constexpr int kGap = 20;
@@ -280,7 +244,7 @@ bool ItemChooser::choose(int count, ItemKind kind) {
     }
 
     beginUse(count);
-    centreOnScreen();
+    platform::centreOnScreen(*this);
     exec();
 
     const bool accepted = !refused_;
@@ -291,14 +255,6 @@ bool ItemChooser::choose(int count, ItemKind kind) {
 void ItemChooser::beginUse(int offeredCount) {
     offeredCount_ = offeredCount;
     refused_ = false;
-}
-
-void ItemChooser::centreOnScreen() {
-    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-    QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 void ItemChooser::dropDownListOnShow() {

@@ -3,12 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
@@ -16,6 +14,8 @@
 #include <vector>
 
 #include <platform/clipboard.h>
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 #include <platform/prompter.h>
 #include <playlist/playlist_file.h>
 #include <playlist/playlist_rules.h>
@@ -57,46 +57,34 @@ class ScrollWidthDelegate : public QStyledItemDelegate {
 };
 
 QFont formFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(14);
-    return font;
+    return platform::pixelFont(QStringLiteral("Arial"), 14);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QColor& colour) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    label->setObjectName(QLatin1String(name));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
+    QLabel* label = platform::plainLabel(parent, name, text);
+    platform::setTextColour(label, colour);
     return label;
 }
 
+// The glyph buttons stand in one column down the middle, between the lists.
 QToolButton* makeGlyphButton(QWidget* parent, const char* name, Glyph glyph, const QString& hint,
                              int top) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setIcon(glyphIcon(glyph));
-    button->setIconSize({16, 16});
-    button->setToolTip(hint);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setGeometry((kClientWidth - kGlyphButtonSize) / 2, top, kGlyphButtonSize,
-                        kGlyphButtonSize);
-    return button;
+    return platform::toolButton(
+        parent, name, glyphIcon(glyph), QSize(16, 16), hint,
+        QRect((kClientWidth - kGlyphButtonSize) / 2, top, kGlyphButtonSize, kGlyphButtonSize));
 }
 
+// The four buttons of the panel, `place` 0 to 3 from the left, evenly spaced.
 QPushButton* makePanelButton(QFrame* panel, const char* name, const QString& caption,
                              const QString& hint, int place) {
     constexpr int kWidth = 85;
     constexpr int kGap = (kClientWidth - 4 * kWidth) / 5;
-    auto* button = new QPushButton(caption, panel);
-    button->setObjectName(QLatin1String(name));
+    QPushButton* button = platform::pushButton(
+        panel, name, caption, QRect(kGap + place * (kWidth + kGap), 12, kWidth, 27));
     button->setToolTip(hint);
     // No default button: Enter never closes or saves.
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setGeometry(kGap + place * (kWidth + kGap), 12, kWidth, 27);
     return button;
 }
 
@@ -155,10 +143,7 @@ PlaylistEditor::PlaylistEditor(EditorServices services, QWidget* parent)
     saveDialog.confirmOverwrite = true;
 
     // Centred on the screen rather than over the main window.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    platform::centreOnScreen(*this);
 }
 
 void PlaylistEditor::buildControls() {

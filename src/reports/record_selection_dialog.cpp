@@ -1,46 +1,36 @@
-#include <platform/form_style.h>
 #include <reports/record_selection_dialog.h>
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyle>
 
 #include <algorithm>
 #include <vector>
 
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/shell.h>
-
 
 namespace reports {
 
 namespace {
 
-using platform::pixelFont;
 using platform::kNavy;
+using platform::pixelFont;
+using platform::plainLabel;
+using platform::pushButton;
+using platform::setTextColour;
 
 constexpr int kClientWidth = 319;
 constexpr int kClientHeight = 473;
-
-
-QLabel* label(QWidget* parent, const char* name, int left, int top, const QString& caption) {
-    auto* made = new QLabel(parent);
-    made->setTextFormat(Qt::PlainText);
-    made->setText(caption);
-    made->setObjectName(QString::fromLatin1(name));
-    made->move(left, top);
-    made->adjustSize();
-    return made;
-}
 
 // The explanation's lines were broken by hand for its box; the free faces that stand in
 // for the form's run a little wider. The largest size up to the form's at which every line
@@ -111,11 +101,7 @@ RecordSelectionDialog::RecordSelectionDialog(RecordSelection answers, platform::
     setTabOrder(cancelButton, includeMemoCheck);
     setTabOrder(includeMemoCheck, textFormatCheck);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnScreen(*this);
 }
 
 void RecordSelectionDialog::createRangeGroup() {
@@ -168,31 +154,25 @@ void RecordSelectionDialog::createButtons() {
     textFormatCheck->setChecked(false);
     connect(textFormatCheck, &QCheckBox::toggled, this, [this] { takeTextFormatChoice(); });
 
-    okButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                               QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("BitBtn1"));
-    okButton->setGeometry(91, 80, 66, 25);
+    okButton = pushButton(this, "BitBtn1", QStringLiteral("OK"), QRect(91, 80, 66, 25),
+                          style()->standardIcon(QStyle::SP_DialogOkButton));
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, [this] {
         takeChosenKind();
         accept();
     });
 
-    cancelButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                   QStringLiteral("Cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("BitBtn2"));
-    cancelButton->setGeometry(169, 80, 66, 25);
+    cancelButton = pushButton(this, "BitBtn2", QStringLiteral("Cancel"), QRect(169, 80, 66, 25),
+                              style()->standardIcon(QStyle::SP_DialogCancelButton));
     cancelButton->setAutoDefault(false);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void RecordSelectionDialog::createExplanation() {
-    explanationCaption = label(this, "Label1", 7, 122,
-                               QStringLiteral("Explanation of record selection categories:"));
+    explanationCaption = plainLabel(
+        this, "Label1", QStringLiteral("Explanation of record selection categories:"), {7, 122});
     explanationCaption->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
-    QPalette navy = explanationCaption->palette();
-    navy.setColor(QPalette::WindowText, kNavy);
-    explanationCaption->setPalette(navy);
+    setTextColour(explanationCaption, kNavy);
     explanationCaption->adjustSize();
 
     explanationText = new QPlainTextEdit(this);
@@ -213,22 +193,20 @@ void RecordSelectionDialog::createExplanation() {
 
     // "Confused?  Visit our On-line Help for more detail": each piece starts where the one
     // before ends, a blank apart, however wide the faces draw them.
-    helpLinkLead = label(this, "Label2", 17, 452, QStringLiteral("Confused?  Visit our "));
+    helpLinkLead = plainLabel(this, "Label2", QStringLiteral("Confused?  Visit our "), {17, 452});
     const int linkLeft = helpLinkLead->x() +
                          QFontMetrics(helpLinkLead->font()).horizontalAdvance(helpLinkLead->text());
 
-    helpLink = label(this, "HomeLabel", linkLeft, 450, QStringLiteral("On-line Help"));
+    helpLink = plainLabel(this, "HomeLabel", QStringLiteral("On-line Help"), {linkLeft, 450});
     QFont link = pixelFont(QStringLiteral("Arial"), 15, true);
     link.setUnderline(true);
     helpLink->setFont(link);
-    QPalette blue = helpLink->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    helpLink->setPalette(blue);
+    setTextColour(helpLink, Qt::blue);
     helpLink->setCursor(Qt::PointingHandCursor);
     helpLink->adjustSize();
     helpLink->installEventFilter(this);
 
-    helpLinkTail = label(this, "Label3", 0, 452, QStringLiteral("for more detail"));
+    helpLinkTail = plainLabel(this, "Label3", QStringLiteral("for more detail"), {0, 452});
     helpLinkTail->move(helpLink->x() + helpLink->width() +
                            QFontMetrics(helpLinkTail->font()).horizontalAdvance(QLatin1Char(' ')),
                        helpLinkTail->y());

@@ -104,7 +104,6 @@ class EntryInfoDialog : public QDialog {
 
   private:
     void createControls();
-    void centreOnScreen();
     // Entries passing the search filter.
     int countFilteredEntries();
 

@@ -103,7 +103,6 @@ class ItemChooser : public QDialog {
 
   private:
     void createControls();
-    void centreOnScreen();
 
     platform::Prompter& prompter_;
     platform::Shell& shell_;
