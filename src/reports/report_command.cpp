@@ -5,9 +5,8 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
-#include <exception>
-
 #include <data/grid.h>
+#include <data/table_work.h>
 #include <platform/prompter.h>
 #include <xbase/cursor.h>
 
@@ -169,19 +168,9 @@ void ReportCommand::run() {
         entries = &context_.dataModule.reportTable;
     }
 
-    std::exception_ptr failure;
-    try {
-        produce(*entries);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Always afterwards, also after a failed report.
-    try {
-        returnToSavedEntry(savedName, before, epoch);
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    if (failure) std::rethrow_exception(failure);
+    // The grid goes back to the entry also after a failed report.
+    data::runThenAlways([&] { produce(*entries); },
+                        [&] { returnToSavedEntry(savedName, before, epoch); });
 }
 
 }  // namespace reports

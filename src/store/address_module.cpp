@@ -1,7 +1,6 @@
 #include <store/address_module.h>
 
-#include <exception>
-
+#include <data/table_work.h>
 #include <platform/prompter.h>
 
 #include <store/address_rules.h>
@@ -129,26 +128,12 @@ bool AddressModule::entryPassesSearch(data::DataSet& dataSet) {
 }
 
 void AddressModule::packAddressTable() {
-    addressTable.disableControls();
-    std::exception_ptr failure;
-    try {
+    data::reopenSharedAfter(addressTable, [this] {
         addressTable.close();
         addressTable.setExclusive(true);
         addressTable.open();
         addressTable.cursor().pack();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Always afterwards: back to shared use, whatever happened above.
-    try {
-        addressTable.close();
-        addressTable.setExclusive(false);
-        addressTable.open();
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    addressTable.enableControls();
-    if (failure) std::rethrow_exception(failure);
+    });
 }
 
 }  // namespace store

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 
-#include <exception>
 #include <optional>
 
+#include <data/table_work.h>
 #include <platform/prompter.h>
 
 #include <store/address_module.h>
@@ -56,27 +56,15 @@ ArchiveRun archiveAddressTable(AddressModule& module) {
         if (table.cursor().hasMemoFile()) memoFile = table.cursor().memoPath();
     }
 
-    table.disableControls();
-    std::exception_ptr failure;
-    try {
+    // Closed while the archive reads its files, so that they hold all it wrote; back in
+    // shared use afterwards, also when the archive failed.
+    data::reopenSharedAfter(table, [&] {
         table.close();
         ZipArchive archive(run.archive);
         run.table = archive.addFile(tableFile);
         if (memoFile) run.memo = archive.addFile(*memoFile);
         archive.close();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Always afterwards: the table back in shared use, also when the archive failed.
-    try {
-        table.close();
-        table.setExclusive(false);
-        table.open();
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    table.enableControls();
-    if (failure) std::rethrow_exception(failure);
+    });
     return run;
 }
 
