@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "address_book.h"
+#include <store/address_book.h>
 #include "carddav_client.h"
-#include "contacts_sync.h"
+#include <store/contacts_sync.h>
 #include "contacts_text.h"
 #include "entry_card.h"
 #include "radicale_server.h"

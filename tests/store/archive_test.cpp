@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "archive.h"
+#include <store/archive.h>
 #include "archive_compression.h"
 #include "archive_dos_time.h"
 #include "temp_dir.h"

@@ -11,7 +11,7 @@
 
 #include "carddav_client.h"
 #include "contacts_fixture.h"
-#include "contacts_sync.h"
+#include <store/contacts_sync.h>
 #include "radicale_server.h"
 #include "run_program.h"
 #include "sync_state.h"

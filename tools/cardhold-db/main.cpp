@@ -10,22 +10,21 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
 
 #include <QCoreApplication>
 
-#include <optional>
-
-#include <platform/terminal.h>
 #include <platform/regular_file.h>
+#include <platform/terminal.h>
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 #include <xbase/inspect.h>
 
-#include "address_book.h"
-#include "address_rules.h"
-#include "contacts_exchange.h"
-#include "contacts_sync.h"
+#include <store/address_book.h>
+#include <store/address_rules.h>
+#include <store/contacts_exchange.h>
+#include <store/contacts_sync.h>
 
 namespace {
 
