@@ -4,7 +4,7 @@
 set -eu
 
 packages="build-essential cmake ninja-build pkgconf ccache
-qt6-base-dev libzip-dev zlib1g-dev libicu-dev ca-certificates
+qt6-base-dev qtkeychain-qt6-dev libzip-dev zlib1g-dev libicu-dev ca-certificates
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils

@@ -13,6 +13,7 @@
 #include <platform/form_style.h>
 #include <platform/phone_dialer.h>
 #include <platform/prompter.h>
+#include <platform/secret_store.h>
 #include <platform/shell.h>
 
 #include <app/program.h>
@@ -33,7 +34,9 @@ int main(int argc, char** argv) {
     platform::DesktopClipboard clipboard;
     platform::DesktopSchemeHandlerLookup dialerLookup;
     platform::DesktopPhoneDialer dialer(prompter, shell, dialerLookup);
-    app::Program program({prompter, shell, clipboard, dialer}, {arguments, QDir::currentPath()});
+    platform::DesktopKeyring keyring;
+    app::Program program({prompter, shell, clipboard, dialer, keyring},
+                         {arguments, QDir::currentPath()});
     prompter.setParentWindow(&program.mainWindow);
     program.mainWindow.show();
     return QApplication::exec();

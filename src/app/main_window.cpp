@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -37,6 +38,7 @@
 #include <xbase/cursor.h>
 
 #include <app/startup.h>
+#include <app/sync_action.h>
 #include <info/entry_info_dialog.h>
 #include <links/address_entry.h>
 #include <links/item_chooser.h>
@@ -194,6 +196,14 @@ void MainWindow::createEditors() {
     nameGrid->showError = showError;
     connect(nameGrid, &data::DBGrid::keyTyped, this, [this](QChar key) { jumpToTypedLetter(key); });
     connect(nameGrid, &data::DBGrid::areaDoubleClicked, this, [this] { showEntryInformation(); });
+    nameGridMenu = new QMenu(nameGrid);
+    nameGridMenu->setObjectName(QStringLiteral("NameGridMenu"));
+    nameGridMenu->addAction(QStringLiteral("S&ync…"), this, [this] { syncWithServer(); })
+        ->setObjectName(QStringLiteral("SyncItem"));
+    nameGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(nameGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        nameGridMenu->popup(nameGrid->viewport()->mapToGlobal(at));
+    });
 
     memoEditor = new data::DBMemo(this);
     memoEditor->setObjectName(QStringLiteral("DBMemo1"));
@@ -508,6 +518,13 @@ void MainWindow::runFileMaintenance() {
     if (guarded([this] { store::runFileMaintenance(*module_, services_.prompter); })) {
         nameGrid->viewport()->update();
     }
+}
+
+void MainWindow::syncWithServer() {
+    if (module_ == nullptr) return;
+    SyncAction sync(*this, *module_, services_.prompter, services_.secrets);
+    guarded([&] { sync.run(); });
+    nameGrid->setFocus();
 }
 
 void MainWindow::runReport() {

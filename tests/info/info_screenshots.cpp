@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    app::Program program({prompter, shell, clipboard, dialer}, {{}, book});
+    platform::FakeSecretStore secrets;
+    app::Program program({prompter, shell, clipboard, dialer, secrets}, {{}, book});
     app::MainWindow& window = program.mainWindow;
     window.show();
     QCoreApplication::processEvents();

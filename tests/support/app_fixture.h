@@ -28,7 +28,7 @@ class Launch {
     // Builds the program with these command-line arguments, the temporary folder being
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
+        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer, secrets},
                                                  app::StartupOptions{arguments, qpath(cwd.path())});
         return *program;
     }
@@ -49,6 +49,7 @@ class Launch {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
+    platform::FakeSecretStore secrets;
     std::unique_ptr<app::Program> program;
 };
 

@@ -16,6 +16,7 @@ class QButtonGroup;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QMenu;
 class QPlainTextEdit;
 class QToolButton;
 
@@ -34,6 +35,7 @@ namespace platform {
 class Clipboard;
 class PhoneDialer;
 class Prompter;
+class SecretStore;
 class Shell;
 }  // namespace platform
 
@@ -45,6 +47,7 @@ struct Services {
     platform::Shell& shell;
     platform::Clipboard& clipboard;
     platform::PhoneDialer& dialer;
+    platform::SecretStore& secrets;  // the keyring, for the sync's password
 };
 
 struct StartupOptions {
@@ -84,6 +87,7 @@ class MainWindow : public QWidget {
     QToolButton* maintenanceButton = nullptr;
     QToolButton* helpButton = nullptr;
     data::DBGrid* nameGrid = nullptr;
+    QMenu* nameGridMenu = nullptr;  // the grid's context menu
     data::DBMemo* memoEditor = nullptr;
     data::DBNavigator* navigator = nullptr;
     QCheckBox* wordWrapCheck = nullptr;
@@ -126,6 +130,8 @@ class MainWindow : public QWidget {
     void exchangeNamesWithClipboard();
     // File maintenance: pack the table, then optionally archive it to MGdata.zip.
     void runFileMaintenance();
+    // Sync…: two-way sync of the address book with a CardDAV server.
+    void syncWithServer();
 
     // Runs a command of this window under the standard error display.
     template <typename Command>
