@@ -166,6 +166,12 @@ store::SyncReport SyncAction::syncWithProgress(const store::SyncSettings& settin
     progress.setAutoReset(false);
     progress.setMinimumWidth(320);
     progress.setRange(0, 0);
+    // Cancel only when pressed: Enter, still held from the settings dialog, must not stop
+    // the sync it just started.
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), &progress);
+    cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    cancelButton->setAutoDefault(false);
+    progress.setCancelButton(cancelButton);
     progress.setLabelText(QStringLiteral("Connecting…"));
     QObject::connect(&progress, &QProgressDialog::canceled, [&] {
         cancel = true;

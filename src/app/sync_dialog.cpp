@@ -87,6 +87,8 @@ SyncDialog::SyncDialog(const SyncLogin& login, bool keyringPresent, QWidget* par
     whole->addWidget(plainHttpWarning);
     whole->addStretch();
     whole->addLayout(buttons);
+    // The dialog takes the size its contents ask for, growing while the warning shows.
+    whole->setSizeConstraint(QLayout::SetFixedSize);
 
     for (QLineEdit* edit : {serverEdit, userEdit, passwordEdit})
         connect(edit, &QLineEdit::textChanged, this, [this] { updateState(); });
