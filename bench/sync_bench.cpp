@@ -17,8 +17,8 @@
 #include <vector>
 
 #include <store/address_book.h>
-#include "carddav_client.h"
 #include <store/contacts_sync.h>
+#include "carddav_client.h"
 #include "contacts_text.h"
 #include "entry_card.h"
 #include "radicale_server.h"

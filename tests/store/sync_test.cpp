@@ -9,9 +9,9 @@
 #include <atomic>
 #include <cstdlib>
 
+#include <store/contacts_sync.h>
 #include "carddav_client.h"
 #include "contacts_fixture.h"
-#include <store/contacts_sync.h>
 #include "radicale_server.h"
 #include "run_program.h"
 #include "sync_state.h"

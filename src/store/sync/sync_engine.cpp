@@ -15,10 +15,10 @@
 
 #include <store/address_book.h>
 #include <store/address_rules.h>
+#include <store/contacts_sync.h>
 #include "carddav_client.h"
 #include "contacts_card.h"
 #include "contacts_fit.h"
-#include <store/contacts_sync.h>
 #include "contacts_text.h"
 #include "entry_card.h"
 #include "sync_links.h"
