@@ -129,6 +129,13 @@ public:
     // writer bumps it after each change, readers compare it before they trust cached pages.
     virtual uint32_t readChangeCounter() = 0;  // from the file, not the cache
     virtual void bumpChangeCounter() = 0;
+
+    // Changes that must happen together or not at all: rollBack() puts every page written
+    // since beginUndoable() back as it was, cuts off pages added since, and forgets what
+    // is cached. Neither throws.
+    virtual void beginUndoable() = 0;
+    virtual void endUndoable() = 0;
+    virtual void rollBack() = 0;
     // Forgets every cached page and rereads the tag headers (a root may have moved).
     // CdxTag pointers handed out before stay valid; those of tags no longer in the file
     // throw Error(NotFound, TagNotFound) from then on.

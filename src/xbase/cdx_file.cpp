@@ -154,11 +154,24 @@ class FileImpl final : public CdxFile {
 
     void bumpChangeCounter() override {
         uint8_t bytes[4];
-        putBe32(bytes, readChangeCounter() + 1);
-        store_.file().writeAt(cdx::kChangeCounterOffset, bytes, 4);
+        store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
+        std::string old(reinterpret_cast<const char*>(bytes), 4);
+        putBe32(bytes, getBe32(bytes) + 1);
+        store_.writeDirect(cdx::kChangeCounterOffset, bytes, 4, std::move(old));
     }
 
     void dropCache() override { install(read()); }
+
+    void beginUndoable() override { store_.beginUndoable(); }
+    void endUndoable() override { store_.endUndoable(); }
+    void rollBack() override {
+        store_.rollBack();
+        try {
+            dropCache();
+        } catch (...) {
+            // Pages that could not be put back: the next read reports the damage.
+        }
+    }
 
   private:
     TagImpl* find(std::string_view name) {

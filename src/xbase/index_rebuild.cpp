@@ -33,10 +33,27 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
         if (tag.name != tagName) defs.push_back(tag);
     defs.push_back({tagName, expression, forExpression});
 
-    replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"), defs);
-    if (!(header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
-        header_.tableFlags |= DbfHeader::kFlagStructuralIndex;
-        dbf_->writeAt(28, &header_.tableFlags, 1);
+    // The table says it has an index before the index is there: should the index then
+    // fail to arrive, the table opens in natural order and its index is built again.
+    const uint8_t flags = header_.tableFlags;
+    if (!(flags & DbfHeader::kFlagStructuralIndex)) {
+        const uint8_t marked = flags | DbfHeader::kFlagStructuralIndex;
+        dbf_->writeAt(28, &marked, 1);
+        header_.tableFlags = marked;
+        dbf_->sync();
+    }
+    try {
+        replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"),
+                         defs);
+    } catch (...) {
+        if (header_.tableFlags != flags) {
+            try {
+                dbf_->writeAt(28, &flags, 1);
+                header_.tableFlags = flags;
+            } catch (...) {
+            }
+        }
+        throw;
     }
     openIndex();
     touch();
@@ -44,8 +61,21 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
 
 void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
     const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
+    // Closed first, since Windows renames nothing over an open file.
     closeIndex();
-    fs_->rename(temporary, target);
+    try {
+        fs_->rename(temporary, target);
+    } catch (...) {
+        try {
+            fs_->remove(temporary);
+        } catch (...) {
+        }
+        try {
+            openIndex();
+        } catch (...) {
+        }
+        throw;
+    }
     fs_->syncFolder(target.parent_path());
 }
 

@@ -101,6 +101,9 @@ CheckReport checkTable(const std::filesystem::path& dbfPath) {
         if (report.faults.size() < kMaxFaultsPerKind * 4) report.faults.push_back(std::move(line));
     };
 
+    if (h.changeInProgress)
+        fault("the table was left in the middle of a change: its index may not match its records");
+
     // Records and their memos.
     std::string bytes;
     size_t memoFaults = 0;

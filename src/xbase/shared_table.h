@@ -3,6 +3,7 @@
 // memo file, compound index with its compiled key expressions, locks and caches.
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -159,6 +160,28 @@ public:
     static void recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath);
 
 private:
+    // Makes one record's change all or nothing: index pages written meanwhile are kept for
+    // undo, and rollBack() restores the table's bytes, then the index pages.
+    class RecordChange {
+      public:
+        explicit RecordChange(SharedTable& table);
+        ~RecordChange();
+        RecordChange(const RecordChange&) = delete;
+        RecordChange& operator=(const RecordChange&) = delete;
+        // Never throws: each step is tried whatever became of the one before.
+        void rollBack(const std::function<void()>& restoreTable);
+
+      private:
+        SharedTable& table_;
+        bool rolledBack_ = false;
+    };
+
+    // Sets or clears the change mark in the header (DbfHeader::changeInProgress).
+    void markChange(bool inProgress);
+    // A writer died between a record and its keys: rebuilds the index from the records,
+    // when nobody else has the table open.
+    void finishInterruptedChange();
+
     // With the marker beside the table: renames the new files over the old ones.
     // Without it: removes whatever new files a failed pack left.
     static void finishOrUndoPack(FileSystem& fs, const std::filesystem::path& dbfPath);
