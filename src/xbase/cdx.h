@@ -101,9 +101,22 @@ public:
     virtual uint64_t keyCount() = 0;
 };
 
+// What a damaged index still tells about one of its tags.
+struct SalvagedTag {
+    std::string name;
+    std::string keyExpression;
+    std::string forExpression;
+    std::string problem;  // why it cannot be built again as it was; empty when it can
+};
+
 class CdxFile {
 public:
     virtual ~CdxFile() = default;
+
+    // Reads what can be read of an index that does not open: the names in its tag
+    // directory and each tag's expressions. When the directory itself cannot be read,
+    // `directoryProblem` says why and the tags found before the fault are returned.
+    static std::vector<SalvagedTag> salvageTags(File& file, std::string& directoryProblem);
 
     // Reads the tag directory and the tag headers. Throws Error(Corruption, BadIndex)
     // naming the file and offset when a page or pointer cannot be right.

@@ -12,9 +12,10 @@ namespace {
 
 constexpr size_t kMaxFaultsPerKind = 50;
 
-std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath) {
+std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath, FileSystem* fileSystem = nullptr) {
     OpenOptions options;
     options.readOnly = true;
+    options.fileSystem = fileSystem;
     return SharedTable::acquire(dbfPath, options);
 }
 
@@ -85,11 +86,11 @@ TableSummary describeTable(const std::filesystem::path& dbfPath) {
     return s;
 }
 
-CheckReport checkTable(const std::filesystem::path& dbfPath) {
+CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSystem) {
     CheckReport report;
     UserGuard guard;
     try {
-        guard.table = openShared(dbfPath);
+        guard.table = openShared(dbfPath, fileSystem);
     } catch (const Error& e) {
         report.faults.push_back(e.what());
         return report;

@@ -114,6 +114,11 @@ std::shared_ptr<SharedTable> SharedTable::acquire(const std::filesystem::path& r
     return table;
 }
 
+bool SharedTable::openInThisProgram(const std::filesystem::path& dbfPath) {
+    const auto it = registry().find(registryKey(dbfPath));
+    return it != registry().end() && !it->second.expired();
+}
+
 void SharedTable::openFiles() { dbf_ = openTableFile(dbfPath_); }
 
 std::unique_ptr<File> SharedTable::openTableFile(const std::filesystem::path& path) {

@@ -21,6 +21,7 @@
 #include "xbase/error.h"
 #include "xbase/expression.h"
 #include "xbase/file_system.h"
+#include "xbase/repair.h"
 
 namespace xbase {
 
@@ -69,13 +70,6 @@ private:
     SharedTable& table_;
     std::string_view bytes_;
     uint32_t recno_;
-};
-
-// What a tag is made from: enough to build it again.
-struct TagDefinition {
-    std::string name;
-    std::string keyExpression;
-    std::string forExpression;
 };
 
 struct TagState {
@@ -155,6 +149,10 @@ public:
     uint64_t generation() const { return generation_; }  // changes when records renumber
     Date lastUpdate() const { return header_.lastUpdate; }
 
+    // rebuildIndex() of repair.h.
+    static IndexRebuild rebuildIndexOf(FileSystem& fs, const std::filesystem::path& dbfPath,
+                                       const std::vector<TagDefinition>& known);
+
     // Completes or undoes a pack that a crash interrupted. Needs no other process to
     // have the table open; does nothing when there is nothing to recover.
     static void recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath);
@@ -189,6 +187,7 @@ private:
 
 private:
     SharedTable(FileSystem& fs, std::filesystem::path dbfPath, bool readOnly);
+    static bool openInThisProgram(const std::filesystem::path& dbfPath);
     void openFiles();
     void loadHeader();
     void openIndex();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "xbase/file_system.h"
 #include "xbase/types.h"
 
 namespace xbase {
@@ -52,6 +53,6 @@ struct CheckReport {
 // Opens the table shared and writes nothing but what any open does (finishing a pack or a
 // record change that a crash interrupted). A table that cannot be opened at all gives a
 // report with that one fault.
-CheckReport checkTable(const std::filesystem::path& dbfPath);
+CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSystem = nullptr);
 
 }  // namespace xbase
