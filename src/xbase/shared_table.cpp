@@ -69,7 +69,11 @@ int RecordView::fieldLength(int field) const { return table_.header().fields[fie
 int RecordView::fieldDecimals(int field) const { return table_.header().fields[field].info.decimals; }
 std::string_view RecordView::rawField(int field) const {
     const auto& f = table_.header().fields[field];
-    if (bytes_.size() < static_cast<size_t>(f.offset + f.info.length)) return std::string(f.info.length, ' ');
+    if (bytes_.size() < static_cast<size_t>(f.offset + f.info.length)) {
+        // No record (a schema for compiling) or a short one: blanks, as wide as any field.
+        static const std::string blanks(65536, ' ');
+        return std::string_view(blanks).substr(0, static_cast<size_t>(f.info.length));
+    }
     return bytes_.substr(f.offset, f.info.length);
 }
 std::string RecordView::memoText(int field) const {
