@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "address_book.h"
-#include "contacts_exchange.h"
+#include <store/address_book.h>
+#include <store/contacts_exchange.h>
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <data/datasource.h>
 #include <data/grid.h>
 
-#include "address_book.h"
+#include <store/address_book.h>
 
 namespace {
 

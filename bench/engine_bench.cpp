@@ -12,8 +12,8 @@
 
 #include <xbase/cursor.h>
 
-#include "address_book.h"
-#include "address_rules.h"
+#include <store/address_book.h>
+#include <store/address_rules.h>
 
 namespace {
 

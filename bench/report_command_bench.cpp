@@ -15,12 +15,12 @@
 
 #include <data/dataset.h>
 
-#include "Reports.h"
-#include "address_book.h"
-#include "address_rules.h"
-#include "report_layout.h"
-#include "selection_filter.h"
-#include "table_report_data.h"
+#include <report_engine/report_layout.h>
+#include <reports/address_report.h>
+#include <reports/selection_filter.h>
+#include <reports/table_report_data.h>
+#include <store/address_book.h>
+#include <store/address_rules.h>
 
 namespace {
 
@@ -67,8 +67,8 @@ void BM_LayOutTheWholeReport(benchmark::State& state) {
     const bool withMemo = state.range(1) != 0;
     int pages = 0;
     for (auto _ : state) {
-        const reports::ReportRequest request{walked, withMemo ? 0 : reports::kLeaveMemoOut, false,
-                                             *table, QStringLiteral("Marigold Cardhold - bench")};
+        const reports::ReportRequest request{walked, withMemo, false, *table,
+                                             QStringLiteral("Marigold Cardhold - bench")};
         reports::produceReport(request, [&](const reports::Report& report) {
             pages = reports::layoutReport(report).pageCount();
         });

@@ -1,8 +1,8 @@
 // Laying out, exporting and saving a large address report.
-#include "report_file.h"
-#include "report_layout.h"
-#include "report_text_export.h"
-#include "sample_report.h"
+#include <report_engine/report_file.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_text_export.h>
+#include <report_engine/sample_report.h>
 
 #include <QApplication>
 

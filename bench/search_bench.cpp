@@ -30,11 +30,11 @@
 #include <platform/form_style.h>
 #include <xbase/cursor.h>
 
-#include "ZiDuvDM.h"
-#include "address_book.h"
-#include "address_rules.h"
-#include "program.h"
-#include "search_filter.h"
+#include <app/program.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/search_filter.h>
 
 namespace {
 
@@ -80,16 +80,16 @@ const std::filesystem::path& addressBookFolder() {
 struct Module {
     store::ProgramState state;
     platform::FakePrompter prompter;
-    store::TDM dm{state, prompter};
+    store::AddressModule dm{state, prompter};
 
     Module() {
         dm.setDataFolder(QFile::decodeName(addressBookFolder().native().c_str()));
-        dm.tblAddress.open();
+        dm.addressTable.open();
     }
 
     // What Find does once the question is answered; the grid's rows are listed inside.
     store::SearchOutcome find(const QString& text, bool includeMemo) {
-        state.Tag = 0;
+        state.nameOnlySearch = false;
         return dm.search.search(text, includeMemo, {});
     }
 };
@@ -100,7 +100,7 @@ void NameOnlySearch(benchmark::State& state) {
     for (auto _ : state) {
         module.dm.search.cancel();
         module.find(QStringLiteral("smith"), false);
-        rows = module.dm.tblAddress.visibleCount();
+        rows = module.dm.addressTable.visibleCount();
     }
     state.counters["entries"] = entryCount;
     state.counters["rows"] = rows;
@@ -117,7 +117,7 @@ void MemoSearch(benchmark::State& state, const char* text) {
         const uint64_t before = module.dm.search.memosRead();
         module.find(QString::fromLatin1(text), true);
         reads = module.dm.search.memosRead() - before;
-        rows = module.dm.tblAddress.visibleCount();
+        rows = module.dm.addressTable.visibleCount();
     }
     state.counters["entries"] = entryCount;
     state.counters["rows"] = rows;
@@ -129,7 +129,7 @@ BENCHMARK_CAPTURE(MemoSearch, Nothing, "no such text")->Unit(benchmark::kMillise
 // A memo changed and saved while the memo search is on: the rows the grid lists again.
 void SaveDuringMemoSearch(benchmark::State& state) {
     Module module;
-    data::DataSet& table = module.dm.tblAddress;
+    data::DataSet& table = module.dm.addressTable;
     module.find(QStringLiteral("tag07"), true);
     data::Field& info = table.fieldByName(QString::fromLatin1(store::kInfoField));
     int round = 0;
@@ -152,24 +152,24 @@ void FindInMainWindow(benchmark::State& state, const char* text) {
     platform::FakePhoneDialer dialer;
     const QString folder = QFile::decodeName(addressBookFolder().native().c_str());
     app::Program program({prompter, shell, clipboard, dialer}, {{}, folder});
-    app::TZiDuv& window = program.ZiDuv;
+    app::MainWindow& window = program.mainWindow;
     window.show();
     QCoreApplication::processEvents();  // the start-up of the first show
-    if (window.state.FirstShow) state.SkipWithError("start-up failed");
-    links::TBtnBottomDlg& chooser = program.BtnBottomDlg;
+    if (window.state.firstShow) state.SkipWithError("start-up failed");
+    links::ItemChooser& chooser = program.itemChooser;
     for (auto _ : state) {
         state.PauseTiming();
-        window.NoFilterSpeedClick();
+        window.cancelSearch();
         state.ResumeTiming();
         QTimer::singleShot(0, &chooser, [&chooser, text] {
-            chooser.Edit1->setText(QString::fromLatin1(text));
-            chooser.CheckAll->setChecked(true);
-            chooser.OKBtn->click();
+            chooser.answerEdit->setText(QString::fromLatin1(text));
+            chooser.optionCheck->setChecked(true);
+            chooser.okButton->click();
         });
-        window.FindSpeedClick();
+        window.searchEntries();
     }
     state.counters["entries"] = entryCount;
-    state.counters["rows"] = program.DM.tblAddress.visibleCount();
+    state.counters["rows"] = program.addressModule.addressTable.visibleCount();
 }
 BENCHMARK_CAPTURE(FindInMainWindow, OneInAHundred, "tag07")->Unit(benchmark::kMillisecond);
 

@@ -24,8 +24,8 @@
 #include <platform/fakes.h>
 #include <platform/form_style.h>
 
-#include "address_book.h"
-#include "program.h"
+#include <app/program.h>
+#include <store/address_book.h>
 
 namespace {
 
@@ -56,9 +56,9 @@ struct Running {
     void start(const QString& folder = addressBookFolder()) {
         program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
                                                  app::StartupOptions{{}, folder});
-        program->ZiDuv.show();
+        program->mainWindow.show();
         QCoreApplication::processEvents();  // the start-up of the first show
-        const QPixmap painted = program->ZiDuv.grab();
+        const QPixmap painted = program->mainWindow.grab();
         benchmark::DoNotOptimize(painted.cacheKey());
     }
 };
@@ -68,7 +68,7 @@ void StartupToPaintedWindow(benchmark::State& state) {
     for (auto _ : state) {
         Running running;
         running.start();
-        if (running.program->ZiDuv.state.FirstShow) state.SkipWithError("start-up failed");
+        if (running.program->mainWindow.state.firstShow) state.SkipWithError("start-up failed");
         state.PauseTiming();
         running.program.reset();
         state.ResumeTiming();
@@ -94,7 +94,7 @@ void StartupRebuildingTheIndex(benchmark::State& state) {
         state.ResumeTiming();
         Running running;
         running.start(copy);
-        if (running.program->ZiDuv.state.FirstShow) state.SkipWithError("start-up failed");
+        if (running.program->mainWindow.state.firstShow) state.SkipWithError("start-up failed");
         state.PauseTiming();
         running.program.reset();
         state.ResumeTiming();
@@ -107,12 +107,12 @@ BENCHMARK(StartupRebuildingTheIndex)->Unit(benchmark::kMillisecond)->Iterations(
 void ScrollGridToEnd(benchmark::State& state) {
     Running running;
     running.start();
-    app::TZiDuv& window = running.program->ZiDuv;
+    app::MainWindow& window = running.program->mainWindow;
     for (auto _ : state) {
-        window.DBNavigator1->click(data::DBNavigator::Last);
-        benchmark::DoNotOptimize(window.DexGrid->grab().cacheKey());
-        window.DBNavigator1->click(data::DBNavigator::First);
-        benchmark::DoNotOptimize(window.DexGrid->grab().cacheKey());
+        window.navigator->click(data::DBNavigator::Last);
+        benchmark::DoNotOptimize(window.nameGrid->grab().cacheKey());
+        window.navigator->click(data::DBNavigator::First);
+        benchmark::DoNotOptimize(window.nameGrid->grab().cacheKey());
     }
     state.counters["entries"] = entryCount;
 }
@@ -122,7 +122,7 @@ BENCHMARK(ScrollGridToEnd)->Unit(benchmark::kMillisecond);
 void DragScrollBar(benchmark::State& state) {
     Running running;
     running.start();
-    data::DBGrid& grid = *running.program->ZiDuv.DexGrid;
+    data::DBGrid& grid = *running.program->mainWindow.nameGrid;
     QScrollBar& bar = *grid.verticalScrollBar();
     for (auto _ : state) {
         for (int step = 0; step <= 20; ++step) {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "memo_scanner.h"
+#include <links/memo_scanner.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

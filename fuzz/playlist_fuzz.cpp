@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "playlist_file.h"
+#include <playlist/playlist_file.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const playlist::Items items =

@@ -6,8 +6,8 @@
 
 #include <QByteArray>
 
-#include "report_error.h"
-#include "report_file.h"
+#include <report_engine/report_error.h>
+#include <report_engine/report_file.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

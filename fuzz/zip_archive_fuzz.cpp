@@ -8,7 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "archive.h"
+#include <store/archive.h>
+
 #include "memory_file_system.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <platform/prompter.h>
 #include <platform/shell.h>
 
-#include "program.h"
-#include "startup.h"
+#include <app/program.h>
+#include <app/startup.h>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     platform::DesktopSchemeHandlerLookup dialerLookup;
     platform::DesktopPhoneDialer dialer(prompter, shell, dialerLookup);
     app::Program program({prompter, shell, clipboard, dialer}, {arguments, QDir::currentPath()});
-    prompter.setParentWindow(&program.ZiDuv);
-    program.ZiDuv.show();
+    prompter.setParentWindow(&program.mainWindow);
+    program.mainWindow.show();
     return QApplication::exec();
 }

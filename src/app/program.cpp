@@ -1,10 +1,10 @@
-#include "program.h"
+#include <app/program.h>
 
 #include <QGuiApplication>
 
 #include <platform/prompter.h>
 
-#include "startup.h"
+#include <app/startup.h>
 
 namespace app {
 
@@ -15,11 +15,11 @@ void identifyApplication() {
 }
 
 Program::Program(Services services, StartupOptions options)
-    : ZiDuv(services, std::move(options)),
-      DM(ZiDuv.state, services.prompter),
-      BtnBottomDlg(services.prompter, services.shell, services.clipboard, &ZiDuv) {
-    ZiDuv.setDataModule(DM);
-    ZiDuv.BtnBottomDlg = &BtnBottomDlg;
+    : mainWindow(services, std::move(options)),
+      addressModule(mainWindow.state, services.prompter),
+      itemChooser(services.prompter, services.shell, services.clipboard, &mainWindow) {
+    mainWindow.setDataModule(addressModule);
+    mainWindow.itemChooser = &itemChooser;
 }
 
 }  // namespace app

@@ -2,7 +2,7 @@
 
 #include <xbase/error.h>
 
-#include "dataset.h"
+#include <data/dataset.h>
 
 namespace data {
 namespace {
@@ -78,7 +78,12 @@ bool CodePageText::tryEncode(const QString& text, QByteArray& out) {
     }
     encoder_.resetState();
     out = encoder_.encode(text);
-    if (encoder_.hasError()) return false;
+    if (encoder_.hasError()) {
+        // Qt 6.4 keeps an encoder's error through resetState(): without a fresh one, every
+        // later text outside plain ASCII would be refused too.
+        encoder_ = QStringEncoder(converterName(codePage_).constData());
+        return false;
+    }
     // Converters may map a character to a look-alike; only an exact round trip counts.
     decoder_.resetState();
     return decoder_.decode(out) == text;

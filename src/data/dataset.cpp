@@ -1,4 +1,4 @@
-#include "dataset.h"
+#include <data/dataset.h>
 
 #include <QFile>
 #include <QFileInfo>

@@ -9,8 +9,8 @@
 
 #include <xbase/cursor.h>
 
+#include <data/dataset.h>
 #include "code_page.h"
-#include "dataset.h"
 
 namespace data {
 

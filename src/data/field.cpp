@@ -2,7 +2,7 @@
 
 #include <xbase/error.h>
 
-#include "dataset.h"
+#include <data/dataset.h>
 #include "dataset_impl.h"
 
 namespace data {

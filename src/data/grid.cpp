@@ -1,4 +1,4 @@
-#include "grid.h"
+#include <data/grid.h>
 
 #include <QApplication>
 #include <QHeaderView>

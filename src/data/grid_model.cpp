@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "grid.h"
+#include <data/grid.h>
 
 namespace data {
 

@@ -1,4 +1,4 @@
-#include "memo.h"
+#include <data/memo.h>
 
 #include <QApplication>
 #include <QInputMethodEvent>

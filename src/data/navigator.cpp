@@ -1,4 +1,4 @@
-#include "navigator.h"
+#include <data/navigator.h>
 
 #include <QEvent>
 #include <QHBoxLayout>

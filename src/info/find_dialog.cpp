@@ -1,4 +1,4 @@
-#include "find_dialog.h"
+#include <info/find_dialog.h>
 
 #include <QFont>
 #include <QLabel>
@@ -18,40 +18,40 @@ FindDialog::FindDialog(QWidget* parent)
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
-    FindLabel = new QLabel(QStringLiteral("Fi&nd what:"), this);
-    FindLabel->setObjectName(QStringLiteral("FindLabel"));
-    FindLabel->setGeometry(8, 14, 64, 20);
+    findCaption = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    findCaption->setObjectName(QStringLiteral("FindLabel"));
+    findCaption->setGeometry(8, 14, 64, 20);
 
-    FindEdit = new QLineEdit(this);
-    FindEdit->setObjectName(QStringLiteral("FindEdit"));
-    FindEdit->setGeometry(74, 12, 180, 24);
-    FindEdit->setMaxLength(255);
-    FindLabel->setBuddy(FindEdit);
+    findEdit = new QLineEdit(this);
+    findEdit->setObjectName(QStringLiteral("FindEdit"));
+    findEdit->setGeometry(74, 12, 180, 24);
+    findEdit->setMaxLength(255);
+    findCaption->setBuddy(findEdit);
 
-    FindNextButton = new QPushButton(QStringLiteral("&Find Next"), this);
-    FindNextButton->setObjectName(QStringLiteral("FindNextButton"));
-    FindNextButton->setGeometry(264, 10, 80, 26);
-    FindNextButton->setDefault(true);
+    findNextButton = new QPushButton(QStringLiteral("&Find Next"), this);
+    findNextButton->setObjectName(QStringLiteral("FindNextButton"));
+    findNextButton->setGeometry(264, 10, 80, 26);
+    findNextButton->setDefault(true);
 
-    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setGeometry(264, 40, 80, 26);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("CancelButton"));
+    cancelButton->setGeometry(264, 40, 80, 26);
 
     // As in the usual Find dialog, there is nothing to find until something is typed.
-    FindNextButton->setEnabled(false);
-    connect(FindEdit, &QLineEdit::textChanged, this,
-            [this](const QString& text) { FindNextButton->setEnabled(!text.isEmpty()); });
-    connect(FindNextButton, &QPushButton::clicked, this, &FindDialog::findNext);
-    connect(CancelButton, &QPushButton::clicked, this, &FindDialog::reject);
+    findNextButton->setEnabled(false);
+    connect(findEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { findNextButton->setEnabled(!text.isEmpty()); });
+    connect(findNextButton, &QPushButton::clicked, this, &FindDialog::findNext);
+    connect(cancelButton, &QPushButton::clicked, this, &FindDialog::reject);
 }
 
 QString FindDialog::findText() const {
-    return FindEdit->text();
+    return findEdit->text();
 }
 
 void FindDialog::setFindText(const QString& text) {
-    FindEdit->setText(text);
-    FindEdit->selectAll();
+    findEdit->setText(text);
+    findEdit->selectAll();
 }
 
 }  // namespace info

@@ -1,4 +1,4 @@
-#include "font_chooser.h"
+#include <info/font_chooser.h>
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -69,35 +69,35 @@ FontColourDialog::FontColourDialog(const FontChoice& initial, QWidget* parent)
     setObjectName(QStringLiteral("FontDialog1"));
     setWindowTitle(QStringLiteral("Font"));
 
-    Fonts = new QFontDialog(this);
-    Fonts->setObjectName(QStringLiteral("Fonts"));
-    Fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-    Fonts->setWindowFlags(Qt::Widget);
-    Fonts->setSizeGripEnabled(false);
-    Fonts->installEventFilter(this);
+    fontList = new QFontDialog(this);
+    fontList->setObjectName(QStringLiteral("Fonts"));
+    fontList->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    fontList->setWindowFlags(Qt::Widget);
+    fontList->setSizeGripEnabled(false);
+    fontList->installEventFilter(this);
     // Enter in its family and style lists makes the font lists close themselves: that
     // answers this dialog, and the lists stay where they are.
-    connect(Fonts, &QDialog::finished, this, [this](int result) {
-        Fonts->show();
+    connect(fontList, &QDialog::finished, this, [this](int result) {
+        fontList->show();
         done(result);
     });
-    Fonts->setCurrentFont(asOffered(initial.font));
-    offeredFont_ = Fonts->currentFont();
+    fontList->setCurrentFont(asOffered(initial.font));
+    offeredFont_ = fontList->currentFont();
 
-    Colours = new QComboBox(this);
-    Colours->setObjectName(QStringLiteral("Colours"));
+    colourList = new QComboBox(this);
+    colourList->setObjectName(QStringLiteral("Colours"));
     for (const NamedColour& named : kTextColours) {
         const QColor colour = QColor::fromRgb(named.value);
-        Colours->addItem(swatch(colour), QString::fromLatin1(named.name), colour);
+        colourList->addItem(swatch(colour), QString::fromLatin1(named.name), colour);
     }
-    int at = Colours->findData(initial.colour.toRgb());
+    int at = colourList->findData(initial.colour.toRgb());
     if (at < 0 && initial.colour.isValid()) {
-        Colours->insertItem(0, swatch(initial.colour), QStringLiteral("Custom"), initial.colour);
+        colourList->insertItem(0, swatch(initial.colour), QStringLiteral("Custom"), initial.colour);
         at = 0;
     }
-    Colours->setCurrentIndex(std::max(at, 0));
+    colourList->setCurrentIndex(std::max(at, 0));
     auto* colourLabel = new QLabel(QStringLiteral("&Colour:"), this);
-    colourLabel->setBuddy(Colours);
+    colourLabel->setBuddy(colourList);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     // Said outright: the font lists' own hidden OK would otherwise be taken for the default.
@@ -107,35 +107,36 @@ FontColourDialog::FontColourDialog(const FontChoice& initial, QWidget* parent)
 
     auto* colourRow = new QHBoxLayout;
     colourRow->addWidget(colourLabel);
-    colourRow->addWidget(Colours);
+    colourRow->addWidget(colourList);
     colourRow->addStretch();
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Fonts);
+    layout->addWidget(fontList);
     layout->addLayout(colourRow);
     layout->addWidget(buttons);
 
-    connect(Colours, &QComboBox::currentIndexChanged, this, [this] { showColourInSample(); });
+    connect(colourList, &QComboBox::currentIndexChanged, this, [this] { showColourInSample(); });
     showColourInSample();
 }
 
 FontChoice FontColourDialog::choice() const {
-    const QFont shown = Fonts->currentFont();
-    return {shown == offeredFont_ ? initialFont_ : shown, Colours->currentData().value<QColor>()};
+    const QFont shown = fontList->currentFont();
+    return {shown == offeredFont_ ? initialFont_ : shown,
+            colourList->currentData().value<QColor>()};
 }
 
 void FontColourDialog::showColourInSample() {
     // The sample line of Qt's dialog, when it has the name it has carried so far.
-    auto* sample = Fonts->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"));
+    auto* sample = fontList->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"));
     if (sample == nullptr) return;
     QPalette palette = sample->palette();
-    palette.setColor(QPalette::Text, Colours->currentData().value<QColor>());
+    palette.setColor(QPalette::Text, colourList->currentData().value<QColor>());
     sample->setPalette(palette);
 }
 
 bool FontColourDialog::eventFilter(QObject* watched, QEvent* event) {
     // The font lists are a dialog of their own inside this one: Enter and Escape in them
     // answer this dialog.
-    if (watched == Fonts && event->type() == QEvent::KeyPress) {
+    if (watched == fontList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             accept();

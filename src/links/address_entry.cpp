@@ -1,4 +1,4 @@
-#include "address_entry.h"
+#include <links/address_entry.h>
 
 #include <QTextCursor>
 #include <QWidget>
@@ -6,7 +6,7 @@
 #include <data/dataset.h>
 #include <data/memo.h>
 
-#include "memo_lines.h"
+#include <links/memo_lines.h>
 
 namespace links {
 namespace {

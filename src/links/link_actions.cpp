@@ -1,4 +1,4 @@
-#include "link_actions.h"
+#include <links/link_actions.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "Combo.h"
-#include "platform/phone_dialer.h"
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <links/item_chooser.h>
+#include <platform/phone_dialer.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace links {
 namespace {
@@ -76,7 +76,7 @@ QString mailtoUri(const QStringList& recipients, bool blindCopies) {
            encoded.join(u',');
 }
 
-LinkActions::LinkActions(EntryContext& entry, TBtnBottomDlg& chooser, platform::Prompter& prompter,
+LinkActions::LinkActions(EntryContext& entry, ItemChooser& chooser, platform::Prompter& prompter,
                          platform::Shell& shell, platform::PhoneDialer& dialer)
     : entry_(entry), chooser_(chooser), prompter_(prompter), shell_(shell), dialer_(dialer) {}
 
@@ -104,65 +104,65 @@ std::string LinkActions::scanText(const QString& text) {
     }
 }
 
-int LinkActions::CollectItems(ItemKind kind) {
+int LinkActions::collectItems(ItemKind kind) {
     const bool fromWrappedLines = kind == ItemKind::Phone || kind == ItemKind::Email;
     std::vector<std::string> lines;
     for (const QString& line : entry_.memoLines(fromWrappedLines)) lines.push_back(scanText(line));
     const std::span<const std::string> scanned(lines);
     const std::span<const std::string> none;
     const std::string name = fromWrappedLines ? scanText(entry_.entryName()) : std::string();
-    const CollectedItems found = links::CollectItems(kind, name, fromWrappedLines ? scanned : none,
+    const CollectedItems found = links::collectItems(kind, name, fromWrappedLines ? scanned : none,
                                                      fromWrappedLines ? none : scanned);
-    chooser_.SetItems(toStrings(found.items, entry_), found.ShowContext,
-                      toStrings(found.mylist1, entry_), toStrings(found.myList2, entry_));
+    chooser_.setItems(toStrings(found.items, entry_), found.showContext,
+                      toStrings(found.linesBefore, entry_), toStrings(found.itemLines, entry_));
     return static_cast<int>(found.items.size());
 }
 
 bool LinkActions::choose(int count, ItemKind kind, QString& item) {
-    if (!chooser_.ChooseItem(count, kind)) return false;
-    item = chooser_.Edit1->text();
+    if (!chooser_.choose(count, kind)) return false;
+    item = chooser_.answerEdit->text();
     return true;
 }
 
-void LinkActions::emailClick() {
-    chooser_.bcc->setChecked(false);
-    chooser_.bcc->hide();
-    chooser_.bcc->setEnabled(false);
-    const int count = CollectItems(ItemKind::Email);
-    if (count > 1) chooser_.bcc->show();
+void LinkActions::sendEmail() {
+    chooser_.sendAsBccCheck->setChecked(false);
+    chooser_.sendAsBccCheck->hide();
+    chooser_.sendAsBccCheck->setEnabled(false);
+    const int count = collectItems(ItemKind::Email);
+    if (count > 1) chooser_.sendAsBccCheck->show();
 
     QString item;
     if (!choose(count, ItemKind::Email, item)) return;
 
     // With "send to all", every address found in list order; what the combo box shows
     // plays no part.
-    const bool toAll = count >= 2 && chooser_.CheckAll->isChecked();
-    shell_.openUrl(toAll ? mailtoUri(chooser_.Items(), chooser_.bcc->isChecked())
+    const bool toAll = count >= 2 && chooser_.optionCheck->isChecked();
+    shell_.openUrl(toAll ? mailtoUri(chooser_.items(), chooser_.sendAsBccCheck->isChecked())
                          : mailtoUri({item}));
 
-    if (count == 0) AddItemToEntry(ItemKind::Email, item);
+    if (count == 0) addItemToEntry(ItemKind::Email, item);
 }
 
-void LinkActions::SpeedPhoneClick() {
-    const int count = CollectItems(ItemKind::Phone);
+void LinkActions::dialPhone() {
+    const int count = collectItems(ItemKind::Phone);
     QString item;
     if (!choose(count, ItemKind::Phone, item)) return;
-    dialer_.DialNumber(item, entry_.entryName());
+    dialer_.dialNumber(item, entry_.entryName());
     // Offered whatever became of the call: the number was typed and may be worth keeping.
-    if (count == 0) AddItemToEntry(ItemKind::Phone, item);
+    if (count == 0) addItemToEntry(ItemKind::Phone, item);
 }
 
-void LinkActions::URLClick() {
-    const int count = CollectItems(ItemKind::Web);
+void LinkActions::visitWebAddress() {
+    const int count = collectItems(ItemKind::Web);
     QString item;
     if (!choose(count, ItemKind::Web, item)) return;
     // Handed over as written; the shell gives a bare "www." address its http://.
     shell_.openUrl(item);
-    if (count == 0) AddItemToEntry(ItemKind::Web, item);
+    if (count == 0) addItemToEntry(ItemKind::Web, item);
 }
 
-void LinkActions::SpeedButton2Click() {
-    const int count = CollectItems(ItemKind::File);
+void LinkActions::openFile() {
+    const int count = collectItems(ItemKind::File);
     QString item;
     if (!choose(count, ItemKind::File, item)) return;
     const QString path = withHomeExpanded(item);
@@ -173,10 +173,10 @@ void LinkActions::SpeedButton2Click() {
     }
     // The shell asks before it starts a program or a launcher.
     shell_.openFile(path);
-    if (count == 0) AddItemToEntry(ItemKind::File, item);
+    if (count == 0) addItemToEntry(ItemKind::File, item);
 }
 
-void LinkActions::AddItemToEntry(ItemKind kind, const QString& item) {
+void LinkActions::addItemToEntry(ItemKind kind, const QString& item) {
     if (prompter_.confirm(QStringLiteral("Add ") + item + QStringLiteral(" to entry?"),
                           platform::ButtonSet::OkCancel) != platform::Answer::Ok) {
         return;

@@ -1,4 +1,4 @@
-#include "name_exchange.h"
+#include <links/name_exchange.h>
 
 #include <QList>
 #include <QPlainTextEdit>
@@ -38,11 +38,11 @@ QString pastedName(const QString& text, int keyLength) {
     return text.left(std::min<qsizetype>(end, std::max(keyLength, 0)));
 }
 
-NameExchange::NameExchange(data::DataSet& table, data::DBGrid& grid, QPlainTextEdit& Memo1,
+NameExchange::NameExchange(data::DataSet& table, data::DBGrid& grid, QPlainTextEdit& stagingText,
                            platform::Clipboard& clipboard)
-    : table_(table), grid_(grid), Memo1_(Memo1), clipboard_(clipboard) {}
+    : table_(table), grid_(grid), stagingText_(stagingText), clipboard_(clipboard) {}
 
-void NameExchange::ClipSpeedClick() {
+void NameExchange::exchangeNamesWithClipboard() {
     if (!table_.active()) return;
     if (table_.editing()) {
         pasteIntoName();
@@ -53,8 +53,8 @@ void NameExchange::ClipSpeedClick() {
 
 void NameExchange::pasteIntoName() {
     const QString pasted = clipboard_.text();
-    Memo1_.clear();
-    Memo1_.setPlainText(pasted);
+    stagingText_.clear();
+    stagingText_.setPlainText(pasted);
 
     data::Field& name = table_.fieldByName(kNameField);
     // The name key's length; in natural order no index gives one, so the field's width.
@@ -71,23 +71,23 @@ void NameExchange::copyNames() {
     if (selected.size() < 2) {
         // No entry, no name: the clipboard keeps what it holds.
         if (table_.isEmpty()) return;
-        Memo1_.setPlainText(table_.fieldByName(kNameField).asString());
+        stagingText_.setPlainText(table_.fieldByName(kNameField).asString());
     } else {
         {
             ControlsSuspended suspended(table_);
-            Memo1_.clear();
+            stagingText_.clear();
             const data::Bookmark current = table_.bookmark();
             for (const data::Bookmark row : selected) {
                 // A row deleted or filtered away since it was selected is left out.
                 if (!table_.gotoBookmark(row)) continue;
-                Memo1_.appendPlainText(table_.fields().front()->asString());
+                stagingText_.appendPlainText(table_.fields().front()->asString());
             }
             table_.gotoBookmark(current);
         }
         grid_.viewport()->update();
     }
-    Memo1_.selectAll();
-    clipboard_.setText(Memo1_.toPlainText());
+    stagingText_.selectAll();
+    clipboard_.setText(stagingText_.toPlainText());
 }
 
 }  // namespace links

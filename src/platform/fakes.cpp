@@ -1,4 +1,4 @@
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 
 namespace platform {
 
@@ -54,7 +54,7 @@ void FakeClipboard::setText(const QString& text) {
     history_.push_back(text);
 }
 
-void FakePhoneDialer::DialNumber(const QString& number, const QString& calledParty) {
+void FakePhoneDialer::dialNumber(const QString& number, const QString& calledParty) {
     calls_.push_back({number, calledParty});
 }
 

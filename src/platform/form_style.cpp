@@ -1,4 +1,4 @@
-#include "platform/form_style.h"
+#include <platform/form_style.h>
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "platform/phone_dialer.h"
+#include <platform/phone_dialer.h>
 
 #include <QByteArray>
 #include <QProcess>
@@ -9,8 +9,8 @@
 #include <QSettings>
 #endif
 
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace platform {
 
@@ -54,7 +54,7 @@ DesktopPhoneDialer::DesktopPhoneDialer(Prompter& prompter, Shell& shell,
                                        SchemeHandlerLookup& handlers)
     : prompter_(prompter), shell_(shell), handlers_(handlers) {}
 
-void DesktopPhoneDialer::DialNumber(const QString& number, const QString& /*calledParty*/) {
+void DesktopPhoneDialer::dialNumber(const QString& number, const QString& /*calledParty*/) {
     if (handlers_.handlerFor(QStringLiteral("tel")) == HandlerPresence::Absent) {
         prompter_.warning(QString::fromLatin1(kNoDialerWarning));
         return;

@@ -1,4 +1,4 @@
-#include "platform/prompter.h"
+#include <platform/prompter.h>
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/shell.h"
+#include <platform/shell.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +13,7 @@
 #include <shellapi.h>
 #endif
 
-#include "platform/prompter.h"
+#include <platform/prompter.h>
 
 namespace platform {
 

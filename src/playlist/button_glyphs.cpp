@@ -109,7 +109,7 @@ QPixmap Paint(Glyph glyph, int size) {
 
 }  // namespace
 
-QIcon GlyphIcon(Glyph glyph) {
+QIcon glyphIcon(Glyph glyph) {
     QIcon icon;
     for (const int size : {16, 32, 48}) icon.addPixmap(Paint(glyph, size));
     return icon;

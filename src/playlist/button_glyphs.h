@@ -18,6 +18,6 @@ enum class Glyph {
     Invert,  // arrows up and down side by side
 };
 
-QIcon GlyphIcon(Glyph glyph);
+QIcon glyphIcon(Glyph glyph);
 
 }  // namespace playlist

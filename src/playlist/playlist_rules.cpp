@@ -1,4 +1,4 @@
-#include "playlist_rules.h"
+#include <playlist/playlist_rules.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "memo_scanner.h"
+#include <links/memo_scanner.h>
 
 namespace playlist {
 
@@ -42,10 +42,10 @@ QString FileNameOfLine(const QString& line, const MemoCodePage& codePage) {
     try {
         bytes = codePage.fromUnicode(line);
     } catch (const std::exception&) {
-        const std::string name = links::FindFileName(line.toStdString());
+        const std::string name = links::findFileName(line.toStdString());
         return QString::fromStdString(WithoutBrokenTail(name));
     }
-    const std::string name = links::FindFileName(bytes);
+    const std::string name = links::findFileName(bytes);
     return name.empty() ? QString() : codePage.toUnicode(name);
 }
 
@@ -56,7 +56,7 @@ QString FromHomeFolder(const QString& name) {
 
 }  // namespace
 
-std::optional<ListChoice> ChooseList(const QString& answer) {
+std::optional<ListChoice> chooseList(const QString& answer) {
     if (answer.isEmpty()) return std::nullopt;
     const QChar first = answer.front().toUpper();
     if (first == u'E') return ListChoice::Edit;
@@ -78,7 +78,7 @@ MemoCodePage MemoCodePage::latin1() {
     };
 }
 
-QStringList MemoLines(const QString& memoText) {
+QStringList memoLines(const QString& memoText) {
     QStringList lines;
     QString line;
     for (qsizetype i = 0; i < memoText.size(); ++i) {
@@ -96,9 +96,9 @@ QStringList MemoLines(const QString& memoText) {
     return lines;
 }
 
-QStringList MemoTracks(const QString& memoText, const MemoCodePage& codePage) {
+QStringList memoTracks(const QString& memoText, const MemoCodePage& codePage) {
     QStringList tracks;
-    for (const QString& line : MemoLines(memoText)) {
+    for (const QString& line : memoLines(memoText)) {
         const QString name = FileNameOfLine(line, codePage);
         if (name.isEmpty() || name.toLower().contains(QLatin1String(".m3u"))) continue;
         tracks << FromHomeFolder(name);
@@ -114,16 +114,16 @@ bool SameFileName::operator()(const QString& one, const QString& other) const {
     return collator_.compare(one, other) == 0;
 }
 
-QString WithDefaultSuffix(const QString& path, const QString& suffix) {
+QString withDefaultSuffix(const QString& path, const QString& suffix) {
     if (QFileInfo(path).fileName().contains(u'.')) return path;
     return path + u'.' + suffix;
 }
 
-QByteArray ItemBytes(const QString& text) {
+QByteArray itemBytes(const QString& text) {
     return QFile::encodeName(text);
 }
 
-QString ItemText(const QByteArray& bytes) {
+QString itemText(const QByteArray& bytes) {
 #ifndef _WIN32
     // A list written on Windows holds its code page's bytes, which are no UTF-8; show them
     // as Latin-1 rather than as replacement characters (the bytes themselves are kept).
@@ -136,7 +136,7 @@ QString ItemText(const QByteArray& bytes) {
 #endif
 }
 
-std::filesystem::path FileSystemPath(const QString& path) {
+std::filesystem::path fileSystemPath(const QString& path) {
 #ifdef _WIN32
     return std::filesystem::path(path.toStdWString());
 #else

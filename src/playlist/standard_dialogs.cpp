@@ -1,4 +1,4 @@
-#include "standard_dialogs.h"
+#include <playlist/standard_dialogs.h>
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,23 +1,22 @@
-#include "report_command.h"
+#include <reports/report_command.h>
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QWidget>
 
-#include <exception>
-
 #include <data/grid.h>
+#include <data/table_work.h>
 #include <platform/prompter.h>
 #include <xbase/cursor.h>
 
-#include "Range.h"
-#include "Reports.h"
-#include "ZiDuvDM.h"
-#include "address_rules.h"
-#include "report_preview.h"
-#include "selection_filter.h"
-#include "table_report_data.h"
+#include <report_engine/report_preview.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/selection_filter.h>
+#include <reports/table_report_data.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace reports {
 
@@ -40,7 +39,7 @@ void bringPreviewForward() {
 }  // namespace
 
 ReportCommand::ReportCommand(ReportCommandContext context) : context_(context) {
-    showDialog = [](TRecRange& dialog) { return dialog.exec(); };
+    showDialog = [](RecordSelectionDialog& dialog) { return dialog.exec(); };
     preview = [this](const Report& report) {
         previewReport(report, context_.mainWindow, &context_.prompter);
     };
@@ -51,19 +50,19 @@ bool ReportCommand::reportInProgress() {
 }
 
 bool ReportCommand::chooseRecords() {
-    TRecRange dialog({context_.state.Tag, context_.dataModule.Tag, textFormat_}, context_.shell,
-                     context_.mainWindow);
+    RecordSelectionDialog dialog({selectionKind_, includeMemo_, textFormat_}, context_.shell,
+                                 context_.mainWindow);
     return showDialog(dialog) == QDialog::Accepted;
 }
 
 std::string ReportCommand::nameAt(data::Bookmark row) {
-    xbase::Cursor& cursor = context_.dataModule.tblAddress.cursor();
+    xbase::Cursor& cursor = context_.dataModule.addressTable.cursor();
     return cursor.textAt(row, cursor.requireField(store::kNameField));
 }
 
-bool ReportCommand::filterReportCopy(int kind, const std::string& savedName) {
-    data::DataSet& address = context_.dataModule.tblAddress;
-    data::DataSet& copy = context_.dataModule.tblClone;
+bool ReportCommand::filterReportCopy(SelectionKind kind, const std::string& savedName) {
+    data::DataSet& address = context_.dataModule.addressTable;
+    data::DataSet& copy = context_.dataModule.reportTable;
     copy.close();
     copy.setExclusive(false);
     copy.setDatabaseName(address.databaseName());
@@ -116,11 +115,11 @@ void ReportCommand::produce(data::DataSet& entries) {
     TableReportData walked(entries);
     const ReportRequest request{
         walked,
-        context_.dataModule.Tag,
+        includeMemo_,
         textFormat_,
-        context_.dataModule.tblAddress,
+        context_.dataModule.addressTable,
         context_.mainWindow != nullptr ? context_.mainWindow->windowTitle() : QString(),
-        context_.dataModule.AdsSettings1.qtDateFormat(),
+        context_.dataModule.engineSettings.qtDateFormat(),
         QFileInfo(context_.dataModule.dataFolder()).fileName(),
     };
     produceReport(request, preview);
@@ -128,7 +127,7 @@ void ReportCommand::produce(data::DataSet& entries) {
 
 void ReportCommand::returnToSavedEntry(const std::string& savedName, data::Bookmark before,
                                        quint64 epoch) {
-    data::DataSet& address = context_.dataModule.tblAddress;
+    data::DataSet& address = context_.dataModule.addressTable;
     address.open();
     if (!address.indexName().isEmpty()) {
         address.findKey(address.toUnicode(savedName));
@@ -152,7 +151,7 @@ void ReportCommand::run() {
     textFormat_ = false;
     if (!chooseRecords()) return;
 
-    data::DataSet& address = context_.dataModule.tblAddress;
+    data::DataSet& address = context_.dataModule.addressTable;
     std::string savedName;
     data::Bookmark before;
     quint64 epoch = 0;
@@ -163,26 +162,15 @@ void ReportCommand::run() {
         epoch = address.bookmarkEpoch();
     }
 
-    const int kind = context_.state.Tag;
     data::DataSet* entries = &address;
-    if (kind != kAll) {
-        if (!filterReportCopy(kind, savedName)) return;
-        entries = &context_.dataModule.tblClone;
+    if (selectionKind_ != kAll) {
+        if (!filterReportCopy(selectionKind_, savedName)) return;
+        entries = &context_.dataModule.reportTable;
     }
 
-    std::exception_ptr failure;
-    try {
-        produce(*entries);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Always afterwards, also after a failed report.
-    try {
-        returnToSavedEntry(savedName, before, epoch);
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    if (failure) std::rethrow_exception(failure);
+    // The grid goes back to the entry also after a failed report.
+    data::runThenAlways([&] { produce(*entries); },
+                        [&] { returnToSavedEntry(savedName, before, epoch); });
 }
 
 }  // namespace reports

@@ -1,4 +1,4 @@
-#include "selection_filter.h"
+#include <reports/selection_filter.h>
 
 #include <stdexcept>
 

@@ -1,8 +1,8 @@
-#include "table_report_data.h"
+#include <reports/table_report_data.h>
 
 #include <xbase/types.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
 
 namespace reports {
 

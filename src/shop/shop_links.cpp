@@ -1,4 +1,4 @@
-#include "shop_links.h"
+#include <shop/shop_links.h>
 
 #include <initializer_list>
 

@@ -1,15 +1,15 @@
-#include "maintenance.h"
+#include <store/maintenance.h>
 
 #include <QDir>
 #include <QFile>
 
-#include <exception>
 #include <optional>
 
+#include <data/table_work.h>
 #include <platform/prompter.h>
 
-#include "ZiDuvDM.h"
-#include "address_rules.h"
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace fs = std::filesystem;
 
@@ -17,14 +17,14 @@ namespace store {
 
 namespace {
 
-fs::path dataFolderPath(const TDM& module) {
+fs::path dataFolderPath(const AddressModule& module) {
     const fs::path folder(QFile::encodeName(module.dataFolder()).toStdString());
     return fs::absolute(folder).lexically_normal();
 }
 
 }  // namespace
 
-fs::path archivePath(const TDM& module) {
+fs::path archivePath(const AddressModule& module) {
     return dataFolderPath(module) / kArchiveFileName;
 }
 
@@ -34,14 +34,14 @@ QString archiveWrittenMessage(const fs::path& archive) {
            QStringLiteral(".\r") + QString::fromLatin1(kKeepArchiveSafe);
 }
 
-void PackDatabase(TDM& module) {
-    if (module.tblFilter.active()) module.tblFilter.close();
-    module.tblFilter.setExclusive(false);
-    module.PackAddressTable();
+void packDatabase(AddressModule& module) {
+    if (module.lookupTable.active()) module.lookupTable.close();
+    module.lookupTable.setExclusive(false);
+    module.packAddressTable();
 }
 
-ArchiveRun ArchiveAddressTable(TDM& module) {
-    data::DataSet& table = module.tblAddress;
+ArchiveRun archiveAddressTable(AddressModule& module) {
+    data::DataSet& table = module.addressTable;
     const fs::path folder = dataFolderPath(module);
     ArchiveRun run;
     run.archive = folder / kArchiveFileName;
@@ -56,48 +56,36 @@ ArchiveRun ArchiveAddressTable(TDM& module) {
         if (table.cursor().hasMemoFile()) memoFile = table.cursor().memoPath();
     }
 
-    table.disableControls();
-    std::exception_ptr failure;
-    try {
+    // Closed while the archive reads its files, so that they hold all it wrote; back in
+    // shared use afterwards, also when the archive failed.
+    data::reopenSharedAfter(table, [&] {
         table.close();
         ZipArchive archive(run.archive);
         run.table = archive.addFile(tableFile);
         if (memoFile) run.memo = archive.addFile(*memoFile);
         archive.close();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // Always afterwards: the table back in shared use, also when the archive failed.
-    try {
-        table.close();
-        table.setExclusive(false);
-        table.open();
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    table.enableControls();
-    if (failure) std::rethrow_exception(failure);
+    });
     return run;
 }
 
-MaintenanceOutcome RunFileMaintenance(TDM& module, platform::Prompter& prompter) {
+MaintenanceOutcome runFileMaintenance(AddressModule& module, platform::Prompter& prompter) {
     MaintenanceOutcome outcome = MaintenanceOutcome::Packed;
-    if (module.tblAddress.filtered()) {
+    if (module.addressTable.filtered()) {
         prompter.message(QString::fromLatin1(kCannotPackFiltered));
         outcome = MaintenanceOutcome::RefusedWhileFiltered;
-    } else if (module.tblAddress.editing()) {
+    } else if (module.addressTable.editing()) {
         prompter.message(QString::fromLatin1(kFinishEditingFirst));
         return MaintenanceOutcome::RefusedWhileEditing;
     } else {
-        PackDatabase(module);
+        packDatabase(module);
         if (prompter.confirm(QString::fromLatin1(kCreateArchiveQuestion),
                              platform::ButtonSet::YesNo) == platform::Answer::Yes) {
-            const ArchiveRun run = ArchiveAddressTable(module);
+            const ArchiveRun run = archiveAddressTable(module);
             prompter.message(archiveWrittenMessage(run.archive));
             outcome = MaintenanceOutcome::Archived;
         }
     }
-    if (module.tblClone.active()) module.tblClone.close();
+    if (module.reportTable.active()) module.reportTable.close();
     return outcome;
 }
 

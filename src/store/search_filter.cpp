@@ -1,4 +1,4 @@
-#include "search_filter.h"
+#include <store/search_filter.h>
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 #include <xbase/error.h>
 #include <xbase/expression.h>
 
-#include "ZiDuvDM.h"
-#include "address_rules.h"
+#include <store/address_module.h>
+#include <store/address_rules.h>
 
 namespace store {
 namespace {
@@ -71,13 +71,13 @@ SearchOutcome SearchFilter::search(const QString& typed, bool includeMemo,
     // An entry being edited is saved (or, untouched, dropped) as any move would do it,
     // before anything changes: a save the checks refuse ends the search right here.
     if (table_.editing()) table_.first();
-    state_.SearchText = upperAsciiLetters(typed);
+    state_.searchText = upperAsciiLetters(typed);
 
     // A text the table's code page cannot hold is in no name and no memo.
     bool holdable = true;
     std::string encoded;
     try {
-        encoded = table_.fromUnicode(state_.SearchText);
+        encoded = table_.fromUnicode(state_.searchText);
     } catch (const xbase::Error&) {
         holdable = false;
     }
@@ -88,7 +88,7 @@ SearchOutcome SearchFilter::search(const QString& typed, bool includeMemo,
         lookup_.open();
         table_.setFilter(QString());
     } else {
-        state_.Tag = kNameOnlySearchTag;
+        state_.nameOnlySearch = true;
         if (holdable) table_.setFilter(table_.toUnicode(nameOnlyFilter(encoded)));
     }
 
@@ -148,8 +148,8 @@ void SearchFilter::prepare(data::DataSet& table) {
         prepared_ = false;
         forgetVerdicts();
     }
-    if (prepared_ && text_ == state_.SearchText) return;
-    text_ = state_.SearchText;
+    if (prepared_ && text_ == state_.searchText) return;
+    text_ = state_.searchText;
     try {
         needle_ = upperAscii(table.fromUnicode(text_));
         holdable_ = true;
@@ -162,7 +162,7 @@ void SearchFilter::prepare(data::DataSet& table) {
 }
 
 bool SearchFilter::accepts(data::DataSet& table) {
-    if (state_.Tag == kNameOnlySearchTag) return true;
+    if (state_.nameOnlySearch) return true;
     prepare(table);
     if (!holdable_) return false;
     if (needle_.empty()) return true;

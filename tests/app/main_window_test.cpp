@@ -22,7 +22,7 @@
 #include <data/grid.h>
 #include <data/memo.h>
 #include <data/navigator.h>
-#include "shop_links.h"
+#include <shop/shop_links.h>
 
 #include "app_fixture.h"
 #include "layout_check.h"
@@ -40,7 +40,7 @@ class MainWindow : public ::testing::Test {
     void start(const std::vector<std::string>& names = {"Cole", "Adams", "Baker"}) {
         apptest::writeEntries(launch.cwd.path(), names);
         launch.start();
-        ASSERT_FALSE(window().state.FirstShow);
+        ASSERT_FALSE(window().state.firstShow);
     }
     // Shown and active, so that focus moves are real.
     void showActive() {
@@ -48,9 +48,9 @@ class MainWindow : public ::testing::Test {
         window().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
     }
-    void type(QChar key) { window().DexGridKeyPress(window().DexGrid, key); }
+    void type(QChar key) { window().jumpToTypedLetter(key); }
 
-    app::TZiDuv& window() { return launch.window(); }
+    app::MainWindow& window() { return launch.window(); }
     data::DataSet& table() { return launch.table(); }
     QString current() { return launch.currentName(); }
 
@@ -91,13 +91,14 @@ TEST_F(MainWindow, ToolbarButtonsSitInTheirPlacesWithTheirHints) {
         EXPECT_FALSE(button->icon().isNull()) << expected.name;
         EXPECT_FALSE(button->icon().pixmap(20, 20).isNull()) << expected.name;
     }
-    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
-    EXPECT_TRUE(window().ButtonAlpha->isHidden());
-    EXPECT_FALSE(window().ButtonNatural->isHidden());
+    EXPECT_FALSE(window().cancelSearchButton->isEnabled());
+    EXPECT_TRUE(window().nameOrderButton->isHidden());
+    EXPECT_FALSE(window().naturalOrderButton->isHidden());
     // A disabled button shows its own grey picture, not the normal one.
-    const QImage normal = window().NoFilterSpeed->icon().pixmap(20, 20, QIcon::Normal).toImage();
+    const QImage normal =
+        window().cancelSearchButton->icon().pixmap(20, 20, QIcon::Normal).toImage();
     const QImage disabled =
-        window().NoFilterSpeed->icon().pixmap(20, 20, QIcon::Disabled).toImage();
+        window().cancelSearchButton->icon().pixmap(20, 20, QIcon::Disabled).toImage();
     EXPECT_NE(normal, disabled);
 }
 
@@ -107,43 +108,43 @@ TEST_F(MainWindow, LayoutSizesAndFonts) {
     EXPECT_EQ(testsupport::layoutFaults(window()), std::vector<std::string>{});
     EXPECT_EQ(window().size(), QSize(351, 377));
     EXPECT_EQ(window().minimumSize(), window().size());
-    EXPECT_EQ(window().Panel1->geometry(), QRect(0, 0, 351, 41));
-    EXPECT_EQ(window().DexGrid->geometry(), QRect(30, 40, 290, 147));
-    EXPECT_EQ(window().DBMemo1->geometry(), QRect(2, 190, 348, 94));
-    EXPECT_EQ(window().DBNavigator1->geometry(), QRect(12, 288, 198, 19));
-    EXPECT_EQ(window().WrapButton->geometry(), QRect(222, 291, 97, 14));
-    EXPECT_EQ(window().Shop->geometry(), QRect(0, 313, 351, 64));
+    EXPECT_EQ(window().toolbar->geometry(), QRect(0, 0, 351, 41));
+    EXPECT_EQ(window().nameGrid->geometry(), QRect(30, 40, 290, 147));
+    EXPECT_EQ(window().memoEditor->geometry(), QRect(2, 190, 348, 94));
+    EXPECT_EQ(window().navigator->geometry(), QRect(12, 288, 198, 19));
+    EXPECT_EQ(window().wordWrapCheck->geometry(), QRect(222, 291, 97, 14));
+    EXPECT_EQ(window().shopRow->geometry(), QRect(0, 313, 351, 64));
 
     EXPECT_EQ(window().font().family(), "Arial");
     EXPECT_EQ(window().font().pixelSize(), 10);
     EXPECT_TRUE(window().font().bold());
-    EXPECT_EQ(window().DexGrid->font().family(), "Courier New");
-    EXPECT_EQ(window().DexGrid->font().pixelSize(), 13);
-    EXPECT_TRUE(window().DexGrid->font().bold());
-    EXPECT_EQ(window().DBMemo1->font().family(), "Arial");
-    EXPECT_EQ(window().DBMemo1->font().pixelSize(), 13);
-    EXPECT_FALSE(window().DBMemo1->font().bold());
-    EXPECT_EQ(window().WrapButton->font().pixelSize(), 13);
-    EXPECT_EQ(window().Shop->font().pixelSize(), 11);
+    EXPECT_EQ(window().nameGrid->font().family(), "Courier New");
+    EXPECT_EQ(window().nameGrid->font().pixelSize(), 13);
+    EXPECT_TRUE(window().nameGrid->font().bold());
+    EXPECT_EQ(window().memoEditor->font().family(), "Arial");
+    EXPECT_EQ(window().memoEditor->font().pixelSize(), 13);
+    EXPECT_FALSE(window().memoEditor->font().bold());
+    EXPECT_EQ(window().wordWrapCheck->font().pixelSize(), 13);
+    EXPECT_EQ(window().shopRow->font().pixelSize(), 11);
     // fontconfig gives metric twins: Courier New is a fixed-pitch face.
-    EXPECT_TRUE(QFontInfo(window().DexGrid->font()).fixedPitch());
+    EXPECT_TRUE(QFontInfo(window().nameGrid->font()).fixedPitch());
 
-    EXPECT_TRUE(window().DexGrid->horizontalHeader()->isHidden());
-    EXPECT_EQ(window().DexGrid->columnWidth(0), 353);
-    EXPECT_EQ(window().WrapButton->text(), "Word Wrap");
-    EXPECT_EQ(window().WrapButton->toolTip(), "Word wrap memo (note)?");
-    EXPECT_TRUE(window().WrapButton->isChecked());
-    EXPECT_TRUE(window().Memo1->isHidden());
-    EXPECT_EQ(window().Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_EQ(window().Memo1->focusPolicy(), Qt::NoFocus);
-    EXPECT_TRUE(window().Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(window().nameGrid->horizontalHeader()->isHidden());
+    EXPECT_EQ(window().nameGrid->columnWidth(0), 353);
+    EXPECT_EQ(window().wordWrapCheck->text(), "Word Wrap");
+    EXPECT_EQ(window().wordWrapCheck->toolTip(), "Word wrap memo (note)?");
+    EXPECT_TRUE(window().wordWrapCheck->isChecked());
+    EXPECT_TRUE(window().stagingText->isHidden());
+    EXPECT_EQ(window().stagingText->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(window().stagingText->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(window().stagingText->toPlainText().isEmpty());
     // Tab goes from the grid to the memo.
-    QWidget* next = window().DexGrid->nextInFocusChain();
-    while (next != window().DexGrid &&
+    QWidget* next = window().nameGrid->nextInFocusChain();
+    while (next != window().nameGrid &&
            !(next->focusPolicy() & Qt::TabFocus && next->isVisibleTo(&window()))) {
         next = next->nextInFocusChain();
     }
-    EXPECT_EQ(next, window().DBMemo1);
+    EXPECT_EQ(next, window().memoEditor);
 }
 
 TEST_F(MainWindow, ALargerWindowGivesTheRoomToTheGridAndTheMemo) {
@@ -151,14 +152,14 @@ TEST_F(MainWindow, ALargerWindowGivesTheRoomToTheGridAndTheMemo) {
     window().show();
     const QSize first = window().size();
     const auto rect = [](QWidget* control) { return control->geometry(); };
-    const QRect grid = rect(window().DexGrid), memo = rect(window().DBMemo1);
-    const QRect navigator = rect(window().DBNavigator1), wrap = rect(window().WrapButton);
-    const QRect help = rect(window().HelpSpeed), shop = rect(window().Shop);
+    const QRect grid = rect(window().nameGrid), memo = rect(window().memoEditor);
+    const QRect navigator = rect(window().navigator), wrap = rect(window().wordWrapCheck);
+    const QRect help = rect(window().helpButton), shop = rect(window().shopRow);
 
     window().resize(first + QSize(200, 300));
     const QSize now = window().size();
     ASSERT_EQ(now, first + QSize(200, 300));
-    const QRect grownGrid = rect(window().DexGrid), grownMemo = rect(window().DBMemo1);
+    const QRect grownGrid = rect(window().nameGrid), grownMemo = rect(window().memoEditor);
     EXPECT_EQ(grownGrid.topLeft(), grid.topLeft());
     EXPECT_EQ(grownGrid.width(), grid.width() + 200);
     EXPECT_EQ(grownMemo.width(), memo.width() + 200);
@@ -166,18 +167,18 @@ TEST_F(MainWindow, ALargerWindowGivesTheRoomToTheGridAndTheMemo) {
     EXPECT_GT(grownGrid.height() - grid.height(), grownMemo.height() - memo.height());
     EXPECT_EQ(grownMemo.top() - grownGrid.bottom(), memo.top() - grid.bottom());
     // The rest keeps its place against its own edges.
-    EXPECT_EQ(rect(window().HelpSpeed), help);
-    EXPECT_EQ(window().Panel1->width(), now.width());
-    EXPECT_EQ(rect(window().DBNavigator1), navigator.translated(0, 300));
-    EXPECT_EQ(rect(window().WrapButton), wrap.translated(200, 300));
-    EXPECT_EQ(rect(window().Shop), QRect(0, shop.top() + 300, now.width(), shop.height()));
-    EXPECT_GT(window().ShopItems->button(9)->x(), window().ShopItems->button(0)->x() + 300);
+    EXPECT_EQ(rect(window().helpButton), help);
+    EXPECT_EQ(window().toolbar->width(), now.width());
+    EXPECT_EQ(rect(window().navigator), navigator.translated(0, 300));
+    EXPECT_EQ(rect(window().wordWrapCheck), wrap.translated(200, 300));
+    EXPECT_EQ(rect(window().shopRow), QRect(0, shop.top() + 300, now.width(), shop.height()));
+    EXPECT_GT(window().shopItems->button(9)->x(), window().shopItems->button(0)->x() + 300);
     // The name column fills the wider grid.
-    EXPECT_GE(window().DexGrid->columnWidth(0), window().DexGrid->viewport()->width());
+    EXPECT_GE(window().nameGrid->columnWidth(0), window().nameGrid->viewport()->width());
 
     window().resize(100, 100);
     EXPECT_EQ(window().size(), first);
-    EXPECT_EQ(rect(window().DexGrid), grid);
+    EXPECT_EQ(rect(window().nameGrid), grid);
 }
 
 TEST_F(MainWindow, SizeAndPlaceComeBackAtTheNextStartWithinTheScreen) {
@@ -204,36 +205,36 @@ TEST_F(MainWindow, SizeAndPlaceComeBackAtTheNextStartWithinTheScreen) {
 
 TEST_F(MainWindow, ShopRowHoldsTwelveItemsColumnByColumn) {
     start();
-    EXPECT_EQ(window().Shop->title(), "  Check out the Top 100:in:  ");
-    const auto items = window().ShopItems->buttons();
+    EXPECT_EQ(window().shopRow->title(), "  Check out the Top 100:in:  ");
+    const auto items = window().shopItems->buttons();
     ASSERT_EQ(items.size(), 12);
     for (int index = 0; index < 12; ++index) {
-        auto* item = window().ShopItems->button(index);
+        auto* item = window().shopItems->button(index);
         EXPECT_EQ(item->text().toStdString(), shop::kShopItems[static_cast<std::size_t>(index)]);
         EXPECT_FALSE(item->isChecked());
     }
     // Three to a column: Music, Video, Books down the first; Gift Cards starts the second.
-    const auto* music = window().ShopItems->button(0);
-    EXPECT_EQ(window().ShopItems->button(2)->x(), music->x());
-    EXPECT_GT(window().ShopItems->button(2)->y(), window().ShopItems->button(1)->y());
-    EXPECT_GT(window().ShopItems->button(3)->x(), music->x());
-    EXPECT_EQ(window().ShopItems->button(3)->y(), music->y());
-    EXPECT_EQ(window().Shop->palette().color(QPalette::Window), QColor(0x80, 0, 0));
+    const auto* music = window().shopItems->button(0);
+    EXPECT_EQ(window().shopItems->button(2)->x(), music->x());
+    EXPECT_GT(window().shopItems->button(2)->y(), window().shopItems->button(1)->y());
+    EXPECT_GT(window().shopItems->button(3)->x(), music->x());
+    EXPECT_EQ(window().shopItems->button(3)->y(), music->y());
+    EXPECT_EQ(window().shopRow->palette().color(QPalette::Window), QColor(0x80, 0, 0));
 }
 
 TEST_F(MainWindow, ShopOpensOnePagePerChangeOfChoice) {
     start();
-    window().ShopItems->button(0)->click();
-    window().ShopItems->button(0)->click();  // already chosen: nothing
-    window().ShopItems->button(1)->click();
-    window().ShopItems->button(0)->click();
-    window().ShopItems->button(10)->click();
+    window().shopItems->button(0)->click();
+    window().shopItems->button(0)->click();  // already chosen: nothing
+    window().shopItems->button(1)->click();
+    window().shopItems->button(0)->click();
+    window().shopItems->button(10)->click();
     const auto expected = [](int index) {
         return QString::fromStdString(*shop::shopAddress(index));
     };
     EXPECT_EQ(launch.shell.targets(),
               (std::vector<QString>{expected(0), expected(1), expected(0), expected(10)}));
-    EXPECT_TRUE(window().ShopItems->button(10)->isChecked());
+    EXPECT_TRUE(window().shopItems->button(10)->isChecked());
 }
 
 TEST_F(MainWindow, QuickJumpFindsTheFirstNameAtOrAfterTheCharacter) {
@@ -263,12 +264,12 @@ TEST_F(MainWindow, TypingWhileEditingChangesTheTextAndDoesNotJump) {
     start();
     showActive();
     table().edit();
-    window().DBMemo1->setFocus();
-    QTest::keyClicks(window().DBMemo1, "cz");
+    window().memoEditor->setFocus();
+    QTest::keyClicks(window().memoEditor, "cz");
     EXPECT_EQ(current(), "Adams");
     EXPECT_EQ(table().state(), DataSetState::Edit);
-    EXPECT_EQ(window().DBMemo1->toPlainText(), "cz");
-    EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
+    EXPECT_EQ(window().memoEditor->toPlainText(), "cz");
+    EXPECT_EQ(QApplication::focusWidget(), window().memoEditor);
     table().cancel();
 
     table().insert();
@@ -280,15 +281,15 @@ TEST_F(MainWindow, TypingWhileEditingChangesTheTextAndDoesNotJump) {
 TEST_F(MainWindow, TypingOnTheGridOrTheMemoJumpsAndLeavesTheFocusOnTheGrid) {
     start();
     showActive();
-    window().DexGrid->setFocus();
-    QTest::keyClick(window().DexGrid, Qt::Key_B);
+    window().nameGrid->setFocus();
+    QTest::keyClick(window().nameGrid, Qt::Key_B);
     EXPECT_EQ(current(), "Baker");
 
-    window().DBMemo1->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), window().DBMemo1);
-    QTest::keyClick(window().DBMemo1, Qt::Key_C);
+    window().memoEditor->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), window().memoEditor);
+    QTest::keyClick(window().memoEditor, Qt::Key_C);
     EXPECT_EQ(current(), "Cole");
-    EXPECT_EQ(QApplication::focusWidget(), window().DexGrid);
+    EXPECT_EQ(QApplication::focusWidget(), window().nameGrid);
     // Browsing is read-only: the memo took nothing in.
     EXPECT_EQ(table().fieldByName("INFO").asString(), "");
 }
@@ -296,7 +297,7 @@ TEST_F(MainWindow, TypingOnTheGridOrTheMemoJumpsAndLeavesTheFocusOnTheGrid) {
 TEST_F(MainWindow, QuickJumpInNaturalOrderReportsTheEngineError) {
     start();
     type(u'b');
-    window().ButtonNaturalClick();
+    window().showNaturalOrder();
     type(u'a');
     EXPECT_EQ(launch.prompter.texts(),
               std::vector<QString>{"No parseable expressions in setting key fields"});
@@ -307,51 +308,51 @@ TEST_F(MainWindow, QuickJumpInNaturalOrderReportsTheEngineError) {
 TEST_F(MainWindow, SwitchingOrdersKeepsTheCurrentEntry) {
     start();
     type(u'b');
-    window().ButtonNatural->click();
+    window().naturalOrderButton->click();
     EXPECT_EQ(table().indexName(), "");
     EXPECT_EQ(current(), "Baker");
-    EXPECT_TRUE(window().ButtonNatural->isHidden());
-    EXPECT_FALSE(window().ButtonAlpha->isHidden());
-    EXPECT_EQ(window().ButtonAlpha->pos(), window().ButtonNatural->pos());
+    EXPECT_TRUE(window().naturalOrderButton->isHidden());
+    EXPECT_FALSE(window().nameOrderButton->isHidden());
+    EXPECT_EQ(window().nameOrderButton->pos(), window().naturalOrderButton->pos());
     table().first();
     EXPECT_EQ(current(), "Cole");  // the order entries were added in
 
     table().last();
-    window().ButtonAlpha->click();
+    window().nameOrderButton->click();
     EXPECT_EQ(table().indexName().toUpper(), "ADDRESS");
     EXPECT_EQ(current(), "Baker");
-    EXPECT_FALSE(window().ButtonNatural->isHidden());
-    EXPECT_TRUE(window().ButtonAlpha->isHidden());
+    EXPECT_FALSE(window().naturalOrderButton->isHidden());
+    EXPECT_TRUE(window().nameOrderButton->isHidden());
 }
 
 TEST_F(MainWindow, WordWrapSwitchesTheMemosLook) {
     start();
-    data::DBMemo& memo = *window().DBMemo1;
+    data::DBMemo& memo = *window().memoEditor;
     EXPECT_TRUE(memo.wordWrap());
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-    window().WrapButton->click();
-    EXPECT_FALSE(window().WrapButton->isChecked());
+    window().wordWrapCheck->click();
+    EXPECT_FALSE(window().wordWrapCheck->isChecked());
     EXPECT_FALSE(memo.wordWrap());
     EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(memo.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(memo.palette().color(QPalette::Base), QColor(Qt::yellow));
 
-    window().WrapButton->click();
+    window().wordWrapCheck->click();
     EXPECT_TRUE(memo.wordWrap());
     EXPECT_EQ(memo.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(memo.palette().color(QPalette::Base), QColor(Qt::white));
 
     // It follows the memo, not the box: a box out of step still flips the memo.
-    window().WrapButton->setChecked(true);
-    window().WrapButtonClick();
+    window().wordWrapCheck->setChecked(true);
+    window().toggleMemoWordWrap();
     EXPECT_FALSE(memo.wordWrap());
 }
 
 TEST_F(MainWindow, HelpButtonOpensTheShippedHelpPage) {
     start();
-    window().HelpSpeed->click();
+    window().helpButton->click();
     ASSERT_EQ(launch.shell.targets().size(), 1u);
     const QUrl page(launch.shell.targets()[0]);
     EXPECT_TRUE(page.isLocalFile());
@@ -362,31 +363,31 @@ TEST_F(MainWindow, HelpButtonOpensTheShippedHelpPage) {
 TEST_F(MainWindow, FocusReturnsToTheGridAfterInsertSaveCancelDeleteAndMemoExit) {
     start();
     showActive();
-    const auto focusedGrid = [this] { return QApplication::focusWidget() == window().DexGrid; };
-    auto* navigator = window().DBNavigator1;
+    const auto focusedGrid = [this] { return QApplication::focusWidget() == window().nameGrid; };
+    auto* navigator = window().navigator;
 
-    window().DBMemo1->setFocus();
+    window().memoEditor->setFocus();
     navigator->click(data::DBNavigator::Insert);
     EXPECT_TRUE(focusedGrid());
     table().fieldByName("NAME").setAsString("Dunn");
-    window().DBMemo1->setFocus();
+    window().memoEditor->setFocus();
     navigator->click(data::DBNavigator::Post);
     EXPECT_TRUE(focusedGrid());
 
     navigator->click(data::DBNavigator::Edit);
-    window().DBMemo1->setFocus();
+    window().memoEditor->setFocus();
     navigator->click(data::DBNavigator::Cancel);
     EXPECT_TRUE(focusedGrid());
 
     launch.prompter.queueAnswer(Answer::Ok);
-    window().DBMemo1->setFocus();
+    window().memoEditor->setFocus();
     navigator->click(data::DBNavigator::Delete);
     EXPECT_EQ(launch.prompter.texts().back(), "Delete record?");
     EXPECT_TRUE(focusedGrid());
-    EXPECT_EQ(window().state.EntryCount, 3);
+    EXPECT_EQ(window().state.entryCount, 3);
 
-    window().DBMemo1->setFocus();
-    window().WrapButton->setFocus();  // the memo lets go of the focus
+    window().memoEditor->setFocus();
+    window().wordWrapCheck->setFocus();  // the memo lets go of the focus
     EXPECT_TRUE(focusedGrid());
 }
 
@@ -398,9 +399,9 @@ class MemoKeepsTheFocus : public MainWindow {
     void SetUp() override {
         start();
         showActive();
-        window().DBNavigator1->click(data::DBNavigator::Edit);
-        QTest::mouseClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-        ASSERT_EQ(QApplication::focusWidget(), window().DBMemo1);
+        window().navigator->click(data::DBNavigator::Edit);
+        QTest::mouseClick(window().memoEditor->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        ASSERT_EQ(QApplication::focusWidget(), window().memoEditor);
     }
     // Types into whatever has the focus once the main window is active again (as the
     // window manager makes it), then saves.
@@ -408,8 +409,8 @@ class MemoKeepsTheFocus : public MainWindow {
         window().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
         QTest::keyClicks(QApplication::focusWidget(), "XYZ");
-        EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
-        window().DBNavigator1->click(data::DBNavigator::Post);
+        EXPECT_EQ(QApplication::focusWidget(), window().memoEditor);
+        window().navigator->click(data::DBNavigator::Post);
         EXPECT_EQ(table().state(), DataSetState::Browse);
         EXPECT_EQ(current(), "Adams");
         EXPECT_EQ(table().fieldByName("INFO").asString(), "XYZ");
@@ -418,7 +419,7 @@ class MemoKeepsTheFocus : public MainWindow {
 
 TEST_F(MemoKeepsTheFocus, AfterTheBoxThatRefusesACharacter) {
     launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
-    QTest::sendKeyEvent(QTest::Press, window().DBMemo1, Qt::Key_unknown, QStringLiteral("漢"),
+    QTest::sendKeyEvent(QTest::Press, window().memoEditor, Qt::Key_unknown, QStringLiteral("漢"),
                         Qt::NoModifier);
     ASSERT_EQ(launch.prompter.records().size(), 1u);
     EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
@@ -436,7 +437,7 @@ TEST_F(MemoKeepsTheFocus, AfterSwitchingToAnotherWindowAndBack) {
 }
 
 TEST_F(MemoKeepsTheFocus, AfterItsContextMenu) {
-    QWidget* area = window().DBMemo1->viewport();
+    QWidget* area = window().memoEditor->viewport();
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 10),
                                  area->mapToGlobal(QPoint(20, 10)));
     QApplication::sendEvent(area, &rightClick);
@@ -449,7 +450,7 @@ TEST_F(MemoKeepsTheFocus, AfterItsContextMenu) {
 TEST_F(MemoKeepsTheFocus, AfterTheExtendedWindowItsDoubleClickOpens) {
     testsupport::WhenShown info(testsupport::activeModalWindow,
                                 [](QWidget& dialog) { static_cast<QDialog&>(dialog).reject(); });
-    QTest::mouseDClick(window().DBMemo1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseDClick(window().memoEditor->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_TRUE(info.seen());
     typeXyzAndSave();
 }
@@ -457,22 +458,22 @@ TEST_F(MemoKeepsTheFocus, AfterTheExtendedWindowItsDoubleClickOpens) {
 TEST_F(MainWindow, ABoxFromTheQuickJumpLeavesTheFocusInTheMemo) {
     start();
     showActive();
-    window().ButtonNaturalClick();
+    window().showNaturalOrder();
     launch.prompter.whileAsking = [](const platform::Prompt&) { testsupport::flashModalWindow(); };
-    window().DBMemo1->setFocus();
-    QTest::keyClick(window().DBMemo1, Qt::Key_B);  // no index: the seek fails
+    window().memoEditor->setFocus();
+    QTest::keyClick(window().memoEditor, Qt::Key_B);  // no index: the seek fails
     ASSERT_EQ(launch.prompter.records().size(), 1u);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    EXPECT_EQ(QApplication::focusWidget(), window().DBMemo1);
+    EXPECT_EQ(QApplication::focusWidget(), window().memoEditor);
 }
 
 TEST_F(MainWindow, NavigatorInsertAndCancelKeepTheCount) {
     start();
-    auto* navigator = window().DBNavigator1;
+    auto* navigator = window().navigator;
     navigator->click(data::DBNavigator::Insert);
-    EXPECT_EQ(window().state.EntryCount, 4);
+    EXPECT_EQ(window().state.entryCount, 4);
     navigator->click(data::DBNavigator::Cancel);
-    EXPECT_EQ(window().state.EntryCount, 3);
+    EXPECT_EQ(window().state.entryCount, 3);
     // A blank name is refused through the same checks, whoever posts.
     navigator->click(data::DBNavigator::Insert);
     navigator->click(data::DBNavigator::Post);

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Range.h"
+#include <report_engine/report_preview.h>
+#include <reports/record_selection_dialog.h>
 #include "app_fixture.h"
-#include "report_preview.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ class WindowWalker {
         if (auto* input = qobject_cast<QInputDialog*>(window)) {
             input->setTextValue(QStringLiteral("N"));  // a new playlist from the memo
             input->accept();
-        } else if (auto* range = qobject_cast<reports::TRecRange*>(window)) {
-            range->BitBtn1->click();
+        } else if (auto* range = qobject_cast<reports::RecordSelectionDialog*>(window)) {
+            range->okButton->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(window)) {
             dialog->reject();
         } else {
@@ -81,7 +81,7 @@ TEST(PlainText, NoWindowReadsANameMemoOrFileNameAsHtml) {
     apptest::Launch launch;
     apptest::writeEntries(launch.cwd.path(), {std::string(kMarkup) + "Bank</font>"});
     launch.start();
-    app::TZiDuv& window = launch.window();
+    app::MainWindow& window = launch.window();
     window.show();
     launch.table().edit();
     launch.table().fieldByName("INFO").setAsString(
@@ -92,13 +92,13 @@ TEST(PlainText, NoWindowReadsANameMemoOrFileNameAsHtml) {
 
     WindowWalker walker;
     walker.checkLabels(QStringLiteral("ZiDuv"));
-    window.InfoSpeedClick();
-    window.SpeedPhoneClick();
-    window.emailClick();
-    window.URLClick();
-    window.SpeedButton2Click();
-    window.TrackViewClick();
-    window.buttonRWClick();
+    window.showEntryInformation();
+    window.dialPhone();
+    window.sendEmail();
+    window.visitWebAddress();
+    window.openFileNamedInMemo();
+    window.editPlaylist();
+    window.runReport();
 
     for (const char* name : {"Info", "BtnBottomDlg", "TrksDlg", "RecRange"})
         EXPECT_TRUE(walker.windowsSeen.count(QString::fromLatin1(name))) << name << " was not seen";

@@ -11,8 +11,8 @@
 #include <platform/help_pages.h>
 #include <xbase/error.h>
 
+#include <app/startup.h>
 #include "app_fixture.h"
-#include "startup.h"
 #include "table_holder.h"
 
 namespace {
@@ -65,17 +65,17 @@ TEST(Startup, FirstRunInAnEmptyFolderMakesAnEmptyAddressBook) {
     for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"}) {
         EXPECT_TRUE(fileIn(launch.cwd.path(), name)) << name;
     }
-    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 Cardhold");
-    EXPECT_FALSE(program.ZiDuv.state.FirstShow);
-    EXPECT_EQ(program.ZiDuv.state.EntryCount, 0);
+    EXPECT_EQ(program.mainWindow.windowTitle(), "Marigold 4.5 Cardhold");
+    EXPECT_FALSE(program.mainWindow.state.firstShow);
+    EXPECT_EQ(program.mainWindow.state.entryCount, 0);
     EXPECT_TRUE(launch.table().active());
     EXPECT_TRUE(launch.table().isEmpty());
     EXPECT_EQ(launch.table().indexName().toUpper(), "ADDRESS");
     EXPECT_FALSE(launch.table().exclusive());
-    EXPECT_FALSE(launch.module().tblFilter.active());
-    EXPECT_FALSE(launch.module().tblFilter.exclusive());
-    EXPECT_FALSE(launch.module().tblClone.active());
-    EXPECT_TRUE(launch.module().tblClone.exclusive());
+    EXPECT_FALSE(launch.module().lookupTable.active());
+    EXPECT_FALSE(launch.module().lookupTable.exclusive());
+    EXPECT_FALSE(launch.module().reportTable.active());
+    EXPECT_TRUE(launch.module().reportTable.exclusive());
 }
 
 TEST(Startup, MissingFolderIsCreatedAndAnnounced) {
@@ -90,11 +90,11 @@ TEST(Startup, MissingFolderIsCreatedAndAnnounced) {
         EXPECT_TRUE(fileIn(launch.cwd.path() / "family", name)) << name;
     }
     EXPECT_FALSE(fileIn(launch.cwd.path(), "ADDRESS.DBF"));
-    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Family");
+    EXPECT_EQ(program.mainWindow.windowTitle(), "Marigold 4.5 - Family");
     EXPECT_EQ(launch.module().dataFolder(), folder);
-    EXPECT_EQ(launch.module().tblFilter.databaseName(), folder);
-    EXPECT_EQ(launch.module().tblClone.databaseName(), folder);
-    EXPECT_EQ(launch.module().AdsSettings1.DefaultFolder, folder);
+    EXPECT_EQ(launch.module().lookupTable.databaseName(), folder);
+    EXPECT_EQ(launch.module().reportTable.databaseName(), folder);
+    EXPECT_EQ(launch.module().engineSettings.defaultFolder, folder);
 }
 
 TEST(Startup, ExistingFolderWithATableOpensItInNameOrderSilently) {
@@ -103,7 +103,7 @@ TEST(Startup, ExistingFolderWithATableOpensItInNameOrderSilently) {
     apptest::writeEntries(launch.cwd.path() / "Family", {"cole", "Adams", "baker"});
     auto& program = launch.start({"Family"});
     EXPECT_TRUE(launch.prompter.records().empty());
-    EXPECT_EQ(program.ZiDuv.state.EntryCount, 3);
+    EXPECT_EQ(program.mainWindow.state.entryCount, 3);
     EXPECT_EQ(launch.currentName(), "Adams");
     launch.table().last();
     EXPECT_EQ(launch.currentName(), "cole");
@@ -122,7 +122,7 @@ TEST(Startup, AbsoluteArgumentIsUsedAsItStands) {
 TEST(Startup, TwoArgumentsAreRefusedAndNothingIsCreated) {
     Launch launch;
     auto& program = launch.create({"one", "two"});
-    program.ZiDuv.show();
+    program.mainWindow.show();
     QCoreApplication::processEvents();  // the first show runs the start-up
 
     ASSERT_EQ(launch.prompter.records().size(), 1u);
@@ -131,10 +131,10 @@ TEST(Startup, TwoArgumentsAreRefusedAndNothingIsCreated) {
               "Error:  Too many parameters on command line (only 1 allowed)\r"
               "Please refer to online help at " +
                   platform::helpPageUrl().toString());
-    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 Cardhold");
-    EXPECT_TRUE(program.ZiDuv.endedByStartup());
-    EXPECT_FALSE(program.ZiDuv.isVisible());
-    EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+    EXPECT_EQ(program.mainWindow.windowTitle(), "Marigold 4.5 Cardhold");
+    EXPECT_TRUE(program.mainWindow.endedByStartup());
+    EXPECT_FALSE(program.mainWindow.isVisible());
+    EXPECT_TRUE(program.mainWindow.state.firstShow);
     EXPECT_TRUE(fs::is_empty(launch.cwd.path()));
     EXPECT_FALSE(launch.table().active());
 }
@@ -145,16 +145,16 @@ TEST(Startup, FolderThatCannotBeMadeEndsTheProgram) {
     EXPECT_EQ(launch.prompter.texts(),
               std::vector<QString>{"Cannot create directory missing/child"});
     EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Warning);
-    EXPECT_TRUE(program.ZiDuv.endedByStartup());
+    EXPECT_TRUE(program.mainWindow.endedByStartup());
     EXPECT_TRUE(fs::is_empty(launch.cwd.path()));
-    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Missing/child");
+    EXPECT_EQ(program.mainWindow.windowTitle(), "Marigold 4.5 - Missing/child");
 }
 
 TEST(Startup, LongArgumentIsCutInTheTitleOnly) {
     Launch launch;
     const QString name = "long" + QString(116, u'N');
     auto& program = launch.start({name});
-    EXPECT_EQ(program.ZiDuv.windowTitle(), "Marigold 4.5 - Long" + QString(96, u'n'));
+    EXPECT_EQ(program.mainWindow.windowTitle(), "Marigold 4.5 - Long" + QString(96, u'n'));
     EXPECT_TRUE(fileIn(launch.cwd.path() / name.toStdString(), "ADDRESS.DBF"));
 }
 
@@ -176,7 +176,7 @@ TEST(Startup, MissingIndexIsRebuiltAndTheTablePacked) {
     EXPECT_TRUE(launch.prompter.records().empty());
     EXPECT_TRUE(fileIn(folder, "ADDRESS.CDX"));
     EXPECT_EQ(apptest::recordsInFile(folder), 3u);  // the deleted entry is gone for good
-    EXPECT_EQ(program.ZiDuv.state.EntryCount, 3);
+    EXPECT_EQ(program.mainWindow.state.entryCount, 3);
     EXPECT_EQ(launch.table().indexName().toUpper(), "ADDRESS");
     EXPECT_FALSE(launch.table().exclusive());
     EXPECT_EQ(launch.currentName(), "Adams");
@@ -235,14 +235,14 @@ TEST(Startup, TableHeldByAnotherProgramShowsTheEngineErrorAndKeepsTheWindow) {
     ASSERT_FALSE(engineText.isEmpty());
 
     auto& program = launch.create();
-    program.ZiDuv.show();
+    program.mainWindow.show();
     QCoreApplication::processEvents();
     ASSERT_EQ(launch.prompter.records().size(), 1u);
     EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
     EXPECT_EQ(launch.prompter.records()[0].prompt.text, engineText);
-    EXPECT_TRUE(program.ZiDuv.isVisible());
-    EXPECT_FALSE(program.ZiDuv.endedByStartup());
-    EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+    EXPECT_TRUE(program.mainWindow.isVisible());
+    EXPECT_FALSE(program.mainWindow.endedByStartup());
+    EXPECT_TRUE(program.mainWindow.state.firstShow);
     EXPECT_FALSE(launch.table().active());
 }
 
@@ -262,7 +262,7 @@ TEST(Startup, DamagedOrIncompleteTableIsReportedAndLeftAsItWas) {
         ASSERT_EQ(launch.prompter.records().size(), 1u) << damage;
         EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
         EXPECT_TRUE(launch.prompter.texts()[0].contains("ADDRESS")) << damage;
-        EXPECT_TRUE(program.ZiDuv.state.FirstShow);
+        EXPECT_TRUE(program.mainWindow.state.firstShow);
         // Nothing was made anew over what the user had.
         EXPECT_EQ(fs::file_size(folder / "ADDRESS.DBF"), before) << damage;
         EXPECT_EQ(fileIn(folder, "ADDRESS.fpt"), std::string(damage) == "truncated");
@@ -272,22 +272,22 @@ TEST(Startup, DamagedOrIncompleteTableIsReportedAndLeftAsItWas) {
 TEST(Startup, RunsOnceOnTheFirstShow) {
     Launch launch;
     auto& program = launch.create();
-    EXPECT_EQ(program.BtnBottomDlg.objectName(), "BtnBottomDlg");
-    EXPECT_FALSE(program.BtnBottomDlg.isVisible());
+    EXPECT_EQ(program.itemChooser.objectName(), "BtnBottomDlg");
+    EXPECT_FALSE(program.itemChooser.isVisible());
     EXPECT_FALSE(launch.table().active());  // nothing opens before the first show
-    program.ZiDuv.show();
+    program.mainWindow.show();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(program.ZiDuv.state.FirstShow);
+    EXPECT_FALSE(program.mainWindow.state.firstShow);
     EXPECT_TRUE(launch.table().active());
 
     // A later show does not start again: the entry added meanwhile stays current.
     apptest::writeEntries(launch.cwd.path(), {"Adams"});
     launch.table().last();
-    program.ZiDuv.hide();
-    program.ZiDuv.show();
+    program.mainWindow.hide();
+    program.mainWindow.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(launch.currentName(), "Adams");
-    EXPECT_EQ(program.ZiDuv.state.EntryCount, 0);
+    EXPECT_EQ(program.mainWindow.state.entryCount, 0);
 }
 
 }  // namespace

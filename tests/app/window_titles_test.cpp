@@ -18,12 +18,12 @@
 
 #include <platform/prompter.h>
 
-#include "Combo.h"
-#include "Unit1.h"
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <links/item_chooser.h>
+#include <store/search_filter.h>
 #include "app_fixture.h"
-#include "find_dialog.h"
 #include "private_settings.h"
-#include "search_filter.h"
 #include "when_shown.h"
 #include "x_server.h"
 
@@ -73,7 +73,7 @@ class WindowTitles : public ::testing::Test {
         window().show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
     }
-    app::TZiDuv& window() { return launch.window(); }
+    app::MainWindow& window() { return launch.window(); }
 
     // Reads the name of the modal window `open` puts up, then closes it with `close`.
     std::string modalName(const std::function<void()>& open,
@@ -104,19 +104,19 @@ TEST_F(WindowTitles, MainWindowNamesTheFolderArgument) {
 TEST_F(WindowTitles, DialogsCarryTheirOwnCaptions) {
     start();
     const auto cancelChooser = [](QWidget& dialog) {
-        static_cast<links::TBtnBottomDlg&>(dialog).CancelBtn->click();
+        static_cast<links::ItemChooser&>(dialog).cancelButton->click();
     };
-    EXPECT_EQ(modalName([this] { window().FindSpeedClick(); }, cancelChooser),
+    EXPECT_EQ(modalName([this] { window().searchEntries(); }, cancelChooser),
               store::kSearchCaption);
-    EXPECT_EQ(modalName([this] { window().SpeedPhoneClick(); }, cancelChooser), "Dial Phone No.");
+    EXPECT_EQ(modalName([this] { window().dialPhone(); }, cancelChooser), "Dial Phone No.");
 
-    info::TInfo info(launch.module(), launch.prompter, launch.shell, nullptr, &window());
+    info::EntryInfoDialog info(launch.module(), launch.prompter, launch.shell, nullptr, &window());
     info.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&info));
     EXPECT_EQ(nameOnServer(info), info::kInfoCaption);
-    info.ButtonFindClick();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(info.FindDialog1));
-    EXPECT_EQ(nameOnServer(*info.FindDialog1), "Find");
+    info.openFindDialog();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(info.findDialog));
+    EXPECT_EQ(nameOnServer(*info.findDialog), "Find");
 }
 
 TEST_F(WindowTitles, MessageBoxesAreCaptionedWithTheProgramsTitle) {

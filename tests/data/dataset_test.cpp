@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <data/dataset.h>
+#include <data/table_work.h>
 #include <xbase/error.h>
 
+#include "code_page.h"
 #include "data_fixture.h"
 
 namespace {
@@ -199,6 +201,12 @@ TEST_F(DataSetTest, ReadOnlySetRefusesToEdit) {
 }
 
 // ---------------------------------------------------------------- text and code pages
+
+TEST(CodePageText, ARefusalDoesNotStick) {
+    data::CodePageText text(1252);
+    EXPECT_FALSE(text.canHold(QString::fromUtf8("Łódź")));
+    EXPECT_TRUE(text.canHold(QString::fromUtf8("Zoë €uro")));
+}
 
 TEST_F(DataSetTest, TextTheCodePageCannotHoldIsRefusedByName) {
     openTable({"Adams"});
@@ -495,6 +503,38 @@ TEST_F(DataSetTest, NestedDisableSendsOneRefreshAtTheLastEnable) {
     ASSERT_EQ(states.count(), 1);
     EXPECT_EQ(states.at(0).at(0).value<DataSetState>(), DataSetState::Browse);
     EXPECT_EQ(data.count(), 2);
+}
+
+// A pack or a backup that fails, and then cannot reopen the table either: the user hears
+// of the first failure, and the controls are not left held still.
+TEST_F(DataSetTest, WorkThatFailsReportsItsOwnFailureAndTheControlsComeBack) {
+    openTable({"Adams", "Baker"});
+    const auto failingWork = [&] {
+        EXPECT_TRUE(table.controlsDisabled());
+        table.close();
+        table.setExclusive(true);
+        table.setTableName(QStringLiteral("GONE.DBF"));  // reopening will fail too
+        throw std::runtime_error("the work failed");
+    };
+    try {
+        data::reopenSharedAfter(table, failingWork);
+        FAIL() << "the failure was lost";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_STREQ(failure.what(), "the work failed");
+    }
+    EXPECT_FALSE(table.controlsDisabled());
+    EXPECT_FALSE(table.exclusive());
+    EXPECT_FALSE(table.active());
+
+    // Work that succeeds leaves the table open and shared.
+    table.setTableName(QStringLiteral("ADDRESS.DBF"));
+    data::reopenSharedAfter(table, [&] {
+        table.close();
+        table.setExclusive(true);
+        table.open();
+    });
+    EXPECT_TRUE(table.active());
+    EXPECT_FALSE(table.exclusive());
 }
 
 TEST_F(DataSetTest, ControlsWithTypedTextCanStopASave) {

@@ -22,10 +22,10 @@
 #include <platform/fakes.h>
 #include <platform/form_style.h>
 
-#include "Unit1.h"
-#include "address_book.h"
-#include "find_dialog.h"
-#include "program.h"
+#include <app/program.h>
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <store/address_book.h>
 
 namespace {
 
@@ -72,37 +72,38 @@ int main(int argc, char** argv) {
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
     app::Program program({prompter, shell, clipboard, dialer}, {{}, book});
-    app::TZiDuv& window = program.ZiDuv;
+    app::MainWindow& window = program.mainWindow;
     window.show();
     QCoreApplication::processEvents();
 
     const auto aroundDialog = [](QWidget& dialog) {
         return dialog.frameGeometry().adjusted(-10, -10, 10, 10);
     };
-    whenUp<links::TBtnBottomDlg>(
-        [](links::TBtnBottomDlg& dialog) { dialog.Edit1->setText(QStringLiteral("portland")); },
-        [&](links::TBtnBottomDlg& dialog) { return aroundDialog(dialog); },
+    whenUp<links::ItemChooser>(
+        [](links::ItemChooser& dialog) { dialog.answerEdit->setText(QStringLiteral("portland")); },
+        [&](links::ItemChooser& dialog) { return aroundDialog(dialog); },
         out.filePath(QStringLiteral("search-question.png")),
-        [](links::TBtnBottomDlg& dialog) { dialog.OKBtn->click(); });
-    window.FindSpeed->click();
+        [](links::ItemChooser& dialog) { dialog.okButton->click(); });
+    window.searchButton->click();
 
-    whenUp<info::TInfo>(
-        [](info::TInfo& info) {
-            info.ButtonFindClick();
-            info.FindDialog1Find();
+    whenUp<info::EntryInfoDialog>(
+        [](info::EntryInfoDialog& info) {
+            info.openFindDialog();
+            info.findNextInMemo();
         },
-        [&](info::TInfo& info) {
+        [&](info::EntryInfoDialog& info) {
             return aroundDialog(info).united(
-                info.FindDialog1->frameGeometry().adjusted(0, 0, 10, 10));
+                info.findDialog->frameGeometry().adjusted(0, 0, 10, 10));
         },
         out.filePath(QStringLiteral("info-search.png")),
-        [](info::TInfo& info) { info.CloseButton->click(); });
-    window.InfoSpeedClick();
+        [](info::EntryInfoDialog& info) { info.closeButton->click(); });
+    window.showEntryInformation();
 
-    window.WrapButtonClick();
-    whenUp<info::TInfo>([](info::TInfo&) {}, [&](info::TInfo& info) { return aroundDialog(info); },
-                        out.filePath(QStringLiteral("info-unwrapped.png")),
-                        [](info::TInfo& info) { info.CloseButton->click(); });
-    window.InfoSpeedClick();
+    window.toggleMemoWordWrap();
+    whenUp<info::EntryInfoDialog>([](info::EntryInfoDialog&) {},
+                                  [&](info::EntryInfoDialog& info) { return aroundDialog(info); },
+                                  out.filePath(QStringLiteral("info-unwrapped.png")),
+                                  [](info::EntryInfoDialog& info) { info.closeButton->click(); });
+    window.showEntryInformation();
     return 0;
 }

@@ -30,13 +30,13 @@
 #include <platform/form_style.h>
 #include <platform/help_pages.h>
 
-#include "Unit1.h"
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include <info/font_chooser.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "layout_check.h"
-#include "ZiDuvDM.h"
-#include "address_book.h"
-#include "address_rules.h"
-#include "find_dialog.h"
-#include "font_chooser.h"
 #include "temp_dir.h"
 
 namespace {
@@ -64,7 +64,7 @@ class InfoWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         store::AddressBook::create(dir.path());
-        module = std::make_unique<store::TDM>(state, prompter);
+        module = std::make_unique<store::AddressModule>(state, prompter);
         module->setDataFolder(QFile::decodeName(dir.path().native().c_str()));
     }
 
@@ -82,74 +82,74 @@ class InfoWindow : public ::testing::Test {
 
     void open() {
         table().open();
-        state.EntryCount = table().recordCount();
+        state.entryCount = table().recordCount();
     }
 
-    // The window as InfoSpeedClick shows it, but not modal, so the test can go on.
-    info::TInfo& show() {
-        window = std::make_unique<info::TInfo>(*module, prompter, shell, &fonts);
+    // The window as showEntryInformation shows it, but not modal, so the test can go on.
+    info::EntryInfoDialog& show() {
+        window = std::make_unique<info::EntryInfoDialog>(*module, prompter, shell, &fonts);
         window->show();
         return *window;
     }
 
     void search(const QString& text, bool includeMemo) {
-        state.Tag = 0;
+        state.nameOnlySearch = false;
         module->search.search(text, includeMemo, {});
     }
 
     std::pair<int, int> selection() {
-        const QTextCursor cursor = window->Memo1->textCursor();
+        const QTextCursor cursor = window->memoEditor->textCursor();
         return {cursor.selectionStart(), cursor.selectionEnd()};
     }
 
-    data::DataSet& table() { return module->tblAddress; }
+    data::DataSet& table() { return module->addressTable; }
 
     testsupport::TempDir dir;
     store::ProgramState state;
     platform::FakePrompter prompter;
     platform::FakeShell shell;
     ScriptedFonts fonts;
-    std::unique_ptr<store::TDM> module;
-    std::unique_ptr<info::TInfo> window;
+    std::unique_ptr<store::AddressModule> module;
+    std::unique_ptr<info::EntryInfoDialog> window;
 };
 
 TEST_F(InfoWindow, FormOpensAtItsSizeWithItsTabOrder) {
     open();
-    info::TInfo& info = show();
+    info::EntryInfoDialog& info = show();
     EXPECT_EQ(testsupport::layoutFaults(info), std::vector<std::string>{});
     EXPECT_EQ(info.windowTitle(), "Marigold - Extended Information");
     EXPECT_EQ(info.size(), QSize(418, 375));
     EXPECT_EQ(info.minimumSize(), info.size());
     EXPECT_FALSE(info.windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(info.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_TRUE(info.Memo1->wordWrap());
-    EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_TRUE(info.memoEditor->wordWrap());
+    EXPECT_EQ(info.memoEditor->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(info.memoEditor->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
     // Tab order: Close, the memo, Help, Find, Font.
-    EXPECT_EQ(nextTabStop(info.CloseButton), info.Memo1);
-    EXPECT_EQ(nextTabStop(info.Memo1), info.BitBtn1);
-    EXPECT_EQ(nextTabStop(info.BitBtn1), info.ButtonFind);
-    EXPECT_EQ(nextTabStop(info.ButtonFind), info.ButtonFont);
+    EXPECT_EQ(nextTabStop(info.closeButton), info.memoEditor);
+    EXPECT_EQ(nextTabStop(info.memoEditor), info.helpButton);
+    EXPECT_EQ(nextTabStop(info.helpButton), info.findButton);
+    EXPECT_EQ(nextTabStop(info.findButton), info.fontButton);
     // The Find dialog sits at the point the memo's right edge and top give.
-    EXPECT_EQ(info.FindDialog1->pos(), QPoint(413, 28));
-    EXPECT_FALSE(info.FindDialog1->isModal());
+    EXPECT_EQ(info.findDialog->pos(), QPoint(413, 28));
+    EXPECT_FALSE(info.findDialog->isModal());
 }
 
 TEST_F(InfoWindow, ShowsTheCurrentEntryAndTheTablesFacts) {
     seed({{"Anna Smith", "12 High Street\r\nLondon"}, {"Bob Jones", "Tel 555"}});
     open();
     ASSERT_TRUE(table().findKey("BOB JONES"));
-    state.EntryCount = 7;  // the running count, whatever the file says
-    info::TInfo& info = show();
-    EXPECT_EQ(info.NameLabel->text(), "Bob Jones");
-    EXPECT_EQ(info.Memo1->toPlainText(), "Tel 555");
-    EXPECT_EQ(info.DateLabel->text(), "03/09/24");
-    EXPECT_EQ(info.LupdateLabel->text(), table().lastUpdateText());
-    EXPECT_FALSE(info.LupdateLabel->text().isEmpty());
-    EXPECT_EQ(info.AllCountLabel->text(), "7");
-    EXPECT_TRUE(info.IfFilterLabel->isHidden());
-    EXPECT_TRUE(info.FilterLabel->isHidden());
+    state.entryCount = 7;  // the running count, whatever the file says
+    info::EntryInfoDialog& info = show();
+    EXPECT_EQ(info.nameLabel->text(), "Bob Jones");
+    EXPECT_EQ(info.memoEditor->toPlainText(), "Tel 555");
+    EXPECT_EQ(info.lastChangeLabel->text(), "03/09/24");
+    EXPECT_EQ(info.lastUpdateLabel->text(), table().lastUpdateText());
+    EXPECT_FALSE(info.lastUpdateLabel->text().isEmpty());
+    EXPECT_EQ(info.entryCountLabel->text(), "7");
+    EXPECT_TRUE(info.filterCountCaption->isHidden());
+    EXPECT_TRUE(info.filterCountLabel->isHidden());
 }
 
 TEST_F(InfoWindow, AnEntryNotYetSavedShowsTheEmptyDateAndStaysUnsaved) {
@@ -158,94 +158,94 @@ TEST_F(InfoWindow, AnEntryNotYetSavedShowsTheEmptyDateAndStaysUnsaved) {
     search("555", true);
     table().insert();
     table().fieldByName("NAME").setAsString("Carl New");
-    info::TInfo& info = show();
-    EXPECT_EQ(info.NameLabel->text(), "Carl New");
-    EXPECT_EQ(info.DateLabel->text(), "12/30/99");
+    info::EntryInfoDialog& info = show();
+    EXPECT_EQ(info.nameLabel->text(), "Carl New");
+    EXPECT_EQ(info.lastChangeLabel->text(), "12/30/99");
     // The count of the memo search leaves the new entry out and does not save it.
-    EXPECT_EQ(info.FilterLabel->text(), "1");
+    EXPECT_EQ(info.filterCountLabel->text(), "1");
     EXPECT_EQ(table().state(), data::DataSetState::Insert);
     EXPECT_TRUE(prompter.records().empty());
 }
 
 TEST_F(InfoWindow, AnEmptyTableShowsNothingButTheEmptyDateAndZero) {
     open();
-    info::TInfo& info = show();
-    EXPECT_EQ(info.NameLabel->text(), "");
-    EXPECT_EQ(info.Memo1->toPlainText(), "");
-    EXPECT_EQ(info.DateLabel->text(), "12/30/99");
-    EXPECT_EQ(info.AllCountLabel->text(), "0");
+    info::EntryInfoDialog& info = show();
+    EXPECT_EQ(info.nameLabel->text(), "");
+    EXPECT_EQ(info.memoEditor->toPlainText(), "");
+    EXPECT_EQ(info.lastChangeLabel->text(), "12/30/99");
+    EXPECT_EQ(info.entryCountLabel->text(), "0");
 }
 
 TEST_F(InfoWindow, FilterCountFollowsTheSearch) {
     seed({{"Anna Smith", "fax 555"}, {"Bob Jones", "Tel 555"}, {"Cora Smithers", ""}, {"Dan", ""}});
     open();
     search("555", true);
-    info::TInfo& memoSearch = show();
-    EXPECT_FALSE(memoSearch.IfFilterLabel->isHidden());
-    EXPECT_FALSE(memoSearch.FilterLabel->isHidden());
-    EXPECT_EQ(memoSearch.FilterLabel->text(), QString::number(table().visibleCount()));
-    EXPECT_EQ(memoSearch.FilterLabel->text(), "2");
+    info::EntryInfoDialog& memoSearch = show();
+    EXPECT_FALSE(memoSearch.filterCountCaption->isHidden());
+    EXPECT_FALSE(memoSearch.filterCountLabel->isHidden());
+    EXPECT_EQ(memoSearch.filterCountLabel->text(), QString::number(table().visibleCount()));
+    EXPECT_EQ(memoSearch.filterCountLabel->text(), "2");
 
     search("smith", false);
-    info::TInfo& nameSearch = show();
-    EXPECT_EQ(nameSearch.FilterLabel->text(), "2");
-    EXPECT_FALSE(nameSearch.FilterLabel->isHidden());
+    info::EntryInfoDialog& nameSearch = show();
+    EXPECT_EQ(nameSearch.filterCountLabel->text(), "2");
+    EXPECT_FALSE(nameSearch.filterCountLabel->isHidden());
 
     module->search.cancel();
-    info::TInfo& none = show();
-    EXPECT_TRUE(none.FilterLabel->isHidden());
+    info::EntryInfoDialog& none = show();
+    EXPECT_TRUE(none.filterCountLabel->isHidden());
 }
 
 TEST_F(InfoWindow, FindSelectsEachMatchInTurnThenSaysItIsNotFound) {
     seed({{"Bob", "Tel 555 tel 556"}});
     open();
-    state.SearchText = "TEL";
-    info::TInfo& info = show();
-    info.ButtonFindClick();
-    ASSERT_TRUE(info.FindDialog1->isVisible());
-    EXPECT_EQ(info.FindDialog1->findText(), "TEL");
+    state.searchText = "TEL";
+    info::EntryInfoDialog& info = show();
+    info.openFindDialog();
+    ASSERT_TRUE(info.findDialog->isVisible());
+    EXPECT_EQ(info.findDialog->findText(), "TEL");
 
-    info.FindDialog1Find();
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(0, 3));
-    info.FindDialog1Find();
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(8, 11));
-    EXPECT_TRUE(info.FindDialog1->isVisible());
-    info.FindDialog1Find();
+    EXPECT_TRUE(info.findDialog->isVisible());
+    info.findNextInMemo();
     EXPECT_EQ(prompter.texts(), std::vector<QString>{"\"TEL\" not found"});
     EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Plain);
-    EXPECT_FALSE(info.FindDialog1->isVisible());
+    EXPECT_FALSE(info.findDialog->isVisible());
     EXPECT_EQ(selection(), std::make_pair(8, 11));
 }
 
 TEST_F(InfoWindow, FindGoesOnAfterTheLastMatchSoOverlapsAreNotFound) {
     seed({{"Bob", "aaa"}});
     open();
-    info::TInfo& info = show();
-    info.ButtonFindClick();
-    info.FindDialog1->setFindText("aa");
-    info.FindDialog1Find();
+    info::EntryInfoDialog& info = show();
+    info.openFindDialog();
+    info.findDialog->setFindText("aa");
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(0, 2));
-    info.FindDialog1Find();
+    info.findNextInMemo();
     EXPECT_EQ(prompter.texts(), std::vector<QString>{"\"aa\" not found"});
 }
 
 TEST_F(InfoWindow, FindStartsAtTheCaretAndCountsLineBreaksAsOneCharacter) {
     seed({{"Bob", "first line\r\nsecond line\r\nline three"}});
     open();
-    info::TInfo& info = show();
-    QTextCursor caret = info.Memo1->textCursor();
+    info::EntryInfoDialog& info = show();
+    QTextCursor caret = info.memoEditor->textCursor();
     caret.setPosition(5);
-    info.Memo1->setTextCursor(caret);
-    info.ButtonFindClick();
-    info.FindDialog1->setFindText("LINE");
-    info.FindDialog1Find();
+    info.memoEditor->setTextCursor(caret);
+    info.openFindDialog();
+    info.findDialog->setFindText("LINE");
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(6, 10));
-    info.FindDialog1Find();
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(18, 22));
-    EXPECT_EQ(info.Memo1->textCursor().selectedText(), "line");
+    EXPECT_EQ(info.memoEditor->textCursor().selectedText(), "line");
     // An empty text looks for nothing.
-    info.FindDialog1->setFindText("");
-    info.FindDialog1Find();
+    info.findDialog->setFindText("");
+    info.findNextInMemo();
     EXPECT_EQ(selection(), std::make_pair(18, 22));
     EXPECT_TRUE(prompter.records().empty());
 }
@@ -253,41 +253,41 @@ TEST_F(InfoWindow, FindStartsAtTheCaretAndCountsLineBreaksAsOneCharacter) {
 TEST_F(InfoWindow, FindDialogStartsWithTheSearchTextEachTimeItOpens) {
     seed({{"Bob", "memo"}});
     open();
-    info::TInfo& before = show();
-    before.ButtonFindClick();
-    EXPECT_EQ(before.FindDialog1->findText(), "");  // no search yet
+    info::EntryInfoDialog& before = show();
+    before.openFindDialog();
+    EXPECT_EQ(before.findDialog->findText(), "");  // no search yet
 
-    state.SearchText = "SMI";
-    info::TInfo& info = show();
-    info.ButtonFindClick();
-    EXPECT_EQ(info.FindDialog1->findText(), "SMI");
-    QTest::keyClicks(info.FindDialog1->FindEdit, "typed");
+    state.searchText = "SMI";
+    info::EntryInfoDialog& info = show();
+    info.openFindDialog();
+    EXPECT_EQ(info.findDialog->findText(), "SMI");
+    QTest::keyClicks(info.findDialog->findEdit, "typed");
     // Already open: only brought to the front, keeping what was typed.
-    info.ButtonFindClick();
-    EXPECT_EQ(info.FindDialog1->findText(), "typed");
-    info.FindDialog1->CancelButton->click();
-    EXPECT_FALSE(info.FindDialog1->isVisible());
-    info.ButtonFindClick();
-    EXPECT_EQ(info.FindDialog1->findText(), "SMI");
+    info.openFindDialog();
+    EXPECT_EQ(info.findDialog->findText(), "typed");
+    info.findDialog->cancelButton->click();
+    EXPECT_FALSE(info.findDialog->isVisible());
+    info.openFindDialog();
+    EXPECT_EQ(info.findDialog->findText(), "SMI");
 
-    info.FindDialog1->close();
-    state.SearchText = QString(300, QLatin1Char('X'));
-    info.ButtonFindClick();
-    EXPECT_EQ(info.FindDialog1->findText().size(), 255);
+    info.findDialog->close();
+    state.searchText = QString(300, QLatin1Char('X'));
+    info.openFindDialog();
+    EXPECT_EQ(info.findDialog->findText().size(), 255);
 }
 
 TEST_F(InfoWindow, FindDialogButtonsAskForTheNextMatch) {
     seed({{"Bob", "one two one"}});
     open();
-    info::TInfo& info = show();
-    info.ButtonFindClick();
-    EXPECT_EQ(testsupport::layoutFaults(*info.FindDialog1), std::vector<std::string>{});
-    info.FindDialog1->FindEdit->clear();
-    EXPECT_FALSE(info.FindDialog1->FindNextButton->isEnabled());
-    QTest::keyClicks(info.FindDialog1->FindEdit, "ONE");
-    info.FindDialog1->FindNextButton->click();
+    info::EntryInfoDialog& info = show();
+    info.openFindDialog();
+    EXPECT_EQ(testsupport::layoutFaults(*info.findDialog), std::vector<std::string>{});
+    info.findDialog->findEdit->clear();
+    EXPECT_FALSE(info.findDialog->findNextButton->isEnabled());
+    QTest::keyClicks(info.findDialog->findEdit, "ONE");
+    info.findDialog->findNextButton->click();
     EXPECT_EQ(selection(), std::make_pair(0, 3));
-    QTest::keyClick(info.FindDialog1->FindEdit, Qt::Key_Return);
+    QTest::keyClick(info.findDialog->findEdit, Qt::Key_Return);
     EXPECT_EQ(selection(), std::make_pair(8, 11));
 }
 
@@ -304,30 +304,30 @@ TEST(FindForward, ComparesOnlyAToZWithoutRegardToCase) {
 TEST_F(InfoWindow, FontAndColourChoiceLastsUntilTheWindowCloses) {
     seed({{"Bob", "memo"}});
     open();
-    info::TInfo& info = show();
-    const QColor text = info.Memo1->palette().color(QPalette::Text);
+    info::EntryInfoDialog& info = show();
+    const QColor text = info.memoEditor->palette().color(QPalette::Text);
     QFont chosen("Courier New");
     chosen.setPixelSize(20);
     chosen.setBold(true);
     chosen.setUnderline(true);
     fonts.answer = info::FontChoice{chosen, Qt::red};
-    info.ButtonFont->click();
+    info.fontButton->click();
     ASSERT_EQ(fonts.offered.size(), 1u);
     EXPECT_EQ(fonts.offered[0].font.family(), "Arial");
     EXPECT_EQ(fonts.offered[0].font.pixelSize(), 15);
     EXPECT_EQ(fonts.offered[0].colour, text);
-    EXPECT_EQ(info.Memo1->font(), chosen);
-    EXPECT_EQ(info.Memo1->palette().color(QPalette::Text), QColor(Qt::red));
+    EXPECT_EQ(info.memoEditor->font(), chosen);
+    EXPECT_EQ(info.memoEditor->palette().color(QPalette::Text), QColor(Qt::red));
 
     fonts.answer.reset();  // cancelled: nothing changes
-    info.ButtonFont->click();
+    info.fontButton->click();
     EXPECT_EQ(fonts.offered[1].colour, QColor(Qt::red));  // offered again as it is now
-    EXPECT_EQ(info.Memo1->font(), chosen);
+    EXPECT_EQ(info.memoEditor->font(), chosen);
 
-    info::TInfo& next = show();
-    EXPECT_EQ(next.Memo1->font().family(), "Arial");
-    EXPECT_EQ(next.Memo1->font().pixelSize(), 15);
-    EXPECT_EQ(next.Memo1->palette().color(QPalette::Text), text);
+    info::EntryInfoDialog& next = show();
+    EXPECT_EQ(next.memoEditor->font().family(), "Arial");
+    EXPECT_EQ(next.memoEditor->font().pixelSize(), 15);
+    EXPECT_EQ(next.memoEditor->palette().color(QPalette::Text), text);
 }
 
 // The desktop's dialog: Qt's font lists cannot show a face by an alias or a size in pixels.
@@ -335,20 +335,20 @@ TEST(FontColourDialog, OpensOnTheMemosFaceAndColourAndOkAloneChangesNothing) {
     const QFont memoFont = platform::pixelFont("Arial", 15);
     const QColor navy(0, 0, 128);
     info::FontColourDialog dialog({memoFont, navy});
-    const QFont shown = dialog.Fonts->currentFont();
+    const QFont shown = dialog.fontList->currentFont();
     EXPECT_EQ(shown.family(), QFontInfo(memoFont).family());  // what fontconfig gives for Arial
     EXPECT_EQ(shown.pointSize(), QFontInfo(memoFont).pointSize());
     EXPECT_FALSE(shown.bold());
-    EXPECT_EQ(dialog.Colours->currentText(), "Navy");
-    EXPECT_EQ(dialog.Colours->count(), 16);
+    EXPECT_EQ(dialog.colourList->currentText(), "Navy");
+    EXPECT_EQ(dialog.colourList->count(), 16);
     info::FontChoice unchanged = dialog.choice();
     EXPECT_EQ(unchanged.font, memoFont);
     EXPECT_EQ(unchanged.colour, navy);
 
     QFont bigger = shown;
     bigger.setPointSize(20);
-    dialog.Fonts->setCurrentFont(bigger);
-    dialog.Colours->setCurrentIndex(dialog.Colours->findText("Red"));
+    dialog.fontList->setCurrentFont(bigger);
+    dialog.colourList->setCurrentIndex(dialog.colourList->findText("Red"));
     const info::FontChoice changed = dialog.choice();
     EXPECT_EQ(changed.font.pointSize(), 20);
     EXPECT_EQ(changed.font.family(), shown.family());
@@ -356,21 +356,21 @@ TEST(FontColourDialog, OpensOnTheMemosFaceAndColourAndOkAloneChangesNothing) {
 
     // A colour of its own comes first, as it is.
     info::FontColourDialog custom({memoFont, QColor(1, 2, 3)});
-    EXPECT_EQ(custom.Colours->count(), 17);
+    EXPECT_EQ(custom.colourList->count(), 17);
     EXPECT_EQ(custom.choice().colour, QColor(1, 2, 3));
 
     // Enter in the font lists answers the whole dialog.
     dialog.show();
-    QWidget* list = dialog.Fonts->findChild<QAbstractItemView*>();
+    QWidget* list = dialog.fontList->findChild<QAbstractItemView*>();
     ASSERT_NE(list, nullptr);
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(dialog.Fonts->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.fontList->isVisibleTo(&dialog));
     // And Enter on the colours, through the dialog's OK.
     custom.show();
-    custom.Colours->setFocus();
-    QTest::keyClick(custom.Colours, Qt::Key_Return);
+    custom.colourList->setFocus();
+    QTest::keyClick(custom.colourList, Qt::Key_Return);
     EXPECT_EQ(custom.result(), QDialog::Accepted);
 }
 
@@ -378,28 +378,28 @@ TEST_F(InfoWindow, EnterPressesTheFocusedButtonAndNothingElse) {
     seed({{"Bob", "memo"}});
     open();
     // Close has the focus when the window opens: Enter closes it.
-    info::TInfo& first = show();
+    info::EntryInfoDialog& first = show();
     first.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
-    EXPECT_EQ(QApplication::focusWidget(), first.CloseButton);
+    EXPECT_EQ(QApplication::focusWidget(), first.closeButton);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(first.isVisible());
 
-    info::TInfo& info = show();
-    info.ButtonFont->setFocus();
-    QTest::keyClick(info.ButtonFont, Qt::Key_Return);
+    info::EntryInfoDialog& info = show();
+    info.fontButton->setFocus();
+    QTest::keyClick(info.fontButton, Qt::Key_Return);
     EXPECT_EQ(fonts.offered.size(), 1u);
-    info.Memo1->setFocus();
-    QTest::keyClick(info.Memo1, Qt::Key_Return);  // read-only memo: nothing
+    info.memoEditor->setFocus();
+    QTest::keyClick(info.memoEditor, Qt::Key_Return);  // read-only memo: nothing
     EXPECT_TRUE(info.isVisible());
-    info.CloseButton->setFocus();
-    QTest::keyClick(info.CloseButton, Qt::Key_Enter, Qt::KeypadModifier);
+    info.closeButton->setFocus();
+    QTest::keyClick(info.closeButton, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_FALSE(info.isVisible());
 }
 
 TEST_F(InfoWindow, ALargerWindowGrowsTheMemoAndIsOpenedAgainAtThatSize) {
     open();
-    info::TInfo& info = show();
+    info::EntryInfoDialog& info = show();
     const auto places = [&info] {
         std::map<QString, QRect> at;
         for (QWidget* control : info.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
@@ -427,51 +427,51 @@ TEST_F(InfoWindow, ALargerWindowGrowsTheMemoAndIsOpenedAgainAtThatSize) {
     EXPECT_EQ(info.size(), first);
 
     info.resize(first + QSize(50, 40));
-    info.CloseButton->click();
+    info.closeButton->click();
     EXPECT_EQ(show().size(), first + QSize(50, 40));
 }
 
 TEST_F(InfoWindow, HelpOpensTheMainHelpPageAndCloseCloses) {
     open();
-    info::TInfo& info = show();
-    info.BitBtn1->click();
+    info::EntryInfoDialog& info = show();
+    info.helpButton->click();
     EXPECT_EQ(shell.targets(), std::vector<QString>{platform::helpPageUrl().toString()});
     EXPECT_TRUE(info.isVisible());
-    info.CloseButton->click();
+    info.closeButton->click();
     EXPECT_FALSE(info.isVisible());
     EXPECT_EQ(info.result(), QDialog::Accepted);
 }
 
 TEST_F(InfoWindow, UnwrappedLookIsYellowWithBothScrollBars) {
     open();
-    info::TInfo& info = show();
-    const QColor normal = info.Memo1->palette().color(QPalette::Base);
+    info::EntryInfoDialog& info = show();
+    const QColor normal = info.memoEditor->palette().color(QPalette::Base);
     EXPECT_NE(normal, QColor(255, 255, 0));
     info.setUnwrappedMemoLook();
-    EXPECT_FALSE(info.Memo1->wordWrap());
-    EXPECT_EQ(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
-    EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(info.memoEditor->wordWrap());
+    EXPECT_EQ(info.memoEditor->palette().color(QPalette::Base), QColor(255, 255, 0));
+    EXPECT_EQ(info.memoEditor->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(info.memoEditor->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
 TEST_F(InfoWindow, MemoTakesTypingOnlyWhileTheEntryIsBeingEdited) {
     seed({{"Bob", "memo"}});
     open();
-    info::TInfo& info = show();
-    EXPECT_TRUE(info.Memo1->isReadOnly());
+    info::EntryInfoDialog& info = show();
+    EXPECT_TRUE(info.memoEditor->isReadOnly());
 
     table().edit();
-    info.Memo1->moveCursor(QTextCursor::End);
-    QTest::keyClicks(info.Memo1, " more");
+    info.memoEditor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(info.memoEditor, " more");
     EXPECT_EQ(table().fieldByName("INFO").asString(), "memo more");
     // A character the table cannot hold is refused, and said through the program's boxes.
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("Ł"));
-    QApplication::sendEvent(info.Memo1, &press);
+    QApplication::sendEvent(info.memoEditor, &press);
     EXPECT_EQ(table().fieldByName("INFO").asString(), "memo more");
     ASSERT_EQ(prompter.records().size(), 1u);
     EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Error);
     table().post();
-    EXPECT_TRUE(info.Memo1->isReadOnly());
+    EXPECT_TRUE(info.memoEditor->isReadOnly());
 }
 
 }  // namespace

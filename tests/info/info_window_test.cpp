@@ -21,10 +21,10 @@
 #include <data/memo.h>
 #include <data/navigator.h>
 
-#include "../app/app_fixture.h"
-#include "../links/chooser_driver.h"
-#include "Unit1.h"
-#include "find_dialog.h"
+#include <info/entry_info_dialog.h>
+#include <info/find_dialog.h>
+#include "app_fixture.h"
+#include "chooser_driver.h"
 #include "when_shown.h"
 
 namespace {
@@ -33,13 +33,16 @@ namespace {
 // it with its Close button.
 class InfoDriver : public testsupport::WhenShown {
   public:
-    explicit InfoDriver(std::function<void(info::TInfo&)> look)
-        : WhenShown([] { return qobject_cast<info::TInfo*>(QApplication::activeModalWidget()); },
-                    [look = std::move(look)](QWidget& window) {
-                        auto& info = static_cast<info::TInfo&>(window);
-                        look(info);
-                        info.CloseButton->click();
-                    }) {}
+    explicit InfoDriver(std::function<void(info::EntryInfoDialog&)> look)
+        : WhenShown(
+              [] {
+                  return qobject_cast<info::EntryInfoDialog*>(QApplication::activeModalWidget());
+              },
+              [look = std::move(look)](QWidget& window) {
+                  auto& info = static_cast<info::EntryInfoDialog&>(window);
+                  look(info);
+                  info.closeButton->click();
+              }) {}
 };
 
 class InfoFromTheMainWindow : public ::testing::Test {
@@ -47,11 +50,11 @@ class InfoFromTheMainWindow : public ::testing::Test {
     void SetUp() override {
         apptest::writeEntries(launch.cwd.path(), {"Adams", "Baker", "Cole"});
         launch.start();
-        ASSERT_FALSE(window().state.FirstShow);
+        ASSERT_FALSE(window().state.firstShow);
         window().show();
     }
 
-    app::TZiDuv& window() { return launch.window(); }
+    app::MainWindow& window() { return launch.window(); }
 
     apptest::Launch launch;
 };
@@ -59,36 +62,36 @@ class InfoFromTheMainWindow : public ::testing::Test {
 TEST_F(InfoFromTheMainWindow, ItsButtonShowsTheCurrentEntryModally) {
     ASSERT_TRUE(launch.table().findKey("BAKER"));
     QString shownName;
-    InfoDriver driver([&](info::TInfo& info) {
-        shownName = info.NameLabel->text();
+    InfoDriver driver([&](info::EntryInfoDialog& info) {
+        shownName = info.nameLabel->text();
         EXPECT_TRUE(info.isModal());
         EXPECT_EQ(info.parentWidget(), &window());
-        EXPECT_TRUE(info.Memo1->wordWrap());
-        EXPECT_NE(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
+        EXPECT_TRUE(info.memoEditor->wordWrap());
+        EXPECT_NE(info.memoEditor->palette().color(QPalette::Base), QColor(255, 255, 0));
     });
-    window().InfoSpeed->click();
+    window().infoButton->click();
     EXPECT_TRUE(driver.seen());
     EXPECT_EQ(shownName, "Baker");
     // Made for one showing and gone afterwards.
-    EXPECT_TRUE(window().findChildren<info::TInfo*>().isEmpty());
+    EXPECT_TRUE(window().findChildren<info::EntryInfoDialog*>().isEmpty());
 }
 
 TEST_F(InfoFromTheMainWindow, DoubleClicksAnywhereOnTheGridAndTheMemoOpenIt) {
-    data::DBGrid& grid = *window().DexGrid;
+    data::DBGrid& grid = *window().nameGrid;
     const auto opens = [](QWidget* area, QPoint at) {
-        InfoDriver driver([](info::TInfo&) {});
+        InfoDriver driver([](info::EntryInfoDialog&) {});
         QTest::mouseDClick(area, Qt::LeftButton, {}, at);
         return driver.seen();
     };
     const QRect row = grid.visualRect(grid.model()->index(1, 0));
     EXPECT_TRUE(opens(grid.viewport(), row.center()));
     EXPECT_EQ(launch.currentName(), "Baker");
-    EXPECT_TRUE(opens(window().DBMemo1->viewport(), QPoint(20, 10)));
+    EXPECT_TRUE(opens(window().memoEditor->viewport(), QPoint(20, 10)));
     EXPECT_TRUE(opens(grid.viewport(), QPoint(row.center().x(), grid.viewport()->height() - 4)));
     EXPECT_TRUE(opens(grid.verticalHeader()->viewport(), QPoint(4, row.center().y())));
 
     // While the entry is edited, in the name cell's editor.
-    window().DBNavigator1->click(data::DBNavigator::Edit);
+    window().navigator->click(data::DBNavigator::Edit);
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, row.center());
     ASSERT_TRUE(grid.cellEditorOpen());
     auto* editor = grid.findChild<QLineEdit*>();
@@ -103,35 +106,35 @@ TEST_F(InfoFromTheMainWindow, DoubleClicksAnywhereOnTheGridAndTheMemoOpenIt) {
 }
 
 TEST_F(InfoFromTheMainWindow, TheMemoLooksLikeTheMainMemoWithoutWordWrap) {
-    window().WrapButtonClick();
-    ASSERT_FALSE(window().DBMemo1->wordWrap());
-    InfoDriver driver([](info::TInfo& info) {
-        EXPECT_FALSE(info.Memo1->wordWrap());
-        EXPECT_EQ(info.Memo1->palette().color(QPalette::Base), QColor(255, 255, 0));
-        EXPECT_EQ(info.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        EXPECT_EQ(info.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    window().toggleMemoWordWrap();
+    ASSERT_FALSE(window().memoEditor->wordWrap());
+    InfoDriver driver([](info::EntryInfoDialog& info) {
+        EXPECT_FALSE(info.memoEditor->wordWrap());
+        EXPECT_EQ(info.memoEditor->palette().color(QPalette::Base), QColor(255, 255, 0));
+        EXPECT_EQ(info.memoEditor->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(info.memoEditor->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     });
-    window().InfoSpeed->click();
+    window().infoButton->click();
     EXPECT_TRUE(driver.seen());
 }
 
 TEST_F(InfoFromTheMainWindow, AfterCancelFilterItsFindStartsWithTheLastSearchText) {
-    linktest::ChooserDriver chooser(launch.program->BtnBottomDlg, [](links::TBtnBottomDlg& dialog) {
-        dialog.Edit1->setText("bak");
-        dialog.OKBtn->click();
+    linktest::ChooserDriver chooser(launch.program->itemChooser, [](links::ItemChooser& dialog) {
+        dialog.answerEdit->setText("bak");
+        dialog.okButton->click();
     });
-    window().FindSpeed->click();
+    window().searchButton->click();
     ASSERT_TRUE(chooser.answered());
-    window().NoFilterSpeed->click();
+    window().cancelSearchButton->click();
 
     QString offered;
     QString filterLine;
-    InfoDriver driver([&](info::TInfo& info) {
-        info.ButtonFindClick();
-        offered = info.FindDialog1->findText();
-        filterLine = info.IfFilterLabel->isHidden() ? "hidden" : "shown";
+    InfoDriver driver([&](info::EntryInfoDialog& info) {
+        info.openFindDialog();
+        offered = info.findDialog->findText();
+        filterLine = info.filterCountCaption->isHidden() ? "hidden" : "shown";
     });
-    window().InfoSpeed->click();
+    window().infoButton->click();
     EXPECT_TRUE(driver.seen());
     EXPECT_EQ(offered, "BAK");
     EXPECT_EQ(filterLine, "hidden");

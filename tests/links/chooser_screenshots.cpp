@@ -18,16 +18,16 @@
 #include <cstdio>
 #include <functional>
 
-#include "Combo.h"
-#include "platform/fakes.h"
-#include "platform/form_style.h"
+#include <links/item_chooser.h>
+#include <platform/fakes.h>
+#include <platform/form_style.h>
 
 namespace {
 
 // Once the dialog is up and `prepare` has run, waits a moment for painting, saves the
 // screen around the dialog (with room below for a dropped-down list) and cancels.
-void shoot(links::TBtnBottomDlg& dialog, int count, links::ItemKind kind, const QString& file,
-           const std::function<void(links::TBtnBottomDlg&)>& prepare = {}) {
+void shoot(links::ItemChooser& dialog, int count, links::ItemKind kind, const QString& file,
+           const std::function<void(links::ItemChooser&)>& prepare = {}) {
     QTimer::singleShot(300, &dialog, [&dialog, file, prepare] {
         if (prepare) prepare(dialog);
         QTimer::singleShot(300, &dialog, [&dialog, file] {
@@ -36,11 +36,11 @@ void shoot(links::TBtnBottomDlg& dialog, int count, links::ItemKind kind, const 
             const QPixmap picture =
                 screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
             if (!picture.save(file)) std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
-            dialog.ComboBox1->hidePopup();
-            dialog.CancelBtn->click();
+            dialog.itemCombo->hidePopup();
+            dialog.cancelButton->click();
         });
     });
-    dialog.ChooseItem(count, kind);
+    dialog.choose(count, kind);
 }
 
 }  // namespace
@@ -54,26 +54,26 @@ int main(int argc, char** argv) {
     platform::FakePrompter prompter;
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
-    links::TBtnBottomDlg dialog(prompter, shell, clipboard);
+    links::ItemChooser dialog(prompter, shell, clipboard);
 
-    dialog.SetItems({}, false);
+    dialog.setItems({}, false);
     shoot(dialog, 0, links::ItemKind::Phone, folder.filePath(QStringLiteral("nothing-found.png")));
 
-    dialog.SetItems({QStringLiteral("www.marigold-garden.example/catalogue.html")}, true,
+    dialog.setItems({QStringLiteral("www.marigold-garden.example/catalogue.html")}, true,
                     {QStringLiteral("Garden centre, open 9-5")},
                     {QStringLiteral("Site: www.marigold-garden.example/catalogue.html, more")});
     shoot(dialog, 1, links::ItemKind::Web, folder.filePath(QStringLiteral("one-item.png")));
 
-    dialog.bcc->setChecked(false);
-    dialog.bcc->setEnabled(false);
-    dialog.bcc->show();
-    dialog.SetItems({QStringLiteral("club@marigold.example"), QStringLiteral("jo@home.example"),
+    dialog.sendAsBccCheck->setChecked(false);
+    dialog.sendAsBccCheck->setEnabled(false);
+    dialog.sendAsBccCheck->show();
+    dialog.setItems({QStringLiteral("club@marigold.example"), QStringLiteral("jo@home.example"),
                      QStringLiteral("sam.smith@work.example")},
                     false);
     shoot(dialog, 3, links::ItemKind::Email, folder.filePath(QStringLiteral("several-email.png")),
-          [](links::TBtnBottomDlg& d) {
-              d.CheckAll->click();
-              d.bcc->click();
+          [](links::ItemChooser& d) {
+              d.optionCheck->click();
+              d.sendAsBccCheck->click();
           });
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "Combo.h"
+#include <links/item_chooser.h>
 #include "layout_check.h"
 
 #include <QAbstractItemView>
@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <platform/fakes.h>
 #include "chooser_driver.h"
-#include "platform/fakes.h"
 
 namespace {
 
+using links::ItemChooser;
 using links::ItemKind;
-using links::TBtnBottomDlg;
 using linktest::ChooserDriver;
 
 class ChooserTest : public ::testing::Test {
@@ -28,13 +28,13 @@ class ChooserTest : public ::testing::Test {
     platform::FakePrompter prompter;
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
-    TBtnBottomDlg dialog{prompter, shell, clipboard};
+    ItemChooser dialog{prompter, shell, clipboard};
 
     // One use of the chooser: `answer` runs once it is up; what it saw is kept by the test.
     bool choose(int count, ItemKind kind, const ChooserDriver::Answer& answer,
                 const ChooserDriver::Ready& ready = {}) {
         ChooserDriver driver(dialog, answer, ready);
-        const bool accepted = dialog.ChooseItem(count, kind);
+        const bool accepted = dialog.choose(count, kind);
         EXPECT_TRUE(driver.answered());
         EXPECT_TRUE(driver.wasReady());
         return accepted;
@@ -54,57 +54,59 @@ TEST_F(ChooserTest, FormHasItsNamedControlsCaptionsHintsAndTabStops) {
           "myList2", "Memo1", "Panel1", "OKBtn", "ButtonClipboard", "CancelBtn", "BitBtn1"}) {
         EXPECT_NE(dialog.findChild<QWidget*>(name), nullptr) << name;
     }
-    EXPECT_EQ(dialog.CheckAll->text(), "Send to all");
-    EXPECT_EQ(dialog.CheckAll->toolTip(), "Use multiple addresses");
-    EXPECT_EQ(dialog.bcc->text(), "Send as :bcc");
-    EXPECT_EQ(dialog.bcc->toolTip(), "Disclose recipients to each other?");
-    EXPECT_EQ(dialog.ButtonClipboard->text(), "Copy");
-    EXPECT_EQ(dialog.ButtonClipboard->toolTip(), "Copy ALL choices to Windows Clipboard");
-    EXPECT_FALSE(dialog.ButtonClipboard->icon().isNull());
-    EXPECT_EQ(dialog.BitBtn1->text(), "Help");
-    EXPECT_TRUE(dialog.OKBtn->isDefault());
+    EXPECT_EQ(dialog.optionCheck->text(), "Send to all");
+    EXPECT_EQ(dialog.optionCheck->toolTip(), "Use multiple addresses");
+    EXPECT_EQ(dialog.sendAsBccCheck->text(), "Send as :bcc");
+    EXPECT_EQ(dialog.sendAsBccCheck->toolTip(), "Disclose recipients to each other?");
+    EXPECT_EQ(dialog.copyButton->text(), "Copy");
+    EXPECT_EQ(dialog.copyButton->toolTip(), "Copy ALL choices to Windows Clipboard");
+    EXPECT_FALSE(dialog.copyButton->icon().isNull());
+    EXPECT_EQ(dialog.helpButton->text(), "Help");
+    EXPECT_TRUE(dialog.okButton->isDefault());
 
     // The list lies exactly over the edit box; only one of them shows at a time.
-    EXPECT_EQ(dialog.ComboBox1->geometry(), dialog.Edit1->geometry());
-    EXPECT_EQ(dialog.ComboBox1->maxVisibleItems(), 14);
+    EXPECT_EQ(dialog.itemCombo->geometry(), dialog.answerEdit->geometry());
+    EXPECT_EQ(dialog.itemCombo->maxVisibleItems(), 14);
 
     // Only the item box and Copy are reached with Tab.
-    for (QWidget* noStop :
-         std::initializer_list<QWidget*>{dialog.ComboBox1, dialog.CheckAll, dialog.bcc,
-                                         dialog.OKBtn, dialog.CancelBtn, dialog.BitBtn1}) {
+    for (QWidget* noStop : std::initializer_list<QWidget*>{
+             dialog.itemCombo, dialog.optionCheck, dialog.sendAsBccCheck, dialog.okButton,
+             dialog.cancelButton, dialog.helpButton}) {
         EXPECT_FALSE(noStop->focusPolicy() & Qt::TabFocus) << noStop->objectName().toStdString();
     }
-    EXPECT_TRUE(dialog.ButtonClipboard->focusPolicy() & Qt::TabFocus);
+    EXPECT_TRUE(dialog.copyButton->focusPolicy() & Qt::TabFocus);
     for (QWidget* hidden : std::initializer_list<QWidget*>{
-             dialog.NotYetLabel, dialog.bcc, dialog.mylist1, dialog.myList2, dialog.Memo1}) {
+             dialog.notFoundNotice, dialog.sendAsBccCheck, dialog.linesBeforeList,
+             dialog.itemLinesList, dialog.stagingText}) {
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
     }
 }
 
 TEST_F(ChooserTest, NothingFoundAsksForOneAndRefusesAnEmptyBox) {
-    dialog.SetItems({}, false);
+    dialog.setItems({}, false);
     QString caption, notYet;
     bool editShown = false, comboShown = true, labelShown = false;
-    const bool accepted = choose(0, ItemKind::Phone, [&](TBtnBottomDlg& d) {
+    const bool accepted = choose(0, ItemKind::Phone, [&](ItemChooser& d) {
         caption = d.windowTitle();
-        notYet = d.NotYetLabel->text();
-        labelShown = d.NotYetLabel->isVisible();
-        editShown = d.Edit1->isVisible() && d.Edit1->isEnabled() && d.Edit1->text().isEmpty();
-        comboShown = d.ComboBox1->isVisible() || d.ComboBox1->isEnabled();
-        d.OKBtn->click();
+        notYet = d.notFoundNotice->text();
+        labelShown = d.notFoundNotice->isVisible();
+        editShown = d.answerEdit->isVisible() && d.answerEdit->isEnabled() &&
+                    d.answerEdit->text().isEmpty();
+        comboShown = d.itemCombo->isVisible() || d.itemCombo->isEnabled();
+        d.okButton->click();
     });
     EXPECT_FALSE(accepted);
-    EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+    EXPECT_TRUE(dialog.refused());
     EXPECT_EQ(caption, "Dial Phone No.");
     EXPECT_EQ(notYet, "No Phone No. found, but you can enter one below");
     EXPECT_TRUE(labelShown);
     EXPECT_TRUE(editShown);
     EXPECT_FALSE(comboShown);
-    EXPECT_TRUE(dialog.NotYetLabel->isHidden());
+    EXPECT_TRUE(dialog.notFoundNotice->isHidden());
 
     EXPECT_TRUE(choose(0, ItemKind::Email, linktest::typeAndOk("a@b.c")));
-    EXPECT_EQ(dialog.Tag, links::kChooserAccepted);
-    EXPECT_EQ(dialog.Edit1->text(), "a@b.c");
+    EXPECT_FALSE(dialog.refused());
+    EXPECT_EQ(dialog.answerEdit->text(), "a@b.c");
 }
 
 TEST_F(ChooserTest, CaptionsNameEachKindAndNoTextIsCut) {
@@ -122,13 +124,13 @@ TEST_F(ChooserTest, CaptionsNameEachKindAndNoTextIsCut) {
         {ItemKind::Phone, 3, "Choose Phone No.:"},
     };
     for (const Case& c : cases) {
-        dialog.SetItems({"one", "two", "three"}, false);
+        dialog.setItems({"one", "two", "three"}, false);
         QString caption;
         std::vector<std::string> layoutFaults;
-        choose(c.count, c.kind, [&](TBtnBottomDlg& d) {
+        choose(c.count, c.kind, [&](ItemChooser& d) {
             caption = d.windowTitle();
             layoutFaults = testsupport::layoutFaults(d);
-            d.CancelBtn->click();
+            d.cancelButton->click();
         });
         EXPECT_EQ(caption, c.caption);
         EXPECT_EQ(layoutFaults, std::vector<std::string>{}) << c.caption;
@@ -136,90 +138,90 @@ TEST_F(ChooserTest, CaptionsNameEachKindAndNoTextIsCut) {
 }
 
 TEST_F(ChooserTest, OneItemIsOfferedForEditingAndRefusedWhenErased) {
-    dialog.SetItems({"555-1234"}, false);
+    dialog.setItems({"555-1234"}, false);
     QString offered;
-    EXPECT_TRUE(choose(1, ItemKind::Phone, [&](TBtnBottomDlg& d) {
-        offered = d.Edit1->text();
-        d.Edit1->setText("555-9999");
-        d.OKBtn->click();
+    EXPECT_TRUE(choose(1, ItemKind::Phone, [&](ItemChooser& d) {
+        offered = d.answerEdit->text();
+        d.answerEdit->setText("555-9999");
+        d.okButton->click();
     }));
     EXPECT_EQ(offered, "555-1234");
-    EXPECT_EQ(dialog.Edit1->text(), "555-9999");
+    EXPECT_EQ(dialog.answerEdit->text(), "555-9999");
 
     EXPECT_FALSE(choose(1, ItemKind::Phone, linktest::typeAndOk("")));
 }
 
 TEST_F(ChooserTest, SeveralItemsDropDownByThemselvesWithCopyFocused) {
-    dialog.SetItems({"a@b.c", "d@e.f", "g@h.i"}, false);
+    dialog.setItems({"a@b.c", "d@e.f", "g@h.i"}, false);
     QString caption, comboText;
     QWidget* focused = nullptr;
     bool sendToAllShown = false, sendToAllChecked = true;
     const bool accepted = choose(
         3, ItemKind::Email,
-        [&](TBtnBottomDlg& d) {
+        [&](ItemChooser& d) {
             caption = d.windowTitle();
-            comboText = d.ComboBox1->currentText();
+            comboText = d.itemCombo->currentText();
             focused = d.focusWidget();
-            sendToAllShown = d.CheckAll->isVisible();
-            sendToAllChecked = d.CheckAll->isChecked();
-            d.ComboBox1->hidePopup();
-            d.ComboBox1->setEditText("");
-            d.OKBtn->click();
+            sendToAllShown = d.optionCheck->isVisible();
+            sendToAllChecked = d.optionCheck->isChecked();
+            d.itemCombo->hidePopup();
+            d.itemCombo->setEditText("");
+            d.okButton->click();
         },
-        [](TBtnBottomDlg& d) { return d.ComboBox1->view()->isVisible(); });
+        [](ItemChooser& d) { return d.itemCombo->view()->isVisible(); });
     EXPECT_EQ(caption, "Choose E-mail address:");
     EXPECT_EQ(comboText, "a@b.c");
-    EXPECT_EQ(focused, dialog.ButtonClipboard);
+    EXPECT_EQ(focused, dialog.copyButton);
     EXPECT_TRUE(sendToAllShown);
     EXPECT_FALSE(sendToAllChecked);
-    EXPECT_EQ(dialog.CheckAll->text(), "send to all");
+    EXPECT_EQ(dialog.optionCheck->text(), "send to all");
     // An erased combo text is still an accepted choice: the action gets an empty item.
     EXPECT_TRUE(accepted);
-    EXPECT_EQ(dialog.Edit1->text(), "");
-    EXPECT_FALSE(dialog.ComboBox1->view()->isVisible());
+    EXPECT_EQ(dialog.answerEdit->text(), "");
+    EXPECT_FALSE(dialog.itemCombo->view()->isVisible());
 }
 
-TEST_F(ChooserTest, ChoiceFromTheListEndsUpInEdit1AndTheListStaysAsFound) {
-    dialog.SetItems({"b", "a", "b"}, false);
-    EXPECT_TRUE(choose(3, ItemKind::Phone, [](TBtnBottomDlg& d) {
-        d.ComboBox1->setCurrentIndex(1);
-        d.OKBtn->click();
+TEST_F(ChooserTest, ChoiceFromTheListEndsUpInTheAnswerBoxAndTheListStaysAsFound) {
+    dialog.setItems({"b", "a", "b"}, false);
+    EXPECT_TRUE(choose(3, ItemKind::Phone, [](ItemChooser& d) {
+        d.itemCombo->setCurrentIndex(1);
+        d.okButton->click();
     }));
-    EXPECT_EQ(dialog.Edit1->text(), "a");
-    EXPECT_EQ(dialog.Items(), (QStringList{"b", "a", "b"}));
+    EXPECT_EQ(dialog.answerEdit->text(), "a");
+    EXPECT_EQ(dialog.items(), (QStringList{"b", "a", "b"}));
 
     // Typed text is taken as typed, and Enter does not add it to the list.
-    EXPECT_TRUE(choose(3, ItemKind::Phone, [](TBtnBottomDlg& d) {
-        d.ComboBox1->setEditText("typed");
+    EXPECT_TRUE(choose(3, ItemKind::Phone, [](ItemChooser& d) {
+        d.itemCombo->setEditText("typed");
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QCoreApplication::sendEvent(d.ComboBox1->lineEdit(), &enter);
-        if (d.isVisible()) d.OKBtn->click();
+        QCoreApplication::sendEvent(d.itemCombo->lineEdit(), &enter);
+        if (d.isVisible()) d.okButton->click();
     }));
-    EXPECT_EQ(dialog.Edit1->text(), "typed");
-    EXPECT_EQ(dialog.Items(), (QStringList{"b", "a", "b"}));
+    EXPECT_EQ(dialog.answerEdit->text(), "typed");
+    EXPECT_EQ(dialog.items(), (QStringList{"b", "a", "b"}));
 
     // The next use starts from the first item again.
     QString shown;
-    choose(3, ItemKind::Phone, [&](TBtnBottomDlg& d) {
-        shown = d.ComboBox1->currentText();
-        d.CancelBtn->click();
+    choose(3, ItemKind::Phone, [&](ItemChooser& d) {
+        shown = d.itemCombo->currentText();
+        d.cancelButton->click();
     });
     EXPECT_EQ(shown, "b");
 }
 
 TEST_F(ChooserTest, EnterAcceptsAlsoAfterAUseThatFocusedCopy) {
-    dialog.SetItems({"a@b.c", "d@e.f"}, false);
-    choose(2, ItemKind::Email, [](TBtnBottomDlg& d) {
-        d.ButtonClipboard->setFocus();
-        d.CancelBtn->click();
+    dialog.setItems({"a@b.c", "d@e.f"}, false);
+    choose(2, ItemKind::Email, [](ItemChooser& d) {
+        d.copyButton->setFocus();
+        d.cancelButton->click();
     });
-    dialog.SetItems({"555-1234"}, false);
-    EXPECT_TRUE(choose(1, ItemKind::Phone, [](TBtnBottomDlg& d) {
+    dialog.setItems({"555-1234"}, false);
+    EXPECT_TRUE(choose(1, ItemKind::Phone, [](ItemChooser& d) {
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QCoreApplication::sendEvent(d.Edit1, &enter);
-        if (d.isVisible()) d.CancelBtn->click();
+        QCoreApplication::sendEvent(d.answerEdit, &enter);
+        if (d.isVisible()) d.cancelButton->click();
     }));
-    EXPECT_EQ(dialog.Tag, links::kChooserAccepted);
+    EXPECT_FALSE(dialog.refused());
     EXPECT_TRUE(prompter.records().empty());  // Copy was not pressed
 }
 
@@ -230,15 +232,15 @@ void pressKey(QWidget& window, Qt::Key key) {
 }
 
 TEST_F(ChooserTest, WithTheListDroppedDownEnterTakesTheItemAndEscapeClosesOnlyTheList) {
-    dialog.SetItems({"555-1111", "555-2222"}, false);
-    const auto listShown = [](TBtnBottomDlg& d) { return d.ComboBox1->view()->isVisible(); };
+    dialog.setItems({"555-1111", "555-2222"}, false);
+    const auto listShown = [](ItemChooser& d) { return d.itemCombo->view()->isVisible(); };
     bool onlyTheListClosed = false;
     EXPECT_FALSE(choose(
         2, ItemKind::Phone,
-        [&](TBtnBottomDlg& d) {
+        [&](ItemChooser& d) {
             pressKey(d, Qt::Key_Escape);
-            onlyTheListClosed = d.isVisible() && !d.ComboBox1->view()->isVisible();
-            if (d.isVisible()) d.CancelBtn->click();
+            onlyTheListClosed = d.isVisible() && !d.itemCombo->view()->isVisible();
+            if (d.isVisible()) d.cancelButton->click();
         },
         listShown));
     EXPECT_TRUE(onlyTheListClosed);
@@ -246,51 +248,51 @@ TEST_F(ChooserTest, WithTheListDroppedDownEnterTakesTheItemAndEscapeClosesOnlyTh
     QString taken;
     EXPECT_TRUE(choose(
         2, ItemKind::Phone,
-        [&](TBtnBottomDlg& d) {
+        [&](ItemChooser& d) {
             pressKey(d, Qt::Key_Down);
             pressKey(d, Qt::Key_Return);
-            onlyTheListClosed = d.isVisible() && !d.ComboBox1->view()->isVisible();
-            taken = d.ComboBox1->currentText();
+            onlyTheListClosed = d.isVisible() && !d.itemCombo->view()->isVisible();
+            taken = d.itemCombo->currentText();
             if (d.isVisible()) pressKey(d, Qt::Key_Return);  // the list closed: Enter is OK
-            if (d.isVisible()) d.CancelBtn->click();
+            if (d.isVisible()) d.cancelButton->click();
         },
         listShown));
     EXPECT_TRUE(onlyTheListClosed);
     EXPECT_EQ(taken, "555-2222");
-    EXPECT_EQ(dialog.Edit1->text(), "555-2222");
+    EXPECT_EQ(dialog.answerEdit->text(), "555-2222");
 }
 
 TEST_F(ChooserTest, CancelAndEscapeRefuseWhateverTheCount) {
     for (int count : {0, 1, 2}) {
-        dialog.SetItems({"x", "y"}, false);
+        dialog.setItems({"x", "y"}, false);
         EXPECT_FALSE(choose(count, ItemKind::Web, linktest::pressCancel())) << count;
-        EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+        EXPECT_TRUE(dialog.refused());
         EXPECT_FALSE(choose(count, ItemKind::Web, linktest::pressEscape())) << count;
-        EXPECT_EQ(dialog.Tag, links::kChooserRefused);
+        EXPECT_TRUE(dialog.refused());
     }
 }
 
 TEST_F(ChooserTest, BccIsUsableOnlyWhileSendToAllIsChecked) {
-    dialog.bcc->setChecked(false);
-    dialog.bcc->setEnabled(false);
-    dialog.bcc->show();
-    dialog.SetItems({"a@b.c", "d@e.f"}, false);
+    dialog.sendAsBccCheck->setChecked(false);
+    dialog.sendAsBccCheck->setEnabled(false);
+    dialog.sendAsBccCheck->show();
+    dialog.setItems({"a@b.c", "d@e.f"}, false);
     std::vector<bool> usable;
     bool bccChecked = true;
-    choose(2, ItemKind::Email, [&](TBtnBottomDlg& d) {
-        usable.push_back(d.bcc->isVisible() && d.bcc->isEnabled());
-        d.CheckAll->click();
-        usable.push_back(d.bcc->isEnabled());
-        d.bcc->click();
-        d.CheckAll->click();
-        usable.push_back(d.bcc->isEnabled());
-        bccChecked = d.bcc->isChecked();
-        d.OKBtn->click();
+    choose(2, ItemKind::Email, [&](ItemChooser& d) {
+        usable.push_back(d.sendAsBccCheck->isVisible() && d.sendAsBccCheck->isEnabled());
+        d.optionCheck->click();
+        usable.push_back(d.sendAsBccCheck->isEnabled());
+        d.sendAsBccCheck->click();
+        d.optionCheck->click();
+        usable.push_back(d.sendAsBccCheck->isEnabled());
+        bccChecked = d.sendAsBccCheck->isChecked();
+        d.okButton->click();
     });
     EXPECT_EQ(usable, (std::vector<bool>{false, true, false}));
     EXPECT_FALSE(bccChecked);
     // Closing hides it again, so it never shows for the other kinds.
-    EXPECT_TRUE(dialog.bcc->isHidden());
+    EXPECT_TRUE(dialog.sendAsBccCheck->isHidden());
 }
 
 TEST_F(ChooserTest, HelpOpensTheSendToAllPageOnlyWhenSendToAllIsOffered) {
@@ -300,19 +302,19 @@ TEST_F(ChooserTest, HelpOpensTheSendToAllPageOnlyWhenSendToAllIsOffered) {
         const char* page;
     };
     const Case cases[] = {
-        {ItemKind::Email, {"a@b.c", "d@e.f"}, "elist.html"},
-        {ItemKind::Email, {"a@b.c"}, "Roviriv.iza"},
-        {ItemKind::Email, {}, "Roviriv.iza"},
-        {ItemKind::Phone, {"1", "2"}, "Roviriv.iza"},
-        {ItemKind::File, {"x"}, "Roviriv.iza"},
+        {ItemKind::Email, {"a@b.c", "d@e.f"}, "writing-to-several.html"},
+        {ItemKind::Email, {"a@b.c"}, "choosing-an-item.html"},
+        {ItemKind::Email, {}, "choosing-an-item.html"},
+        {ItemKind::Phone, {"1", "2"}, "choosing-an-item.html"},
+        {ItemKind::File, {"x"}, "choosing-an-item.html"},
     };
     for (const Case& c : cases) {
-        dialog.SetItems(c.items, false);
+        dialog.setItems(c.items, false);
         bool stillOpen = false;
-        choose(static_cast<int>(c.items.size()), c.kind, [&](TBtnBottomDlg& d) {
-            d.BitBtn1->click();
+        choose(static_cast<int>(c.items.size()), c.kind, [&](ItemChooser& d) {
+            d.helpButton->click();
             stillOpen = d.isVisible();
-            d.CancelBtn->click();
+            d.cancelButton->click();
         });
         EXPECT_TRUE(stillOpen);
         ASSERT_FALSE(shell.targets().empty());
@@ -324,13 +326,13 @@ TEST_F(ChooserTest, HelpOpensTheSendToAllPageOnlyWhenSendToAllIsOffered) {
 }
 
 TEST_F(ChooserTest, CopyPutsEveryItemOnTheClipboardAndSaysSo) {
-    dialog.SetItems({"www.a.b", "ftp://c.d", "www.a.b"}, true, {" ", "x", "y"}, {"1", "2", "3"});
+    dialog.setItems({"www.a.b", "ftp://c.d", "www.a.b"}, true, {" ", "x", "y"}, {"1", "2", "3"});
     bool stillOpen = false;
-    choose(3, ItemKind::Web, [&](TBtnBottomDlg& d) {
-        d.ComboBox1->setCurrentIndex(1);
-        d.ButtonClipboard->click();
+    choose(3, ItemKind::Web, [&](ItemChooser& d) {
+        d.itemCombo->setCurrentIndex(1);
+        d.copyButton->click();
         stillOpen = d.isVisible();
-        d.CancelBtn->click();
+        d.cancelButton->click();
     });
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(clipboard.text(), "www.a.b\nftp://c.d\nwww.a.b");
@@ -339,38 +341,38 @@ TEST_F(ChooserTest, CopyPutsEveryItemOnTheClipboardAndSaysSo) {
     EXPECT_EQ(prompter.records()[0].prompt.buttons, platform::ButtonSet::Ok);
 
     // With nothing to copy the message still comes, and the clipboard keeps its text.
-    dialog.SetItems({}, false);
-    dialog.ButtonClipboardClick();
+    dialog.setItems({}, false);
+    dialog.copyItemsToClipboard();
     EXPECT_EQ(prompter.records().size(), 2u);
     EXPECT_EQ(clipboard.history().size(), 1u);
 }
 
 TEST_F(ChooserTest, ContextLinesFollowTheChosenEntryButNotTypedText) {
-    dialog.SetItems({"www.a.b", "www.c.d"}, true, {" ", "line 2"}, {"see www.a.b", "www.c.d"});
+    dialog.setItems({"www.a.b", "www.c.d"}, true, {" ", "line 2"}, {"see www.a.b", "www.c.d"});
     std::vector<QString> seen;
     bool labelsShown = false;
-    choose(2, ItemKind::Web, [&](TBtnBottomDlg& d) {
-        labelsShown = d.Label1->isVisible() && d.Label2->isVisible();
-        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
-        d.ComboBox1->setCurrentIndex(1);
-        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
-        d.ComboBox1->setEditText("www.typed");
-        seen.push_back(d.Label1->text() + "|" + d.Label2->text());
-        d.OKBtn->click();
+    choose(2, ItemKind::Web, [&](ItemChooser& d) {
+        labelsShown = d.lineBeforeLabel->isVisible() && d.itemLineLabel->isVisible();
+        seen.push_back(d.lineBeforeLabel->text() + "|" + d.itemLineLabel->text());
+        d.itemCombo->setCurrentIndex(1);
+        seen.push_back(d.lineBeforeLabel->text() + "|" + d.itemLineLabel->text());
+        d.itemCombo->setEditText("www.typed");
+        seen.push_back(d.lineBeforeLabel->text() + "|" + d.itemLineLabel->text());
+        d.okButton->click();
     });
     EXPECT_TRUE(labelsShown);
     EXPECT_EQ(seen, (std::vector<QString>{" |see www.a.b", "line 2|www.c.d", "line 2|www.c.d"}));
     // Closing empties the labels; the lists stay until the next collection.
-    EXPECT_EQ(dialog.Label1->text(), "");
-    EXPECT_EQ(dialog.Label2->text(), "");
-    EXPECT_EQ(dialog.myList2->count(), 2);
+    EXPECT_EQ(dialog.lineBeforeLabel->text(), "");
+    EXPECT_EQ(dialog.itemLineLabel->text(), "");
+    EXPECT_EQ(dialog.itemLinesList->count(), 2);
 
     // Phone numbers and e-mail show no context.
-    dialog.SetItems({"555-1234", "555-9999"}, false);
+    dialog.setItems({"555-1234", "555-9999"}, false);
     labelsShown = true;
-    choose(2, ItemKind::Phone, [&](TBtnBottomDlg& d) {
-        labelsShown = d.Label1->isVisible() || d.Label2->isVisible();
-        d.OKBtn->click();
+    choose(2, ItemKind::Phone, [&](ItemChooser& d) {
+        labelsShown = d.lineBeforeLabel->isVisible() || d.itemLineLabel->isVisible();
+        d.okButton->click();
     });
     EXPECT_FALSE(labelsShown);
 }

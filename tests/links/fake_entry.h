@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "link_actions.h"
+#include <links/link_actions.h>
 
 namespace linktest {
 

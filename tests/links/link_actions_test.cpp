@@ -1,4 +1,4 @@
-#include "link_actions.h"
+#include <links/link_actions.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,12 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include "Combo.h"
+#include <links/item_chooser.h>
+#include <platform/fakes.h>
+#include <platform/phone_dialer.h>
+#include <platform/shell.h>
 #include "chooser_driver.h"
 #include "fake_entry.h"
-#include "platform/fakes.h"
-#include "platform/phone_dialer.h"
-#include "platform/shell.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -28,8 +28,8 @@ namespace {
 using testsupport::qpath;
 using testsupport::makeFile;
 
+using links::ItemChooser;
 using links::ItemKind;
-using links::TBtnBottomDlg;
 using linktest::ChooserDriver;
 using platform::Answer;
 
@@ -39,7 +39,7 @@ class LinkActionsTest : public ::testing::Test {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    TBtnBottomDlg chooser{prompter, shell, clipboard};
+    ItemChooser chooser{prompter, shell, clipboard};
     linktest::FakeEntry entry;
     links::LinkActions actions{entry, chooser, prompter, shell, dialer};
 
@@ -57,7 +57,7 @@ class LinkActionsTest : public ::testing::Test {
 TEST_F(LinkActionsTest, TypedAddressIsMailedThenAddedBelowTheMemo) {
     entry.name = "Smith";
     entry.memo = "12 Oak Street\r\nSpringfield";
-    run(&links::LinkActions::emailClick, linktest::typeAndOk("a@b.c"));
+    run(&links::LinkActions::sendEmail, linktest::typeAndOk("a@b.c"));
 
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"mailto:a@b.c"}));
     ASSERT_EQ(prompter.records().size(), 1u);
@@ -72,10 +72,10 @@ TEST_F(LinkActionsTest, TypedAddressIsMailedThenAddedBelowTheMemo) {
 TEST_F(LinkActionsTest, OneAddressFoundIsMailedAsEditedWithoutAddingIt) {
     entry.memo = "Mail: jo@home.org";
     QString offered;
-    run(&links::LinkActions::emailClick, [&](TBtnBottomDlg& d) {
-        offered = d.Edit1->text();
-        d.Edit1->setText("jo@work.org");
-        d.OKBtn->click();
+    run(&links::LinkActions::sendEmail, [&](ItemChooser& d) {
+        offered = d.answerEdit->text();
+        d.answerEdit->setText("jo@work.org");
+        d.okButton->click();
     });
     EXPECT_EQ(offered, "jo@home.org");
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"mailto:jo@work.org"}));
@@ -99,12 +99,12 @@ TEST_F(LinkActionsTest, SendToAllJoinsEveryAddressInListOrderOpenlyOrAsBlindCopi
     };
     for (const Case& c : cases) {
         bool bccGreyedAtFirst = false;
-        run(&links::LinkActions::emailClick, [&](TBtnBottomDlg& d) {
-            bccGreyedAtFirst = d.bcc->isVisible() && !d.bcc->isEnabled();
-            d.ComboBox1->setCurrentIndex(2);
-            if (c.sendToAll) d.CheckAll->click();
-            if (c.blind) d.bcc->click();
-            d.OKBtn->click();
+        run(&links::LinkActions::sendEmail, [&](ItemChooser& d) {
+            bccGreyedAtFirst = d.sendAsBccCheck->isVisible() && !d.sendAsBccCheck->isEnabled();
+            d.itemCombo->setCurrentIndex(2);
+            if (c.sendToAll) d.optionCheck->click();
+            if (c.blind) d.sendAsBccCheck->click();
+            d.okButton->click();
         });
         EXPECT_TRUE(bccGreyedAtFirst);
         ASSERT_FALSE(shell.targets().empty());
@@ -115,14 +115,14 @@ TEST_F(LinkActionsTest, SendToAllJoinsEveryAddressInListOrderOpenlyOrAsBlindCopi
 }
 
 TEST_F(LinkActionsTest, BccStaysHiddenForFewerThanTwoAddresses) {
-    chooser.bcc->show();
-    chooser.bcc->setEnabled(true);
-    chooser.bcc->setChecked(true);
+    chooser.sendAsBccCheck->show();
+    chooser.sendAsBccCheck->setEnabled(true);
+    chooser.sendAsBccCheck->setChecked(true);
     entry.memo = "a@b.c";
     bool bccShown = true;
-    run(&links::LinkActions::emailClick, [&](TBtnBottomDlg& d) {
-        bccShown = d.bcc->isVisible();
-        d.OKBtn->click();
+    run(&links::LinkActions::sendEmail, [&](ItemChooser& d) {
+        bccShown = d.sendAsBccCheck->isVisible();
+        d.okButton->click();
     });
     EXPECT_FALSE(bccShown);
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"mailto:a@b.c"}));
@@ -131,13 +131,13 @@ TEST_F(LinkActionsTest, BccStaysHiddenForFewerThanTwoAddresses) {
 TEST_F(LinkActionsTest, RefusedChooserEndsTheActionWithoutEffect) {
     entry.memo = "no items here";
     const auto typeAnd = [](const ChooserDriver::Answer& close) {
-        return [close](TBtnBottomDlg& d) {
-            d.Edit1->setText("555-1234 a@b.c");
+        return [close](ItemChooser& d) {
+            d.answerEdit->setText("555-1234 a@b.c");
             close(d);
         };
     };
-    for (auto action : {&links::LinkActions::emailClick, &links::LinkActions::SpeedPhoneClick,
-                        &links::LinkActions::URLClick, &links::LinkActions::SpeedButton2Click}) {
+    for (auto action : {&links::LinkActions::sendEmail, &links::LinkActions::dialPhone,
+                        &links::LinkActions::visitWebAddress, &links::LinkActions::openFile}) {
         run(action, linktest::pressOk());  // OK with the box still empty
         run(action, typeAnd(linktest::pressCancel()));
         run(action, typeAnd(linktest::pressEscape()));
@@ -153,7 +153,7 @@ TEST_F(LinkActionsTest, RefusedChooserEndsTheActionWithoutEffect) {
 TEST_F(LinkActionsTest, FoundNumberIsDialledForTheEntrysName) {
     entry.name = "Garden Shop";
     entry.memo = "Tel 555-1234";
-    run(&links::LinkActions::SpeedPhoneClick, linktest::pressOk());
+    run(&links::LinkActions::dialPhone, linktest::pressOk());
     ASSERT_EQ(dialer.calls().size(), 1u);
     EXPECT_EQ(dialer.calls()[0].number, "555-1234");
     EXPECT_EQ(dialer.calls()[0].calledParty, "Garden Shop");
@@ -166,9 +166,9 @@ TEST_F(LinkActionsTest, NumbersComeFromTheNameThenTheMemoAsTheControlWrapsIt) {
     // On screen the line wraps between the two numbers; each screen line is scanned.
     entry.wrappedLines = QStringList{"a long line with 555-1111 ", "and 555-2222"};
     QStringList offered;
-    run(&links::LinkActions::SpeedPhoneClick, [&](TBtnBottomDlg& d) {
-        offered = d.Items();
-        d.CancelBtn->click();
+    run(&links::LinkActions::dialPhone, [&](ItemChooser& d) {
+        offered = d.items();
+        d.cancelButton->click();
     });
     EXPECT_EQ(offered, (QStringList{"555-0000", "555-1111", "555-2222"}));
 }
@@ -179,8 +179,7 @@ TEST_F(LinkActionsTest, TypedNumberIsOfferedForAddingWhateverTheDialler) {
     links::LinkActions withDesktopDialer(entry, chooser, prompter, shell, desktopDialer);
     entry.memo = "nothing to dial\n";
 
-    run(&links::LinkActions::SpeedPhoneClick, linktest::typeAndOk("206-555-1234"),
-        &withDesktopDialer);
+    run(&links::LinkActions::dialPhone, linktest::typeAndOk("206-555-1234"), &withDesktopDialer);
     ASSERT_EQ(prompter.texts().size(), 2u);
     EXPECT_EQ(prompter.texts()[0], platform::kNoDialerWarning);
     EXPECT_EQ(prompter.records()[0].prompt.kind, platform::MessageKind::Warning);
@@ -192,7 +191,7 @@ TEST_F(LinkActionsTest, TypedNumberIsOfferedForAddingWhateverTheDialler) {
     shell.setResult(false);
     prompter.setDefaultAnswer(Answer::Cancel);
     entry.memo = "still nothing to dial";
-    run(&links::LinkActions::SpeedPhoneClick, linktest::typeAndOk("555-9999"), &withDesktopDialer);
+    run(&links::LinkActions::dialPhone, linktest::typeAndOk("555-9999"), &withDesktopDialer);
     ASSERT_EQ(prompter.texts().size(), 4u);
     EXPECT_EQ(prompter.texts()[2], platform::kDialFailedWarning);
     EXPECT_EQ(prompter.texts()[3], "Add 555-9999 to entry?");
@@ -205,10 +204,10 @@ TEST_F(LinkActionsTest, TypedNumberIsOfferedForAddingWhateverTheDialler) {
 TEST_F(LinkActionsTest, WebAddressIsHandedOverAsWrittenWithItsContext) {
     entry.memo = "Shop\r\nSite: www.b.c/x.html, more\r\nsee (http://d.e/).";
     QString context1, context2;
-    run(&links::LinkActions::URLClick, [&](TBtnBottomDlg& d) {
-        context1 = d.Label1->text();
-        context2 = d.Label2->text();
-        d.OKBtn->click();
+    run(&links::LinkActions::visitWebAddress, [&](ItemChooser& d) {
+        context1 = d.lineBeforeLabel->text();
+        context2 = d.itemLineLabel->text();
+        d.okButton->click();
     });
     EXPECT_EQ(context1, "Shop");
     EXPECT_EQ(context2, "Site: www.b.c/x.html, more");
@@ -216,7 +215,7 @@ TEST_F(LinkActionsTest, WebAddressIsHandedOverAsWrittenWithItsContext) {
 
     // A typed address goes exactly as typed, and is offered for adding.
     entry.memo = "";
-    run(&links::LinkActions::URLClick, linktest::typeAndOk("Www.Typed.Org/a?b=c"));
+    run(&links::LinkActions::visitWebAddress, linktest::typeAndOk("Www.Typed.Org/a?b=c"));
     EXPECT_EQ(shell.targets().back(), "Www.Typed.Org/a?b=c");
     EXPECT_EQ(entry.memo, "WebSite: Www.Typed.Org/a?b=c\n");
 }
@@ -226,9 +225,9 @@ TEST_F(LinkActionsTest, WebItemReachesTheDesktopAsWrittenWwwWithHttp) {
     platform::DesktopShell desktopShell(prompter, desktop.handOver());
     links::LinkActions onDesktop(entry, chooser, prompter, desktopShell, dialer);
     entry.memo = "www.b.c/~x/a%5Fb.html";
-    run(&links::LinkActions::URLClick, linktest::pressOk(), &onDesktop);
+    run(&links::LinkActions::visitWebAddress, linktest::pressOk(), &onDesktop);
     entry.memo = "see https://b.c/b?%5Fencoding=UTF8&node=1%7E2 here";
-    run(&links::LinkActions::URLClick, linktest::pressOk(), &onDesktop);
+    run(&links::LinkActions::visitWebAddress, linktest::pressOk(), &onDesktop);
     EXPECT_EQ(desktop.targets(), (std::vector<QString>{"http://www.b.c/~x/a%5Fb.html",
                                                        "https://b.c/b?%5Fencoding=UTF8&node=1%7E2"}));
 }
@@ -269,13 +268,13 @@ TEST(MailtoUri, AnItemIsOneAddressAndNeverAHeader) {
 }
 
 TEST_F(LinkActionsTest, ATypedOrFoundItemCannotAddAHeaderToTheMail) {
-    run(&links::LinkActions::emailClick, linktest::typeAndOk("victim@example.com?attach=/etc/"));
+    run(&links::LinkActions::sendEmail, linktest::typeAndOk("victim@example.com?attach=/etc/"));
     EXPECT_EQ(shell.targets().back(), "mailto:victim@example.com%3Fattach%3D%2Fetc%2F");
     entry.memo = "x@y.z&body=hi\r\nplain@b.c";
     prompter.setDefaultAnswer(Answer::Cancel);
-    run(&links::LinkActions::emailClick, [](TBtnBottomDlg& d) {
-        d.CheckAll->click();
-        d.OKBtn->click();
+    run(&links::LinkActions::sendEmail, [](ItemChooser& d) {
+        d.optionCheck->click();
+        d.okButton->click();
     });
     EXPECT_FALSE(shell.targets().back().contains('&')) << shell.targets().back().toStdString();
 }
@@ -283,9 +282,9 @@ TEST_F(LinkActionsTest, ATypedOrFoundItemCannotAddAHeaderToTheMail) {
 TEST_F(LinkActionsTest, MemoLinesTheCodePageCannotHoldAreStillScanned) {
     entry.memo = QStringLiteral("\u260E caf\u00e9 www.b.c \u2603\nx");
     QString context;
-    run(&links::LinkActions::URLClick, [&](TBtnBottomDlg& d) {
-        context = d.Label2->text();
-        d.OKBtn->click();
+    run(&links::LinkActions::visitWebAddress, [&](ItemChooser& d) {
+        context = d.itemLineLabel->text();
+        d.okButton->click();
     });
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"www.b.c"}));
     EXPECT_EQ(context, QStringLiteral("? caf\u00e9 www.b.c ?"));
@@ -301,20 +300,20 @@ class OpenFileTest : public LinkActionsTest {
 TEST_F(OpenFileTest, ExistingFileIsOpenedAndATypedOneAdded) {
     const auto letter = makeFile(dir / "letter.doc");
     entry.memo = "Letter: " + qpath(letter) + " (sent)";
-    run(&links::LinkActions::SpeedButton2Click, linktest::pressOk());
+    run(&links::LinkActions::openFile, linktest::pressOk());
     EXPECT_EQ(shell.targets(), (std::vector<QString>{qpath(letter)}));
     EXPECT_EQ(shell.records()[0].request, platform::FakeShell::Request::File);
     EXPECT_TRUE(prompter.records().empty());
 
     entry.memo = "";
-    run(&links::LinkActions::SpeedButton2Click, linktest::typeAndOk(qpath(letter)));
+    run(&links::LinkActions::openFile, linktest::typeAndOk(qpath(letter)));
     EXPECT_EQ(shell.targets().size(), 2u);
     EXPECT_EQ(entry.memo, "File: " + qpath(letter) + "\n");
 }
 
 TEST_F(OpenFileTest, MissingFileOrFolderIsReportedAndNothingAdded) {
     for (const QString& item : {QStringLiteral("C:\\x.doc"), qpath(dir.path())}) {
-        run(&links::LinkActions::SpeedButton2Click, linktest::typeAndOk(item));
+        run(&links::LinkActions::openFile, linktest::typeAndOk(item));
         ASSERT_FALSE(prompter.records().empty());
         EXPECT_EQ(prompter.records().back().prompt.text, "File " + item + " does NOT exist");
         EXPECT_EQ(prompter.records().back().prompt.kind, platform::MessageKind::Error);
@@ -329,7 +328,7 @@ TEST_F(OpenFileTest, HomeFolderItemIsExpandedBeforeTheTest) {
     qputenv("HOME", dir.path().c_str());
     makeFile(dir / "notes.txt");
     entry.memo = "Notes ~/notes.txt here";
-    run(&links::LinkActions::SpeedButton2Click, linktest::pressOk());
+    run(&links::LinkActions::openFile, linktest::pressOk());
     qputenv("HOME", home);
     EXPECT_EQ(shell.targets(), (std::vector<QString>{qpath(dir / "notes.txt")}));
     EXPECT_TRUE(prompter.records().empty());
@@ -345,14 +344,14 @@ TEST_F(OpenFileTest, ProgramOrLauncherIsStartedOnlyAfterAYes) {
     for (const auto& file : {program, launcher}) {
         entry.memo = "run " + qpath(file);
         prompter.queueAnswer(Answer::No);
-        run(&links::LinkActions::SpeedButton2Click, linktest::pressOk(), &onDesktop);
+        run(&links::LinkActions::openFile, linktest::pressOk(), &onDesktop);
         ASSERT_FALSE(prompter.records().empty());
         EXPECT_EQ(prompter.records().back().prompt.text, platform::runProgramQuestion(qpath(file)));
         EXPECT_TRUE(desktop.targets().empty());
     }
     prompter.queueAnswer(Answer::Yes);
     entry.memo = "run " + qpath(program);
-    run(&links::LinkActions::SpeedButton2Click, linktest::pressOk(), &onDesktop);
+    run(&links::LinkActions::openFile, linktest::pressOk(), &onDesktop);
     EXPECT_EQ(desktop.targets(), (std::vector<QString>{qpath(program)}));
 }
 
@@ -377,7 +376,7 @@ TEST(LineAddition, PutsTheLineBelowTheLastLineInTheMemosOwnLineBreak) {
 TEST_F(LinkActionsTest, AddingStopsUnlessTheQuestionIsAnsweredOk) {
     entry.memo = "x";
     prompter.queueAnswer(Answer::Cancel);
-    actions.AddItemToEntry(ItemKind::File, "C:\\a.txt");
+    actions.addItemToEntry(ItemKind::File, "C:\\a.txt");
     EXPECT_EQ(prompter.texts(), (std::vector<QString>{"Add C:\\a.txt to entry?"}));
     EXPECT_TRUE(entry.steps.empty());
     EXPECT_EQ(entry.memo, "x");
@@ -385,7 +384,7 @@ TEST_F(LinkActionsTest, AddingStopsUnlessTheQuestionIsAnsweredOk) {
 
 TEST_F(LinkActionsTest, RefusedSaveLeavesTheEntryInEditWithTheLine) {
     entry.refuseSave = true;
-    actions.AddItemToEntry(ItemKind::Phone, "555-1234");
+    actions.addItemToEntry(ItemKind::Phone, "555-1234");
     EXPECT_TRUE(entry.editing);
     EXPECT_EQ(entry.memo, "Phone: 555-1234\n");
     EXPECT_EQ(entry.saves, 0);
@@ -394,7 +393,7 @@ TEST_F(LinkActionsTest, RefusedSaveLeavesTheEntryInEditWithTheLine) {
 
 TEST_F(LinkActionsTest, ItemTheCodePageCannotHoldIsRefusedBeforeTheEntryIsTouched) {
     entry.memo = "x";
-    EXPECT_THROW(actions.AddItemToEntry(ItemKind::Web, QStringLiteral("www.\u2603.com")),
+    EXPECT_THROW(actions.addItemToEntry(ItemKind::Web, QStringLiteral("www.\u2603.com")),
                  std::invalid_argument);
     EXPECT_TRUE(entry.steps.empty());
     EXPECT_EQ(entry.memo, "x");

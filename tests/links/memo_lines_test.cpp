@@ -1,4 +1,4 @@
-#include "memo_lines.h"
+#include <links/memo_lines.h>
 
 #include <QPlainTextEdit>
 

@@ -1,4 +1,4 @@
-#include "memo_scanner.h"
+#include <links/memo_scanner.h>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-using links::CollectItems;
+using links::collectItems;
 using links::ItemKind;
 using Items = std::vector<std::string>;
 
@@ -24,7 +24,7 @@ struct PhoneCase {
 
 Items PhonesOf(std::string_view text) {
     Items items;
-    links::FindPhoneNumbers(text, items);
+    links::findPhoneNumbers(text, items);
     return items;
 }
 
@@ -58,23 +58,23 @@ TEST(MemoScannerPhoneNumbers, FoundRightToLeftWithTheirAreaCodes) {
 
 TEST(MemoScannerPhoneNumbers, AppendsToTheItemsAlreadyThere) {
     Items items{"first"};
-    links::FindPhoneNumbers("555-0000", items);
+    links::findPhoneNumbers("555-0000", items);
     EXPECT_EQ(items, (Items{"first", "555-0000"}));
 }
 
 TEST(MemoScannerPhoneNumbers, PatternAndCutHoldToTheTextAtAnyPosition) {
     const std::string_view text = "206-555-1234";
-    EXPECT_TRUE(links::IsPhonePattern(text, 7));
-    EXPECT_TRUE(links::IsPhonePattern("555-1234", 3));
-    EXPECT_FALSE(links::IsPhonePattern(text, 3));  // "555-" is not four digits
-    EXPECT_FALSE(links::IsPhonePattern(text.substr(0, 11), 7));
-    EXPECT_EQ(links::CutPhoneNumber(text, 7), "206-555-1234");
-    EXPECT_EQ(links::CutPhoneNumber(text, 3), "");
+    EXPECT_TRUE(links::isPhonePattern(text, 7));
+    EXPECT_TRUE(links::isPhonePattern("555-1234", 3));
+    EXPECT_FALSE(links::isPhonePattern(text, 3));  // "555-" is not four digits
+    EXPECT_FALSE(links::isPhonePattern(text.substr(0, 11), 7));
+    EXPECT_EQ(links::cutPhoneNumber(text, 7), "206-555-1234");
+    EXPECT_EQ(links::cutPhoneNumber(text, 3), "");
     for (std::size_t position : {std::size_t{0}, std::size_t{2}, std::size_t{11}, std::size_t{12},
                                  std::size_t{13}, std::string_view::npos}) {
         SCOPED_TRACE(position);
-        EXPECT_FALSE(links::IsPhonePattern(text, position));
-        EXPECT_EQ(links::CutPhoneNumber(text, position), "");
+        EXPECT_FALSE(links::isPhonePattern(text, position));
+        EXPECT_EQ(links::cutPhoneNumber(text, position), "");
     }
 }
 
@@ -113,12 +113,12 @@ TEST(MemoScannerEmailAddresses, TakenAroundTheFirstAtSign) {
         {"trailing@", ""},
         {"", ""},
     };
-    ExpectEachLineGives(cases, links::FindEmailAddress);
+    ExpectEachLineGives(cases, links::findEmailAddress);
 }
 
 TEST(MemoScannerEmailAddresses, NeverLongerThan255Characters) {
     const std::string line = "Mail: a@b." + std::string(400, 'x');
-    EXPECT_EQ(links::FindEmailAddress(line), line.substr(6, 255));
+    EXPECT_EQ(links::findEmailAddress(line), line.substr(6, 255));
 }
 
 TEST(MemoScannerWebAddresses, FirstPrefixInOrderOfPreferenceDecides) {
@@ -136,14 +136,14 @@ TEST(MemoScannerWebAddresses, FirstPrefixInOrderOfPreferenceDecides) {
         {"http:/a.b wwwx.c", ""},
         {"", ""},
     };
-    ExpectEachLineGives(cases, links::FindWebAddress);
+    ExpectEachLineGives(cases, links::findWebAddress);
 }
 
 TEST(MemoScannerWebAddresses, CutFromAGivenStart) {
-    EXPECT_EQ(links::CutWebAddress("go www.x.y. now", 3), "www.x.y");
-    EXPECT_EQ(links::CutWebAddress("www." + std::string(300, 'a'), 0).size(), 255u);
-    EXPECT_EQ(links::CutWebAddress("www.x.y", 7), "");
-    EXPECT_EQ(links::CutWebAddress("www.x.y", std::string_view::npos), "");
+    EXPECT_EQ(links::cutWebAddress("go www.x.y. now", 3), "www.x.y");
+    EXPECT_EQ(links::cutWebAddress("www." + std::string(300, 'a'), 0).size(), 255u);
+    EXPECT_EQ(links::cutWebAddress("www.x.y", 7), "");
+    EXPECT_EQ(links::cutWebAddress("www.x.y", std::string_view::npos), "");
 }
 
 TEST(MemoScannerFileNames, DriveLetteredNames) {
@@ -166,7 +166,7 @@ TEST(MemoScannerFileNames, DriveLetteredNames) {
         {"\\\\server\\share\\a.txt", ""},
         {"", ""},
     };
-    ExpectEachLineGives(cases, links::FindFileName);
+    ExpectEachLineGives(cases, links::findFileName);
 }
 
 TEST(MemoScannerFileNames, AbsolutePathsAtTheStartOfAWord) {
@@ -188,64 +188,64 @@ TEST(MemoScannerFileNames, AbsolutePathsAtTheStartOfAWord) {
         {"yes / no.", ""},
         {"/.", ""},
     };
-    ExpectEachLineGives(cases, links::FindFileName);
+    ExpectEachLineGives(cases, links::findFileName);
 }
 
 TEST(MemoScannerFileNames, CutFromAGivenStart) {
-    EXPECT_EQ(links::CutFileName("C:\\" + std::string(300, 'a') + ".txt", 0).size(), 255u);
-    EXPECT_EQ(links::CutFileName("x C:\\a.b c", 2), "C:\\a.b");
-    EXPECT_EQ(links::CutFileName("C:\\a.b   ", 7), "");  // inside the trailing blanks
-    EXPECT_EQ(links::CutFileName("C:\\a.b", std::string_view::npos), "");
+    EXPECT_EQ(links::cutFileName("C:\\" + std::string(300, 'a') + ".txt", 0).size(), 255u);
+    EXPECT_EQ(links::cutFileName("x C:\\a.b c", 2), "C:\\a.b");
+    EXPECT_EQ(links::cutFileName("C:\\a.b   ", 7), "");  // inside the trailing blanks
+    EXPECT_EQ(links::cutFileName("C:\\a.b", std::string_view::npos), "");
 }
 
 TEST(MemoScannerCollection, PhoneNumbersFromTheNameThenTheShownLinesDownwards) {
     const std::vector<std::string> shown{"555-1111", "555-2222 555-3333"};
     const std::vector<std::string> stored{"555-1111 555-2222 555-3333"};
-    const auto collected = CollectItems(ItemKind::Phone, "Shop 555-0000", shown, stored);
+    const auto collected = collectItems(ItemKind::Phone, "Shop 555-0000", shown, stored);
     EXPECT_EQ(collected.items, (Items{"555-0000", "555-1111", "555-3333", "555-2222"}));
-    EXPECT_FALSE(collected.ShowContext);
-    EXPECT_TRUE(collected.mylist1.empty());
-    EXPECT_TRUE(collected.myList2.empty());
+    EXPECT_FALSE(collected.showContext);
+    EXPECT_TRUE(collected.linesBefore.empty());
+    EXPECT_TRUE(collected.itemLines.empty());
 }
 
 TEST(MemoScannerCollection, EmailFromTheNameThenTheShownLinesUpwards) {
     const std::vector<std::string> shown{"one@a.b", "two@a.b", "three@a.b x@y.z"};
     const std::vector<std::string> stored{"one@a.b two@a.b three@a.b x@y.z"};
-    const auto collected = CollectItems(ItemKind::Email, "Jo jo@a.b", shown, stored);
+    const auto collected = collectItems(ItemKind::Email, "Jo jo@a.b", shown, stored);
     EXPECT_EQ(collected.items, (Items{"jo@a.b", "three@a.b", "two@a.b", "one@a.b"}));
-    EXPECT_FALSE(collected.ShowContext);
+    EXPECT_FALSE(collected.showContext);
 }
 
 TEST(MemoScannerCollection, WebAddressesFromTheStoredLinesWithTheirContext) {
     // The stored first line is wrapped on screen; its second address must not be offered.
     const std::vector<std::string> shown{"www.a.b", "www.c.d", "plain", "ftp://e.f"};
     const std::vector<std::string> stored{"www.a.b www.c.d", "plain", "ftp://e.f", "www.a.b"};
-    const auto collected = CollectItems(ItemKind::Web, "www.name.org", shown, stored);
+    const auto collected = collectItems(ItemKind::Web, "www.name.org", shown, stored);
     EXPECT_EQ(collected.items, (Items{"www.a.b", "ftp://e.f", "www.a.b"}));
-    EXPECT_EQ(collected.mylist1, (Items{" ", "plain", "ftp://e.f"}));
-    EXPECT_EQ(collected.myList2, (Items{"www.a.b www.c.d", "ftp://e.f", "www.a.b"}));
-    EXPECT_TRUE(collected.ShowContext);
+    EXPECT_EQ(collected.linesBefore, (Items{" ", "plain", "ftp://e.f"}));
+    EXPECT_EQ(collected.itemLines, (Items{"www.a.b www.c.d", "ftp://e.f", "www.a.b"}));
+    EXPECT_TRUE(collected.showContext);
 }
 
 TEST(MemoScannerCollection, FileNamesWithTheirContext) {
     const std::vector<std::string> stored{"Songs", "", "/home/a/b.mp3", "C:\\x.doc"};
-    const auto collected = CollectItems(ItemKind::File, "C:\\name.txt", {}, stored);
+    const auto collected = collectItems(ItemKind::File, "C:\\name.txt", {}, stored);
     EXPECT_EQ(collected.items, (Items{"/home/a/b.mp3", "C:\\x.doc"}));
-    EXPECT_EQ(collected.mylist1, (Items{"", "/home/a/b.mp3"}));
-    EXPECT_EQ(collected.myList2, (Items{"/home/a/b.mp3", "C:\\x.doc"}));
+    EXPECT_EQ(collected.linesBefore, (Items{"", "/home/a/b.mp3"}));
+    EXPECT_EQ(collected.itemLines, (Items{"/home/a/b.mp3", "C:\\x.doc"}));
 }
 
 TEST(MemoScannerCollection, NothingFoundLeavesOneBlankContextEntry) {
     const std::vector<std::string> stored{"no links", "here"};
     for (ItemKind kind : {ItemKind::Web, ItemKind::File}) {
-        const auto collected = CollectItems(kind, "", stored, stored);
+        const auto collected = collectItems(kind, "", stored, stored);
         EXPECT_TRUE(collected.items.empty());
-        EXPECT_EQ(collected.mylist1, (Items{" "}));
-        EXPECT_EQ(collected.myList2, (Items{" "}));
-        EXPECT_TRUE(collected.ShowContext);
+        EXPECT_EQ(collected.linesBefore, (Items{" "}));
+        EXPECT_EQ(collected.itemLines, (Items{" "}));
+        EXPECT_TRUE(collected.showContext);
     }
-    EXPECT_TRUE(CollectItems(ItemKind::Email, "", {}, {}).items.empty());
-    EXPECT_TRUE(CollectItems(ItemKind::Phone, "", {}, {}).items.empty());
+    EXPECT_TRUE(collectItems(ItemKind::Email, "", {}, {}).items.empty());
+    EXPECT_TRUE(collectItems(ItemKind::Phone, "", {}, {}).items.empty());
 }
 
 // --- Random input -----------------------------------------------------------------------
@@ -261,15 +261,15 @@ struct ScanResult {
 
 ScanResult ScanEverything(std::string_view text, const std::vector<std::size_t>& positions) {
     ScanResult result;
-    links::FindPhoneNumbers(text, result.phones);
-    result.email = links::FindEmailAddress(text);
-    result.web = links::FindWebAddress(text);
-    result.file = links::FindFileName(text);
+    links::findPhoneNumbers(text, result.phones);
+    result.email = links::findEmailAddress(text);
+    result.web = links::findWebAddress(text);
+    result.file = links::findFileName(text);
     for (std::size_t position : positions) {
-        result.patterns.push_back(links::IsPhonePattern(text, position));
-        result.cuts.push_back(links::CutPhoneNumber(text, position));
-        result.cuts.push_back(links::CutWebAddress(text, position));
-        result.cuts.push_back(links::CutFileName(text, position));
+        result.patterns.push_back(links::isPhonePattern(text, position));
+        result.cuts.push_back(links::cutPhoneNumber(text, position));
+        result.cuts.push_back(links::cutWebAddress(text, position));
+        result.cuts.push_back(links::cutFileName(text, position));
     }
     return result;
 }
@@ -334,7 +334,7 @@ void ExpectWellFormed(std::string_view line, const ScanResult& result) {
     for (const std::string& phone : result.phones) {
         ASSERT_GE(phone.size(), 8u);
         ASSERT_LE(phone.size(), 12u);
-        ASSERT_TRUE(links::IsPhonePattern(phone, phone.size() - 5)) << phone;
+        ASSERT_TRUE(links::isPhonePattern(phone, phone.size() - 5)) << phone;
         searchFrom = line.rfind(std::string_view(phone).substr(phone.size() - 8), searchFrom);
         ASSERT_NE(searchFrom, std::string_view::npos) << phone;
     }
@@ -389,14 +389,15 @@ TEST(MemoScannerRandomInput, NeverReadsOutsideTheTextAndGivesWellFormedItems) {
 
         const std::vector<std::string> lines{line, RandomLine(random), line};
         for (ItemKind kind : {ItemKind::Web, ItemKind::File}) {
-            const auto collected = CollectItems(kind, line, lines, lines);
-            ASSERT_EQ(collected.mylist1.size(), std::max<std::size_t>(1, collected.items.size()));
-            ASSERT_EQ(collected.myList2.size(), collected.mylist1.size());
+            const auto collected = collectItems(kind, line, lines, lines);
+            ASSERT_EQ(collected.linesBefore.size(),
+                      std::max<std::size_t>(1, collected.items.size()));
+            ASSERT_EQ(collected.itemLines.size(), collected.linesBefore.size());
         }
-        for (const std::string& phone : CollectItems(ItemKind::Phone, line, lines, lines).items) {
-            ASSERT_TRUE(links::IsPhonePattern(phone, phone.size() - 5)) << phone;
+        for (const std::string& phone : collectItems(ItemKind::Phone, line, lines, lines).items) {
+            ASSERT_TRUE(links::isPhonePattern(phone, phone.size() - 5)) << phone;
         }
-        ASSERT_LE(CollectItems(ItemKind::Email, line, lines, lines).items.size(), lines.size() + 1);
+        ASSERT_LE(collectItems(ItemKind::Email, line, lines, lines).items.size(), lines.size() + 1);
     }
 }
 

@@ -24,14 +24,14 @@
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 
-#include "Combo.h"
-#include "ZiDuvDM.h"
-#include "address_book.h"
-#include "address_entry.h"
-#include "address_rules.h"
+#include <links/address_entry.h>
+#include <links/item_chooser.h>
+#include <links/link_actions.h>
+#include <links/name_exchange.h>
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "chooser_driver.h"
-#include "link_actions.h"
-#include "name_exchange.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -50,7 +50,7 @@ class TableLinksTest : public ::testing::Test {
   protected:
     void SetUp() override {
         store::AddressBook::create(dir.path());
-        module = std::make_unique<store::TDM>(state, prompter);
+        module = std::make_unique<store::AddressModule>(state, prompter);
         module->setDataFolder(qpath(dir.path()));
 
         window.resize(400, 400);
@@ -61,15 +61,15 @@ class TableLinksTest : public ::testing::Test {
         memo->setGeometry(2, 190, 348, 94);
         memo->setDataField(QString::fromLatin1(store::kInfoField));
         memo->setWordWrap(true);
-        Memo1 = new QPlainTextEdit(&window);
-        Memo1->hide();
-        grid->setDataSource(&module->dsAddress);
-        memo->setDataSource(&module->dsAddress);
+        stagingText = new QPlainTextEdit(&window);
+        stagingText->hide();
+        grid->setDataSource(&module->addressSource);
+        memo->setDataSource(&module->addressSource);
         module->focusNameGrid = [this] { grid->setFocus(); };
 
         entry = std::make_unique<links::AddressEntry>(table(), *memo, *grid);
         actions = std::make_unique<links::LinkActions>(*entry, chooser, prompter, shell, dialer);
-        names = std::make_unique<links::NameExchange>(table(), *grid, *Memo1, clipboard);
+        names = std::make_unique<links::NameExchange>(table(), *grid, *stagingText, clipboard);
     }
 
     // Entries written straight through the engine: a name and a memo each.
@@ -86,12 +86,12 @@ class TableLinksTest : public ::testing::Test {
 
     void open() {
         table().open();
-        state.EntryCount = table().recordCount();
+        state.entryCount = table().recordCount();
         window.show();
         QApplication::processEvents();
     }
 
-    data::DataSet& table() { return module->tblAddress; }
+    data::DataSet& table() { return module->addressTable; }
     QString field(const char* name) { return table().fieldByName(name).asString(); }
 
     // What the file holds for an entry, read past the data set.
@@ -127,12 +127,12 @@ class TableLinksTest : public ::testing::Test {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    std::unique_ptr<store::TDM> module;
+    std::unique_ptr<store::AddressModule> module;
     QWidget window;
     data::DBGrid* grid = nullptr;
     data::DBMemo* memo = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    links::TBtnBottomDlg chooser{prompter, shell, clipboard};
+    QPlainTextEdit* stagingText = nullptr;
+    links::ItemChooser chooser{prompter, shell, clipboard};
     std::unique_ptr<links::AddressEntry> entry;
     std::unique_ptr<links::LinkActions> actions;
     std::unique_ptr<links::NameExchange> names;
@@ -146,7 +146,7 @@ TEST_F(TableLinksTest, TypedItemLandsBelowTheLastLineAndIsSavedThroughTheChecks)
     open();
     {
         linktest::ChooserDriver driver(chooser, linktest::typeAndOk("a@b.c"));
-        actions->emailClick();
+        actions->sendEmail();
         EXPECT_TRUE(driver.answered());
     }
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"mailto:a@b.c"}));
@@ -167,14 +167,14 @@ TEST_F(TableLinksTest, UnsavedTypingIsKeptWithTheAddedLine) {
     end.movePosition(QTextCursor::End);
     end.insertText(QStringLiteral("\nsecond"));
 
-    actions->AddItemToEntry(links::ItemKind::Phone, QStringLiteral("555-1234"));
+    actions->addItemToEntry(links::ItemKind::Phone, QStringLiteral("555-1234"));
     EXPECT_EQ(table().state(), DataSetState::Browse);
     EXPECT_EQ(linesOf(storedMemo("Smith")), (QStringList{"first", "second", "Phone: 555-1234"}));
 }
 
 TEST_F(TableLinksTest, RefusedSaveOnAnEmptyTableLeavesTheNewEntryInEdit) {
     open();
-    actions->AddItemToEntry(links::ItemKind::Web, QStringLiteral("www.b.c"));
+    actions->addItemToEntry(links::ItemKind::Web, QStringLiteral("www.b.c"));
     ASSERT_EQ(prompter.texts().size(), 2u);
     EXPECT_EQ(prompter.texts()[1], store::kBlankNameMessage);
     EXPECT_EQ(table().state(), DataSetState::Insert);
@@ -191,11 +191,11 @@ TEST_F(TableLinksTest, RefusedSaveOnAnEmptyTableLeavesTheNewEntryInEdit) {
 TEST_F(TableLinksTest, ItemsComeFromTheShownNameAndMemo) {
     seed({{"Shop 555-0000", "Tel 555-1111\r\nsee www.b.c, caf\xe9"}});
     open();
-    EXPECT_EQ(actions->CollectItems(links::ItemKind::Phone), 2);
-    EXPECT_EQ(chooser.Items(), (QStringList{"555-0000", "555-1111"}));
-    EXPECT_EQ(actions->CollectItems(links::ItemKind::Web), 1);
-    EXPECT_EQ(chooser.Items(), (QStringList{"www.b.c"}));
-    EXPECT_EQ(chooser.myList2->item(0)->text(), QStringLiteral("see www.b.c, caf\u00e9"));
+    EXPECT_EQ(actions->collectItems(links::ItemKind::Phone), 2);
+    EXPECT_EQ(chooser.items(), (QStringList{"555-0000", "555-1111"}));
+    EXPECT_EQ(actions->collectItems(links::ItemKind::Web), 1);
+    EXPECT_EQ(chooser.items(), (QStringList{"www.b.c"}));
+    EXPECT_EQ(chooser.itemLinesList->item(0)->text(), QStringLiteral("see www.b.c, caf\u00e9"));
 }
 
 // --- Name and clipboard exchange
@@ -216,7 +216,7 @@ TEST_F(TableLinksTest, PasteWhileEditingTakesTheFirstLineUpToTheKeyLength) {
     };
     for (const Case& c : cases) {
         clipboard.setText(c.clipboard);
-        names->ClipSpeedClick();
+        names->exchangeNamesWithClipboard();
         EXPECT_EQ(field(store::kNameField), c.name) << c.clipboard.toStdString();
         EXPECT_EQ(table().state(), DataSetState::Edit);
     }
@@ -237,7 +237,7 @@ TEST_F(TableLinksTest, PasteReplacesWhatIsTypedInTheGridsCell) {
     editor->setText(QStringLiteral("Half typ"));
 
     clipboard.setText(QStringLiteral("Garden Shop"));
-    names->ClipSpeedClick();
+    names->exchangeNamesWithClipboard();
     EXPECT_EQ(editor->text(), "Garden Shop");
     table().post();
     EXPECT_EQ(field(store::kNameField), "Garden Shop");
@@ -249,7 +249,7 @@ TEST_F(TableLinksTest, PasteInNaturalOrderTakesTheWidthOfTheName) {
     table().setIndexName(QString());
     table().edit();
     clipboard.setText(QString(40, u'x'));
-    names->ClipSpeedClick();
+    names->exchangeNamesWithClipboard();
     EXPECT_EQ(field(store::kNameField), QString(30, u'x'));
 }
 
@@ -259,7 +259,7 @@ TEST_F(TableLinksTest, PasteTheCodePageCannotHoldLeavesTheNameAlone) {
     table().insert();
     table().fieldByName(store::kNameField).setAsString(QStringLiteral("Typed"));
     clipboard.setText(QStringLiteral("Snow \u2603"));
-    EXPECT_THROW(names->ClipSpeedClick(), xbase::Error);
+    EXPECT_THROW(names->exchangeNamesWithClipboard(), xbase::Error);
     EXPECT_EQ(field(store::kNameField), "Typed");
     EXPECT_EQ(table().state(), DataSetState::Insert);
 }
@@ -269,7 +269,7 @@ TEST_F(TableLinksTest, CopyWhileBrowsingTakesTheCurrentName) {
     open();
     table().first();
     table().next();
-    names->ClipSpeedClick();
+    names->exchangeNamesWithClipboard();
     EXPECT_EQ(clipboard.text(), "Baker");
     EXPECT_EQ(clipboard.history().size(), 1u);
 }
@@ -286,7 +286,7 @@ TEST_F(TableLinksTest, CopyOfSelectedRowsFollowsTheGridsListAndKeepsTheCurrentEn
     table().next();  // Baker current, not among the selected
     const QList<data::Bookmark> selectedBefore = grid->selectedRows();
 
-    names->ClipSpeedClick();
+    names->exchangeNamesWithClipboard();
     // The grid keeps its selected rows in the engine's bookmark order: order of entry.
     EXPECT_EQ(clipboard.text(), "Dunn\nAdams\nCole");
     EXPECT_EQ(field(store::kNameField), "Baker");
@@ -297,7 +297,7 @@ TEST_F(TableLinksTest, CopyOfSelectedRowsFollowsTheGridsListAndKeepsTheCurrentEn
 TEST_F(TableLinksTest, CopyFromAnEmptyTableLeavesTheClipboardAlone) {
     open();
     clipboard.setText(QStringLiteral("kept"));
-    names->ClipSpeedClick();
+    names->exchangeNamesWithClipboard();
     EXPECT_EQ(clipboard.text(), "kept");
     EXPECT_EQ(clipboard.history().size(), 1u);
 }

@@ -13,7 +13,7 @@
 #include <data/navigator.h>
 #include <xbase/cursor.h>
 
-#include "Combo.h"
+#include <links/item_chooser.h>
 #include "app_fixture.h"
 #include "chooser_driver.h"
 
@@ -46,7 +46,7 @@ class WindowLinksTest : public ::testing::Test {
 
     // Clicks a toolbar button whose chooser is answered by `answer`.
     void click(QToolButton* button, const ChooserDriver::Answer& answer) {
-        ChooserDriver driver(launch.program->BtnBottomDlg, answer);
+        ChooserDriver driver(launch.program->itemChooser, answer);
         button->click();
         EXPECT_TRUE(driver.answered());
     }
@@ -57,9 +57,9 @@ class WindowLinksTest : public ::testing::Test {
 
 TEST_F(WindowLinksTest, ProgramMakesTheChooserOnceForTheWindow) {
     start({"Adams"});
-    links::TBtnBottomDlg& chooser = launch.program->BtnBottomDlg;
+    links::ItemChooser& chooser = launch.program->itemChooser;
     EXPECT_EQ(chooser.objectName(), "BtnBottomDlg");
-    EXPECT_EQ(launch.window().BtnBottomDlg, &chooser);
+    EXPECT_EQ(launch.window().itemChooser, &chooser);
     EXPECT_EQ(chooser.parentWidget(), &launch.window());
     EXPECT_FALSE(chooser.isVisible());
 }
@@ -69,24 +69,24 @@ TEST_F(WindowLinksTest, ToolbarButtonsRunTheirActionsOnTheCurrentEntry) {
     start({"Adams", "Baker"});
     launch.table().last();
 
-    click(launch.window().email, linktest::pressOk());
-    click(launch.window().URL, linktest::pressOk());
+    click(launch.window().emailButton, linktest::pressOk());
+    click(launch.window().webButton, linktest::pressOk());
     EXPECT_EQ(launch.shell.targets(),
               (std::vector<QString>{"mailto:bo@baker.example", "www.baker.example"}));
 
-    click(launch.window().SpeedPhone, linktest::pressOk());
+    click(launch.window().dialButton, linktest::pressOk());
     ASSERT_EQ(launch.dialer.calls().size(), 1u);
     EXPECT_EQ(launch.dialer.calls()[0].number, "555-1234");
     EXPECT_EQ(launch.dialer.calls()[0].calledParty, "Baker");
 
-    click(launch.window().SpeedButton2, linktest::typeAndOk("C:\\x.doc"));
+    click(launch.window().openFileButton, linktest::typeAndOk("C:\\x.doc"));
     EXPECT_EQ(launch.prompter.texts().back(), "File C:\\x.doc does NOT exist");
 }
 
 TEST_F(WindowLinksTest, TypedNumberIsDialledAndSavedInTheEntry) {
     const xbase::FixedToday today({2031, 12, 31});
     start({"Adams"});
-    click(launch.window().SpeedPhone, linktest::typeAndOk("206-555-1234"));
+    click(launch.window().dialButton, linktest::typeAndOk("206-555-1234"));
     ASSERT_EQ(launch.dialer.calls().size(), 1u);
     EXPECT_EQ(launch.prompter.texts().back(), "Add 206-555-1234 to entry?");
     EXPECT_EQ(launch.table().state(), data::DataSetState::Browse);
@@ -96,12 +96,12 @@ TEST_F(WindowLinksTest, TypedNumberIsDialledAndSavedInTheEntry) {
 
 TEST_F(WindowLinksTest, ClipboardButtonCopiesTheNameOrPastesIntoIt) {
     start({"Adams", "Baker"});
-    launch.window().ClipSpeed->click();
+    launch.window().clipboardButton->click();
     EXPECT_EQ(launch.clipboard.text(), "Adams");
 
-    launch.window().DBNavigator1->click(data::DBNavigator::Edit);
+    launch.window().navigator->click(data::DBNavigator::Edit);
     launch.clipboard.setText("Garden Shop\nsecond line");
-    launch.window().ClipSpeed->click();
+    launch.window().clipboardButton->click();
     EXPECT_EQ(launch.currentName(), "Garden Shop");
     EXPECT_EQ(launch.table().state(), data::DataSetState::Edit);
     EXPECT_TRUE(launch.prompter.records().empty());

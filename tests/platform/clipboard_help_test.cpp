@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/clipboard.h"
-#include "platform/help_pages.h"
+#include <platform/clipboard.h>
+#include <platform/help_pages.h>
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -29,17 +29,17 @@ TEST(HelpPages, PageComesFromTheFirstFolderThatHasIt) {
     std::filesystem::create_directories(dir / "installed");
     std::filesystem::create_directories(dir / "source");
     std::ofstream(dir / "source" / "index.html") << "<html></html>";
-    std::ofstream(dir / "installed" / "elist.html") << "<html></html>";
+    std::ofstream(dir / "installed" / "writing-to-several.html") << "<html></html>";
     const QStringList folders = {qpath(dir / "missing"), qpath(dir / "installed"),
                                  qpath(dir / "source")};
 
     EXPECT_EQ(platform::helpPageUrlIn(folders, "index.html"),
               QUrl::fromLocalFile(qpath(dir / "source" / "index.html")));
-    EXPECT_EQ(platform::helpPageUrlIn(folders, "elist.html"),
-              QUrl::fromLocalFile(qpath(dir / "installed" / "elist.html")));
+    EXPECT_EQ(platform::helpPageUrlIn(folders, "writing-to-several.html"),
+              QUrl::fromLocalFile(qpath(dir / "installed" / "writing-to-several.html")));
     // Nowhere to be found: still an address, in the first folder that exists.
-    EXPECT_EQ(platform::helpPageUrlIn(folders, "reviews.html"),
-              QUrl::fromLocalFile(qpath(dir / "installed" / "reviews.html")));
+    EXPECT_EQ(platform::helpPageUrlIn(folders, "reports.html"),
+              QUrl::fromLocalFile(qpath(dir / "installed" / "reports.html")));
     EXPECT_EQ(platform::helpPageUrlIn({qpath(dir / "missing")}, "index.html"),
               QUrl::fromLocalFile(qpath(dir / "missing" / "index.html")));
     EXPECT_TRUE(platform::helpPageUrlIn({}, "index.html").isEmpty());

@@ -1,4 +1,4 @@
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +65,7 @@ TEST(FakeClipboardAndDialer, RecordWhatTheyWereGiven) {
     EXPECT_EQ(clipboard.history(), (std::vector<QString>{"a\r\n", "b"}));
 
     platform::FakePhoneDialer dialer;
-    dialer.DialNumber("555-1234", "Adams");
+    dialer.dialNumber("555-1234", "Adams");
     ASSERT_EQ(dialer.calls().size(), 1u);
     EXPECT_EQ(dialer.calls()[0].number, "555-1234");
     EXPECT_EQ(dialer.calls()[0].calledParty, "Adams");

@@ -1,4 +1,5 @@
-#include "platform/form_style.h"
+#include <platform/form_style.h>
+#include <platform/form_widgets.h>
 
 #include <QFontInfo>
 #include <QLabel>
@@ -35,6 +36,20 @@ TEST(FormFonts, MessageBoxesAndUnstyledWindowsUseAProportionalFace) {
         const QFontInfo drawn(font);
         EXPECT_FALSE(drawn.fixedPitch()) << drawn.family().toStdString();
         EXPECT_EQ(drawn.family(), QFontInfo(platform::pixelFont("MS Sans Serif", 11)).family());
+    }
+}
+
+// The pictures are drawn from SVGs into PNGs the program carries; a control asking for one
+// that is not there would show nothing.
+TEST(FormIcons, EachPictureHasItsNormalAndDisabledLook) {
+    for (const char* name :
+         {"phone", "email", "web", "open-file", "playlist", "find", "no-filter", "clipboard",
+          "info", "natural-order", "alpha-order", "report", "tools", "help"}) {
+        const QIcon icon = platform::formIcon(QString::fromLatin1(name));
+        const QImage normal = icon.pixmap(20, 20, QIcon::Normal).toImage();
+        const QImage disabled = icon.pixmap(20, 20, QIcon::Disabled).toImage();
+        ASSERT_FALSE(normal.isNull()) << name;
+        EXPECT_NE(normal, disabled) << name;
     }
 }
 

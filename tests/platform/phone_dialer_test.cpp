@@ -1,4 +1,4 @@
-#include "platform/phone_dialer.h"
+#include <platform/phone_dialer.h>
 
 #include <QString>
 
@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes.h"
-#include "platform/shell.h"
+#include <platform/fakes.h>
+#include <platform/shell.h>
 #include "temp_dir.h"
 
 namespace {
@@ -35,7 +35,7 @@ class DialerTest : public ::testing::Test {
 };
 
 TEST_F(DialerTest, HandsTheNumberOverAsTelUri) {
-    dialer.DialNumber("206-555-1234", "Adams");
+    dialer.dialNumber("206-555-1234", "Adams");
     EXPECT_EQ(handlers.schemesAsked(), (std::vector<QString>{"tel"}));
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"tel:206-555-1234"}));
     EXPECT_TRUE(prompter.records().empty());
@@ -43,7 +43,7 @@ TEST_F(DialerTest, HandsTheNumberOverAsTelUri) {
 
 TEST_F(DialerTest, NoTelHandlerWarnsAndOpensNothing) {
     handlers.setPresence(HandlerPresence::Absent);
-    dialer.DialNumber("555-1234", "Adams");
+    dialer.dialNumber("555-1234", "Adams");
     EXPECT_TRUE(shell.records().empty());
     ASSERT_EQ(prompter.records().size(), 1u);
     EXPECT_EQ(prompter.records()[0].prompt.kind, MessageKind::Warning);
@@ -53,7 +53,7 @@ TEST_F(DialerTest, NoTelHandlerWarnsAndOpensNothing) {
 
 TEST_F(DialerTest, RefusedHandOverGivesTheSecondWarning) {
     shell.setResult(false);
-    dialer.DialNumber("555-1234", "Adams");
+    dialer.dialNumber("555-1234", "Adams");
     EXPECT_EQ(shell.records().size(), 1u);
     ASSERT_EQ(prompter.records().size(), 1u);
     EXPECT_EQ(prompter.records()[0].prompt.kind, MessageKind::Warning);
@@ -64,7 +64,7 @@ TEST_F(DialerTest, RefusedHandOverGivesTheSecondWarning) {
 
 TEST_F(DialerTest, UnknownHandlerStillTriesTheHandOver) {
     handlers.setPresence(HandlerPresence::Unknown);
-    dialer.DialNumber("555-1234", "Adams");
+    dialer.dialNumber("555-1234", "Adams");
     EXPECT_EQ(shell.targets(), (std::vector<QString>{"tel:555-1234"}));
     EXPECT_TRUE(prompter.records().empty());
 }
@@ -76,7 +76,7 @@ TEST(DialerOnTheDesktop, DesktopReceivesTheEncodedUri) {
     platform::FakeSchemeHandlerLookup handlers;
     platform::DesktopPhoneDialer dialer(prompter, shell, handlers);
 
-    dialer.DialNumber("+1 (206) 555-1234#9", "Baker");
+    dialer.dialNumber("+1 (206) 555-1234#9", "Baker");
     EXPECT_EQ(desktop.targets(), (std::vector<QString>{"tel:+1%20(206)%20555-1234%239"}));
     EXPECT_TRUE(prompter.records().empty());
 }

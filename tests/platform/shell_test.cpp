@@ -1,4 +1,4 @@
-#include "platform/shell.h"
+#include <platform/shell.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 #include "temp_dir.h"
 #include "test_paths.h"
 

@@ -1,4 +1,4 @@
-#include "playlist_command.h"
+#include <playlist/playlist_command.h>
 
 #include <QApplication>
 #include <QFile>
@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 #include "scripted_dialogs.h"
 #include "temp_dir.h"
 
 namespace {
 
-using playlist::TTrksDlg;
+using playlist::PlaylistEditor;
 
 class PlaylistCommand : public ::testing::Test {
   protected:
@@ -25,9 +25,9 @@ class PlaylistCommand : public ::testing::Test {
     playlist::PlaylistSource source;
     testsupport::TempDir dir;
 
-    std::unique_ptr<TTrksDlg> prepare(std::initializer_list<const char*> answers) {
+    std::unique_ptr<PlaylistEditor> prepare(std::initializer_list<const char*> answers) {
         for (const char* answer : answers) dialogs.inputAnswers.push_back(QString(answer));
-        return playlist::PreparePlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
+        return playlist::preparePlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
     }
     QString at(const char* name) const { return QString::fromStdString((dir / name).string()); }
     void spill(const QString& path, const QByteArray& bytes) {
@@ -71,16 +71,16 @@ TEST_F(PlaylistCommand, NewListOffersTheMemosFiles) {
     const auto editor = prepare({"n"});
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->windowTitle(), "Create new list");
-    EXPECT_EQ(editor->SaveDialog1.fileName, "temp");
+    EXPECT_EQ(editor->saveDialog.fileName, "temp");
     EXPECT_EQ(editor->scrollWidth(), 358);
-    EXPECT_EQ(editor->itemTexts(editor->SrcList),
+    EXPECT_EQ(editor->itemTexts(editor->availableList),
               (QStringList{"d:\\Music\\a.mp3", "/srv/b.ogg", "d:\\Music\\a.mp3"}));
-    EXPECT_EQ(editor->DstList->count(), 0);
+    EXPECT_EQ(editor->selectedList->count(), 0);
     EXPECT_TRUE(dialogs.openDialogs.empty());
 
     source.memoText = QStringLiteral("nothing to play here.");
     const auto empty = prepare({"New"});
-    EXPECT_EQ(empty->SrcList->count() + empty->DstList->count(), 0);
+    EXPECT_EQ(empty->availableList->count() + empty->selectedList->count(), 0);
 }
 
 TEST_F(PlaylistCommand, EditReadsTheListIntoSelected) {
@@ -94,10 +94,10 @@ TEST_F(PlaylistCommand, EditReadsTheListIntoSelected) {
     EXPECT_EQ(asked.filter, "Playlist (*.m3u);;Text File (*.txt);;All Files (*)");
     EXPECT_FALSE(asked.mustExist);
     EXPECT_EQ(editor->windowTitle(), "Modify existing list " + at("old.m3u"));
-    EXPECT_EQ(editor->SaveDialog1.fileName, at("old.m3u"));
-    EXPECT_EQ(editor->itemTexts(editor->DstList),
+    EXPECT_EQ(editor->saveDialog.fileName, at("old.m3u"));
+    EXPECT_EQ(editor->itemTexts(editor->selectedList),
               (QStringList{"#EXTM3U", "/m/a.mp3", "", "/m/\u041c.mp3"}));
-    EXPECT_EQ(editor->SrcList->count(), 0);
+    EXPECT_EQ(editor->availableList->count(), 0);
 }
 
 TEST_F(PlaylistCommand, EditedListIsSavedBackByteForByte) {
@@ -109,11 +109,11 @@ TEST_F(PlaylistCommand, EditedListIsSavedBackByteForByte) {
     dialogs.openAnswers.push_back(at("old.m3u"));
     const auto editor = prepare({"edit"});
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->itemTexts(editor->DstList),
+    EXPECT_EQ(editor->itemTexts(editor->selectedList),
               (QStringList{"C:\\Musik\\Br\u00fcder.mp3", "", "", "/m/\u00e9t\u00e9.ogg"}));
 
     dialogs.saveAnswers.push_back(at("old.m3u"));
-    editor->BitBtn1->click();
+    editor->saveButton->click();
     EXPECT_EQ(slurp(at("old.m3u")), original + "\r\n");
 }
 
@@ -122,7 +122,7 @@ TEST_F(PlaylistCommand, UnixListIsOneItem) {
     dialogs.openAnswers.push_back(at("unix.m3u"));
     const auto editor = prepare({"e"});
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->DstList->count(), 1);
+    EXPECT_EQ(editor->selectedList->count(), 1);
 }
 
 TEST_F(PlaylistCommand, UnreadableListShowsTheErrorAndNoEditor) {
@@ -135,15 +135,15 @@ TEST_F(PlaylistCommand, UnreadableListShowsTheErrorAndNoEditor) {
 TEST_F(PlaylistCommand, EditorIsShownModallyAndGoneWhenClosed) {
     source.memoText = QStringLiteral("/m/a.mp3");
     dialogs.inputAnswers.push_back(QStringLiteral("n"));
-    QPointer<TTrksDlg> shown;
+    QPointer<PlaylistEditor> shown;
     QString caption;
     QTimer::singleShot(0, [&] {
-        shown = qobject_cast<TTrksDlg*>(QApplication::activeModalWidget());
+        shown = qobject_cast<PlaylistEditor*>(QApplication::activeModalWidget());
         if (!shown) return;
         caption = shown->windowTitle();
-        shown->CancelBtn->click();
+        shown->closeButton->click();
     });
-    playlist::RunPlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
+    playlist::runPlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
     QApplication::processEvents();
     EXPECT_EQ(caption, "Create new list");
     EXPECT_TRUE(shown.isNull());  // destroyed once closed

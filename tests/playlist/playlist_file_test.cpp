@@ -1,4 +1,4 @@
-#include "playlist_file.h"
+#include <playlist/playlist_file.h>
 
 #include <gtest/gtest.h>
 

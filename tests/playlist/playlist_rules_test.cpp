@@ -1,4 +1,4 @@
-#include "playlist_rules.h"
+#include <playlist/playlist_rules.h>
 
 #include <QDir>
 #include <QLocale>
@@ -11,18 +11,18 @@ using playlist::ListChoice;
 
 TEST(PlaylistAnswer, FirstLetterDecidesInEitherCase) {
     for (const char* answer : {"e", "E", "edit", "exit", "Eh?"}) {
-        EXPECT_EQ(playlist::ChooseList(QString::fromLatin1(answer)), ListChoice::Edit) << answer;
+        EXPECT_EQ(playlist::chooseList(QString::fromLatin1(answer)), ListChoice::Edit) << answer;
     }
     for (const char* answer : {"n", "N", "new", "no"}) {
-        EXPECT_EQ(playlist::ChooseList(QString::fromLatin1(answer)), ListChoice::New) << answer;
+        EXPECT_EQ(playlist::chooseList(QString::fromLatin1(answer)), ListChoice::New) << answer;
     }
     for (const char* answer : {"", " e", "x", "1", "?n"}) {
-        EXPECT_FALSE(playlist::ChooseList(QString::fromLatin1(answer))) << answer;
+        EXPECT_FALSE(playlist::chooseList(QString::fromLatin1(answer))) << answer;
     }
 }
 
 QStringList Tracks(const QString& memo) {
-    return playlist::MemoTracks(memo, playlist::MemoCodePage::latin1());
+    return playlist::memoTracks(memo, playlist::MemoCodePage::latin1());
 }
 
 TEST(PlaylistMemoTracks, OneNamePerLineInOrderWithDuplicates) {
@@ -90,10 +90,10 @@ TEST(PlaylistSameFileName, IgnoresLetterCaseOnlyByTheLocale) {
 }
 
 TEST(PlaylistSaveName, DefaultSuffixOnlyForNamesWithoutExtension) {
-    EXPECT_EQ(playlist::WithDefaultSuffix("/tmp/party", "m3u"), "/tmp/party.m3u");
-    EXPECT_EQ(playlist::WithDefaultSuffix("/tmp/dir.d/party", "m3u"), "/tmp/dir.d/party.m3u");
-    EXPECT_EQ(playlist::WithDefaultSuffix("/tmp/party.txt", "m3u"), "/tmp/party.txt");
-    EXPECT_EQ(playlist::WithDefaultSuffix("/tmp/party.M3U", "m3u"), "/tmp/party.M3U");
+    EXPECT_EQ(playlist::withDefaultSuffix("/tmp/party", "m3u"), "/tmp/party.m3u");
+    EXPECT_EQ(playlist::withDefaultSuffix("/tmp/dir.d/party", "m3u"), "/tmp/dir.d/party.m3u");
+    EXPECT_EQ(playlist::withDefaultSuffix("/tmp/party.txt", "m3u"), "/tmp/party.txt");
+    EXPECT_EQ(playlist::withDefaultSuffix("/tmp/party.M3U", "m3u"), "/tmp/party.M3U");
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "platform/fakes.h"
-#include "playlist_command.h"
+#include <platform/fakes.h>
+#include <playlist/playlist_command.h>
 #include "scripted_dialogs.h"
 
 int main(int argc, char** argv) {
@@ -31,13 +31,13 @@ int main(int argc, char** argv) {
         "/srv/music/waltz.ogg, the slow one\n"
         "/srv/music/finale.wav\n"
         "last year's list: d:\\Music\\party.m3u");
-    auto editor = playlist::PreparePlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
+    auto editor = playlist::preparePlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
     if (!editor) return 1;
 
-    editor->SrcList->item(1)->setSelected(true);
-    editor->SrcList->item(3)->setSelected(true);
-    editor->IncludeBtnClick();
-    editor->DstList->setCurrentRow(0);
+    editor->availableList->item(1)->setSelected(true);
+    editor->availableList->item(3)->setSelected(true);
+    editor->includeSelected();
+    editor->selectedList->setCurrentRow(0);
     editor->show();
     QApplication::processEvents();
     if (!editor->grab().save(QString::fromLocal8Bit(argv[1]))) {

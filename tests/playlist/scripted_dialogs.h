@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "standard_dialogs.h"
+#include <playlist/standard_dialogs.h>
 
 namespace testsupport {
 

@@ -2,10 +2,10 @@
 // items and bands, system items. Most cases use the sample address report, whose
 // page starts at y 60 (half-inch top margin) and x 120 (one-inch left margin).
 
-#include "report_error.h"
-#include "report_layout.h"
-#include "report_text_metrics.h"
-#include "sample_report.h"
+#include <report_engine/report_error.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_text_metrics.h>
+#include <report_engine/sample_report.h>
 
 #include <QDate>
 

@@ -1,12 +1,12 @@
 // The outputs of a laid-out report: text file, report file, PDF and painted pages.
 
+#include <report_engine/report_error.h>
+#include <report_engine/report_file.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_render.h>
+#include <report_engine/report_text_export.h>
+#include <report_engine/sample_report.h>
 #include "endless_inputs.h"
-#include "report_error.h"
-#include "report_file.h"
-#include "report_layout.h"
-#include "report_render.h"
-#include "report_text_export.h"
-#include "sample_report.h"
 #include "file_size_limit.h"
 #include "temp_dir.h"
 

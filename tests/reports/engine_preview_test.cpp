@@ -1,16 +1,16 @@
 // The preview window, offscreen: paging, zooming, the status line while pages are
 // laid out, the waiting call, and saving, loading and printing through its dialogs.
 
-#include "report_error.h"
-#include "report_file.h"
-#include "report_layout.h"
-#include "report_preview.h"
-#include "report_text_export.h"
-#include "sample_report.h"
+#include <report_engine/report_error.h>
+#include <report_engine/report_file.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_preview.h>
+#include <report_engine/report_text_export.h>
+#include <report_engine/sample_report.h>
 #include "temp_dir.h"
 #include "wait.h"
 
-#include "platform/fakes.h"
+#include <platform/fakes.h>
 
 #include <QAction>
 #include <QApplication>

@@ -32,7 +32,7 @@ TEST_F(ReportCommand, CurrentReportsEveryEntryOfTheSameNameInAnyCase) {
         EXPECT_EQ(address().bookmark(), address().visibleAt(2));
     }
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(state.Tag, kCurrent);
+    EXPECT_EQ(lastKind, kCurrent);
     // The report's copy stays open, shared, in name order, filtered.
     EXPECT_TRUE(copy().active());
     EXPECT_FALSE(copy().exclusive());
@@ -144,7 +144,7 @@ TEST_F(ReportCommand, AllReportsWhatTheGridShowsInItsOrder) {
     address().setIndexName("ADDRESS");
 
     // The name-only search: the count is the engine's and equals what is listed.
-    state.Tag = 66;
+    state.nameOnlySearch = true;
     address().setFilter("\"BAKER\"$upper(Name)");
     address().setFiltered(true);
     run(kAll);
@@ -186,7 +186,7 @@ TEST_F(ReportCommand, DialogOpensWithItsDefaultsEveryTimeAndCancelChangesNothing
     open(named({"Adams", "Baker", "Cole"}));
     makeCurrent("Baker");
     run(DialogAnswer{kCurrent, false, true});
-    EXPECT_EQ(dm->Tag, reports::kLeaveMemoOut);
+    EXPECT_FALSE(lastIncludeMemo);
     EXPECT_TRUE(lastTextFormat);
 
     makeCurrent("Cole");
@@ -201,8 +201,8 @@ TEST_F(ReportCommand, DialogOpensWithItsDefaultsEveryTimeAndCancelChangesNothing
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(current(), "Cole");
-    EXPECT_EQ(state.Tag, kCurrent);
-    EXPECT_FALSE(lastTextFormat);  // every command starts with text format off
+    EXPECT_TRUE(lastIncludeMemo);  // every command starts with the memo in
+    EXPECT_FALSE(lastTextFormat);  // and text format off
     EXPECT_EQ(copy().filter(), "upper(Name)=\"BAKER\"");
 }
 

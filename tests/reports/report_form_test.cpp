@@ -1,4 +1,4 @@
-// The address book's report layout: what FormCreate and the text-format option change,
+// The address book's report layout: what the memo and text-format options change,
 // when the record count is left out, and where everything lands on the laid-out pages.
 
 #include <QDateTime>
@@ -10,10 +10,10 @@
 
 #include <data/dataset.h>
 
-#include "Reports.h"
-#include "report_data_set.h"
-#include "report_layout.h"
-#include "report_text_export.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_text_export.h>
+#include <reports/address_report.h>
 
 namespace {
 
@@ -42,33 +42,33 @@ struct MainTable {
     }
 };
 
-TEST(ReportForm, FormCreateLeavesTheMemoOutOnlyForMarker86) {
-    TQR withMemo(kWindowTitle, 0);
-    EXPECT_TRUE(withMemo.QRDBText2->isEnabled());
-    EXPECT_EQ(withMemo.DetailBand1->height(), 60);
+TEST(ReportForm, TheMemoIsLeftOutOnlyWhenNotIncluded) {
+    AddressReport withMemo(kWindowTitle, true);
+    EXPECT_TRUE(withMemo.memoText->isEnabled());
+    EXPECT_EQ(withMemo.entryBand->height(), 60);
 
-    TQR nameOnly(kWindowTitle, kLeaveMemoOut);
-    EXPECT_FALSE(nameOnly.QRDBText2->isEnabled());
-    EXPECT_FALSE(nameOnly.DetailBand1->frame().any());
-    EXPECT_EQ(nameOnly.DetailBand1->height(), 35);
-    EXPECT_TRUE(nameOnly.QRDBText1->isEnabled());
+    AddressReport nameOnly(kWindowTitle, false);
+    EXPECT_FALSE(nameOnly.memoText->isEnabled());
+    EXPECT_FALSE(nameOnly.entryBand->frame().any());
+    EXPECT_EQ(nameOnly.entryBand->height(), 35);
+    EXPECT_TRUE(nameOnly.nameText->isEnabled());
 }
 
 TEST(ReportForm, TextFormatMovesTheMemoAndDropsMarginHeaderAndSummary) {
     MainTable memoSearch(true, QString());
-    TQR form(kWindowTitle, 0);
+    AddressReport form(kWindowTitle, true);
     form.applyTextFormat(true, memoSearch.table);
-    EXPECT_EQ(form.QR.margins().left, 0.0);
-    EXPECT_EQ(form.QR.margins().right, 2.5);
-    EXPECT_EQ(form.QR.contentWidth(), 720);
-    EXPECT_FALSE(form.PageHeaderBand1->isEnabled());
-    EXPECT_FALSE(form.SummaryBand1->isEnabled());
-    EXPECT_EQ(form.QRDBText2->left(), 32);
-    EXPECT_EQ(form.QRDBText2->width(), 512);
-    EXPECT_EQ(form.QRDBText1->left(), 0);
+    EXPECT_EQ(form.report.margins().left, 0.0);
+    EXPECT_EQ(form.report.margins().right, 2.5);
+    EXPECT_EQ(form.report.contentWidth(), 720);
+    EXPECT_FALSE(form.pageHeader->isEnabled());
+    EXPECT_FALSE(form.closingBand->isEnabled());
+    EXPECT_EQ(form.memoText->left(), 32);
+    EXPECT_EQ(form.memoText->width(), 512);
+    EXPECT_EQ(form.nameText->left(), 0);
     // The count test belongs to the paper layout only.
-    EXPECT_TRUE(form.QRLabel1->isEnabled());
-    EXPECT_TRUE(form.QRSysData3->isEnabled());
+    EXPECT_TRUE(form.recordCountCaption->isEnabled());
+    EXPECT_TRUE(form.recordCountText->isEnabled());
 }
 
 TEST(ReportForm, RecordCountIsLeftOutOnlyForTheNameAndMemoSearch) {
@@ -82,25 +82,25 @@ TEST(ReportForm, RecordCountIsLeftOutOnlyForTheNameAndMemoSearch) {
           // an expression left from an earlier search while unfiltered
           Case{false, "\"SMI\"$upper(Name)", true}}) {
         MainTable main(c.filtered, c.expression);
-        TQR form(kWindowTitle, 0);
+        AddressReport form(kWindowTitle, true);
         form.applyTextFormat(false, main.table);
-        EXPECT_EQ(form.QRLabel1->isEnabled(), c.countShown) << c.expression.toStdString();
-        EXPECT_EQ(form.QRSysData3->isEnabled(), c.countShown);
-        EXPECT_TRUE(form.DateLabel->isEnabled());
-        EXPECT_TRUE(form.PageLabel1->isEnabled());
-        EXPECT_TRUE(form.PageHeaderBand1->isEnabled());
-        EXPECT_TRUE(form.SummaryBand1->isEnabled());
-        EXPECT_EQ(form.QR.margins().left, 1.0);
+        EXPECT_EQ(form.recordCountCaption->isEnabled(), c.countShown) << c.expression.toStdString();
+        EXPECT_EQ(form.recordCountText->isEnabled(), c.countShown);
+        EXPECT_TRUE(form.dateCaption->isEnabled());
+        EXPECT_TRUE(form.pageNumberCaption->isEnabled());
+        EXPECT_TRUE(form.pageHeader->isEnabled());
+        EXPECT_TRUE(form.closingBand->isEnabled());
+        EXPECT_EQ(form.report.margins().left, 1.0);
     }
 }
 
 class LaidOutReport : public ::testing::Test {
   protected:
-    ReportDocument layOut(ReportDataSet& data, int marker, bool textFormat,
+    ReportDocument layOut(ReportDataSet& data, bool includeMemo, bool textFormat,
                           bool memoSearch = false) {
         MainTable main(memoSearch, QString());
         ReportDocument document;
-        const ReportRequest request{data, marker, textFormat, main.table, kWindowTitle};
+        const ReportRequest request{data, includeMemo, textFormat, main.table, kWindowTitle};
         produceReport(request, [&](const Report& report) { document = layoutReport(report); });
         return document;
     }
@@ -109,7 +109,7 @@ class LaidOutReport : public ::testing::Test {
 TEST_F(LaidOutReport, PaperLayoutPlacesHeaderEntriesAndClosingLine) {
     const xbase::FixedToday today({2031, 12, 31});
     auto data = entries({{"Adams, Ann", "12 Mill Street\r\nSpringfield"}, {"Baker, Bob", ""}});
-    const ReportDocument document = layOut(*data, 0, false);
+    const ReportDocument document = layOut(*data, true, false);
     ASSERT_EQ(document.pageCount(), 1);
     EXPECT_EQ(document.title, "Marigold Cardhold https://www.marigold-cardhold.example");
     const ReportPage& page = document.pages[0];
@@ -159,7 +159,7 @@ TEST_F(LaidOutReport, MemoGrowsItsBandAndAnEmptyMemoKeepsTheDesignHeight) {
     QStringList diary;
     for (int line = 1; line <= 12; ++line) diary << QStringLiteral("Diary line %1").arg(line);
     auto data = entries({{"Adams", ""}, {"Baker", diary.join("\r\n")}, {"Cole", "one line"}});
-    const ReportPage page = layOut(*data, 0, false).pages.at(0);
+    const ReportPage page = layOut(*data, true, false).pages.at(0);
     const int adams = findText(page, "Adams")->y;
     const int baker = findText(page, "Baker")->y;
     const int cole = findText(page, "Cole")->y;
@@ -174,7 +174,7 @@ TEST_F(LaidOutReport, MemoGrowsItsBandAndAnEmptyMemoKeepsTheDesignHeight) {
 
 TEST_F(LaidOutReport, TextFormatWithoutMemoPrintsNamesAlone) {
     auto data = entries({{"Adams", "memo"}, {"Baker", "memo"}, {"Cole", "memo"}});
-    const ReportDocument document = layOut(*data, kLeaveMemoOut, true);
+    const ReportDocument document = layOut(*data, false, true);
     ASSERT_EQ(document.pageCount(), 1);
     const ReportPage& page = document.pages[0];
     ASSERT_EQ(page.texts.size(), 3u);
@@ -189,7 +189,7 @@ TEST_F(LaidOutReport, TextFormatWithoutMemoPrintsNamesAlone) {
 TEST_F(LaidOutReport, TextFormatIndentsTheMemoAndKeepsItNarrow) {
     const QString longLine = QString("word ").repeated(60).trimmed();
     auto data = entries({{"Adams", longLine}});
-    const ReportDocument document = layOut(*data, 0, true);
+    const ReportDocument document = layOut(*data, true, true);
     const ReportPage& page = document.pages.at(0);
     EXPECT_EQ(findText(page, "Adams")->x, 0);
     int memoLines = 0;
@@ -216,7 +216,7 @@ TEST_F(LaidOutReport, ManyEntriesRunOverPagesWithTheHeaderOnEach) {
     for (int i = 0; i < 60; ++i)
         rows.push_back({QStringLiteral("Entry %1").arg(i, 2, 10, QChar('0')), "memo"});
     auto data = entries(rows);
-    const ReportDocument document = layOut(*data, 0, false);
+    const ReportDocument document = layOut(*data, true, false);
     ASSERT_GE(document.pageCount(), 3);
     for (int page = 0; page < document.pageCount(); ++page) {
         EXPECT_NE(findText(document.pages[size_t(page)], kWindowTitle), nullptr);

@@ -24,14 +24,14 @@
 #include <platform/fakes.h>
 #include <xbase/cursor.h>
 
-#include "Range.h"
-#include "Reports.h"
-#include "ZiDuvDM.h"
-#include "address_rules.h"
-#include "report_command.h"
-#include "report_data_set.h"
-#include "report_error.h"
-#include "report_layout.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_error.h>
+#include <report_engine/report_layout.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/report_command.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
 #include "temp_dir.h"
 
 namespace reporttest {
@@ -100,14 +100,14 @@ class ReportCommandTest : public ::testing::Test {
   protected:
     void open(const std::vector<Entry>& entries) {
         writeAddressBook(folder.path(), entries);
-        dm = std::make_unique<store::TDM>(state, prompter);
+        dm = std::make_unique<store::AddressModule>(state, prompter);
         dm->setDataFolder(QString::fromStdString(folder.path().string()));
-        dm->tblAddress.open();
+        dm->addressTable.open();
         window.setWindowTitle("Marigold Cardhold - Friends");
         auto* layout = new QVBoxLayout(&window);
         grid = new data::DBGrid(&window);
         grid->setColumns({"NAME"});
-        grid->setDataSource(&dm->dsAddress);
+        grid->setDataSource(&dm->addressSource);
         layout->addWidget(grid);
         nameList = new QPlainTextEdit(&window);
         nameList->hide();
@@ -116,8 +116,8 @@ class ReportCommandTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
-    data::DataSet& address() { return dm->tblAddress; }
-    data::DataSet& copy() { return dm->tblClone; }
+    data::DataSet& address() { return dm->addressTable; }
+    data::DataSet& copy() { return dm->reportTable; }
     QString current() { return address().fieldByName("NAME").asString(); }
 
     // The bookmark of the first visible row named so.
@@ -135,19 +135,19 @@ class ReportCommandTest : public ::testing::Test {
 
     // One run of the command: the dialog is answered as told, every preview recorded.
     void run(const DialogAnswer& answer) {
-        reports::ReportCommand command({&window, *dm, state, *grid, *nameList, prompter, shell});
-        command.showDialog = [&](reports::TRecRange& dialog) {
+        reports::ReportCommand command({&window, *dm, *grid, *nameList, prompter, shell});
+        command.showDialog = [&](reports::RecordSelectionDialog& dialog) {
             QTimer::singleShot(0, &dialog, [&] {
-                opened.push_back({dialog.itemIndex(), dialog.CheckBox1->isChecked(),
-                                  dialog.CheckText->isChecked()});
+                opened.push_back({dialog.chosenKind(), dialog.includeMemoCheck->isChecked(),
+                                  dialog.textFormatCheck->isChecked()});
                 if (answer.cancel) {
-                    dialog.BitBtn2->click();
+                    dialog.cancelButton->click();
                     return;
                 }
-                dialog.setItemIndex(answer.kind);
-                dialog.CheckBox1->setChecked(answer.includeMemo);
-                dialog.CheckText->setChecked(answer.textFormat);
-                dialog.BitBtn1->click();
+                dialog.chooseKind(answer.kind);
+                dialog.includeMemoCheck->setChecked(answer.includeMemo);
+                dialog.textFormatCheck->setChecked(answer.textFormat);
+                dialog.okButton->click();
             });
             return dialog.exec();
         };
@@ -161,6 +161,8 @@ class ReportCommandTest : public ::testing::Test {
             shown.push_back(seen);
         };
         command.run();
+        lastKind = command.selectionKind();
+        lastIncludeMemo = command.includesMemo();
         lastTextFormat = command.textFormat();
     }
     void run(int kind) { run(DialogAnswer{kind}); }
@@ -175,7 +177,7 @@ class ReportCommandTest : public ::testing::Test {
     store::ProgramState state;
     platform::FakePrompter prompter;
     platform::FakeShell shell;
-    std::unique_ptr<store::TDM> dm;
+    std::unique_ptr<store::AddressModule> dm;
     QWidget window;
     data::DBGrid* grid = nullptr;
     QPlainTextEdit* nameList = nullptr;
@@ -183,6 +185,8 @@ class ReportCommandTest : public ::testing::Test {
     std::vector<DialogAtOpening> opened;
     std::vector<ShownReport> shown;
     std::function<void()> duringPreview;
+    reports::SelectionKind lastKind = reports::kAll;
+    bool lastIncludeMemo = true;
     bool lastTextFormat = false;
 };
 

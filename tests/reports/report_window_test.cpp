@@ -12,18 +12,18 @@
 
 #include <gtest/gtest.h>
 
-#include "Range.h"
-#include "Reports.h"
-#include "address_book.h"
+#include <report_engine/report_preview.h>
+#include <reports/address_report.h>
+#include <reports/record_selection_dialog.h>
+#include <reports/report_command.h>
+#include <store/address_book.h>
 #include "app_fixture.h"
-#include "report_command.h"
-#include "report_preview.h"
 #include "wait.h"
 
 namespace {
 
+using reports::RecordSelectionDialog;
 using reports::ReportPreview;
-using reports::TRecRange;
 
 ReportPreview* shownPreview() {
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -43,13 +43,17 @@ void whenReady(std::function<bool()> ready, std::function<void()> act, const cha
 
 // Answers the dialog with `kind` once it is up.
 void answerDialog(int kind) {
-    whenReady([] { return qobject_cast<TRecRange*>(QApplication::activeModalWidget()) != nullptr; },
-              [kind] {
-                  auto* dialog = qobject_cast<TRecRange*>(QApplication::activeModalWidget());
-                  dialog->setItemIndex(kind);
-                  dialog->BitBtn1->click();
-              },
-              "the record selection dialog");
+    whenReady(
+        [] {
+            return qobject_cast<RecordSelectionDialog*>(QApplication::activeModalWidget()) !=
+                   nullptr;
+        },
+        [kind] {
+            auto* dialog = qobject_cast<RecordSelectionDialog*>(QApplication::activeModalWidget());
+            dialog->chooseKind(kind);
+            dialog->okButton->click();
+        },
+        "the record selection dialog");
 }
 
 class ReportWindow : public ::testing::Test {
@@ -60,7 +64,7 @@ class ReportWindow : public ::testing::Test {
 TEST_F(ReportWindow, TheButtonPreviewsTheChosenEntriesAndReturnsToTheEntry) {
     apptest::writeEntries(launch.cwd.path(), {"Cole", "Adams", "Baker"});
     launch.start({});
-    app::TZiDuv& window = launch.window();
+    app::MainWindow& window = launch.window();
     window.show();
     ASSERT_TRUE(launch.table().gotoBookmark(launch.table().visibleAt(1)));  // Baker
 
@@ -74,7 +78,7 @@ TEST_F(ReportWindow, TheButtonPreviewsTheChosenEntriesAndReturnsToTheEntry) {
                   shownPreview()->close();
               },
               "the laid-out preview");
-    window.buttonRW->click();
+    window.reportButton->click();
 
     EXPECT_EQ(caption, reports::reportTitle());
     ASSERT_EQ(seen.pageCount(), 1);
@@ -82,7 +86,6 @@ TEST_F(ReportWindow, TheButtonPreviewsTheChosenEntriesAndReturnsToTheEntry) {
     for (const reports::PageText& text : seen.pages[0].texts) printed << text.text;
     for (const char* name : {"Adams", "Baker", "Cole"}) EXPECT_TRUE(printed.contains(name));
     EXPECT_TRUE(printed.contains(window.windowTitle()));
-    EXPECT_EQ(window.state.Tag, reports::kAll);
     EXPECT_EQ(launch.currentName(), "Baker");
     EXPECT_TRUE(launch.prompter.texts().empty());
     EXPECT_EQ(shownPreview(), nullptr);
@@ -91,7 +94,7 @@ TEST_F(ReportWindow, TheButtonPreviewsTheChosenEntriesAndReturnsToTheEntry) {
 TEST_F(ReportWindow, ThousandsOfEntriesLayOutWithProgressWhileTheProgramStaysResponsive) {
     store::generateAddressBook(launch.cwd.path(), {5000, 7, true});
     launch.start({});
-    app::TZiDuv& window = launch.window();
+    app::MainWindow& window = launch.window();
     window.show();
 
     answerDialog(reports::kAll);
@@ -119,7 +122,7 @@ TEST_F(ReportWindow, ThousandsOfEntriesLayOutWithProgressWhileTheProgramStaysRes
                   shownPreview()->close();
               },
               "the laid-out preview");
-    window.buttonRW->click();
+    window.reportButton->click();
     ReportPreview::setRecordsPerSlice(0);
 
     EXPECT_TRUE(progressShown);

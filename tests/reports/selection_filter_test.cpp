@@ -5,9 +5,9 @@
 
 #include <xbase/cursor.h>
 
-#include "address_rules.h"
+#include <reports/selection_filter.h>
+#include <store/address_rules.h>
 #include "report_ui_fixture.h"
-#include "selection_filter.h"
 #include "temp_dir.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include <xbase/types.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
+#include <reports/table_report_data.h>
 #include "report_ui_fixture.h"
-#include "table_report_data.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST_F(TableData, StopsWhenTheTableIsClosedOrPackedUnderIt) {
 
     address().open();
     data.first();
-    dm->PackAddressTable();  // record numbers may now name other entries
+    dm->packAddressTable();  // record numbers may now name other entries
     EXPECT_THROW(data.fieldText("NAME"), ReportError);
     data.first();
     EXPECT_EQ(data.fieldText("NAME"), "Adams");

@@ -5,8 +5,8 @@
 #include <xbase/error.h>
 #include <xbase/inspect.h>
 
-#include "address_book.h"
-#include "address_rules.h"
+#include <store/address_book.h>
+#include <store/address_rules.h>
 #include "temp_dir.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "archive.h"
+#include <store/archive.h>
 #include "archive_disk_file.h"
 #include "archive_dos_time.h"
 #include "run_program.h"

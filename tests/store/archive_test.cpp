@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "archive.h"
+#include <store/archive.h>
 #include "archive_compression.h"
 #include "archive_dos_time.h"
 #include "fault_injecting_file_system.h"

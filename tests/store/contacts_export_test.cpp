@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include <memo_scanner.h>
+#include <links/memo_scanner.h>
 
 #include "contacts_fixture.h"
 #include "run_program.h"
@@ -113,11 +113,11 @@ MemoItems itemsOf(const std::string& memo) {
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::vector<std::string> phones;
-        links::FindPhoneNumbers(line, phones);
+        links::findPhoneNumbers(line, phones);
         items.phones.insert(items.phones.end(), phones.rbegin(), phones.rend());
-        if (const std::string email = links::FindEmailAddress(line); !email.empty())
+        if (const std::string email = links::findEmailAddress(line); !email.empty())
             items.emails.push_back(email);
-        if (std::string web = links::FindWebAddress(line); !web.empty())
+        if (std::string web = links::findWebAddress(line); !web.empty())
             items.webs.push_back(web.rfind("www.", 0) == 0 ? "http://" + web : web);
     }
     return items;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "address_book.h"
-#include "contacts_exchange.h"
+#include <store/address_book.h>
+#include <store/contacts_exchange.h>
 #include "contacts_text.h"
 #include "temp_dir.h"
 

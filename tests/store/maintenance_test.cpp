@@ -20,12 +20,12 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "../app/table_holder.h"
-#include "ZiDuvDM.h"
-#include "address_book.h"
-#include "address_rules.h"
-#include "maintenance.h"
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/maintenance.h>
 #include "run_program.h"
+#include "table_holder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -87,13 +87,13 @@ class Maintenance : public ::testing::Test {
     }
 
     void openModule() {
-        module = std::make_unique<store::TDM>(state, prompter);
+        module = std::make_unique<store::AddressModule>(state, prompter);
         module->setDataFolder(qpath(folder));
         table().open();
-        state.EntryCount = table().recordCount();
+        state.entryCount = table().recordCount();
     }
 
-    data::DataSet& table() { return module->tblAddress; }
+    data::DataSet& table() { return module->addressTable; }
     QString currentName() { return table().fieldByName("NAME").asString(); }
     fs::path archive() const { return folder / store::kArchiveFileName; }
 
@@ -110,10 +110,10 @@ class Maintenance : public ::testing::Test {
 
     MaintenanceOutcome run(Answer answer) {
         prompter.queueAnswer(answer);
-        return store::RunFileMaintenance(*module, prompter);
+        return store::runFileMaintenance(*module, prompter);
     }
     // A run that must ask nothing.
-    MaintenanceOutcome runRefused() { return store::RunFileMaintenance(*module, prompter); }
+    MaintenanceOutcome runRefused() { return store::runFileMaintenance(*module, prompter); }
 
     // The state every path of the command ends in.
     void expectOpenAndShared() {
@@ -165,16 +165,16 @@ class Maintenance : public ::testing::Test {
     fs::path folder;
     store::ProgramState state;
     platform::FakePrompter prompter;
-    std::unique_ptr<store::TDM> module;
+    std::unique_ptr<store::AddressModule> module;
 };
 
 TEST_F(Maintenance, FilteredTableIsRefusedUntilTheFilterIsCancelled) {
     deleteEntry("Baker");
-    state.Tag = store::kNameOnlySearchTag;
+    state.nameOnlySearch = true;
     table().setFilter(QStringLiteral("\"A\"$upper(Name)"));
     table().setFiltered(true);
-    module->tblClone.setExclusive(false);
-    module->tblClone.open();
+    module->reportTable.setExclusive(false);
+    module->reportTable.open();
 
     EXPECT_EQ(runRefused(), MaintenanceOutcome::RefusedWhileFiltered);
     ASSERT_EQ(prompter.records().size(), 1u);
@@ -187,7 +187,7 @@ TEST_F(Maintenance, FilteredTableIsRefusedUntilTheFilterIsCancelled) {
     EXPECT_EQ(recordsInFile(), 4u);  // nothing was packed
     EXPECT_FALSE(fs::exists(archive()));
     EXPECT_TRUE(table().filtered());
-    EXPECT_FALSE(module->tblClone.active());  // the end of the command still runs
+    EXPECT_FALSE(module->reportTable.active());  // the end of the command still runs
     expectOpenAndShared();
 
     table().setFiltered(false);
@@ -234,8 +234,8 @@ TEST_F(Maintenance, PackDropsDeletedEntriesAndNoLeavesTheArchiveAlone) {
     writeBytes(archive(), oldArchive);
     deleteEntry("Baker");
     const int shown = table().recordCount();
-    ASSERT_EQ(state.EntryCount, 3);
-    module->tblFilter.open();
+    ASSERT_EQ(state.entryCount, 3);
+    module->lookupTable.open();
 
     EXPECT_EQ(run(Answer::No), MaintenanceOutcome::Packed);
     ASSERT_EQ(prompter.records().size(), 1u);
@@ -246,22 +246,22 @@ TEST_F(Maintenance, PackDropsDeletedEntriesAndNoLeavesTheArchiveAlone) {
 
     EXPECT_EQ(recordsInFile(), 3u);
     EXPECT_EQ(table().recordCount(), shown);
-    EXPECT_EQ(state.EntryCount, 3);
+    EXPECT_EQ(state.entryCount, 3);
     EXPECT_FALSE(table().findKey("BAKER"));
     table().first();
     EXPECT_EQ(currentName(), "Adams");
-    EXPECT_FALSE(module->tblFilter.active());
-    EXPECT_FALSE(module->tblFilter.exclusive());
+    EXPECT_FALSE(module->lookupTable.active());
+    EXPECT_FALSE(module->lookupTable.exclusive());
     EXPECT_EQ(readBytes(archive()), oldArchive);
     expectOpenAndShared();
 }
 
 TEST_F(Maintenance, FirstArchiveHoldsTheTableAndMemoFileUnderTheirBareNames) {
     table().setIndexName(QString());  // Natural order survives both closes
-    module->tblClone.setExclusive(false);
-    module->tblClone.setFilter(QStringLiteral("upper(Name) = \"COLE\""));
-    module->tblClone.open();
-    module->tblClone.setFiltered(true);
+    module->reportTable.setExclusive(false);
+    module->reportTable.setFilter(QStringLiteral("upper(Name) = \"COLE\""));
+    module->reportTable.open();
+    module->reportTable.setFiltered(true);
 
     EXPECT_EQ(run(Answer::Yes), MaintenanceOutcome::Archived);
     const fs::path full = fs::absolute(folder).lexically_normal() / "MGdata.zip";
@@ -270,7 +270,7 @@ TEST_F(Maintenance, FirstArchiveHoldsTheTableAndMemoFileUnderTheirBareNames) {
     EXPECT_EQ(done.kind, MessageKind::Plain);
     EXPECT_EQ(done.text, "Created/Updated Zip archive file: " + qpath(full) +
                              ".\rPlease copy it to an EXTERNAL drive or webspace for safekeeping.");
-    EXPECT_FALSE(module->tblClone.active());
+    EXPECT_FALSE(module->reportTable.active());
     EXPECT_EQ(table().indexName(), "");
     EXPECT_EQ(currentName(), "Cole");
     expectOpenAndShared();
@@ -292,13 +292,13 @@ TEST_F(Maintenance, OnlyChangedFilesReplaceTheirEntries) {
     const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
     fs::last_write_time(folder / "ADDRESS.DBF", hourAgo);
     fs::last_write_time(folder / "ADDRESS.fpt", hourAgo);
-    const store::ArchiveRun first = store::ArchiveAddressTable(*module);
+    const store::ArchiveRun first = store::archiveAddressTable(*module);
     EXPECT_EQ(first.table.outcome, store::AddOutcome::Added);
     EXPECT_EQ(first.memo.outcome, store::AddOutcome::Added);
     const std::string written = readBytes(archive());
 
     // Opening and closing the table writes nothing, so nothing is taken again.
-    const store::ArchiveRun again = store::ArchiveAddressTable(*module);
+    const store::ArchiveRun again = store::archiveAddressTable(*module);
     EXPECT_EQ(again.table.outcome, store::AddOutcome::Unchanged);
     EXPECT_EQ(again.memo.outcome, store::AddOutcome::Unchanged);
     EXPECT_EQ(readBytes(archive()), written);
@@ -308,7 +308,7 @@ TEST_F(Maintenance, OnlyChangedFilesReplaceTheirEntries) {
     table().edit();
     table().fieldByName("INFO").setAsString(QString(5000, u'n'));
     table().post();
-    const store::ArchiveRun changed = store::ArchiveAddressTable(*module);
+    const store::ArchiveRun changed = store::archiveAddressTable(*module);
     EXPECT_EQ(changed.table.outcome, store::AddOutcome::Refreshed);
     EXPECT_EQ(changed.memo.outcome, store::AddOutcome::Refreshed);
     expectOpenAndShared();
@@ -386,7 +386,7 @@ TEST_F(Maintenance, TheBackupTakesTheMemoFileTheTableUsesAndNoLink) {
     fs::create_symlink(dir.path() / "id_rsa", folder / "ADDRESS.fpt");
     openModule();
 
-    const store::ArchiveRun run = store::ArchiveAddressTable(*module);
+    const store::ArchiveRun run = store::archiveAddressTable(*module);
     EXPECT_EQ(run.table.entryName, "ADDRESS.DBF");
     EXPECT_EQ(run.memo.entryName, "ADDRESS.dbt");
     EXPECT_EQ(readBytes(archive()).find("PRIVATE KEY"), std::string::npos);
@@ -400,8 +400,8 @@ TEST_F(Maintenance, TheBackupTakesTheMemoFileTheTableUsesAndNoLink) {
 TEST_F(Maintenance, ANonZipArchiveIsReportedAndTheTableStaysUsable) {
     const std::string foreign = "These are my notes, not a zip archive.\n";
     writeBytes(archive(), foreign);
-    module->tblClone.setExclusive(false);
-    module->tblClone.open();
+    module->reportTable.setExclusive(false);
+    module->reportTable.open();
 
     try {
         run(Answer::Yes);
@@ -412,7 +412,7 @@ TEST_F(Maintenance, ANonZipArchiveIsReportedAndTheTableStaysUsable) {
     }
     EXPECT_EQ(prompter.records().size(), 1u);  // the question only: no success message
     EXPECT_EQ(readBytes(archive()), foreign);
-    EXPECT_TRUE(module->tblClone.active());  // a failure ends the command at once
+    EXPECT_TRUE(module->reportTable.active());  // a failure ends the command at once
     expectOpenAndShared();
     EXPECT_EQ(currentName(), "Adams");
 
@@ -487,7 +487,7 @@ TEST_F(Maintenance, APackRefusedByAnotherProgramAsksNothing) {
 
 TEST_F(Maintenance, ArchivePathIsTheDataFolderMadeAbsolute) {
     module.reset();
-    module = std::make_unique<store::TDM>(state, prompter);
+    module = std::make_unique<store::AddressModule>(state, prompter);
     module->setDataFolder(QStringLiteral("./books/../cards"));
     EXPECT_EQ(store::archivePath(*module), fs::current_path() / "cards" / "MGdata.zip");
     EXPECT_EQ(store::archiveWrittenMessage("/home/ann/cards/MGdata.zip"),

@@ -1,6 +1,6 @@
 // The search filter on the address table: which entries a name-only and a name-and-memo
-// search keep, what they leave behind (SearchText, Tag, tblFilter, the expression), the
-// texts the engine could not read as they were typed, and the memo reads it costs.
+// search keep, what they leave behind (searchText, nameOnlySearch, lookupTable, the expression),
+// the texts the engine could not read as they were typed, and the memo reads it costs.
 
 #include <QFile>
 
@@ -15,10 +15,10 @@
 #include <platform/fakes.h>
 #include <xbase/error.h>
 
-#include "ZiDuvDM.h"
-#include "address_book.h"
-#include "address_rules.h"
-#include "search_filter.h"
+#include <store/address_book.h>
+#include <store/address_module.h>
+#include <store/address_rules.h>
+#include <store/search_filter.h>
 #include "temp_dir.h"
 
 namespace {
@@ -29,7 +29,7 @@ class Search : public ::testing::Test {
   protected:
     void SetUp() override {
         store::AddressBook::create(dir.path());
-        module = std::make_unique<store::TDM>(state, prompter);
+        module = std::make_unique<store::AddressModule>(state, prompter);
         module->setDataFolder(QFile::decodeName(dir.path().native().c_str()));
         display.suspend = [this] { calls.push_back("suspend"); };
         display.resume = [this] { calls.push_back("resume"); };
@@ -53,9 +53,10 @@ class Search : public ::testing::Test {
 
     void open() { table().open(); }
 
-    // The main window asks first (Tag 0), then hands over the text and the memo box.
+    // The main window asks first (clearing nameOnlySearch), then hands over the text and the memo
+    // box.
     SearchOutcome find(const QString& text, bool includeMemo) {
-        state.Tag = 0;
+        state.nameOnlySearch = false;
         calls.clear();
         return module->search.search(text, includeMemo, display);
     }
@@ -68,13 +69,13 @@ class Search : public ::testing::Test {
         return names;
     }
 
-    data::DataSet& table() { return module->tblAddress; }
+    data::DataSet& table() { return module->addressTable; }
     QString currentName() { return table().fieldByName("NAME").asString(); }
 
     testsupport::TempDir dir;
     store::ProgramState state;
     platform::FakePrompter prompter;
-    std::unique_ptr<store::TDM> module;
+    std::unique_ptr<store::AddressModule> module;
     store::SearchDisplay display;
     std::vector<std::string> calls;
 };
@@ -88,11 +89,11 @@ TEST_F(Search, NameAndMemoSearchKeepsEntriesWithTheTextInTheName) {
     EXPECT_EQ(find("smi", true), SearchOutcome::Filtered);
     EXPECT_EQ(listed(), QStringList{"Anna Smith"});
     EXPECT_EQ(currentName(), "Anna Smith");
-    EXPECT_EQ(state.SearchText, "SMI");
-    EXPECT_EQ(state.Tag, 0);
+    EXPECT_EQ(state.searchText, "SMI");
+    EXPECT_FALSE(state.nameOnlySearch);
     EXPECT_TRUE(table().filtered());
     EXPECT_TRUE(table().filter().isEmpty());
-    EXPECT_TRUE(module->tblFilter.active());
+    EXPECT_TRUE(module->lookupTable.active());
     EXPECT_TRUE(prompter.records().empty());
     // The grid is away and not painting while the filter is applied.
     EXPECT_EQ(calls, (std::vector<std::string>{"suspend", "resume"}));
@@ -109,7 +110,7 @@ TEST_F(Search, MemoTextIsFoundOnlyWhenTheMemoIsSearched) {
     EXPECT_FALSE(table().filtered());
     EXPECT_EQ(listed(), (QStringList{"Anna Smith", "Bob Jones"}));
     EXPECT_EQ(currentName(), "Anna Smith");
-    EXPECT_EQ(state.Tag, store::kNameOnlySearchTag);
+    EXPECT_TRUE(state.nameOnlySearch);
     EXPECT_EQ(table().filter(), "\"555\"$upper(Name)");
     EXPECT_EQ(calls, (std::vector<std::string>{"suspend", "resume"}));
 }
@@ -122,7 +123,7 @@ TEST_F(Search, NameOnlySearchIsAnEngineExpression) {
     EXPECT_EQ(listed(), (QStringList{"Bob Jones", "Jonas Bergman"}));
     // The engine counts what the expression passes.
     EXPECT_EQ(table().recordCount(), 2);
-    EXPECT_FALSE(module->tblFilter.active());
+    EXPECT_FALSE(module->lookupTable.active());
 
     // A new search replaces the active one at once.
     EXPECT_EQ(find("berg", false), SearchOutcome::Filtered);
@@ -133,14 +134,14 @@ TEST_F(Search, OnlyAToZIgnoreCase) {
     seed({{"Renée Blanc", ""}, {"Bob", "café au lait"}, {"Carl", "CAFÉ NOIR"}, {"Edda", "e"}});
     open();
     EXPECT_EQ(find("é", true), SearchOutcome::Filtered);
-    EXPECT_EQ(state.SearchText, "é");
+    EXPECT_EQ(state.searchText, "é");
     EXPECT_EQ(listed(), (QStringList{"Bob", "Renée Blanc"}));
     EXPECT_EQ(find("É", true), SearchOutcome::Filtered);
     EXPECT_EQ(listed(), QStringList{"Carl"});
     EXPECT_EQ(find("fé", false), SearchOutcome::NoMatch);
     EXPECT_EQ(find("née", false), SearchOutcome::Filtered);
     EXPECT_EQ(listed(), QStringList{"Renée Blanc"});
-    EXPECT_EQ(state.SearchText, "NéE");
+    EXPECT_EQ(state.searchText, "NéE");
 }
 
 TEST_F(Search, ASearchThatFindsNothingAfterOneThatDidShowsTheWholeTable) {
@@ -150,13 +151,13 @@ TEST_F(Search, ASearchThatFindsNothingAfterOneThatDidShowsTheWholeTable) {
     EXPECT_EQ(find("zzz", true), SearchOutcome::NoMatch);
     EXPECT_FALSE(table().filtered());
     EXPECT_EQ(listed(), (QStringList{"Anna Smith", "Bob Jones"}));
-    EXPECT_EQ(state.SearchText, "ZZZ");
+    EXPECT_EQ(state.searchText, "ZZZ");
     // Held open by the memo search also when it found nothing.
-    EXPECT_TRUE(module->tblFilter.active());
+    EXPECT_TRUE(module->lookupTable.active());
 
     module->search.cancel();
     EXPECT_FALSE(table().filtered());
-    EXPECT_FALSE(module->tblFilter.active());
+    EXPECT_FALSE(module->lookupTable.active());
     EXPECT_EQ(listed(), (QStringList{"Anna Smith", "Bob Jones"}));
 }
 
@@ -170,7 +171,7 @@ TEST_F(Search, SwitchingOrdersKeepsTheFilter) {
     EXPECT_EQ(listed(), (QStringList{"Bob Jones", "Zoe Fax"}));
 }
 
-TEST_F(Search, CancelWidensTheListAndKeepsTheTextTagAndExpression) {
+TEST_F(Search, CancelWidensTheListAndKeepsTheTextModeAndExpression) {
     seed({kAnna, kBob});
     open();
     ASSERT_EQ(find("jones", false), SearchOutcome::Filtered);
@@ -178,8 +179,8 @@ TEST_F(Search, CancelWidensTheListAndKeepsTheTextTagAndExpression) {
     EXPECT_FALSE(table().filtered());
     EXPECT_EQ(listed(), (QStringList{"Anna Smith", "Bob Jones"}));
     EXPECT_EQ(currentName(), "Anna Smith");
-    EXPECT_EQ(state.SearchText, "JONES");
-    EXPECT_EQ(state.Tag, store::kNameOnlySearchTag);
+    EXPECT_EQ(state.searchText, "JONES");
+    EXPECT_TRUE(state.nameOnlySearch);
     EXPECT_EQ(table().filter(), "\"JONES\"$upper(Name)");
 }
 
@@ -191,7 +192,7 @@ TEST_F(Search, AnEmptyTextChangesNothing) {
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(table().filtered());
     EXPECT_EQ(listed(), QStringList{"Bob Jones"});
-    EXPECT_EQ(state.SearchText, "555");
+    EXPECT_EQ(state.searchText, "555");
 }
 
 // Two entries whose names differ only in case (a rename can make them): each is tested
@@ -213,7 +214,7 @@ TEST_F(Search, DoubleQuotesInTheTextAreSearchedForLikeAnyCharacter) {
           {"Bobby Fields", "nick: \"bobby\""}});
     open();
     EXPECT_EQ(find("\"bobby\"", false), SearchOutcome::Filtered);
-    EXPECT_EQ(state.SearchText, "\"BOBBY\"");
+    EXPECT_EQ(state.searchText, "\"BOBBY\"");
     EXPECT_EQ(listed(), QStringList{"Bob \"Bobby\" Jones"});
     EXPECT_TRUE(prompter.records().empty());
 
@@ -236,7 +237,7 @@ TEST_F(Search, TextTheTableCannotHoldMatchesNothing) {
     ASSERT_EQ(find("smi", false), SearchOutcome::Filtered);
     EXPECT_EQ(find("Łódź", false), SearchOutcome::NoMatch);
     EXPECT_FALSE(table().filtered());
-    EXPECT_EQ(state.SearchText, "ŁóDź");
+    EXPECT_EQ(state.searchText, "ŁóDź");
     EXPECT_EQ(find("Łódź", true), SearchOutcome::NoMatch);
     EXPECT_FALSE(table().filtered());
     EXPECT_EQ(listed().size(), 2);
@@ -262,11 +263,11 @@ TEST_F(Search, SavingANewEntryDuringAMemoSearchKeepsTheFilterWorking) {
     table().insert();
     table().fieldByName("NAME").setAsString("Dave Brown");
     table().post();
-    // The duplicate check went through the open tblFilter and left it open.
-    EXPECT_TRUE(module->tblFilter.active());
+    // The duplicate check went through the open lookupTable and left it open.
+    EXPECT_TRUE(module->lookupTable.active());
     EXPECT_EQ(listed(), (QStringList{"Bob Jones", "Carol White"}));
 
-    // A duplicate is still caught while the search holds tblFilter.
+    // A duplicate is still caught while the search holds lookupTable.
     table().insert();
     table().fieldByName("NAME").setAsString("bob jones");
     EXPECT_THROW(table().post(), data::Abort);
@@ -319,7 +320,7 @@ TEST_F(Search, SearchingWhileANewEntryIsRefusedChangesNothing) {
     EXPECT_EQ(prompter.texts(),
               std::vector<QString>{"Name is the key field, it must NOT be blank"});
     EXPECT_EQ(table().state(), data::DataSetState::Insert);
-    EXPECT_TRUE(state.SearchText.isEmpty());
+    EXPECT_TRUE(state.searchText.isEmpty());
     EXPECT_FALSE(table().filtered());
     EXPECT_TRUE(calls.empty());
 

@@ -19,8 +19,8 @@
 #include <data/memo.h>
 #include <data/navigator.h>
 
-#include "../app/app_fixture.h"
-#include "../links/chooser_driver.h"
+#include "app_fixture.h"
+#include "chooser_driver.h"
 
 namespace {
 
@@ -41,31 +41,31 @@ class FindOnTheMainWindow : public ::testing::Test {
         }
         cursor.close();
         launch.start();
-        ASSERT_FALSE(window().state.FirstShow);
+        ASSERT_FALSE(window().state.firstShow);
     }
 
     // Find, answered in the chooser with `text` and the memo box as given.
     void find(const QString& text, bool includeMemo) {
-        ChooserDriver driver(chooser(), [&](links::TBtnBottomDlg& dialog) {
-            dialog.Edit1->setText(text);
-            dialog.CheckAll->setChecked(includeMemo);
-            dialog.OKBtn->click();
+        ChooserDriver driver(chooser(), [&](links::ItemChooser& dialog) {
+            dialog.answerEdit->setText(text);
+            dialog.optionCheck->setChecked(includeMemo);
+            dialog.okButton->click();
         });
-        window().FindSpeed->click();
+        window().searchButton->click();
         ASSERT_TRUE(driver.answered());
     }
 
     // The names in the grid, as its model lists them.
     QStringList gridNames() {
         QStringList names;
-        const auto* model = window().DexGrid->model();
+        const auto* model = window().nameGrid->model();
         for (int row = 0; row < model->rowCount(); ++row)
             names << model->index(row, 0).data().toString();
         return names;
     }
 
-    app::TZiDuv& window() { return launch.window(); }
-    links::TBtnBottomDlg& chooser() { return launch.program->BtnBottomDlg; }
+    app::MainWindow& window() { return launch.window(); }
+    links::ItemChooser& chooser() { return launch.program->itemChooser; }
     data::DataSet& table() { return launch.table(); }
 
     apptest::Launch launch;
@@ -74,35 +74,35 @@ class FindOnTheMainWindow : public ::testing::Test {
 TEST_F(FindOnTheMainWindow, TheChooserAsksForTheSearchText) {
     start();
     // Left over from an earlier use by a link action.
-    chooser().Edit1->setText("old item");
-    chooser().Edit1->setEnabled(false);
-    chooser().CheckAll->setChecked(false);
-    window().state.Tag = 3;
+    chooser().answerEdit->setText("old item");
+    chooser().answerEdit->setEnabled(false);
+    chooser().optionCheck->setChecked(false);
+    window().state.nameOnlySearch = true;
 
     bool asked = false;
-    ChooserDriver driver(chooser(), [&](links::TBtnBottomDlg& dialog) {
+    ChooserDriver driver(chooser(), [&](links::ItemChooser& dialog) {
         asked = true;
         EXPECT_EQ(dialog.windowTitle(), "Search for entries containing:");
-        EXPECT_TRUE(dialog.Edit1->isVisible());
-        EXPECT_TRUE(dialog.Edit1->isEnabled());
-        EXPECT_EQ(dialog.Edit1->text(), "");
-        EXPECT_FALSE(dialog.ComboBox1->isVisible());
-        EXPECT_FALSE(dialog.ComboBox1->isEnabled());
-        EXPECT_TRUE(dialog.CheckAll->isVisible());
-        EXPECT_TRUE(dialog.CheckAll->isChecked());
-        EXPECT_EQ(dialog.CheckAll->text(), "include Memo field");
-        EXPECT_EQ(dialog.CheckAll->toolTip(), "Search both Name & Memo fields?");
-        EXPECT_EQ(dialog.focusWidget(), dialog.Edit1);
-        dialog.Edit1->setText("smi");
-        dialog.CancelBtn->click();
+        EXPECT_TRUE(dialog.answerEdit->isVisible());
+        EXPECT_TRUE(dialog.answerEdit->isEnabled());
+        EXPECT_EQ(dialog.answerEdit->text(), "");
+        EXPECT_FALSE(dialog.itemCombo->isVisible());
+        EXPECT_FALSE(dialog.itemCombo->isEnabled());
+        EXPECT_TRUE(dialog.optionCheck->isVisible());
+        EXPECT_TRUE(dialog.optionCheck->isChecked());
+        EXPECT_EQ(dialog.optionCheck->text(), "include Memo field");
+        EXPECT_EQ(dialog.optionCheck->toolTip(), "Search both Name & Memo fields?");
+        EXPECT_EQ(dialog.focusWidget(), dialog.answerEdit);
+        dialog.answerEdit->setText("smi");
+        dialog.cancelButton->click();
     });
-    window().FindSpeed->click();
+    window().searchButton->click();
     EXPECT_TRUE(asked);
-    // Cancelled: nothing changes but the Tag the search starts with.
+    // Cancelled: nothing changes but the name-only mark the search starts by clearing.
     EXPECT_FALSE(table().filtered());
-    EXPECT_TRUE(window().state.SearchText.isEmpty());
-    EXPECT_EQ(window().state.Tag, 0);
-    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
+    EXPECT_TRUE(window().state.searchText.isEmpty());
+    EXPECT_FALSE(window().state.nameOnlySearch);
+    EXPECT_FALSE(window().cancelSearchButton->isEnabled());
     EXPECT_TRUE(launch.prompter.records().empty());
 }
 
@@ -110,11 +110,11 @@ TEST_F(FindOnTheMainWindow, AMatchNarrowsTheGridAndEnablesCancelFilter) {
     start();
     find("smi", true);
     EXPECT_EQ(gridNames(), QStringList{"Anna Smith"});
-    EXPECT_TRUE(window().NoFilterSpeed->isEnabled());
-    EXPECT_EQ(window().state.SearchText, "SMI");
+    EXPECT_TRUE(window().cancelSearchButton->isEnabled());
+    EXPECT_EQ(window().state.searchText, "SMI");
     // The grid is back on its data and painting.
-    EXPECT_EQ(window().DexGrid->dataSource(), &launch.module().dsAddress);
-    EXPECT_TRUE(window().DexGrid->updatesEnabled());
+    EXPECT_EQ(window().nameGrid->dataSource(), &launch.module().addressSource);
+    EXPECT_TRUE(window().nameGrid->updatesEnabled());
     EXPECT_FALSE(table().controlsDisabled());
 
     find("555", true);
@@ -126,8 +126,8 @@ TEST_F(FindOnTheMainWindow, NoMatchSaysSoAndKeepsTheWholeList) {
     find("555", false);
     EXPECT_EQ(launch.prompter.texts(), std::vector<QString>{"Sorry, no records match"});
     EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bob Jones"}));
-    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
-    EXPECT_EQ(window().state.Tag, 66);
+    EXPECT_FALSE(window().cancelSearchButton->isEnabled());
+    EXPECT_TRUE(window().state.nameOnlySearch);
 }
 
 TEST_F(FindOnTheMainWindow, NoMatchAfterAMatchLeavesCancelFilterEnabledUntilPressed) {
@@ -136,14 +136,14 @@ TEST_F(FindOnTheMainWindow, NoMatchAfterAMatchLeavesCancelFilterEnabledUntilPres
     ASSERT_EQ(gridNames(), QStringList{"Bob Jones"});
     find("zzz", true);
     EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bob Jones"}));
-    EXPECT_TRUE(window().NoFilterSpeed->isEnabled());
-    EXPECT_TRUE(launch.module().tblFilter.active());
+    EXPECT_TRUE(window().cancelSearchButton->isEnabled());
+    EXPECT_TRUE(launch.module().lookupTable.active());
 
-    window().NoFilterSpeed->click();
+    window().cancelSearchButton->click();
     EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bob Jones"}));
-    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
-    EXPECT_FALSE(launch.module().tblFilter.active());
-    EXPECT_EQ(window().state.SearchText, "ZZZ");
+    EXPECT_FALSE(window().cancelSearchButton->isEnabled());
+    EXPECT_FALSE(launch.module().lookupTable.active());
+    EXPECT_EQ(window().state.searchText, "ZZZ");
 }
 
 TEST_F(FindOnTheMainWindow, OkWithNoTextChangesNothing) {
@@ -151,21 +151,21 @@ TEST_F(FindOnTheMainWindow, OkWithNoTextChangesNothing) {
     find("555", true);
     find("", false);
     EXPECT_EQ(gridNames(), QStringList{"Bob Jones"});
-    EXPECT_TRUE(window().NoFilterSpeed->isEnabled());
-    EXPECT_EQ(window().state.SearchText, "555");
+    EXPECT_TRUE(window().cancelSearchButton->isEnabled());
+    EXPECT_EQ(window().state.searchText, "555");
 }
 
 TEST_F(FindOnTheMainWindow, ADoubleQuoteKeepsListButtonAndTextInStep) {
     start({{"Bob \"Bobby\" Jones", ""}, {"Anna Smith", ""}});
     find("\"bobby", false);
     EXPECT_EQ(gridNames(), QStringList{"Bob \"Bobby\" Jones"});
-    EXPECT_TRUE(window().NoFilterSpeed->isEnabled());
-    EXPECT_EQ(window().state.SearchText, "\"BOBBY");
+    EXPECT_TRUE(window().cancelSearchButton->isEnabled());
+    EXPECT_EQ(window().state.searchText, "\"BOBBY");
     EXPECT_TRUE(launch.prompter.records().empty());
 
     find("\"", false);
     EXPECT_EQ(gridNames(), QStringList{"Bob \"Bobby\" Jones"});
-    window().NoFilterSpeed->click();
+    window().cancelSearchButton->click();
     EXPECT_EQ(gridNames().size(), 2);
 }
 
@@ -178,10 +178,10 @@ TEST_F(FindOnTheMainWindow, AnEngineFailureIsShownAndTheGridComesBack) {
     ASSERT_EQ(launch.prompter.records().size(), 1u);
     EXPECT_EQ(launch.prompter.records()[0].prompt.kind, platform::MessageKind::Error);
     EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bob Jones"}));
-    EXPECT_EQ(window().DexGrid->dataSource(), &launch.module().dsAddress);
-    EXPECT_TRUE(window().DexGrid->updatesEnabled());
+    EXPECT_EQ(window().nameGrid->dataSource(), &launch.module().addressSource);
+    EXPECT_TRUE(window().nameGrid->updatesEnabled());
     EXPECT_FALSE(table().controlsDisabled());
-    EXPECT_FALSE(window().NoFilterSpeed->isEnabled());
+    EXPECT_FALSE(window().cancelSearchButton->isEnabled());
 }
 
 // An entry saved during a search that the search does not find is kept, but it is not
@@ -190,13 +190,13 @@ TEST_F(FindOnTheMainWindow, AnEntrySavedOutsideTheSearchLeavesAVisibleRowCurrent
     start({{"Anna Smith", "tanaka san"}, {"Bob Jones", ""}, {"Carl Tanaka", ""}});
     find("tanaka", true);
     ASSERT_EQ(gridNames(), (QStringList{"Anna Smith", "Carl Tanaka"}));
-    auto* navigator = window().DBNavigator1;
+    auto* navigator = window().navigator;
     const auto saveNew = [&](const QString& name) {
         navigator->click(data::DBNavigator::Insert);
         table().fieldByName("NAME").setAsString(name);
         navigator->click(data::DBNavigator::Post);
         ASSERT_EQ(table().state(), data::DataSetState::Browse);
-        const int row = window().DexGrid->currentIndex().row();
+        const int row = window().nameGrid->currentIndex().row();
         ASSERT_GE(row, 0);
         EXPECT_EQ(gridNames().value(row), launch.currentName());
     };
@@ -219,11 +219,11 @@ TEST_F(FindOnTheMainWindow, AnEntrySavedOutsideTheSearchLeavesAVisibleRowCurrent
     navigator->click(data::DBNavigator::Post);
     EXPECT_TRUE(gridNames().isEmpty());
     EXPECT_TRUE(launch.currentName().isEmpty());
-    EXPECT_TRUE(window().DBMemo1->toPlainText().isEmpty());
+    EXPECT_TRUE(window().memoEditor->toPlainText().isEmpty());
     EXPECT_FALSE(navigator->button(data::DBNavigator::Edit)->isEnabled());
     EXPECT_FALSE(navigator->button(data::DBNavigator::Delete)->isEnabled());
 
-    window().NoFilterSpeed->click();
+    window().cancelSearchButton->click();
     EXPECT_EQ(gridNames(), (QStringList{"Anna Smith", "Bert Young", "Bob Jones", "Zora"}));
 }
 

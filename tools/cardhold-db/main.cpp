@@ -17,9 +17,9 @@
 #include <xbase/inspect.h>
 #include <xbase/repair.h>
 
-#include "address_book.h"
-#include "address_rules.h"
-#include "contacts_exchange.h"
+#include <store/address_book.h>
+#include <store/address_rules.h>
+#include <store/contacts_exchange.h>
 
 namespace {
 

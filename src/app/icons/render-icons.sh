@@ -1,22 +1,8 @@
 #!/bin/sh
-# Renders the toolbar pictures from their SVG sources into the PNGs the program's
-# resource file holds: normal and disabled look, at 1x and 2x. Run it after changing
-# an SVG here and commit the PNGs with it. Needs rsvg-convert (librsvg2-bin) and
-# ImageMagick's convert.
+# Renders the program's icon from its SVG source: the window's picture and the 48-pixel
+# desktop icon. Run it after changing cardhold.svg and commit the PNGs with it. Needs
+# rsvg-convert (librsvg2-bin).
 set -eu
 cd "$(dirname "$0")"
-for svg in *.svg; do
-    name=${svg%.svg}
-    [ "$name" = cardhold ] && continue
-    for scale in 1 2; do
-        size=$((20 * scale))
-        suffix=""
-        [ "$scale" -eq 2 ] && suffix="@2x"
-        rsvg-convert -w "$size" -h "$size" "$svg" -o "$name$suffix.png"
-        # Disabled: grey, lighter, a little faded.
-        convert "$name$suffix.png" -colorspace Gray -fill white -colorize 45% \
-            -channel A -evaluate multiply 0.75 +channel -strip "$name-disabled$suffix.png"
-    done
-done
 rsvg-convert -w 64 -h 64 cardhold.svg -o cardhold.png
 rsvg-convert -w 48 -h 48 cardhold.svg -o cardhold-48.png

@@ -1,6 +1,6 @@
-#include "report_data_set.h"
+#include <report_engine/report_data_set.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
 
 namespace reports {
 

@@ -1,7 +1,7 @@
-#include "report_definition.h"
+#include <report_engine/report_definition.h>
 
-#include "report_data_set.h"
-#include "report_error.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_error.h>
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "report_file.h"
+#include <report_engine/report_file.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
 
 #include <QFile>
 #include <QJsonArray>

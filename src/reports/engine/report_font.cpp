@@ -1,4 +1,4 @@
-#include "report_font.h"
+#include <report_engine/report_font.h>
 
 #include <QHashFunctions>
 

@@ -1,9 +1,9 @@
-#include "report_layout.h"
+#include <report_engine/report_layout.h>
 
-#include "report_data_set.h"
-#include "report_definition.h"
-#include "report_error.h"
-#include "report_text_metrics.h"
+#include <report_engine/report_data_set.h>
+#include <report_engine/report_definition.h>
+#include <report_engine/report_error.h>
+#include <report_engine/report_text_metrics.h>
 
 #include <QDateTime>
 

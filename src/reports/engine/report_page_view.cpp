@@ -1,6 +1,6 @@
 #include "report_page_view.h"
 
-#include "report_render.h"
+#include <report_engine/report_render.h>
 
 #include <QPainter>
 

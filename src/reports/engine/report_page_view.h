@@ -1,7 +1,7 @@
 #pragma once
 // Shows one page of a laid-out report on a grey desk, at a given zoom.
 
-#include "report_document.h"
+#include <report_engine/report_document.h>
 
 #include <QColor>
 #include <QWidget>

@@ -1,13 +1,13 @@
-#include "report_preview.h"
+#include <report_engine/report_preview.h>
 
-#include "report_definition.h"
-#include "report_error.h"
-#include "report_file.h"
-#include "report_layout.h"
+#include <report_engine/report_definition.h>
+#include <report_engine/report_error.h>
+#include <report_engine/report_file.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_render.h>
 #include "report_page_view.h"
-#include "report_render.h"
 
-#include "platform/prompter.h"
+#include <platform/prompter.h>
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "report_render.h"
+#include <report_engine/report_render.h>
 
-#include "report_error.h"
-#include "report_text_metrics.h"
+#include <report_engine/report_error.h>
+#include <report_engine/report_text_metrics.h>
 
 #include <QPageSize>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "report_text_export.h"
+#include <report_engine/report_text_export.h>
 
-#include "report_error.h"
+#include <report_engine/report_error.h>
 
 #include <QSaveFile>
 

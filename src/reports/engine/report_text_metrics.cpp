@@ -1,4 +1,4 @@
-#include "report_text_metrics.h"
+#include <report_engine/report_text_metrics.h>
 
 #include <QTextLayout>
 #include <QTextOption>

@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "platform/clipboard.h"
-#include "platform/phone_dialer.h"
-#include "platform/prompter.h"
-#include "platform/shell.h"
+#include <platform/clipboard.h>
+#include <platform/phone_dialer.h>
+#include <platform/prompter.h>
+#include <platform/shell.h>
 
 namespace platform {
 
@@ -101,7 +101,7 @@ class FakePhoneDialer : public PhoneDialer {
         QString number;
         QString calledParty;
     };
-    void DialNumber(const QString& number, const QString& calledParty) override;
+    void dialNumber(const QString& number, const QString& calledParty) override;
     const std::vector<Call>& calls() const { return calls_; }
 
   private:

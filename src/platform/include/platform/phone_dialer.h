@@ -46,7 +46,7 @@ class PhoneDialer {
   public:
     virtual ~PhoneDialer() = default;
     // Dials `number` for the called party; reports its own failures.
-    virtual void DialNumber(const QString& number, const QString& calledParty) = 0;
+    virtual void dialNumber(const QString& number, const QString& calledParty) = 0;
 };
 
 class DesktopPhoneDialer : public PhoneDialer {
@@ -54,7 +54,7 @@ class DesktopPhoneDialer : public PhoneDialer {
     DesktopPhoneDialer(Prompter& prompter, Shell& shell, SchemeHandlerLookup& handlers);
 
     // A tel: URI carries no name, so the called party only reaches the fakes of tests.
-    void DialNumber(const QString& number, const QString& calledParty) override;
+    void dialNumber(const QString& number, const QString& calledParty) override;
 
   private:
     Prompter& prompter_;

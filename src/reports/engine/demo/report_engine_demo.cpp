@@ -1,12 +1,12 @@
 // Shows a sample address report in the preview window, or writes it without a window.
 //   report-engine-demo [--entries N] [--no-memo] [--text-format] [--zoom fit|width|100]
 //                      [--page N] [--pdf FILE] [--text FILE]
-#include "report_error.h"
-#include "report_layout.h"
-#include "report_preview.h"
-#include "report_render.h"
-#include "report_text_export.h"
-#include "sample_report.h"
+#include <report_engine/report_error.h>
+#include <report_engine/report_layout.h>
+#include <report_engine/report_preview.h>
+#include <report_engine/report_render.h>
+#include <report_engine/report_text_export.h>
+#include <report_engine/sample_report.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "sample_report.h"
+#include <report_engine/sample_report.h>
 
 #include <QStringList>
 
