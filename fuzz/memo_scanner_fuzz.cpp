@@ -18,24 +18,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = end + 1;
     }
     std::vector<std::string> phones;
-    links::FindPhoneNumbers(text, phones);
-    links::FindEmailAddress(text);
+    links::findPhoneNumbers(text, phones);
+    links::findEmailAddress(text);
     for (const std::string& line : lines) {
-        links::FindWebAddress(line);
-        links::FindFileName(line);
+        links::findWebAddress(line);
+        links::findFileName(line);
     }
     for (size_t i = 0; i <= text.size() + 1 && i < 4096; ++i) {
-        links::IsPhonePattern(text, i);
-        links::CutPhoneNumber(text, i);
-        links::CutWebAddress(text, i);
-        links::CutFileName(text, i);
+        links::isPhonePattern(text, i);
+        links::cutPhoneNumber(text, i);
+        links::cutWebAddress(text, i);
+        links::cutFileName(text, i);
     }
     const std::string name = lines.front();
     for (links::ItemKind kind : {links::ItemKind::Phone, links::ItemKind::Email,
                                  links::ItemKind::Web, links::ItemKind::File}) {
-        const links::CollectedItems items = links::CollectItems(kind, name, lines, lines);
-        if (items.ShowContext &&
-            (items.mylist1.size() != items.myList2.size() || items.mylist1.empty()))
+        const links::CollectedItems items = links::collectItems(kind, name, lines, lines);
+        if (items.showContext &&
+            (items.linesBefore.size() != items.itemLines.size() || items.linesBefore.empty()))
             __builtin_trap();
     }
     return 0;

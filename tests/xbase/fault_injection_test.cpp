@@ -32,7 +32,7 @@ std::string stateOf(const fs::path& dbf) {
     Cursor c;
     c.open(dbf);
     std::string state = "records " + std::to_string(c.physicalRecordCount()) + ", flags " +
-                        std::to_string(static_cast<unsigned char>(readFile(dbf)[28])) + ", tags";
+                        std::to_string(static_cast<unsigned char>(readBytes(dbf)[28])) + ", tags";
     for (const auto& tag : c.tagNames()) state += " " + tag;
     state += "\n";
     for (c.first(); !c.eof(); c.next())

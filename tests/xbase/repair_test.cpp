@@ -35,14 +35,14 @@ size_t recordAt(uint32_t recno) {
 }
 
 void patch(const fs::path& path, size_t offset, const std::string& bytes) {
-    std::string file = readFile(path);
+    std::string file = readBytes(path);
     file.replace(offset, bytes.size(), bytes);
-    writeFile(path, file);
+    writeBytes(path, file);
 }
 
 // Key length 0x7FFF in the header of the tag whose key expression is `expression`.
 void damageTagHeader(const fs::path& cdx, const std::string& expression) {
-    const size_t pool = readFile(cdx).find(expression);
+    const size_t pool = readBytes(cdx).find(expression);
     ASSERT_NE(pool, std::string::npos);
     patch(cdx, pool - 512 + 12, "\xFF\x7F");
 }
@@ -94,14 +94,14 @@ TEST(RebuildIndex, BuildsWhatTheUnreadableIndexStillTellsAndWhatTheCallerKnows) 
 TEST(Repair, KeepsWholeRecordsClearsMemosThatLeadNowhereAndSaysWhatWasLost) {
     testsupport::TempDir dir;
     const fs::path dbf = makeBook(dir.path());
-    const std::string memoOf2 = readFile(dir / "ADDRESS.fpt");
+    const std::string memoOf2 = readBytes(dir / "ADDRESS.fpt");
     patch(dbf, recordAt(2) + 31, "   9999999");  // past the end of the memo file
     patch(dbf, recordAt(3) + 31, "         9");  // the middle of entry 1's memo text
     patch(dbf, recordAt(4), "x");                // a deletion mark that is neither
     // The file ends 20 bytes into entry 7; entry 8 is gone.
-    writeFile(dbf, readFile(dbf).substr(0, recordAt(7) + 20));
+    writeBytes(dbf, readBytes(dbf).substr(0, recordAt(7) + 20));
     damageTagHeader(dir / "ADDRESS.CDX", "upper(Name)");
-    const std::string damagedTable = readFile(dbf);
+    const std::string damagedTable = readBytes(dbf);
     EXPECT_FALSE(xbase::checkTable(dbf).ok());
 
     xbase::RepairOptions options;
@@ -111,8 +111,8 @@ TEST(Repair, KeepsWholeRecordsClearsMemosThatLeadNowhereAndSaysWhatWasLost) {
     EXPECT_TRUE(std::regex_match(report.copyFolder.filename().string(),
                                  std::regex("damaged-\\d{8}-\\d{6}")));
     EXPECT_EQ(report.copyFolder.parent_path(), dir.path());
-    EXPECT_EQ(readFile(report.copyFolder / "ADDRESS.DBF"), damagedTable);
-    EXPECT_EQ(readFile(report.copyFolder / "ADDRESS.fpt"), memoOf2);
+    EXPECT_EQ(readBytes(report.copyFolder / "ADDRESS.DBF"), damagedTable);
+    EXPECT_EQ(readBytes(report.copyFolder / "ADDRESS.fpt"), memoOf2);
     EXPECT_TRUE(fs::exists(report.copyFolder / "ADDRESS.CDX"));
 
     const std::string changes = joined(report.changes);
@@ -188,9 +188,9 @@ TEST(Repair, AHeaderThatCannotBeReadIsLeftAloneAndUncopied) {
     testsupport::TempDir dir;
     const fs::path dbf = makeBook(dir.path(), 3);
     patch(dbf, 10, std::string("\x07\x00", 2));  // a record length the fields contradict
-    const std::string before = readFile(dbf);
+    const std::string before = readBytes(dbf);
     EXPECT_THROW(xbase::repairTable(dbf), xbase::Error);
-    EXPECT_EQ(readFile(dbf), before);
+    EXPECT_EQ(readBytes(dbf), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 

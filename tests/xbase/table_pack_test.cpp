@@ -81,11 +81,11 @@ TEST(Reindex, RebuildsADamagedIndex) {
     testsupport::TempDir dir;
     const fs::path path = makeTableToPack(dir.path());
     // Rename an entry behind the index's back by writing the DBF directly.
-    std::string dbf = readFile(path);
+    std::string dbf = readBytes(path);
     const size_t adams = 129 + 1;
     ASSERT_EQ(dbf.substr(adams, 5), "Adams");
     dbf.replace(adams, 5, "Zorro");
-    writeFile(path, dbf);
+    writeBytes(path, dbf);
     EXPECT_FALSE(xbase::checkTable(path).ok());
     Cursor c;
     c.open(path, openOptions(ShareMode::Exclusive, "ADDRESS"));
