@@ -150,3 +150,49 @@ TEST(CardholdDb, ImportAndExportContacts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Key length 0x7FFF in the header of the ADDRESS tag, as a few overwritten bytes do.
+void damageAddressTag(const fs::path& cdx) {
+    std::fstream file(cdx, std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    file.seekp(static_cast<std::streamoff>(bytes.find("upper(Name)") - 512 + 12));
+    file.write("\xFF\x7F", 2);
+}
+
+TEST(CardholdDb, ReindexAndRepairMendDamagedBooks) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "book").string();
+    ASSERT_EQ(db({"generate", "20", book}).exitCode, 0);
+    damageAddressTag(dir / "book" / "ADDRESS.CDX");
+    EXPECT_EQ(db({"list", book}).exitCode, 1);
+
+    // A table of unknown tags: which tag is lost, and a failure.
+    auto run = db({"reindex", book + "/ADDRESS.DBF"});
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot rebuild tag ADDRESS: the header of tag ADDRESS"), std::string::npos)
+        << run.output;
+    // The address book knows its tag.
+    run = db({"reindex", book});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("reindexed: 1 tags over 20 records"), std::string::npos) << run.output;
+    EXPECT_EQ(db({"check", book}).exitCode, 0);
+
+    fs::resize_file(dir / "book" / "ADDRESS.DBF", fs::file_size(dir / "book" / "ADDRESS.DBF") - 60);
+    run = db({"repair", book});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("copied the files as they were to " + book + "/damaged-"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("entry 19 ("), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("repaired: 18 entries, 1 index tags"), std::string::npos) << run.output;
+    EXPECT_EQ(db({"check", book}).exitCode, 0);
+
+    // What it cannot mend: a header that contradicts its fields.
+    std::fstream(dir / "book" / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary).seekp(10).write("\x07", 1);
+    run = db({"repair", book});
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("cardhold-db: ADDRESS.DBF is damaged"), std::string::npos) << run.output;
+}
+
+}  // namespace

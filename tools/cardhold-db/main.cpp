@@ -15,6 +15,7 @@
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 #include <xbase/inspect.h>
+#include <xbase/repair.h>
 
 #include <store/address_book.h>
 #include <store/address_rules.h>
@@ -30,7 +31,11 @@ constexpr const char* kUsage =
     "  info DIR|FILE.DBF         header, fields, tags and counts\n"
     "  check DIR|FILE.DBF        verify every tag and memo; exit 1 on any fault\n"
     "  list DIR [--names]        entries in name order (--names: names only)\n"
-    "  reindex DIR               rebuild every index tag\n"
+    "  reindex DIR|FILE.DBF      rebuild every index tag, also when the index file\n"
+    "                            cannot be read; exit 1 when a tag cannot be rebuilt\n"
+    "  repair DIR|FILE.DBF       copy the files into DIR/damaged-YYYYMMDD-HHMMSS, then\n"
+    "                            mend the table and memo file and rebuild the index;\n"
+    "                            prints what was lost, exit 1 when not sound afterwards\n"
     "  pack DIR                  remove deleted entries, compact memos, rebuild the index\n"
     "  add DIR NAME [MEMO]       add an entry\n"
     "  rename DIR OLD NEW        rename the first entry named OLD\n"
@@ -220,22 +225,52 @@ int commandList(const std::vector<std::string>& args) {
     return 0;
 }
 
-int commandMaintain(const std::vector<std::string>& args, bool pack) {
-    if (args.size() != 1) throw UsageError{std::string(pack ? "pack" : "reindex") + " takes one folder"};
+int commandPack(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"pack takes one folder"};
     xbase::Cursor table;
     xbase::OpenOptions options;
     options.mode = xbase::ShareMode::Exclusive;
     table.open(tablePathOf(args[0]), options);
     const uint32_t before = table.physicalRecordCount();
-    if (pack) {
-        table.pack();
-        std::printf("packed: %u records, %u removed\n", table.physicalRecordCount(),
-                    before - table.physicalRecordCount());
-    } else {
-        table.reindex();
-        std::printf("reindexed: %zu tags over %u records\n", table.tagNames().size(), before);
-    }
+    table.pack();
+    std::printf("packed: %u records, %u removed\n", table.physicalRecordCount(),
+                before - table.physicalRecordCount());
     return 0;
+}
+
+void printLostTags(const xbase::IndexRebuild& index) {
+    for (const auto& tag : index.lostTags)
+        std::printf("cannot rebuild tag %s: %s\n", tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
+                    visible(tag.reason).c_str());
+}
+
+// A folder is an address book, whose ADDRESS tag is known even when its index is not.
+int commandReindex(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"reindex takes one folder or table"};
+    std::error_code ec;
+    const xbase::IndexRebuild index = fs::is_directory(args[0], ec) ? store::rebuildAddressIndex(args[0])
+                                                                    : xbase::rebuildIndex(args[0]);
+    if (!index.indexProblem.empty()) std::printf("the index could not be read: %s\n", visible(index.indexProblem).c_str());
+    printLostTags(index);
+    std::printf("reindexed: %zu tags over %u records\n", index.rebuiltTags.size(), index.recordCount);
+    return index.complete() ? 0 : 1;
+}
+
+int commandRepair(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"repair takes one folder or table"};
+    std::error_code ec;
+    xbase::RepairReport report;
+    if (fs::is_directory(args[0], ec)) {
+        report = store::repairAddressBook(args[0]);
+    } else {
+        report = xbase::repairTable(args[0]);
+    }
+    std::printf("copied the files as they were to %s\n", visible(report.copyFolder.string()).c_str());
+    for (const auto& line : report.changes) std::printf("%s\n", visible(line).c_str());
+    for (const auto& line : report.remainingFaults) std::printf("still faulty: %s\n", visible(line).c_str());
+    std::printf("%s: %u entries, %zu index tags\n", report.sound() ? "repaired" : "NOT REPAIRED",
+                report.index.recordCount, report.index.rebuiltTags.size());
+    return report.sound() ? 0 : 1;
 }
 
 int commandEdit(const std::string& command, const std::vector<std::string>& args) {
@@ -321,8 +356,9 @@ int main(int argc, char** argv) {
         if (command == "info") return commandInfo(args);
         if (command == "check") return commandCheck(args);
         if (command == "list") return commandList(args);
-        if (command == "pack") return commandMaintain(args, true);
-        if (command == "reindex") return commandMaintain(args, false);
+        if (command == "pack") return commandPack(args);
+        if (command == "reindex") return commandReindex(args);
+        if (command == "repair") return commandRepair(args);
         if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")
             return commandEdit(command, args);
         if (command == "generate") return commandGenerate(args);
