@@ -72,22 +72,36 @@ TEST(CardholdDb, EditsGoThroughTheSaveRules) {
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 }
 
-TEST(CardholdDb, ControlCodesFromTheTablePrintAsEscapes) {
+// Arguments are UTF-8 and the table keeps its code page: what goes in comes back out the
+// same, what the code page cannot hold is refused, and control codes print as escapes.
+TEST(CardholdDb, TextTravelsInTheTablesCodePageAndControlCodesPrintAsEscapes) {
     testsupport::TempDir dir;
     const std::string book = (dir / "book").string();
     ASSERT_EQ(db({"generate", "1", book}).exitCode, 0);
-    // Set the window title, write the clipboard, clear the screen; C1 CSI in a code page.
-    const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J\x9b" "31m";
+    // Set the window title, write the clipboard, clear the screen.
+    const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J";
     ASSERT_EQ(db({"add", book, "Evil\x1b]0;owned\x07", memo}).exitCode, 0);
-    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab"}).exitCode, 0);
+    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab", "Caf\xc3\xa9 \xe2\x82\xac" "5"}).exitCode, 0);
 
     auto run = db({"list", book});
-    EXPECT_EQ(run.output.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find_first_of("\x1b\x07"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Evil\\x1B]0;owned\\x07  ["), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\\x9B31m\n"), std::string::npos);
-    EXPECT_NE(run.output.find("Zo\xc3\xab\tTab"), std::string::npos) << run.output;  // UTF-8 and tabs stay
-    run = db({"delete", book, "\x1b[2J\xc2\x9b"});
-    EXPECT_EQ(run.output, "cardhold-db: No entry named \\x1B[2J\\xC2\\x9B\n");
+    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\n"), std::string::npos);
+    EXPECT_NE(run.output.find("Zo\xc3\xab\tTab  ["), std::string::npos) << run.output;  // tabs stay
+    EXPECT_NE(run.output.find("    Caf\xc3\xa9 \xe2\x82\xac" "5\n"), std::string::npos) << run.output;
+    // Stored as the code page writes it: one byte each for ë, é and €.
+    EXPECT_NE(testsupport::readBytes(dir / "book" / "ADDRESS.DBF").find("Zo\xeb\tTab"), std::string::npos);
+    EXPECT_EQ(db({"rename", book, "Zo\xc3\xab\tTab", "Zo\xc3\xab"}).exitCode, 0);
+    EXPECT_EQ(db({"delete", book, "Zo\xc3\xab"}).exitCode, 0);
+
+    run = db({"add", book, "\xe6\xbc\xa2 Kanji"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("cannot hold \xe6\xbc\xa2"), std::string::npos) << run.output;
+    run = db({"add", book, "Latin-1 \xe9"});  // not UTF-8
+    EXPECT_NE(run.output.find("is not UTF-8"), std::string::npos) << run.output;
+    run = db({"delete", book, "\x1b[2J\xc3\xa9"});
+    EXPECT_EQ(run.output, "cardhold-db: No entry named \\x1B[2J\xc3\xa9\n");
+    EXPECT_EQ(db({"list", book, "--names"}).output.find("Kanji"), std::string::npos);
 }
 
 TEST(CardholdDb, GenerateNeverWritesThroughALink) {

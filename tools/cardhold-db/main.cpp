@@ -18,6 +18,7 @@
 #include <xbase/repair.h>
 
 #include <store/address_book.h>
+#include "contacts_text.h"  // the table text conversion of the contacts library
 #include <store/address_rules.h>
 #include <store/contacts_exchange.h>
 
@@ -138,6 +139,26 @@ std::string memoFromArgument(std::string_view text) {
     return out;
 }
 
+// A command-line argument (UTF-8) as the table's code page stores it. A text the code page
+// cannot hold is refused, as the window refuses it, rather than stored as other letters.
+std::string tableBytes(store::TableText& text, std::string_view argument) {
+    if (!isUtf8(argument)) throw std::runtime_error(visible(argument) + " is not UTF-8 text");
+    const store::TableText::Encoded encoded = text.encode(QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size())));
+    if (!encoded.replaced.isEmpty()) {
+        QStringList lacking;
+        for (const QString& change : encoded.replaced) lacking << change.section(QStringLiteral(" → "), 0, 0);
+        throw std::runtime_error("the address book's code page cannot hold " +
+                                 lacking.join(QStringLiteral(" ")).toStdString() + " in " +
+                                 visible(argument));
+    }
+    return encoded.bytes;
+}
+
+// Text from the table as UTF-8 for the terminal.
+std::string terminalText(store::TableText& text, std::string_view bytes) {
+    return text.decode(bytes).toStdString();
+}
+
 std::string versionName(uint8_t version) {
     switch (version) {
         case 0x03: return "dBASE III / FoxPro, no memo";
@@ -204,15 +225,17 @@ int commandList(const std::vector<std::string>& args) {
     const int nameField = table.requireField(store::kNameField);
     const int infoField = table.requireField(store::kInfoField);
     const int dateField = table.requireField(store::kLastDateField);
+    store::TableText text(table.codePage());
     for (table.first(); !table.eof(); table.next()) {
+        const std::string name = terminalText(text, table.text(nameField));
         if (namesOnly) {
-            std::printf("%s\n", visible(table.text(nameField)).c_str());
+            std::printf("%s\n", visible(name).c_str());
             continue;
         }
         const xbase::Date date = table.date(dateField);
-        std::printf("%s  [%s]\n", visible(table.text(nameField)).c_str(),
+        std::printf("%s  [%s]\n", visible(name).c_str(),
                     date.empty() ? "no date" : date.toDisplay().c_str());
-        std::string memo = table.memo(infoField);
+        const std::string memo = terminalText(text, table.memo(infoField));
         size_t start = 0;
         while (start < memo.size()) {
             size_t end = memo.find('\r', start);
@@ -274,22 +297,30 @@ int commandRepair(const std::vector<std::string>& args) {
 }
 
 int commandEdit(const std::string& command, const std::vector<std::string>& args) {
-    if (command == "add") {
-        if (args.size() < 2 || args.size() > 3) throw UsageError{"add takes a folder, a name and an optional memo"};
-        store::AddressBook book(folderOf(args[0]));
-        book.add(args[1], args.size() == 3 ? memoFromArgument(args[2]) : std::string());
-    } else if (command == "rename") {
-        if (args.size() != 3) throw UsageError{"rename takes a folder, the old name and the new name"};
-        store::AddressBook book(folderOf(args[0]));
-        book.rename(args[1], args[2]);
-    } else if (command == "set-memo") {
-        if (args.size() != 3) throw UsageError{"set-memo takes a folder, a name and the text"};
-        store::AddressBook book(folderOf(args[0]));
-        book.setMemo(args[1], memoFromArgument(args[2]));
-    } else {
-        if (args.size() != 2) throw UsageError{"delete takes a folder and a name"};
-        store::AddressBook book(folderOf(args[0]));
-        book.remove(args[1]);
+    const bool add = command == "add";
+    const size_t wanted = command == "delete" ? 2 : 3;
+    if (args.size() != wanted && !(add && args.size() == 2)) {
+        throw UsageError{add                     ? "add takes a folder, a name and an optional memo"
+                         : command == "rename"   ? "rename takes a folder, the old name and the new name"
+                         : command == "set-memo" ? "set-memo takes a folder, a name and the text"
+                                                 : "delete takes a folder and a name"};
+    }
+    store::AddressBook book(folderOf(args[0]));
+    store::TableText text(book.table().codePage());
+    const std::string name = tableBytes(text, args[1]);
+    try {
+        if (add) {
+            book.add(name, args.size() == 3 ? tableBytes(text, memoFromArgument(args[2])) : std::string());
+        } else if (command == "rename") {
+            book.rename(name, tableBytes(text, args[2]));
+        } else if (command == "set-memo") {
+            book.setMemo(name, tableBytes(text, memoFromArgument(args[2])));
+        } else {
+            book.remove(name);
+        }
+    } catch (const store::RuleViolation& refusal) {
+        // Its text quotes the name in the table's code page.
+        throw store::RuleViolation(terminalText(text, refusal.what()));
     }
     return 0;
 }
