@@ -37,6 +37,7 @@
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
+#include <app/damaged_book.h>
 #include <app/startup.h>
 #include <app/sync_action.h>
 #include <info/entry_info_dialog.h>
@@ -359,8 +360,29 @@ void MainWindow::runStartup() {
     }
     setWindowTitle(composeTitle(arguments));
     if (module_ == nullptr) return;
-    if (!guarded([this] { openAddressTable(); })) return;
+    bool opened = false;
+    if (!guarded([this, &opened] { opened = openAddressTableMendingDamage(); })) return;
+    if (!opened) return;
     state.firstShow = false;
+}
+
+bool MainWindow::openAddressTableMendingDamage() {
+    try {
+        openAddressTable();
+        return true;
+    } catch (const xbase::Error& error) {
+        module_->addressTable.close();
+        switch (offerToMendDamagedBook(error, toPath(module_->dataFolder()), services_.prompter)) {
+            case MendOutcome::NotOffered:
+                throw;
+            case MendOutcome::Declined:
+                return false;
+            case MendOutcome::Mended:
+                break;
+        }
+    }
+    openAddressTable();
+    return true;
 }
 
 bool MainWindow::settleDataFolder() {

@@ -160,6 +160,9 @@ class MainWindow : public QWidget {
     bool settleDataFolder();
     // Creates what is missing and opens addressTable in name order.
     void openAddressTable();
+    // openAddressTable, and when the files are damaged, the offer to mend them first;
+    // false when the user would not have them mended.
+    bool openAddressTableMendingDamage();
     // Closing while an entry is being edited or inserted: save, discard or stay open.
     bool mayCloseWhileEditing();
     void commitCellEditor();
