@@ -37,9 +37,9 @@ namespace app {
 
 namespace {
 
-const QString kImportFilter =
-    QStringLiteral("Contacts (*.vcf *.vcard *.csv);;vCard files (*.vcf *.vcard);;"
-                   "CSV files (*.csv);;All files (*)");
+const QString kImportFilter = QStringLiteral(
+    "Contacts (*.vcf *.vcard *.csv);;vCard files (*.vcf *.vcard);;"
+    "CSV files (*.csv);;All files (*)");
 const QString kExportFilter = QStringLiteral("vCard files (*.vcf);;CSV files (*.csv)");
 // A message box shows this many lines of a report at most; the rest stays in the count.
 constexpr std::size_t kLinesInABox = 15;
@@ -52,14 +52,14 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The summary and the first lines of a report, for a message box.
+// The summary (if any) and the first lines of a report, for a message box.
 QString boxText(const std::string& summary, const std::vector<std::string>& lines) {
-    QString text = fromUtf8(summary);
-    for (std::size_t i = 0; i < lines.size() && i < kLinesInABox; ++i)
-        text += u'\n' + fromUtf8(lines[i]);
+    QStringList text;
+    if (!summary.empty()) text << fromUtf8(summary);
+    for (std::size_t i = 0; i < lines.size() && i < kLinesInABox; ++i) text << fromUtf8(lines[i]);
     if (lines.size() > kLinesInABox)
-        text += QStringLiteral("\n… and %1 more").arg(lines.size() - kLinesInABox);
-    return text;
+        text << QStringLiteral("… and %1 more").arg(lines.size() - kLinesInABox);
+    return text.join(u'\n');
 }
 
 class WaitCursor {
@@ -167,6 +167,8 @@ bool ContactsActions::importFiles(const QStringList& files) {
 
     std::vector<std::filesystem::path> paths;
     for (const QString& file : files) paths.push_back(toPath(file));
+    const std::optional<data::Bookmark> wasCurrent =
+        table.isEmpty() ? std::nullopt : std::optional(table.bookmark());
     std::optional<store::ImportReport> report;
     const bool ran = runCommand(context_.prompter, [&] {
         WaitCursor waiting;
@@ -180,9 +182,12 @@ bool ContactsActions::importFiles(const QStringList& files) {
     });
     if (!report) return false;  // the table could not be opened; the error box told why
     context_.dataModule.state().entryCount += report->added;
+    // The first new entry is current; with none, the entry that was.
     if (ran && !report->addedEntries.empty()) {
         table.gotoBookmark(report->addedEntries.front().record);
         context_.grid.clearSelectedRows();
+    } else if (wasCurrent && table.active()) {
+        table.gotoBookmark(*wasCurrent);
     }
     context_.grid.viewport()->update();
     showImportReport(*report);
@@ -191,8 +196,10 @@ bool ContactsActions::importFiles(const QStringList& files) {
 
 void ContactsActions::showImportReport(const store::ImportReport& report) {
     if (report.added == 0 && report.failed()) {
+        // A file that could not be read at all needs its reason, not a row of zeros.
+        const std::string summary = report.read == 0 ? std::string() : report.summary();
         context_.prompter.warning(QStringLiteral("Nothing was imported.\r") +
-                                  boxText(report.summary(), report.lines));
+                                  boxText(summary, report.lines));
         return;
     }
     if (report.lines.empty()) {
@@ -268,8 +275,8 @@ void ContactsActions::exportEntries(Scope scope) {
         WaitCursor waiting;
         store::ExportOptions options;
         options.names = std::move(names);
-        const store::ExportReport report = store::exportContacts(
-            toPath(context_.dataModule.dataFolder()), toPath(*file), options);
+        const store::ExportReport report =
+            store::exportContacts(toPath(context_.dataModule.dataFolder()), toPath(*file), options);
         const QString text = boxText(report.summary(), report.lines) + QStringLiteral("\r\r") +
                              QDir::toNativeSeparators(*file);
         if (report.failed())

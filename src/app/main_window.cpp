@@ -99,9 +99,9 @@ MainWindow::MainWindow(Services services, StartupOptions options, QWidget* paren
       services_(services),
       options_(std::move(options)) {
     // A file manager opening a vCard file names it behind the folder, if any.
-    ContactsCommandLine line = takeVCardFile(
-        options_.arguments, options_.currentFolder,
-        options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder);
+    ContactsCommandLine line =
+        takeVCardFile(options_.arguments, options_.currentFolder,
+                      options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder);
     options_.arguments = line.arguments;
     options_.currentFolder = line.currentFolder;
     contactsFile_ = line.vCardFile;
@@ -329,11 +329,11 @@ void MainWindow::setDataModule(store::AddressModule& dataModule) {
     memoEditor->setDataSource(&dataModule.addressSource);
     navigator->setDataSource(&dataModule.addressSource);
     dataModule.focusNameGrid = [this] { nameGrid->setFocus(); };
-    contactsActions = new ContactsActions(
-        {*this, dataModule, *nameGrid, services_.prompter, *services_.dialogs,
-         [this](const QString& before) { return mayLeaveEditing(before); },
-         [this] { cancelSearch(); }},
-        this);
+    contactsActions =
+        new ContactsActions({*this, dataModule, *nameGrid, services_.prompter, *services_.dialogs,
+                             [this](const QString& before) { return mayLeaveEditing(before); },
+                             [this] { cancelSearch(); }},
+                            this);
     contactsActions->addMenuItems(*gridMenu);
     contactsActions->acceptDropsOn(*this);
     contactsActions->acceptDropsOn(*memoEditor->viewport());
@@ -618,8 +618,8 @@ void MainWindow::editPlaylist() {
                            [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
     }
     guarded([&] {
-        playlist::runPlaylistEditor(source, {services_.prompter, services_.clipboard, *services_.dialogs},
-                                    this);
+        playlist::runPlaylistEditor(
+            source, {services_.prompter, services_.clipboard, *services_.dialogs}, this);
     });
 }
 
