@@ -277,8 +277,8 @@ void ContactsActions::exportEntries(Scope scope) {
         options.names = std::move(names);
         const store::ExportReport report =
             store::exportContacts(toPath(context_.dataModule.dataFolder()), toPath(*file), options);
-        const QString text = boxText(report.summary(), report.lines) + QStringLiteral("\r\r") +
-                             QDir::toNativeSeparators(*file);
+        const QString text = boxText(report.summary(), report.lines) +
+                             QStringLiteral("\r\rFile: ") + QDir::toNativeSeparators(*file);
         if (report.failed())
             context_.prompter.warning(text);
         else
