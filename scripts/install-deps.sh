@@ -3,7 +3,7 @@
 # Idempotent: packages already present are left alone and apt-get is not run at all.
 set -eu
 
-packages="build-essential cmake ninja-build pkgconf ccache
+packages="build-essential cmake ninja-build pkgconf ccache clang-format
 qt6-base-dev libzip-dev zlib1g-dev libicu-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
