@@ -9,9 +9,9 @@
 
 #include <store/address_book.h>
 #include <store/address_rules.h>
+#include <store/contacts_exchange.h>
 #include "contacts_card.h"
 #include "contacts_csv.h"
-#include <store/contacts_exchange.h>
 #include "contacts_text.h"
 #include "vcard_reader.h"
 
