@@ -39,6 +39,7 @@
 #include <xbase/cursor.h>
 
 #include <app/contacts_actions.h>
+#include <app/damaged_book.h>
 #include <app/startup.h>
 #include <info/entry_info_dialog.h>
 #include <links/address_entry.h>
@@ -376,9 +377,30 @@ void MainWindow::runStartup() {
     }
     setWindowTitle(composeTitle(arguments));
     if (module_ == nullptr) return;
-    if (!guarded([this] { openAddressTable(); })) return;
+    bool opened = false;
+    if (!guarded([this, &opened] { opened = openAddressTableMendingDamage(); })) return;
+    if (!opened) return;
     state.firstShow = false;
     if (!contactsFile_.isEmpty()) contactsActions->offerImport(std::exchange(contactsFile_, {}));
+}
+
+bool MainWindow::openAddressTableMendingDamage() {
+    try {
+        openAddressTable();
+        return true;
+    } catch (const xbase::Error& error) {
+        module_->addressTable.close();
+        switch (offerToMendDamagedBook(error, toPath(module_->dataFolder()), services_.prompter)) {
+            case MendOutcome::NotOffered:
+                throw;
+            case MendOutcome::Declined:
+                return false;
+            case MendOutcome::Mended:
+                break;
+        }
+    }
+    openAddressTable();
+    return true;
 }
 
 bool MainWindow::settleDataFolder() {

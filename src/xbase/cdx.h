@@ -101,9 +101,22 @@ public:
     virtual uint64_t keyCount() = 0;
 };
 
+// What a damaged index still tells about one of its tags.
+struct SalvagedTag {
+    std::string name;
+    std::string keyExpression;
+    std::string forExpression;
+    std::string problem;  // why it cannot be built again as it was; empty when it can
+};
+
 class CdxFile {
 public:
     virtual ~CdxFile() = default;
+
+    // Reads what can be read of an index that does not open: the names in its tag
+    // directory and each tag's expressions. When the directory itself cannot be read,
+    // `directoryProblem` says why and the tags found before the fault are returned.
+    static std::vector<SalvagedTag> salvageTags(File& file, std::string& directoryProblem);
 
     // Reads the tag directory and the tag headers. Throws Error(Corruption, BadIndex)
     // naming the file and offset when a page or pointer cannot be right.
@@ -129,6 +142,13 @@ public:
     // writer bumps it after each change, readers compare it before they trust cached pages.
     virtual uint32_t readChangeCounter() = 0;  // from the file, not the cache
     virtual void bumpChangeCounter() = 0;
+
+    // Changes that must happen together or not at all: rollBack() puts every page written
+    // since beginUndoable() back as it was, cuts off pages added since, and forgets what
+    // is cached. Neither throws.
+    virtual void beginUndoable() = 0;
+    virtual void endUndoable() = 0;
+    virtual void rollBack() = 0;
     // Forgets every cached page and rereads the tag headers (a root may have moved).
     // CdxTag pointers handed out before stay valid; those of tags no longer in the file
     // throw Error(NotFound, TagNotFound) from then on.

@@ -154,11 +154,24 @@ class FileImpl final : public CdxFile {
 
     void bumpChangeCounter() override {
         uint8_t bytes[4];
-        putBe32(bytes, readChangeCounter() + 1);
-        store_.file().writeAt(cdx::kChangeCounterOffset, bytes, 4);
+        store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
+        std::string old(reinterpret_cast<const char*>(bytes), 4);
+        putBe32(bytes, getBe32(bytes) + 1);
+        store_.writeDirect(cdx::kChangeCounterOffset, bytes, 4, std::move(old));
     }
 
     void dropCache() override { install(read()); }
+
+    void beginUndoable() override { store_.beginUndoable(); }
+    void endUndoable() override { store_.endUndoable(); }
+    void rollBack() override {
+        store_.rollBack();
+        try {
+            dropCache();
+        } catch (...) {
+            // Pages that could not be put back: the next read reports the damage.
+        }
+    }
 
   private:
     TagImpl* find(std::string_view name) {
@@ -358,6 +371,55 @@ bool isTagName(std::string_view name) {
     if (!letter(name.front())) return false;
     return std::all_of(name.begin(), name.end(),
                        [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
+
+std::vector<SalvagedTag> CdxFile::salvageTags(File& file, std::string& directoryProblem) {
+    PageStore store(file);
+    std::vector<std::pair<SalvagedTag, uint32_t>> found;
+    try {
+        if (store.size() < cdx::kTagHeaderSize + cdx::kPageSize)
+            throw store.corruption("the file is too short to be a compound index");
+        uint8_t bytes[cdx::kTagHeaderSize];
+        store.readExact(0, bytes, sizeof bytes, "the file header");
+        cdx::TagHeader header;
+        if (const std::string fault = cdx::decodeTagHeader(bytes, header); !fault.empty())
+            throw store.corruption("the file header: " + fault);
+        Tree directory(store, 0, header.root, header.keyLength, ' ');
+        directory.scan({}, [&](std::string_view key, uint32_t offset) {
+            SalvagedTag tag;
+            tag.name = upperAscii(withoutPadding(key));
+            found.emplace_back(std::move(tag), offset);
+            return found.size() < store.pageLimit();
+        });
+    } catch (const Error& e) {
+        directoryProblem = e.what();
+    }
+    std::vector<SalvagedTag> tags;
+    for (auto& [tag, offset] : found) {
+        const std::string where = "the header of tag " + tag.name + " at offset " + PageStore::hex(offset);
+        cdx::TagHeader header;
+        uint8_t bytes[cdx::kTagHeaderSize];
+        if (!isTagName(tag.name)) {
+            tag.problem = "the tag directory holds a name that is no tag name";
+        } else if (offset % cdx::kPageSize != 0 || offset < cdx::kTagHeaderSize ||
+                   uint64_t{offset} + cdx::kTagHeaderSize > store.size() ||
+                   store.file().readAt(offset, bytes, sizeof bytes) != sizeof bytes) {
+            tag.problem = where + " lies outside the file";
+        } else if (const std::string fault = cdx::decodeTagHeader(bytes, header); !fault.empty()) {
+            tag.problem = where + ": " + fault;
+        } else {
+            tag.keyExpression = header.keyExpression;
+            tag.forExpression = header.forExpression;
+            if (header.options & cdx::kOptionUnique)
+                tag.problem = "it is a unique index, which this program cannot build";
+            else if (header.descending)
+                tag.problem = "it is a descending index, which this program cannot build";
+            else if (!cdx::isMachineCollation(header.collation))
+                tag.problem = "it is sorted by a collation sequence this program does not know";
+        }
+        tags.push_back(std::move(tag));
+    }
+    return tags;
 }
 
 std::unique_ptr<CdxFile> CdxFile::open(File& file) {

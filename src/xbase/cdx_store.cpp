@@ -52,7 +52,8 @@ void PageStore::readExact(uint64_t offset, void* out, size_t size, const std::st
         throw corruption(what + " is cut short by the end of the file");
 }
 
-void PageStore::stage(uint64_t offset, const void* data, size_t size) {
+void PageStore::stage(uint64_t offset, const void* data, size_t size, Original original) {
+    if (undoable_ && original) originals_.try_emplace(offset, std::move(original));  // the first one counts
     const char* bytes = static_cast<const char*>(data);
     auto [it, inserted] = staged_.try_emplace(offset);
     if (inserted || size >= it->second.size())
@@ -66,6 +67,7 @@ uint32_t PageStore::freeHead() {
         uint8_t bytes[4];
         readExact(kFreeListOffset, bytes, 4, "file header");
         head_ = getLe32(bytes);
+        headInFile_ = head_;
         if (head_ == kNoPage) head_ = 0;  // both spellings of "empty" occur
         headKnown_ = true;
     }
@@ -96,6 +98,13 @@ uint32_t PageStore::allocatePage() {
             return appendPages(1);
         }
         next = getLe32(bytes);
+        if (undoable_) {
+            originals_.try_emplace(page, [next] {
+                std::string free(kPageSize, '\0');
+                putLe32(reinterpret_cast<uint8_t*>(free.data()), next);
+                return free;
+            });
+        }
     }
     head_ = next == kNoPage ? 0 : next;
     headChanged_ = true;
@@ -105,6 +114,7 @@ uint32_t PageStore::allocatePage() {
 uint32_t PageStore::appendPages(size_t count) {
     if (!endKnown_) {
         const uint64_t size = file_.size();
+        if (undoable_ && !sizeBeforeChange_) sizeBeforeChange_ = size;
         end_ = (size + kPageSize - 1) / kPageSize * kPageSize;
         endKnown_ = true;
     }
@@ -116,8 +126,9 @@ uint32_t PageStore::appendPages(size_t count) {
     return offset;
 }
 
-void PageStore::freePage(uint32_t offset) {
+void PageStore::freePage(uint32_t offset, Original original) {
     if (freedNext_.count(offset) != 0) return;
+    if (undoable_ && original) originals_.try_emplace(offset, std::move(original));
     const uint32_t next = freeHead();
     freedNext_[offset] = next;
     uint8_t page[kPageSize] = {};
@@ -129,6 +140,8 @@ void PageStore::freePage(uint32_t offset) {
 
 void PageStore::commit() {
     try {
+        if (undoable_)
+            for (const auto& [offset, bytes] : staged_) noteForUndo(offset, bytes.size());
         auto it = staged_.begin();
         while (it != staged_.end()) {
             // Neighbouring pages go out in one write.
@@ -146,6 +159,13 @@ void PageStore::commit() {
         if (headChanged_) {
             uint8_t bytes[4];
             putLe32(bytes, head_);
+            if (undoable_) {
+                overwritten_.emplace_back(kFreeListOffset, [head = headInFile_] {
+                    std::string old(4, '\0');
+                    putLe32(reinterpret_cast<uint8_t*>(old.data()), head);
+                    return old;
+                });
+            }
             file_.writeAt(kFreeListOffset, bytes, 4);
         }
     } catch (...) {
@@ -157,11 +177,63 @@ void PageStore::commit() {
 
 void PageStore::discard() {
     staged_.clear();
+    originals_.clear();
     endKnown_ = false;
     headKnown_ = false;
     headChanged_ = false;
     head_ = 0;
     freedNext_.clear();
+}
+
+void PageStore::beginUndoable() {
+    undoable_ = true;
+    sizeBeforeChange_.reset();
+    overwritten_.clear();
+}
+
+void PageStore::endUndoable() {
+    undoable_ = false;
+    sizeBeforeChange_.reset();
+    originals_.clear();
+    overwritten_.clear();
+}
+
+void PageStore::noteForUndo(uint64_t offset, size_t size) {
+    if (sizeBeforeChange_ && offset >= *sizeBeforeChange_) return;  // a new page: cut off instead
+    if (auto it = originals_.find(offset); it != originals_.end()) {
+        overwritten_.emplace_back(offset, std::move(it->second));
+        originals_.erase(it);
+        return;
+    }
+    std::string old(size, '\0');
+    old.resize(file_.readAt(offset, old.data(), old.size()));
+    overwritten_.emplace_back(offset, [old = std::move(old)] { return old; });
+}
+
+void PageStore::writeDirect(uint64_t offset, const void* data, size_t size, std::string original) {
+    if (undoable_) overwritten_.emplace_back(offset, [original = std::move(original)] { return original; });
+    file_.writeAt(offset, data, size);
+}
+
+void PageStore::rollBack() {
+    // Each step is tried whatever became of the one before: every page put back counts.
+    for (auto it = overwritten_.rbegin(); it != overwritten_.rend(); ++it) {
+        try {
+            const std::string bytes = it->second();
+            file_.writeAt(it->first, bytes.data(), bytes.size());
+        } catch (...) {
+        }
+    }
+    try {
+        if (sizeBeforeChange_ && file_.size() > *sizeBeforeChange_) file_.truncate(*sizeBeforeChange_);
+    } catch (...) {
+    }
+    discard();
+    endUndoable();
+    try {
+        refreshSize();
+    } catch (...) {
+    }
 }
 
 std::vector<uint32_t> PageStore::freePages() {

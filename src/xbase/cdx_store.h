@@ -5,7 +5,10 @@
 // free-page list, and reach the file together on commit().
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
+#include <utility>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -38,19 +41,33 @@ class PageStore {
     // Reads exactly `size` bytes; throws, naming `what`, when the file ends first.
     void readExact(uint64_t offset, void* out, size_t size, const std::string& what);
 
-    // The write batch.
-    void stage(uint64_t offset, const void* data, size_t size);
+    // What bytes at an offset held before a change, made only if the change is undone.
+    using Original = std::function<std::string()>;
+
+    // The write batch. `original`, when given, spares reading the old bytes back for undo.
+    void stage(uint64_t offset, const void* data, size_t size, Original original = {});
     uint32_t allocatePage();             // a free page, or a new one at the end
     uint32_t appendPages(size_t count);  // `count` new consecutive pages at the end
-    void freePage(uint32_t offset);      // onto the free-page list
+    void freePage(uint32_t offset, Original original = {});  // onto the free-page list
     void commit();                       // writes the batch and the free-list head
     void discard();                      // forgets the batch
+
+    // Changes that must happen together or not at all (a record's keys in every tag): from
+    // beginUndoable() on, each commit first notes what the bytes it overwrites were, and
+    // rollBack() writes them back, newest first, and cuts off the pages added since.
+    void beginUndoable();
+    void endUndoable();
+    bool undoable() const { return undoable_; }
+    void rollBack();
+    // A write outside the batch (the change counter) that rollBack() also undoes.
+    void writeDirect(uint64_t offset, const void* data, size_t size, std::string original);
 
     // The free-page list as it is in the file, for checks; stops at the first bad link.
     std::vector<uint32_t> freePages();
 
   private:
     uint32_t freeHead();
+    void noteForUndo(uint64_t offset, size_t size);
 
     File& file_;
     std::string fileName_;
@@ -63,6 +80,12 @@ class PageStore {
     bool headChanged_ = false;
     uint32_t head_ = 0;                                 // free-list head; 0 = empty
     std::unordered_map<uint32_t, uint32_t> freedNext_;  // pages freed in this batch
+
+    bool undoable_ = false;
+    std::optional<uint64_t> sizeBeforeChange_;           // set when pages are added
+    std::unordered_map<uint64_t, Original> originals_;  // of the staged bytes
+    uint32_t headInFile_ = 0;                           // the free-list head as read
+    std::vector<std::pair<uint64_t, Original>> overwritten_;  // in the order written
 };
 
 }  // namespace xbase::cdx

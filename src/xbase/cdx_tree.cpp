@@ -332,12 +332,16 @@ auto Tree::change(Body body) -> decltype(body()) {
             if (!fits)
                 throw store_.corruption("node at offset " + PageStore::hex(offset) +
                                         " does not fit its page after a change");
-            store_.stage(offset, page, kPageSize);
+            store_.stage(offset, page, kPageSize, originalOf(offset));
         }
         if (rootChanged_) {
             uint8_t bytes[4];
             putLe32(bytes, root_);
-            store_.stage(headerOffset_, bytes, 4);
+            store_.stage(headerOffset_, bytes, 4, [rootBefore] {
+                std::string old(4, '\0');
+                putLe32(reinterpret_cast<uint8_t*>(old.data()), rootBefore);
+                return old;
+            });
         }
         writing = true;
         store_.commit();
@@ -391,7 +395,23 @@ Node& Tree::create(uint32_t offset, uint16_t attributes) {
 void Tree::release(uint32_t offset) {
     dirty_.erase(offset);
     released_.insert(offset);
-    store_.freePage(offset);
+    store_.freePage(offset, originalOf(offset));
+}
+
+PageStore::Original Tree::originalOf(uint32_t offset) const {
+    if (!store_.undoable()) return {};
+    const auto it = cache_.find(offset);
+    if (it == cache_.end()) return {};
+    // The page as it is in the file, encoded again from the node read from it.
+    return [node = it->second, keyLength = keyLength_, pad = pad_] {
+        std::string page(kPageSize, '\0');
+        auto* bytes = reinterpret_cast<uint8_t*>(page.data());
+        if (node->isLeaf())
+            encodeLeaf(*node, keyLength, pad, bytes);
+        else
+            encodeInterior(*node, keyLength, bytes);
+        return page;
+    };
 }
 
 std::vector<Tree::Step> Tree::pathTo(const Target& target) {

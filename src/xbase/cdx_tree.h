@@ -101,6 +101,8 @@ class Tree {
     Node& edit(uint32_t offset);
     Node& create(uint32_t offset, uint16_t attributes);
     void release(uint32_t offset);
+    // For undo: the bytes of the page at `offset` before this change, from the cache.
+    PageStore::Original originalOf(uint32_t offset) const;
     std::vector<Step> pathTo(const Target& target);
     bool insertEntry(std::string_view key, uint32_t recno);
     bool eraseEntry(std::string_view key, uint32_t recno);

@@ -226,6 +226,13 @@ struct Cursor::Impl {
         }
     }
 
+    // Selects the tag `name` ("" for natural order) again after the index was reopened;
+    // natural order when the tag is gone.
+    void reselect(const std::string& name) {
+        tag = name.empty() ? -1 : table->findTag(name);
+        computeKey();
+    }
+
     // The key of the current record in the selected tag (its place in index order).
     void computeKey() {
         key.clear();
@@ -412,9 +419,14 @@ void Cursor::createIndex(const std::string& tagName, const std::string& expressi
     d.requireBrowsing();
     if (d.readOnly) d.requireWritable();
     const std::string selected = indexName();
-    d.table->createTag(tagName, expression, forExpression);
-    d.tag = selected.empty() ? -1 : d.table->findTag(selected);
-    d.computeKey();
+    // Failed or not, the index was closed and opened again: find the tag anew.
+    try {
+        d.table->createTag(tagName, expression, forExpression);
+    } catch (...) {
+        d.reselect(selected);
+        throw;
+    }
+    d.reselect(selected);
 }
 
 // ---------------------------------------------------------------- navigation
@@ -861,9 +873,16 @@ void Cursor::pack() {
     Impl& d = *impl_;
     d.requireBrowsing();
     if (d.readOnly) d.requireWritable();
-    d.table->pack();
+    const std::string selected = indexName();
+    try {
+        d.table->pack();
+    } catch (...) {
+        d.generation = d.table->generation();
+        d.reselect(selected);
+        throw;
+    }
     d.generation = d.table->generation();
-    if (d.tag >= static_cast<int>(d.table->tags().size())) d.tag = -1;
+    d.reselect(selected);
     d.countStamp = 0;
     d.goFirst();
 }
@@ -873,9 +892,13 @@ void Cursor::reindex() {
     d.requireBrowsing();
     if (d.readOnly) d.requireWritable();
     const std::string selected = indexName();
-    d.table->reindex();
-    d.tag = selected.empty() ? -1 : d.table->findTag(selected);
-    d.computeKey();
+    try {
+        d.table->reindex();
+    } catch (...) {
+        d.reselect(selected);
+        throw;
+    }
+    d.reselect(selected);
 }
 
 // ---------------------------------------------------------------- table facts

@@ -62,6 +62,7 @@ DbfHeader DbfHeader::parse(std::string_view bytes, const std::string& fileName) 
     h.recordLength = getLe16(p + 10);
     h.tableFlags = p[28];
     h.codePageMark = p[29];
+    h.changeInProgress = p[kChangeMarkOffset] == 1;
 
     if (h.headerLength < 32 + 1) damaged(fileName, "the header length is too small");
     if (bytes.size() < h.headerLength) damaged(fileName, "the header is cut short");
@@ -110,6 +111,7 @@ std::string DbfHeader::encodeRecord() const {
     putLe32(p + 4, recordCount);
     putLe16(p + 8, headerLength);
     putLe16(p + 10, recordLength);
+    p[kChangeMarkOffset] = changeInProgress ? 1 : 0;
     p[28] = tableFlags;
     p[29] = codePageMark;
     return out;

@@ -24,10 +24,14 @@ struct DbfHeader {
     uint16_t recordLength = 0;
     uint8_t tableFlags = 0;
     uint8_t codePageMark = 0;
+    // Set while a record and its index keys are being changed (dBASE's "incomplete
+    // transaction" byte): found set on opening, it means a writer died in between.
+    bool changeInProgress = false;
     std::vector<FieldLayout> fields;
 
     static constexpr uint8_t kFlagStructuralIndex = 0x01;
     static constexpr uint8_t kFlagMemo = 0x02;
+    static constexpr uint64_t kChangeMarkOffset = 14;
 
     bool isVisualFoxPro() const { return version == 0x30 || version == 0x31 || version == 0x32; }
     bool hasMemoFields() const;

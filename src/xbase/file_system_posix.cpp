@@ -37,7 +37,7 @@ public:
             ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot read", errno));
+                throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot read", errno), errno);
             }
             if (n == 0) break;
             done += static_cast<size_t>(n);
@@ -52,7 +52,7 @@ public:
             ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot write", errno));
+                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot write", errno), errno);
             }
             done += static_cast<size_t>(n);
         }
@@ -61,18 +61,18 @@ public:
     uint64_t size() override {
         struct stat st {};
         if (::fstat(fd_, &st) != 0)
-            throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot examine", errno));
+            throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot examine", errno), errno);
         return static_cast<uint64_t>(st.st_size);
     }
 
     void truncate(uint64_t size) override {
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot resize", errno));
+            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot resize", errno), errno);
     }
 
     void sync() override {
         if (::fsync(fd_) != 0)
-            throw Error(ErrorKind::IoError, code::SyncFailed, describe(path_, "Cannot flush", errno));
+            throw Error(ErrorKind::IoError, code::SyncFailed, describe(path_, "Cannot flush", errno), errno);
     }
 
     bool lockShared() override { return flockNoWait(LOCK_SH); }
@@ -150,7 +150,7 @@ int openRegularFile(const std::filesystem::path& path, int oflags, bool creating
             throw Error(ErrorKind::IoError, code::CreateFailed,
                         "Cannot create " + path.string() + ": something of that name is in the way");
         throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
-                    describe(path, creating ? "Cannot create" : "Cannot open", err));
+                    describe(path, creating ? "Cannot create" : "Cannot open", err), err);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -212,14 +212,15 @@ public:
 
     void remove(const std::filesystem::path& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path, "Cannot delete", errno));
+            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path, "Cannot delete", errno), errno);
     }
 
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         if (::rename(from.c_str(), to.c_str()) != 0)
             throw Error(ErrorKind::IoError, code::RenameFailed,
                         "Cannot rename " + from.string() + " to " + to.string() + ": " +
-                            std::strerror(errno));
+                            std::strerror(errno),
+                        errno);
     }
 
     void syncFolder(const std::filesystem::path& folder) override {

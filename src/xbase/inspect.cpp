@@ -12,9 +12,10 @@ namespace {
 
 constexpr size_t kMaxFaultsPerKind = 50;
 
-std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath) {
+std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath, FileSystem* fileSystem = nullptr) {
     OpenOptions options;
     options.readOnly = true;
+    options.fileSystem = fileSystem;
     return SharedTable::acquire(dbfPath, options);
 }
 
@@ -85,11 +86,11 @@ TableSummary describeTable(const std::filesystem::path& dbfPath) {
     return s;
 }
 
-CheckReport checkTable(const std::filesystem::path& dbfPath) {
+CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSystem) {
     CheckReport report;
     UserGuard guard;
     try {
-        guard.table = openShared(dbfPath);
+        guard.table = openShared(dbfPath, fileSystem);
     } catch (const Error& e) {
         report.faults.push_back(e.what());
         return report;
@@ -100,6 +101,9 @@ CheckReport checkTable(const std::filesystem::path& dbfPath) {
     auto fault = [&report](std::string line) {
         if (report.faults.size() < kMaxFaultsPerKind * 4) report.faults.push_back(std::move(line));
     };
+
+    if (h.changeInProgress)
+        fault("the table was left in the middle of a change: its index may not match its records");
 
     // Records and their memos.
     std::string bytes;

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "ascii.h"
-#include "pack_hook.h"
 #include "shared_table.h"
 #include "xbase/error.h"
 
@@ -54,11 +53,6 @@ bool isBareName(const std::string& name) {
 
 }  // namespace
 
-PackHook& packHook() {
-    static PackHook hook;
-    return hook;
-}
-
 void SharedTable::pack() {
     requireExclusive("to pack it");
     try {
@@ -69,32 +63,32 @@ void SharedTable::pack() {
         throw;
     }
     try {
-        auto& hook = packHook();
-        hook("marker written");
         memo_.reset();
         closeIndex();
         finishOrUndoPack(*fs_, dbfPath_);
-        hook("files renamed");
     } catch (...) {
         // The marker is written, so the new files are complete: the next open finishes
-        // the renames. Try once more now so that this program can go on.
+        // the renames. Try once more now; when that works, the pack is done after all.
         try {
             finishOrUndoPack(*fs_, dbfPath_);
-            reopenAfterRewrite();
         } catch (...) {
+            try {
+                reopenAfterRewrite();
+            } catch (...) {
+            }
+            throw;
         }
-        throw;
     }
     reopenAfterRewrite();
 }
 
 void SharedTable::writePackedFiles() {
-    auto& hook = packHook();
     const auto folder = dbfPath_.parent_path();
 
     // 1. The new table: live records only, memos copied into a fresh memo file.
     DbfHeader packed = header_;
     packed.recordCount = 0;
+    packed.changeInProgress = false;
     packed.lastUpdate = Date::today();
     auto newDbf = fs_->createTemporary(dbfPath_, kNewFileTag);
     const std::filesystem::path newDbfPath = newDbf->path();
@@ -117,7 +111,6 @@ void SharedTable::writePackedFiles() {
         nextBlock = newMemo->nextFree();
         memoBufferStart = static_cast<uint64_t>(nextBlock) * newMemo->blockSize();
     }
-    hook("memo file started");
 
     std::string out;
     const std::string head = packed.encode();
@@ -157,7 +150,6 @@ void SharedTable::writePackedFiles() {
     newDbf->writeAt(writePos, out.data(), out.size());
     const std::string finalHead = packed.encodeRecord();
     newDbf->writeAt(0, finalHead.data(), finalHead.size());
-    hook("records written");
     if (newMemo) {
         flushMemo();
         newMemo->setNextFree(nextBlock);
@@ -165,13 +157,11 @@ void SharedTable::writePackedFiles() {
         newMemo.reset();
     }
     newDbf->sync();
-    hook("table synced");
 
     // 2. The new index, built from the new records.
     std::optional<std::filesystem::path> newCdxPath;
     if (cdx_) newCdxPath = buildIndexFile(*cdxPath_, *newDbf, packed, tagDefinitions());
     newDbf.reset();
-    hook("index written");
 
     // 3. The marker says every new file is complete: from here on a crash is finished
     // forward by the next open; before it, the new files are thrown away.
@@ -248,7 +238,6 @@ void SharedTable::finishOrUndoPack(FileSystem& fs, const std::filesystem::path& 
             const auto temporary = folder / temporaryName;
             if (fs.entryType(temporary) == EntryType::RegularFile) {
                 fs.rename(temporary, folder / name);
-                packHook()("renamed " + name);
             }
         }
         fs.syncFolder(folder);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <thread>
 
 #include "ascii.h"
@@ -67,7 +69,11 @@ int RecordView::fieldLength(int field) const { return table_.header().fields[fie
 int RecordView::fieldDecimals(int field) const { return table_.header().fields[field].info.decimals; }
 std::string_view RecordView::rawField(int field) const {
     const auto& f = table_.header().fields[field];
-    if (bytes_.size() < static_cast<size_t>(f.offset + f.info.length)) return std::string(f.info.length, ' ');
+    if (bytes_.size() < static_cast<size_t>(f.offset + f.info.length)) {
+        // No record (a schema for compiling) or a short one: blanks, as wide as any field.
+        static const std::string blanks(65536, ' ');
+        return std::string_view(blanks).substr(0, static_cast<size_t>(f.info.length));
+    }
     return bytes_.substr(f.offset, f.info.length);
 }
 std::string RecordView::memoText(int field) const {
@@ -107,8 +113,14 @@ std::shared_ptr<SharedTable> SharedTable::acquire(const std::filesystem::path& r
     table->addUser(options.mode);
     table->loadHeader();
     table->openIndex();
+    table->finishInterruptedChange();
     registry()[key] = table;
     return table;
+}
+
+bool SharedTable::openInThisProgram(const std::filesystem::path& dbfPath) {
+    const auto it = registry().find(registryKey(dbfPath));
+    return it != registry().end() && !it->second.expired();
 }
 
 void SharedTable::openFiles() { dbf_ = openTableFile(dbfPath_); }
@@ -487,20 +499,40 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
     if (dbf_->readAt(header_.recordOffset(recno), old.data(), old.size()) != old.size())
         throw Error(ErrorKind::Corruption, code::BadRecord,
                     fileName() + " is damaged: record " + std::to_string(recno) + " is cut short");
+    // New memos go to fresh blocks that nothing points to until the record does, and the
+    // date is true either way: a failure from here on puts back the record and its keys.
+    stampHeaderDate();
     writeMemos(bytes, memos);
     bytes[0] = old[0];  // the deletion flag is changed only by markDeleted
-    dbf_->writeAt(header_.recordOffset(recno), bytes.data(), bytes.size());
-    updateCache(header_.recordOffset(recno), bytes.data(), bytes.size());
-    touch();
+    const uint64_t offset = header_.recordOffset(recno);
+    std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> keys;
+    bool keysChange = false;
     for (size_t t = 0; t < tags_.size(); ++t) {
-        auto before = keyOf(static_cast<int>(t), old, recno);
-        auto after = keyOf(static_cast<int>(t), bytes, recno);
-        if (before == after) continue;
-        if (before) tags_[t].tag->erase(*before, recno);
-        if (after) tags_[t].tag->insert(*after, recno);
+        keys.emplace_back(keyOf(static_cast<int>(t), old, recno), keyOf(static_cast<int>(t), bytes, recno));
+        keysChange = keysChange || keys.back().first != keys.back().second;
     }
-    stampHeaderDate();
-    announceIndexChange();
+    RecordChange change(*this);
+    try {
+        if (keysChange) markChange(true);
+        dbf_->writeAt(offset, bytes.data(), bytes.size());
+        updateCache(offset, bytes.data(), bytes.size());
+        touch();
+        for (size_t t = 0; t < tags_.size(); ++t) {
+            const auto& [before, after] = keys[t];
+            if (before == after) continue;
+            if (before) tags_[t].tag->erase(*before, recno);
+            if (after) tags_[t].tag->insert(*after, recno);
+        }
+        announceIndexChange();
+        if (keysChange) markChange(false);
+    } catch (...) {
+        change.rollBack([&] {
+            dbf_->writeAt(offset, old.data(), old.size());
+            updateCache(offset, old.data(), old.size());
+            if (header_.changeInProgress) markChange(false);
+        });
+        throw;
+    }
 }
 
 uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::string>& memos) {
@@ -513,22 +545,43 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
         refresh();
     }
     const uint32_t recno = header_.recordCount + 1;
+    const Date lastUpdate = header_.lastUpdate;
     writeMemos(bytes, memos);
     bytes[0] = ' ';
     std::string out = bytes;
     out.push_back('\x1A');
-    dbf_->writeAt(header_.recordOffset(recno), out.data(), out.size());
-    updateCache(header_.recordOffset(recno), bytes.data(), bytes.size());
-    // The record is in place before the header counts it: a crash in between loses
-    // only the new record, never an old one.
-    header_.recordCount = recno;
-    header_.lastUpdate = Date::today();
-    const std::string head = header_.encodeRecord();
-    dbf_->writeAt(1, head.data() + 1, 7);
-    touch();
-    for (size_t t = 0; t < tags_.size(); ++t)
-        if (auto key = keyOf(static_cast<int>(t), bytes, recno)) tags_[t].tag->insert(*key, recno);
-    announceIndexChange();
+    const uint64_t offset = header_.recordOffset(recno);
+    RecordChange change(*this);
+    try {
+        dbf_->writeAt(offset, out.data(), out.size());
+        updateCache(offset, bytes.data(), bytes.size());
+        // The record is in place before the header counts it: a crash in between loses
+        // only the new record, never an old one.
+        // With an index, the same write sets the change mark until the keys are in.
+        header_.recordCount = recno;
+        header_.lastUpdate = Date::today();
+        header_.changeInProgress = !tags_.empty();
+        const std::string head = header_.encodeRecord();
+        dbf_->writeAt(1, head.data() + 1, header_.changeInProgress ? DbfHeader::kChangeMarkOffset : 7);
+        touch();
+        for (size_t t = 0; t < tags_.size(); ++t)
+            if (auto key = keyOf(static_cast<int>(t), bytes, recno)) tags_[t].tag->insert(*key, recno);
+        announceIndexChange();
+        if (header_.changeInProgress) markChange(false);
+    } catch (...) {
+        change.rollBack([&] {
+            header_.recordCount = recno - 1;
+            header_.lastUpdate = lastUpdate;
+            header_.changeInProgress = false;
+            chunk_.clear();
+            const std::string head = header_.encodeRecord();
+            dbf_->writeAt(1, head.data() + 1, DbfHeader::kChangeMarkOffset);
+            // The end mark where the record began, and nothing after it.
+            dbf_->truncate(offset + 1);
+            dbf_->writeAt(offset, "\x1A", 1);
+        });
+        throw;
+    }
     return recno;
 }
 
@@ -540,11 +593,65 @@ void SharedTable::announceIndexChange() {
 
 void SharedTable::markDeleted(uint32_t recno, bool deleted) {
     requireWritable();
+    // The date first: the flag is then the one write that makes the change.
+    stampHeaderDate();
     const char flag = deleted ? '*' : ' ';
     dbf_->writeAt(header_.recordOffset(recno), &flag, 1);
     updateCache(header_.recordOffset(recno), &flag, 1);
     touch();
-    stampHeaderDate();
+}
+
+// ---------------------------------------------------------------- all or nothing
+
+void SharedTable::markChange(bool inProgress) {
+    const char mark = inProgress ? 1 : 0;
+    dbf_->writeAt(DbfHeader::kChangeMarkOffset, &mark, 1);
+    header_.changeInProgress = inProgress;
+}
+
+void SharedTable::finishInterruptedChange() {
+    if (!header_.changeInProgress || readOnly_) return;
+    for (const auto& tag : tags_)
+        if (!tag.problem.empty()) return;  // an index this program cannot build
+    const bool wasExclusive = filesLockedExclusive_;
+    // Someone else has the table open, perhaps in the middle of that very change.
+    if (!wasExclusive && !tryLockAllFiles(true)) return;
+    try {
+        if (cdx_) {
+            replaceIndexFile(*cdxPath_, tagDefinitions());
+            openIndex();
+        }
+        markChange(false);
+        dbf_->sync();
+    } catch (const Error&) {
+        // The table still opens; check reports the mark, and a reindex mends it.
+    }
+    if (!wasExclusive) lockAllFiles(false);
+}
+
+SharedTable::RecordChange::RecordChange(SharedTable& table) : table_(table) {
+    if (table_.cdx_) table_.cdx_->beginUndoable();
+}
+
+SharedTable::RecordChange::~RecordChange() {
+    if (table_.cdx_ && !rolledBack_) table_.cdx_->endUndoable();
+}
+
+void SharedTable::RecordChange::rollBack(const std::function<void()>& restoreTable) {
+    rolledBack_ = true;
+    try {
+        restoreTable();
+    } catch (...) {
+        // What could not be put back stays as the failure left it; the error says why.
+    }
+    if (table_.cdx_) {
+        table_.cdx_->rollBack();
+        try {
+            table_.announceIndexChange();  // other programs may have seen pages of the change
+        } catch (...) {
+        }
+    }
+    table_.touch();
 }
 
 }  // namespace xbase

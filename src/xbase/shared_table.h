@@ -3,6 +3,7 @@
 // memo file, compound index with its compiled key expressions, locks and caches.
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -20,6 +21,7 @@
 #include "xbase/error.h"
 #include "xbase/expression.h"
 #include "xbase/file_system.h"
+#include "xbase/repair.h"
 
 namespace xbase {
 
@@ -68,13 +70,6 @@ private:
     SharedTable& table_;
     std::string_view bytes_;
     uint32_t recno_;
-};
-
-// What a tag is made from: enough to build it again.
-struct TagDefinition {
-    std::string name;
-    std::string keyExpression;
-    std::string forExpression;
 };
 
 struct TagState {
@@ -154,11 +149,37 @@ public:
     uint64_t generation() const { return generation_; }  // changes when records renumber
     Date lastUpdate() const { return header_.lastUpdate; }
 
+    // rebuildIndex() of repair.h.
+    static IndexRebuild rebuildIndexOf(FileSystem& fs, const std::filesystem::path& dbfPath,
+                                       const std::vector<TagDefinition>& known);
+
     // Completes or undoes a pack that a crash interrupted. Needs no other process to
     // have the table open; does nothing when there is nothing to recover.
     static void recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath);
 
 private:
+    // Makes one record's change all or nothing: index pages written meanwhile are kept for
+    // undo, and rollBack() restores the table's bytes, then the index pages.
+    class RecordChange {
+      public:
+        explicit RecordChange(SharedTable& table);
+        ~RecordChange();
+        RecordChange(const RecordChange&) = delete;
+        RecordChange& operator=(const RecordChange&) = delete;
+        // Never throws: each step is tried whatever became of the one before.
+        void rollBack(const std::function<void()>& restoreTable);
+
+      private:
+        SharedTable& table_;
+        bool rolledBack_ = false;
+    };
+
+    // Sets or clears the change mark in the header (DbfHeader::changeInProgress).
+    void markChange(bool inProgress);
+    // A writer died between a record and its keys: rebuilds the index from the records,
+    // when nobody else has the table open.
+    void finishInterruptedChange();
+
     // With the marker beside the table: renames the new files over the old ones.
     // Without it: removes whatever new files a failed pack left.
     static void finishOrUndoPack(FileSystem& fs, const std::filesystem::path& dbfPath);
@@ -166,6 +187,7 @@ private:
 
 private:
     SharedTable(FileSystem& fs, std::filesystem::path dbfPath, bool readOnly);
+    static bool openInThisProgram(const std::filesystem::path& dbfPath);
     void openFiles();
     void loadHeader();
     void openIndex();

@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include <platform/help_pages.h>
+#include <xbase/inspect.h>
 #include <xbase/error.h>
 
 #include <app/startup.h>
@@ -18,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using apptest::Launch;
 using apptest::qpath;
+using platform::Answer;
 using platform::MessageKind;
 
 bool fileIn(const fs::path& folder, const std::string& name) {
@@ -244,26 +248,77 @@ TEST(Startup, TableHeldByAnotherProgramShowsTheEngineErrorAndKeepsTheWindow) {
     EXPECT_FALSE(launch.table().active());
 }
 
-TEST(Startup, DamagedOrIncompleteTableIsReportedAndLeftAsItWas) {
-    for (const char* damage : {"truncated", "memo file gone"}) {
-        Launch launch;
-        const fs::path folder = launch.cwd.path();
-        apptest::writeEntries(folder, {"Adams", "Baker", "Cole"});
-        if (std::string(damage) == "truncated") {
-            fs::resize_file(folder / "ADDRESS.DBF", fs::file_size(folder / "ADDRESS.DBF") - 40);
-        } else {
-            fs::remove(folder / "ADDRESS.fpt");
-        }
-        const auto before = fs::file_size(folder / "ADDRESS.DBF");
+// A memo file gone is no damage the program can mend: maybe the user forgot to copy it.
+TEST(Startup, MissingMemoFileIsReportedAndNothingIsMadeAnew) {
+    Launch launch;
+    const fs::path folder = launch.cwd.path();
+    apptest::writeEntries(folder, {"Adams", "Baker", "Cole"});
+    fs::remove(folder / "ADDRESS.fpt");
+    const auto before = testsupport::readBytes(folder / "ADDRESS.DBF");
 
-        auto& program = launch.start();
-        ASSERT_EQ(launch.prompter.records().size(), 1u) << damage;
-        EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
-        EXPECT_TRUE(launch.prompter.texts()[0].contains("ADDRESS")) << damage;
-        EXPECT_TRUE(program.mainWindow.state.firstShow);
-        // Nothing was made anew over what the user had.
-        EXPECT_EQ(fs::file_size(folder / "ADDRESS.DBF"), before) << damage;
-        EXPECT_EQ(fileIn(folder, "ADDRESS.fpt"), std::string(damage) == "truncated");
+    auto& program = launch.start();
+    ASSERT_EQ(launch.prompter.records().size(), 1u);
+    EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Error);
+    EXPECT_TRUE(launch.prompter.texts()[0].contains("ADDRESS"));
+    EXPECT_TRUE(program.mainWindow.state.firstShow);
+    EXPECT_EQ(testsupport::readBytes(folder / "ADDRESS.DBF"), before);
+    EXPECT_FALSE(fileIn(folder, "ADDRESS.fpt"));
+}
+
+// A damaged index or table is mended only when the user says yes: the index is built
+// again; the table is repaired after its files are copied aside, and the user is told
+// where the copy is and what was lost.
+TEST(Startup, DamagedFilesAreMendedOnlyWhenTheUserAgrees) {
+    for (const std::string damage : {"index", "table"}) {
+        for (const Answer answer : {Answer::No, Answer::Yes}) {
+            SCOPED_TRACE(damage + (answer == Answer::Yes ? ", mended" : ", declined"));
+            Launch launch;
+            const fs::path folder = launch.cwd.path();
+            apptest::writeEntries(folder, {"Adams", "Baker", "Cole"});
+            if (damage == "index") {
+                std::string cdx = testsupport::readBytes(folder / "ADDRESS.CDX");
+                cdx.replace(0x600, 16, std::string(16, 'X'));  // the tag's key length and more
+                testsupport::writeBytes(folder / "ADDRESS.CDX", cdx);
+            } else {  // the last record cut off part-way, as by a full disk
+                fs::resize_file(folder / "ADDRESS.DBF", fs::file_size(folder / "ADDRESS.DBF") - 40);
+            }
+            std::map<std::string, std::string> before;
+            for (const auto& file : fs::directory_iterator(folder))
+                before[file.path().filename().string()] = testsupport::readBytes(file.path());
+            launch.prompter.queueAnswer(answer);
+
+            auto& program = launch.start();
+            ASSERT_GE(launch.prompter.records().size(), 1u);
+            EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Confirmation);
+            EXPECT_TRUE(launch.prompter.texts()[0].contains(damage == "index" ? "ADDRESS.CDX" : "damaged"));
+            if (answer == Answer::No) {
+                EXPECT_EQ(launch.prompter.records().size(), 1u);
+                EXPECT_TRUE(program.mainWindow.state.firstShow);
+                EXPECT_FALSE(launch.table().active());
+                std::map<std::string, std::string> after;
+                for (const auto& file : fs::directory_iterator(folder))
+                    after[file.path().filename().string()] = testsupport::readBytes(file.path());
+                EXPECT_EQ(after, before);  // not a byte changed, no copy made
+                continue;
+            }
+            EXPECT_FALSE(program.mainWindow.state.firstShow);
+            EXPECT_TRUE(launch.table().active());
+            EXPECT_TRUE(xbase::checkTable(folder / "ADDRESS.DBF").ok());
+            if (damage == "index") {
+                EXPECT_EQ(launch.prompter.records().size(), 1u);
+                EXPECT_EQ(program.mainWindow.state.entryCount, 3);
+            } else {
+                ASSERT_EQ(launch.prompter.records().size(), 2u);
+                EXPECT_EQ(program.mainWindow.state.entryCount, 2);  // Cole was cut off
+                fs::path copy;
+                for (const auto& file : fs::directory_iterator(folder))
+                    if (file.is_directory()) copy = file.path();
+                ASSERT_FALSE(copy.empty());
+                EXPECT_EQ(testsupport::readBytes(copy / "ADDRESS.DBF"), before["ADDRESS.DBF"]);
+                EXPECT_TRUE(launch.prompter.texts()[1].contains(qpath(copy)));
+                EXPECT_TRUE(launch.prompter.texts()[1].contains("Cole"));
+            }
+        }
     }
 }
 

@@ -72,22 +72,36 @@ TEST(CardholdDb, EditsGoThroughTheSaveRules) {
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 }
 
-TEST(CardholdDb, ControlCodesFromTheTablePrintAsEscapes) {
+// Arguments are UTF-8 and the table keeps its code page: what goes in comes back out the
+// same, what the code page cannot hold is refused, and control codes print as escapes.
+TEST(CardholdDb, TextTravelsInTheTablesCodePageAndControlCodesPrintAsEscapes) {
     testsupport::TempDir dir;
     const std::string book = (dir / "book").string();
     ASSERT_EQ(db({"generate", "1", book}).exitCode, 0);
-    // Set the window title, write the clipboard, clear the screen; C1 CSI in a code page.
-    const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J\x9b" "31m";
+    // Set the window title, write the clipboard, clear the screen.
+    const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J";
     ASSERT_EQ(db({"add", book, "Evil\x1b]0;owned\x07", memo}).exitCode, 0);
-    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab"}).exitCode, 0);
+    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab", "Caf\xc3\xa9 \xe2\x82\xac" "5"}).exitCode, 0);
 
     auto run = db({"list", book});
-    EXPECT_EQ(run.output.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find_first_of("\x1b\x07"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Evil\\x1B]0;owned\\x07  ["), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\\x9B31m\n"), std::string::npos);
-    EXPECT_NE(run.output.find("Zo\xc3\xab\tTab"), std::string::npos) << run.output;  // UTF-8 and tabs stay
-    run = db({"delete", book, "\x1b[2J\xc2\x9b"});
-    EXPECT_EQ(run.output, "cardhold-db: No entry named \\x1B[2J\\xC2\\x9B\n");
+    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\n"), std::string::npos);
+    EXPECT_NE(run.output.find("Zo\xc3\xab\tTab  ["), std::string::npos) << run.output;  // tabs stay
+    EXPECT_NE(run.output.find("    Caf\xc3\xa9 \xe2\x82\xac" "5\n"), std::string::npos) << run.output;
+    // Stored as the code page writes it: one byte each for ë, é and €.
+    EXPECT_NE(testsupport::readBytes(dir / "book" / "ADDRESS.DBF").find("Zo\xeb\tTab"), std::string::npos);
+    EXPECT_EQ(db({"rename", book, "Zo\xc3\xab\tTab", "Zo\xc3\xab"}).exitCode, 0);
+    EXPECT_EQ(db({"delete", book, "Zo\xc3\xab"}).exitCode, 0);
+
+    run = db({"add", book, "\xe6\xbc\xa2 Kanji"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.output.find("cannot hold \xe6\xbc\xa2"), std::string::npos) << run.output;
+    run = db({"add", book, "Latin-1 \xe9"});  // not UTF-8
+    EXPECT_NE(run.output.find("is not UTF-8"), std::string::npos) << run.output;
+    run = db({"delete", book, "\x1b[2J\xc3\xa9"});
+    EXPECT_EQ(run.output, "cardhold-db: No entry named \\x1B[2J\xc3\xa9\n");
+    EXPECT_EQ(db({"list", book, "--names"}).output.find("Kanji"), std::string::npos);
 }
 
 TEST(CardholdDb, GenerateNeverWritesThroughALink) {
@@ -147,6 +161,52 @@ TEST(CardholdDb, ImportAndExportContacts) {
     EXPECT_EQ(db({"export", book, (dir / "none.csv").string(), "--names", "Nobody"}).exitCode, 1);
     EXPECT_EQ(db({"export", book, (dir / "out.txt").string()}).exitCode, 2);
     EXPECT_EQ(db({"import", (dir / "other").string(), (dir / "out.txt").string()}).exitCode, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Key length 0x7FFF in the header of the ADDRESS tag, as a few overwritten bytes do.
+void damageAddressTag(const fs::path& cdx) {
+    std::fstream file(cdx, std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    file.seekp(static_cast<std::streamoff>(bytes.find("upper(Name)") - 512 + 12));
+    file.write("\xFF\x7F", 2);
+}
+
+TEST(CardholdDb, ReindexAndRepairMendDamagedBooks) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "book").string();
+    ASSERT_EQ(db({"generate", "20", book}).exitCode, 0);
+    damageAddressTag(dir / "book" / "ADDRESS.CDX");
+    EXPECT_EQ(db({"list", book}).exitCode, 1);
+
+    // A table of unknown tags: which tag is lost, and a failure.
+    auto run = db({"reindex", book + "/ADDRESS.DBF"});
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot rebuild tag ADDRESS: the header of tag ADDRESS"), std::string::npos)
+        << run.output;
+    // The address book knows its tag.
+    run = db({"reindex", book});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("reindexed: 1 tags over 20 records"), std::string::npos) << run.output;
+    EXPECT_EQ(db({"check", book}).exitCode, 0);
+
+    fs::resize_file(dir / "book" / "ADDRESS.DBF", fs::file_size(dir / "book" / "ADDRESS.DBF") - 60);
+    run = db({"repair", book});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("copied the files as they were to " + book + "/damaged-"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("entry 19 ("), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("repaired: 18 entries, 1 index tags"), std::string::npos) << run.output;
+    EXPECT_EQ(db({"check", book}).exitCode, 0);
+
+    // What it cannot mend: a header that contradicts its fields.
+    std::fstream(dir / "book" / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary).seekp(10).write("\x07", 1);
+    run = db({"repair", book});
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("cardhold-db: ADDRESS.DBF is damaged"), std::string::npos) << run.output;
 }
 
 }  // namespace

@@ -15,8 +15,10 @@
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 #include <xbase/inspect.h>
+#include <xbase/repair.h>
 
 #include <store/address_book.h>
+#include "contacts_text.h"  // the table text conversion of the contacts library
 #include <store/address_rules.h>
 #include <store/contacts_exchange.h>
 
@@ -30,7 +32,11 @@ constexpr const char* kUsage =
     "  info DIR|FILE.DBF         header, fields, tags and counts\n"
     "  check DIR|FILE.DBF        verify every tag and memo; exit 1 on any fault\n"
     "  list DIR [--names]        entries in name order (--names: names only)\n"
-    "  reindex DIR               rebuild every index tag\n"
+    "  reindex DIR|FILE.DBF      rebuild every index tag, also when the index file\n"
+    "                            cannot be read; exit 1 when a tag cannot be rebuilt\n"
+    "  repair DIR|FILE.DBF       copy the files into DIR/damaged-YYYYMMDD-HHMMSS, then\n"
+    "                            mend the table and memo file and rebuild the index;\n"
+    "                            prints what was lost, exit 1 when not sound afterwards\n"
     "  pack DIR                  remove deleted entries, compact memos, rebuild the index\n"
     "  add DIR NAME [MEMO]       add an entry\n"
     "  rename DIR OLD NEW        rename the first entry named OLD\n"
@@ -133,6 +139,26 @@ std::string memoFromArgument(std::string_view text) {
     return out;
 }
 
+// A command-line argument (UTF-8) as the table's code page stores it. A text the code page
+// cannot hold is refused, as the window refuses it, rather than stored as other letters.
+std::string tableBytes(store::TableText& text, std::string_view argument) {
+    if (!isUtf8(argument)) throw std::runtime_error(visible(argument) + " is not UTF-8 text");
+    const store::TableText::Encoded encoded = text.encode(QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size())));
+    if (!encoded.replaced.isEmpty()) {
+        QStringList lacking;
+        for (const QString& change : encoded.replaced) lacking << change.section(QStringLiteral(" → "), 0, 0);
+        throw std::runtime_error("the address book's code page cannot hold " +
+                                 lacking.join(QStringLiteral(" ")).toStdString() + " in " +
+                                 visible(argument));
+    }
+    return encoded.bytes;
+}
+
+// Text from the table as UTF-8 for the terminal.
+std::string terminalText(store::TableText& text, std::string_view bytes) {
+    return text.decode(bytes).toStdString();
+}
+
 std::string versionName(uint8_t version) {
     switch (version) {
         case 0x03: return "dBASE III / FoxPro, no memo";
@@ -199,15 +225,17 @@ int commandList(const std::vector<std::string>& args) {
     const int nameField = table.requireField(store::kNameField);
     const int infoField = table.requireField(store::kInfoField);
     const int dateField = table.requireField(store::kLastDateField);
+    store::TableText text(table.codePage());
     for (table.first(); !table.eof(); table.next()) {
+        const std::string name = terminalText(text, table.text(nameField));
         if (namesOnly) {
-            std::printf("%s\n", visible(table.text(nameField)).c_str());
+            std::printf("%s\n", visible(name).c_str());
             continue;
         }
         const xbase::Date date = table.date(dateField);
-        std::printf("%s  [%s]\n", visible(table.text(nameField)).c_str(),
+        std::printf("%s  [%s]\n", visible(name).c_str(),
                     date.empty() ? "no date" : date.toDisplay().c_str());
-        std::string memo = table.memo(infoField);
+        const std::string memo = terminalText(text, table.memo(infoField));
         size_t start = 0;
         while (start < memo.size()) {
             size_t end = memo.find('\r', start);
@@ -220,41 +248,79 @@ int commandList(const std::vector<std::string>& args) {
     return 0;
 }
 
-int commandMaintain(const std::vector<std::string>& args, bool pack) {
-    if (args.size() != 1) throw UsageError{std::string(pack ? "pack" : "reindex") + " takes one folder"};
+int commandPack(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"pack takes one folder"};
     xbase::Cursor table;
     xbase::OpenOptions options;
     options.mode = xbase::ShareMode::Exclusive;
     table.open(tablePathOf(args[0]), options);
     const uint32_t before = table.physicalRecordCount();
-    if (pack) {
-        table.pack();
-        std::printf("packed: %u records, %u removed\n", table.physicalRecordCount(),
-                    before - table.physicalRecordCount());
-    } else {
-        table.reindex();
-        std::printf("reindexed: %zu tags over %u records\n", table.tagNames().size(), before);
-    }
+    table.pack();
+    std::printf("packed: %u records, %u removed\n", table.physicalRecordCount(),
+                before - table.physicalRecordCount());
     return 0;
 }
 
-int commandEdit(const std::string& command, const std::vector<std::string>& args) {
-    if (command == "add") {
-        if (args.size() < 2 || args.size() > 3) throw UsageError{"add takes a folder, a name and an optional memo"};
-        store::AddressBook book(folderOf(args[0]));
-        book.add(args[1], args.size() == 3 ? memoFromArgument(args[2]) : std::string());
-    } else if (command == "rename") {
-        if (args.size() != 3) throw UsageError{"rename takes a folder, the old name and the new name"};
-        store::AddressBook book(folderOf(args[0]));
-        book.rename(args[1], args[2]);
-    } else if (command == "set-memo") {
-        if (args.size() != 3) throw UsageError{"set-memo takes a folder, a name and the text"};
-        store::AddressBook book(folderOf(args[0]));
-        book.setMemo(args[1], memoFromArgument(args[2]));
+void printLostTags(const xbase::IndexRebuild& index) {
+    for (const auto& tag : index.lostTags)
+        std::printf("cannot rebuild tag %s: %s\n", tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
+                    visible(tag.reason).c_str());
+}
+
+// A folder is an address book, whose ADDRESS tag is known even when its index is not.
+int commandReindex(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"reindex takes one folder or table"};
+    std::error_code ec;
+    const xbase::IndexRebuild index = fs::is_directory(args[0], ec) ? store::rebuildAddressIndex(args[0])
+                                                                    : xbase::rebuildIndex(args[0]);
+    if (!index.indexProblem.empty()) std::printf("the index could not be read: %s\n", visible(index.indexProblem).c_str());
+    printLostTags(index);
+    std::printf("reindexed: %zu tags over %u records\n", index.rebuiltTags.size(), index.recordCount);
+    return index.complete() ? 0 : 1;
+}
+
+int commandRepair(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"repair takes one folder or table"};
+    std::error_code ec;
+    xbase::RepairReport report;
+    if (fs::is_directory(args[0], ec)) {
+        report = store::repairAddressBook(args[0]);
     } else {
-        if (args.size() != 2) throw UsageError{"delete takes a folder and a name"};
-        store::AddressBook book(folderOf(args[0]));
-        book.remove(args[1]);
+        report = xbase::repairTable(args[0]);
+    }
+    std::printf("copied the files as they were to %s\n", visible(report.copyFolder.string()).c_str());
+    for (const auto& line : report.changes) std::printf("%s\n", visible(line).c_str());
+    for (const auto& line : report.remainingFaults) std::printf("still faulty: %s\n", visible(line).c_str());
+    std::printf("%s: %u entries, %zu index tags\n", report.sound() ? "repaired" : "NOT REPAIRED",
+                report.index.recordCount, report.index.rebuiltTags.size());
+    return report.sound() ? 0 : 1;
+}
+
+int commandEdit(const std::string& command, const std::vector<std::string>& args) {
+    const bool add = command == "add";
+    const size_t wanted = command == "delete" ? 2 : 3;
+    if (args.size() != wanted && !(add && args.size() == 2)) {
+        throw UsageError{add                     ? "add takes a folder, a name and an optional memo"
+                         : command == "rename"   ? "rename takes a folder, the old name and the new name"
+                         : command == "set-memo" ? "set-memo takes a folder, a name and the text"
+                                                 : "delete takes a folder and a name"};
+    }
+    store::AddressBook book(folderOf(args[0]));
+    store::TableText text(book.table().codePage());
+    const std::string name = tableBytes(text, args[1]);
+    try {
+        if (add) {
+            book.add(name, args.size() == 3 ? tableBytes(text, memoFromArgument(args[2])) : std::string());
+        } else if (command == "rename") {
+            book.rename(name, tableBytes(text, args[2]));
+        } else if (command == "set-memo") {
+            book.setMemo(name, tableBytes(text, memoFromArgument(args[2])));
+        } else {
+            book.remove(name);
+        }
+    } catch (const store::RuleViolation& refusal) {
+        // Its text quotes the name in the table's code page.
+        throw store::RuleViolation(terminalText(text, refusal.what()));
     }
     return 0;
 }
@@ -321,8 +387,9 @@ int main(int argc, char** argv) {
         if (command == "info") return commandInfo(args);
         if (command == "check") return commandCheck(args);
         if (command == "list") return commandList(args);
-        if (command == "pack") return commandMaintain(args, true);
-        if (command == "reindex") return commandMaintain(args, false);
+        if (command == "pack") return commandPack(args);
+        if (command == "reindex") return commandReindex(args);
+        if (command == "repair") return commandRepair(args);
         if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")
             return commandEdit(command, args);
         if (command == "generate") return commandGenerate(args);

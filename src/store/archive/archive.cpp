@@ -1,10 +1,12 @@
 #include <store/archive.h>
 
+#include <xbase/error.h>
+#include <xbase/file_system.h>
 #include <zip.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -13,6 +15,8 @@
 #include "archive_compression.h"
 #include "archive_disk_file.h"
 #include "archive_dos_time.h"
+#include "archive_file_source.h"
+
 
 #ifdef _WIN32
 #include <windows.h>
@@ -83,54 +87,34 @@ bool isReadOnly(const fs::path& path) {
 #endif
 }
 
-// libzip writes a temporary file beside the archive and renames it over the old one
-// without flushing either. Flush both at once, so that an entry reported as written is on
-// the disk before the next file is taken.
-void flushToDisk(const fs::path& path) {
-#ifndef _WIN32
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0 || ::fsync(file) != 0) {
-        const int failure = errno;
-        if (file >= 0) ::close(file);
-        throw ArchiveError(ZIP_ER_WRITE, failure, path);
-    }
-    ::close(file);
-    const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    const int folder = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        // Some file systems cannot sync a folder (EINVAL); the file itself is safe by now.
-        ::fsync(folder);
-        ::close(folder);
-    }
-#else
-    (void)path;
-#endif
-}
-
 // An archive with no entries is nothing but its end record. libzip deletes such a file
 // instead of writing it.
-void writeEmptyArchive(const fs::path& path) {
+void writeEmptyArchive(xbase::FileSystem& files, const fs::path& path) {
     static const unsigned char endRecord[22] = {'P', 'K', 5, 6};
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), L"wbx");
-#else
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-#endif
-    if (!file) {
-        if (errno == EEXIST) return;  // someone else has written one meanwhile: keep theirs
-        throw ArchiveError(ZIP_ER_OPEN, errno, path);
-    }
-    bool written = std::fwrite(endRecord, 1, sizeof endRecord, file) == sizeof endRecord &&
-                   std::fflush(file) == 0;
-#ifndef _WIN32
-    written = written && ::fsync(::fileno(file)) == 0;
-#endif
-    const int failure = errno;
-    written = std::fclose(file) == 0 && written;
-    if (!written) {
-        std::error_code ignored;
-        fs::remove(path, ignored);
-        throw ArchiveError(ZIP_ER_WRITE, failure, path);
+    if (files.exists(path)) return;  // someone else has written one meanwhile: keep theirs
+    std::unique_ptr<xbase::File> file;
+    fs::path written;
+    int step = ZIP_ER_TMPOPEN;
+    try {
+        file = files.createTemporary(path, kNewArchiveTag);
+        written = file->path();
+        step = ZIP_ER_WRITE;
+        file->writeAt(0, endRecord, sizeof endRecord);
+        file->sync();
+        file.reset();
+        step = ZIP_ER_RENAME;
+        files.rename(written, path);
+        written.clear();
+        files.syncFolder(path.parent_path());
+    } catch (const xbase::Error& e) {
+        file.reset();
+        if (!written.empty()) {
+            try {
+                files.remove(written);
+            } catch (...) {
+            }
+        }
+        throw ArchiveError(step, e.systemError(), path);
     }
 }
 
@@ -167,7 +151,8 @@ bool settleEntry(zip_t* archive, zip_uint64_t entry, EntryCompression compressio
 
 }  // namespace
 
-ZipArchive::ZipArchive(fs::path path) : path_(std::move(path)) {
+ZipArchive::ZipArchive(fs::path path, xbase::FileSystem* files)
+    : path_(std::move(path)), files_(files ? *files : xbase::defaultFileSystem()) {
     // libzip would open a pipe and wait for a writer, and say "Operation not supported"
     // of a folder. A link could make it read and copy any zip-format file the user has.
     std::error_code error;
@@ -189,7 +174,7 @@ ZipArchive::~ZipArchive() {
 
 void ZipArchive::open() {
     LibzipError error;
-    zip_source_t* source = fileSource(path_, error.get());
+    zip_source_t* source = archiveFileSource(files_, path_, error.get());
     if (!source) throw errorFrom(error.get(), path_);
     archive_ = zip_open_from_source(source, ZIP_CREATE, error.get());
     if (!archive_) {
@@ -262,7 +247,6 @@ AddResult ZipArchive::addFile(const fs::path& asked) {
         abandonAndThrow(content.failed() ? errorFrom(content.error(), disk.path)
                                          : errorFrom(zip_get_error(archive_), path_));
     archive_ = nullptr;
-    flushToDisk(path_);
     open();
 
     result.outcome = existing ? AddOutcome::Refreshed : AddOutcome::Added;
@@ -274,7 +258,7 @@ void ZipArchive::close() {
     const bool empty = zip_get_num_entries(archive_, 0) == 0;
     abandon();
     std::error_code error;
-    if (empty && !fs::exists(fs::symlink_status(path_, error))) writeEmptyArchive(path_);
+    if (empty && !fs::exists(fs::symlink_status(path_, error))) writeEmptyArchive(files_, path_);
 }
 
 }  // namespace store

@@ -298,7 +298,8 @@ Contact contactFromRow(const std::vector<Column>& columns, const QStringList& fi
     organisationParts.removeAll(QString());
     if (!organisationParts.isEmpty())
         contact.organisations << organisationParts.join(QStringLiteral(", "));
-    for (auto& [group, parts] : addresses) {
+    for (const auto& entry : addresses) {
+        const auto& parts = entry.second;
         const auto part = [&parts](AddressPart which) { return parts[which].join(u'\n'); };
         QStringList lines = addressLines(part(PostOfficeBox), part(Extended), part(Street),
                                          part(City), part(Region), part(Postcode), part(Country));

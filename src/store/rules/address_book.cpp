@@ -122,6 +122,24 @@ std::vector<Entry> AddressBook::entries() {
     return out;
 }
 
+// ---------------------------------------------------------------- damaged books
+
+namespace {
+
+std::vector<xbase::TagDefinition> addressTags() { return {{kTagName, kKeyExpression, {}}}; }
+
+}  // namespace
+
+xbase::IndexRebuild rebuildAddressIndex(const std::filesystem::path& folder) {
+    return xbase::rebuildIndex(AddressBook::tablePath(folder), addressTags());
+}
+
+xbase::RepairReport repairAddressBook(const std::filesystem::path& folder) {
+    xbase::RepairOptions options;
+    options.knownTags = addressTags();
+    return xbase::repairTable(AddressBook::tablePath(folder), options);
+}
+
 // ---------------------------------------------------------------- generated books
 
 namespace {

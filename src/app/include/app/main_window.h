@@ -171,6 +171,9 @@ class MainWindow : public QWidget {
     bool settleDataFolder();
     // Creates what is missing and opens addressTable in name order.
     void openAddressTable();
+    // openAddressTable, and when the files are damaged, the offer to mend them first;
+    // false when the user would not have them mended.
+    bool openAddressTableMendingDamage();
     // Closing, or `before` something else, while an entry is being edited or inserted:
     // save, discard or stay.
     bool mayLeaveEditing(const QString& before = QStringLiteral("closing"));

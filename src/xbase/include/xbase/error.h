@@ -49,15 +49,18 @@ inline constexpr int UnsupportedFeature = 7001;
 
 class Error : public std::runtime_error {
 public:
-    Error(ErrorKind kind, int number, const std::string& message)
-        : std::runtime_error(message), kind_(kind), number_(number) {}
+    // `systemError`: the operating system's error number behind an IoError, 0 when none.
+    Error(ErrorKind kind, int number, const std::string& message, int systemError = 0)
+        : std::runtime_error(message), kind_(kind), number_(number), systemError_(systemError) {}
 
     ErrorKind kind() const noexcept { return kind_; }
     int number() const noexcept { return number_; }
+    int systemError() const noexcept { return systemError_; }
 
 private:
     ErrorKind kind_;
     int number_;
+    int systemError_;
 };
 
 }  // namespace xbase

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "xbase/file_system.h"
 #include "xbase/types.h"
 
 namespace xbase {
@@ -49,8 +50,9 @@ struct CheckReport {
 
 // Reads the whole table: every memo pointer and memo block, every tag's tree (order,
 // parent keys, sibling links) and every tag's keys against the keys the records give.
-// Opens the table shared and never writes. A table that cannot be opened at all gives
-// a report with that one fault.
-CheckReport checkTable(const std::filesystem::path& dbfPath);
+// Opens the table shared and writes nothing but what any open does (finishing a pack or a
+// record change that a crash interrupted). A table that cannot be opened at all gives a
+// report with that one fault.
+CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSystem = nullptr);
 
 }  // namespace xbase

@@ -11,6 +11,10 @@
 
 struct zip;
 
+namespace xbase {
+class FileSystem;
+}
+
 namespace store {
 
 enum class AddOutcome {
@@ -32,8 +36,10 @@ class ZipArchive {
   public:
     // Opens the ZIP archive at `path`, keeping every entry it holds, or starts a new, empty
     // one there when no file of that name exists. Throws ArchiveError when the file is not
-    // a ZIP archive, is a symbolic link, is read-only or cannot be read.
-    explicit ZipArchive(std::filesystem::path path);
+    // a ZIP archive, is a symbolic link, is read-only or cannot be read. The archive file
+    // is read and written through `files` (the operating system's when null); each write
+    // makes a new archive beside the old one and renames it over when it is on the disk.
+    explicit ZipArchive(std::filesystem::path path, xbase::FileSystem* files = nullptr);
     // Nothing is pending at any time (each change is written when it is made), so letting
     // the archive go without close() loses no entry.
     ~ZipArchive();
@@ -66,6 +72,7 @@ class ZipArchive {
     [[noreturn]] void abandonAndThrow(const ArchiveError& error);
 
     std::filesystem::path path_;
+    xbase::FileSystem& files_;
     zip* archive_ = nullptr;
 };
 

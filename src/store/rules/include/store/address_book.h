@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <xbase/cursor.h>
+#include <xbase/repair.h>
 
 namespace store {
 
@@ -54,6 +55,13 @@ private:
     xbase::Cursor table_;
     xbase::Cursor lookup_;
 };
+
+// The address book's index built again from its entries, also when ADDRESS.CDX cannot be
+// read: its ADDRESS tag is known. Nothing may have the table open.
+xbase::IndexRebuild rebuildAddressIndex(const std::filesystem::path& folder);
+
+// Repairs a damaged address book (see xbase::repairTable), its ADDRESS tag known.
+xbase::RepairReport repairAddressBook(const std::filesystem::path& folder);
 
 struct GenerateOptions {
     uint32_t count = 1000;
