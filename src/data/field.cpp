@@ -1,16 +1,13 @@
 #include <QRegularExpression>
 
 #include <xbase/error.h>
+#include <xbase/types.h>
 
 #include <data/dataset.h>
 #include "dataset_impl.h"
 
 namespace data {
 namespace {
-
-bool isMemoType(char type) {
-    return type == 'M' || type == 'G' || type == 'P';
-}
 
 [[noreturn]] void notEditing() {
     throw xbase::Error(xbase::ErrorKind::InvalidArgument, xbase::code::BadState,
@@ -47,7 +44,7 @@ int Field::size() const {
 
 QString Field::displayLabel() const {
     if (!label_.isEmpty()) return label_;
-    if (index_ >= 0 && owner_.active() && isMemoType(dataType())) return QStringLiteral("memo");
+    if (index_ >= 0 && owner_.active() && xbase::isMemoType(dataType())) return QStringLiteral("memo");
     return name_.toLower();
 }
 
@@ -133,7 +130,7 @@ bool Field::isNull() const {
     const int col = column();
     const char type = c.field(col).type;
     if (type == 'D') return c.date(col).empty();
-    if (isMemoType(type)) return c.memoSize(col) == 0;
+    if (xbase::isMemoType(type)) return c.memoSize(col) == 0;
     return c.rawText(col).find_first_not_of(' ') == std::string::npos;
 }
 

@@ -1,5 +1,7 @@
 #include <algorithm>
 
+#include <xbase/types.h>
+
 #include <data/grid.h>
 
 namespace data {
@@ -56,8 +58,7 @@ bool GridModel::isMemoColumn(int column) const {
     DataSet* set = dataSet();
     Field* field = set ? set->findField(columns_.value(column)) : nullptr;
     if (field == nullptr) return false;
-    const char type = field->dataType();
-    return type == 'M' || type == 'G' || type == 'P';
+    return xbase::isMemoType(field->dataType());
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
