@@ -1,9 +1,11 @@
 // Marigold Cardhold: an address book of names and free-form notes.
 //
-//   cardhold [folder]
+//   cardhold [folder] [contacts.vcf]
 //
 // The address table lives in the current folder, or in the folder named (made when
-// missing; a relative name starts from the current folder).
+// missing; a relative name starts from the current folder). A vCard file named last is
+// imported after asking; named alone, into the address book of the desktop entry,
+// Cardhold in the home folder.
 
 #include <QApplication>
 #include <QDir>

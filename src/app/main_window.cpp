@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include <data/grid.h>
@@ -36,6 +38,7 @@
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
+#include <app/contacts_actions.h>
 #include <app/damaged_book.h>
 #include <app/startup.h>
 #include <info/entry_info_dialog.h>
@@ -96,6 +99,17 @@ MainWindow::MainWindow(Services services, StartupOptions options, QWidget* paren
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       services_(services),
       options_(std::move(options)) {
+    // A file manager opening a vCard file names it behind the folder, if any.
+    ContactsCommandLine line =
+        takeVCardFile(options_.arguments, options_.currentFolder,
+                      options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder);
+    options_.arguments = line.arguments;
+    options_.currentFolder = line.currentFolder;
+    contactsFile_ = line.vCardFile;
+    if (services_.dialogs == nullptr) {
+        desktopDialogs_ = std::make_unique<playlist::DesktopStandardDialogs>();
+        services_.dialogs = desktopDialogs_.get();
+    }
     initResources();
     setObjectName(QStringLiteral("ZiDuv"));
     setMinimumSize(kClientWidth, kClientHeight);
@@ -195,6 +209,11 @@ void MainWindow::createEditors() {
     nameGrid->showError = showError;
     connect(nameGrid, &data::DBGrid::keyTyped, this, [this](QChar key) { jumpToTypedLetter(key); });
     connect(nameGrid, &data::DBGrid::areaDoubleClicked, this, [this] { showEntryInformation(); });
+    gridMenu = new QMenu(nameGrid);
+    gridMenu->setObjectName(QStringLiteral("GridMenu"));
+    nameGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(nameGrid, &QWidget::customContextMenuRequested, this,
+            [this](QPoint at) { gridMenu->popup(nameGrid->viewport()->mapToGlobal(at)); });
 
     memoEditor = new data::DBMemo(this);
     memoEditor->setObjectName(QStringLiteral("DBMemo1"));
@@ -311,6 +330,14 @@ void MainWindow::setDataModule(store::AddressModule& dataModule) {
     memoEditor->setDataSource(&dataModule.addressSource);
     navigator->setDataSource(&dataModule.addressSource);
     dataModule.focusNameGrid = [this] { nameGrid->setFocus(); };
+    contactsActions =
+        new ContactsActions({*this, dataModule, *nameGrid, services_.prompter, *services_.dialogs,
+                             [this](const QString& before) { return mayLeaveEditing(before); },
+                             [this] { cancelSearch(); }},
+                            this);
+    contactsActions->addMenuItems(*gridMenu);
+    contactsActions->acceptDropsOn(*this);
+    contactsActions->acceptDropsOn(*memoEditor->viewport());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -354,6 +381,7 @@ void MainWindow::runStartup() {
     if (!guarded([this, &opened] { opened = openAddressTableMendingDamage(); })) return;
     if (!opened) return;
     state.firstShow = false;
+    if (!contactsFile_.isEmpty()) contactsActions->offerImport(std::exchange(contactsFile_, {}));
 }
 
 bool MainWindow::openAddressTableMendingDamage() {
@@ -568,7 +596,7 @@ void MainWindow::commitCellEditor() {
     }
 }
 
-bool MainWindow::mayCloseWhileEditing() {
+bool MainWindow::mayLeaveEditing(const QString& before) {
     if (module_ == nullptr) return true;
     data::DataSet& table = module_->addressTable;
     const data::DataSetState editing = table.state();
@@ -581,7 +609,7 @@ bool MainWindow::mayCloseWhileEditing() {
                               ? QStringLiteral("The new entry")
                               : QStringLiteral("The entry \"%1\"").arg(name.trimmed());
     const QString question =
-        entry + QStringLiteral(" has not been saved.\rSave it before closing?");
+        entry + QStringLiteral(" has not been saved.\rSave it before %1?").arg(before);
     switch (prompter.confirm(question, platform::ButtonSet::YesNoCancel)) {
         case platform::Answer::Yes:
             // The checks may refuse; then the entry stays open for correction.
@@ -594,7 +622,7 @@ bool MainWindow::mayCloseWhileEditing() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (mayCloseWhileEditing()) {
+    if (mayLeaveEditing()) {
         platform::savePlacement(*this, kPlacementName);
         event->accept();
     } else {
@@ -603,7 +631,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::editPlaylist() {
-    playlist::DesktopStandardDialogs dialogs;
     playlist::PlaylistSource source;
     source.memoText = memoEditor->toPlainText();
     source.memoWidth = memoEditor->width();
@@ -613,8 +640,8 @@ void MainWindow::editPlaylist() {
                            [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
     }
     guarded([&] {
-        playlist::runPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
-                                    this);
+        playlist::runPlaylistEditor(
+            source, {services_.prompter, services_.clipboard, *services_.dialogs}, this);
     });
 }
 

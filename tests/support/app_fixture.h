@@ -26,8 +26,9 @@ class Launch {
     // Builds the program with these command-line arguments, the temporary folder being
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
-                                                 app::StartupOptions{arguments, qpath(cwd.path())});
+        program = std::make_unique<app::Program>(
+            app::Services{prompter, shell, clipboard, dialer, dialogs},
+            app::StartupOptions{arguments, qpath(cwd.path())});
         return *program;
     }
     // Builds it and runs the start-up of the first show.
@@ -47,6 +48,8 @@ class Launch {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
+    // The file dialogs the window asks with; none: Qt's own (set before create()).
+    playlist::StandardDialogs* dialogs = nullptr;
     std::unique_ptr<app::Program> program;
 };
 
