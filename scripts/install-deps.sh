@@ -5,7 +5,7 @@
 #   sh scripts/install-deps.sh packaging   and what scripts/package-check.sh needs
 set -eu
 
-packages="build-essential cmake ninja-build pkgconf ccache
+packages="build-essential cmake ninja-build pkgconf ccache clang-format
 qt6-base-dev libzip-dev zlib1g-dev libicu-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue

@@ -4,8 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include <platform/help_pages.h>
@@ -48,7 +46,7 @@ TEST(StartupFolder, RelativeArgumentsJoinTheCurrentFolderAbsoluteOnesStand) {
 TEST(StartupFolder, LeftoversAreRemovedWhateverTheirLetterCase) {
     testsupport::TempDir dir;
     for (const char* name : {"address.cdx", "Address.FPT", "ADDRESS.TXT"}) {
-        std::ofstream(dir / name) << "x";
+        testsupport::writeBytes(dir / name, "x");
     }
     app::removeFilesIgnoringCase(qpath(dir.path()), {"ADDRESS.CDX", "ADDRESS.fpt"});
     EXPECT_FALSE(fileIn(dir.path(), "address.cdx"));
@@ -203,8 +201,8 @@ TEST(Startup, ALinkPlantedInAFolderWithoutAnIndexCreatesNothingElsewhere) {
 TEST(Startup, LeftoverIndexAndMemoFilesMakeWayForANewTable) {
     Launch launch;
     const fs::path folder = launch.cwd.path();
-    std::ofstream(folder / "address.cdx") << "not an index";
-    std::ofstream(folder / "ADDRESS.FPT") << "not a memo file";
+    testsupport::writeBytes(folder / "address.cdx", "not an index");
+    testsupport::writeBytes(folder / "ADDRESS.FPT", "not a memo file");
 
     launch.start();
     EXPECT_TRUE(launch.prompter.records().empty());

@@ -14,6 +14,7 @@
 #include <xbase/cursor.h>
 
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace datatest {
 
@@ -44,7 +45,7 @@ class DataSetTest : public ::testing::Test {
                    const QString& index = QStringLiteral("ADDRESS")) {
         if (!names.empty() || !std::filesystem::exists(folder / "ADDRESS.DBF"))
             makeAddressTable(folder.path(), names);
-        table.setDatabaseName(QString::fromStdString(folder.path().string()));
+        table.setDatabaseName(testsupport::qpath(folder.path()));
         table.setTableName(QStringLiteral("ADDRESS.DBF"));
         table.setIndexName(index);
         table.open();

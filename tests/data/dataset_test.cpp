@@ -14,6 +14,7 @@
 
 #include "code_page.h"
 #include "data_fixture.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ TEST_F(DataSetTest, FieldsAreWrittenOnlyWhileEditing) {
 
 TEST_F(DataSetTest, ReadOnlySetRefusesToEdit) {
     datatest::makeAddressTable(folder.path(), {"Adams"});
-    table.setDatabaseName(QString::fromStdString(folder.path().string()));
+    table.setDatabaseName(testsupport::qpath(folder.path()));
     table.setTableName(QStringLiteral("ADDRESS"));  // ".dbf" is added
     table.setReadOnly(true);
     table.open();
@@ -247,7 +248,7 @@ TEST_F(DataSetTest, TablesInADosCodePageConvertThroughIt) {
     xbase::CreateOptions dos;
     dos.codePageMark = 0x01;  // code page 437
     xbase::createTable(folder / "ADDRESS.DBF", xbase::parseFieldList("Name,Char,30;"), dos);
-    table.setDatabaseName(QString::fromStdString(folder.path().string()));
+    table.setDatabaseName(testsupport::qpath(folder.path()));
     table.setTableName(QStringLiteral("address.dbf"));
     table.open();
     EXPECT_EQ(table.codePage(), 437);

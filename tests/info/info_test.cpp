@@ -38,6 +38,7 @@
 #include <store/address_rules.h>
 #include "layout_check.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ class InfoWindow : public ::testing::Test {
     void SetUp() override {
         store::AddressBook::create(dir.path());
         module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(QFile::decodeName(dir.path().native().c_str()));
+        module->setDataFolder(testsupport::qpath(dir.path()));
     }
 
     void seed(const std::vector<std::pair<std::string, std::string>>& entries) {

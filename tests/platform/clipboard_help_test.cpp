@@ -3,7 +3,6 @@
 #include <QUrl>
 
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -28,8 +27,8 @@ TEST(HelpPages, PageComesFromTheFirstFolderThatHasIt) {
     testsupport::TempDir dir;
     std::filesystem::create_directories(dir / "installed");
     std::filesystem::create_directories(dir / "source");
-    std::ofstream(dir / "source" / "index.html") << "<html></html>";
-    std::ofstream(dir / "installed" / "writing-to-several.html") << "<html></html>";
+    testsupport::writeBytes(dir / "source" / "index.html", "<html></html>");
+    testsupport::writeBytes(dir / "installed" / "writing-to-several.html", "<html></html>");
     const QStringList folders = {qpath(dir / "missing"), qpath(dir / "installed"),
                                  qpath(dir / "source")};
 

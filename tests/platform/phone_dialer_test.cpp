@@ -3,13 +3,13 @@
 #include <QString>
 
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include <platform/fakes.h>
 #include <platform/shell.h>
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -86,16 +86,14 @@ class HandlerLookupTest : public ::testing::Test {
   protected:
     QString script(const std::string& body) {
         const auto path = dir / "xdg-mime";
-        std::ofstream(path) << "#!/bin/sh\necho \"$@\" > '" << (dir / "args").string() << "'\n"
-                            << body << "\n";
+        testsupport::writeBytes(
+            path, "#!/bin/sh\necho \"$@\" > '" + (dir / "args").string() + "'\n" + body + "\n");
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-        return QString::fromStdString(path.string());
+        return testsupport::qpath(path);
     }
     std::string argsSeen() {
-        std::ifstream in(dir / "args");
-        std::string line;
-        std::getline(in, line);
-        return line;
+        const auto lines = testsupport::readLines(dir / "args");
+        return lines.empty() ? std::string() : lines.front();
     }
     testsupport::TempDir dir;
 };
@@ -115,7 +113,7 @@ TEST_F(HandlerLookupTest, FailingMissingOrSlowToolMeansUnknown) {
     platform::DesktopSchemeHandlerLookup failing(script("echo oops >&2; exit 3"));
     EXPECT_EQ(failing.handlerFor("tel"), HandlerPresence::Unknown);
 
-    platform::DesktopSchemeHandlerLookup missing(QString::fromStdString((dir / "none").string()));
+    platform::DesktopSchemeHandlerLookup missing(testsupport::qpath(dir / "none"));
     EXPECT_EQ(missing.handlerFor("tel"), HandlerPresence::Unknown);
 
     // A tool that never answers: the lookup gives up after its time-out, whatever the clock

@@ -6,16 +6,13 @@
 #include <QUrl>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <platform/fakes.h>
 #include "temp_dir.h"
 #include "test_paths.h"
+#include "wait.h"
 
 namespace {
 
@@ -67,22 +64,17 @@ TEST_F(DesktopShellTest, AddressesReachTheDesktopExactlyAsWritten) {
 TEST_F(DesktopShellTest, TheOpenerProgramGetsTheAddressAsItsOneArgument) {
     const auto opener = dir / "opener";
     const auto seen = dir / "seen";
-    {
-        std::ofstream(opener) << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" << seen.string()
-                              << ".part' && mv '" << seen.string() << ".part' '" << seen.string()
-                              << "'\n";
-    }
+    testsupport::writeBytes(opener, "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '" + seen.string() +
+                                        ".part' && mv '" + seen.string() + ".part' '" +
+                                        seen.string() + "'\n");
     std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
     platform::DesktopShell onDesktop(prompter, platform::desktopHandOver(qpath(opener)));
     const QString address = "http://x.example/%7Eanna?q=$(touch ${HOME}/owned)&r=`id`";
     ASSERT_TRUE(onDesktop.openUrl(address));
-    // The opener runs on its own; give it a while, no more.
-    for (int waited = 0; !std::filesystem::exists(seen) && waited < 30000; waited += 20)
-        usleep(20 * 1000);
-    ASSERT_TRUE(std::filesystem::exists(seen)) << "the opener did not run within 30 s";
-    std::ifstream in(seen);
-    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(QString::fromStdString(got), "1|" + address);
+    // The opener runs on its own.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return std::filesystem::exists(seen); },
+                                       "the opener to run"));
+    EXPECT_EQ(QString::fromStdString(testsupport::readBytes(seen)), "1|" + address);
 }
 
 TEST_F(DesktopShellTest, OrdinaryFileOpensWithoutAQuestion) {

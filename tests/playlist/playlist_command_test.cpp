@@ -1,7 +1,6 @@
 #include <playlist/playlist_command.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 #include <platform/fakes.h>
 #include "scripted_dialogs.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -29,16 +29,7 @@ class PlaylistCommand : public ::testing::Test {
         for (const char* answer : answers) dialogs.inputAnswers.push_back(QString(answer));
         return playlist::preparePlaylistEditor(source, {prompter, clipboard, dialogs}, nullptr);
     }
-    QString at(const char* name) const { return QString::fromStdString((dir / name).string()); }
-    void spill(const QString& path, const QByteArray& bytes) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray slurp(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QString at(const char* name) const { return testsupport::qpath(dir / name); }
 };
 
 TEST_F(PlaylistCommand, AsksUntilTheAnswerStartsWithNOrE) {
@@ -84,7 +75,7 @@ TEST_F(PlaylistCommand, NewListOffersTheMemosFiles) {
 }
 
 TEST_F(PlaylistCommand, EditReadsTheListIntoSelected) {
-    spill(at("old.m3u"), "#EXTM3U\r\n/m/a.mp3\r\n\r\n/m/\xd0\x9c.mp3");
+    testsupport::writeBytes(dir / "old.m3u", "#EXTM3U\r\n/m/a.mp3\r\n\r\n/m/\xd0\x9c.mp3");
     dialogs.openAnswers.push_back(at("old.m3u"));
     source.memoText = QStringLiteral("c:\\ignored.mp3");
     const auto editor = prepare({"E"});
@@ -102,10 +93,10 @@ TEST_F(PlaylistCommand, EditReadsTheListIntoSelected) {
 
 TEST_F(PlaylistCommand, EditedListIsSavedBackByteForByte) {
     // Windows-1252 bytes that are no UTF-8, blank lines, and no line end after the last line.
-    const QByteArray original(
+    const std::string original(
         "C:\\Musik\\Br\xfc"
         "der.mp3\r\n\r\n\r\n/m/\xe9t\xe9.ogg");
-    spill(at("old.m3u"), original);
+    testsupport::writeBytes(dir / "old.m3u", original);
     dialogs.openAnswers.push_back(at("old.m3u"));
     const auto editor = prepare({"edit"});
     ASSERT_NE(editor, nullptr);
@@ -114,11 +105,11 @@ TEST_F(PlaylistCommand, EditedListIsSavedBackByteForByte) {
 
     dialogs.saveAnswers.push_back(at("old.m3u"));
     editor->saveButton->click();
-    EXPECT_EQ(slurp(at("old.m3u")), original + "\r\n");
+    EXPECT_EQ(testsupport::readBytes(dir / "old.m3u"), original + "\r\n");
 }
 
 TEST_F(PlaylistCommand, UnixListIsOneItem) {
-    spill(at("unix.m3u"), "/m/a.mp3\n/m/b.mp3\n");
+    testsupport::writeBytes(dir / "unix.m3u", "/m/a.mp3\n/m/b.mp3\n");
     dialogs.openAnswers.push_back(at("unix.m3u"));
     const auto editor = prepare({"e"});
     ASSERT_NE(editor, nullptr);

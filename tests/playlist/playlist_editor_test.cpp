@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -18,6 +17,7 @@
 #include <platform/fakes.h>
 #include "scripted_dialogs.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -219,10 +219,9 @@ TEST_F(PlaylistEditor, CopyPutsEachItemOnALine) {
 class PlaylistEditorSave : public PlaylistEditor {
   protected:
     testsupport::TempDir dir;
-    QString at(const char* name) const { return QString::fromStdString((dir / name).string()); }
+    QString at(const char* name) const { return testsupport::qpath(dir / name); }
     std::string bytesOf(const QString& path) const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
+        return testsupport::readBytes(testsupport::fspath(path));
     }
 };
 

@@ -3,37 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "endless_inputs.h"
 #include "file_size_limit.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace {
 
 using playlist::Items;
 
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void spill(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 TEST(PlaylistFormat, CrLfFileWithBlankLinesRoundTripsByteForByte) {
     testsupport::TempDir dir;
     const std::string bytes = "#EXTM3U\r\nC:\\Music\\a b.mp3\r\n\r\n\r\nd:\\x\xe9.ogg\r\n\r\n";
-    spill(dir / "list.m3u", bytes);
+    writeBytes(dir / "list.m3u", bytes);
 
     const Items items = playlist::readPlaylistFile(dir / "list.m3u");
     EXPECT_EQ(items, (Items{"#EXTM3U", "C:\\Music\\a b.mp3", "", "", "d:\\x\xe9.ogg", ""}));
 
     playlist::writePlaylistFile(dir / "again.m3u", items);
-    EXPECT_EQ(slurp(dir / "again.m3u"), bytes);
+    EXPECT_EQ(readBytes(dir / "again.m3u"), bytes);
 }
 
 TEST(PlaylistFormat, LineEnds) {
@@ -67,7 +60,7 @@ TEST(PlaylistFormat, LongItemIsReadWhole) {
     testsupport::TempDir dir;
     const std::string longItem = "C:\\" + std::string(9'993, 'n') + ".mp3";
     ASSERT_EQ(longItem.size(), 10'000u);
-    spill(dir / "long.m3u", "first\r\n" + longItem + "\r\nlast\r\n");
+    writeBytes(dir / "long.m3u", "first\r\n" + longItem + "\r\nlast\r\n");
     EXPECT_EQ(playlist::readPlaylistFile(dir / "long.m3u"), (Items{"first", longItem, "last"}));
 }
 
@@ -81,9 +74,9 @@ TEST(PlaylistFormat, LargeFileAcrossReadBuffers) {
 
 TEST(PlaylistFormat, WritingReplacesAnExistingFile) {
     testsupport::TempDir dir;
-    spill(dir / "old.m3u", "one\r\ntwo\r\nthree\r\nfour\r\n");
+    writeBytes(dir / "old.m3u", "one\r\ntwo\r\nthree\r\nfour\r\n");
     playlist::writePlaylistFile(dir / "old.m3u", {"new"});
-    EXPECT_EQ(slurp(dir / "old.m3u"), "new\r\n");
+    EXPECT_EQ(readBytes(dir / "old.m3u"), "new\r\n");
 }
 
 TEST(PlaylistFormat, FileErrorsCarryTheInputOutputText) {
@@ -116,7 +109,7 @@ TEST(PlaylistFormat, DevicesPipesAndHugeFilesAreRefusedAtOnce) {
     testsupport::TempDir dir;
     for (const auto& input : testsupport::plantEndlessInputs(dir.path(), "list.m3u"))
         EXPECT_REFUSED_IN_TIME(playlist::readPlaylistFile(input), "refused: File access denied") << input;
-    std::ofstream(dir / "huge.m3u") << "C:\\Music\\a.mp3\r\n";
+    writeBytes(dir / "huge.m3u", "C:\\Music\\a.mp3\r\n");
     std::filesystem::resize_file(dir / "huge.m3u", 64u << 20);
     EXPECT_THROW(
         {
@@ -133,7 +126,7 @@ TEST(PlaylistFormat, DevicesPipesAndHugeFilesAreRefusedAtOnce) {
 TEST(PlaylistFormat, AWriteThatFailsPartWayLeavesTheOldListWhole) {
     testsupport::TempDir dir;
     const std::string old = "C:\\Music\\old.mp3\r\n";
-    spill(dir / "list.m3u", old);
+    writeBytes(dir / "list.m3u", old);
     Items longer;
     for (int i = 0; i < 2000; ++i) longer.push_back("/music/track" + std::to_string(i) + ".ogg");
     std::string message = "no error";
@@ -147,7 +140,7 @@ TEST(PlaylistFormat, AWriteThatFailsPartWayLeavesTheOldListWhole) {
         }
     }
     EXPECT_EQ(message, "Disk write error");
-    EXPECT_EQ(slurp(dir / "list.m3u"), old);
+    EXPECT_EQ(readBytes(dir / "list.m3u"), old);
     // Nothing of the failed write is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),

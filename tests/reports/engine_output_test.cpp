@@ -9,6 +9,7 @@
 #include "endless_inputs.h"
 #include "file_size_limit.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,14 +40,8 @@ qsizetype lineWith(const QStringList& lines, const QString& text) {
     return -1;
 }
 
-QString path(const testsupport::TempDir& dir, const char* name) {
-    return QString::fromStdString((dir / name).string());
-}
-
-QByteArray readAll(const QString& file) {
-    QFile in(file);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
+using testsupport::qpath;
+using testsupport::readBytes;
 
 TEST(ReportText, NamesAndMemosStandInTheirColumnsOneLinePerPrintedLine) {
     auto data = entries({{"Abbott, Ann", "12 Mill Street\r\nSpringfield"}, {"Best, Bob", ""}});
@@ -112,10 +107,10 @@ TEST(ReportText, TextsNeverRunIntoEachOtherAndPagesAreSeparated) {
     EXPECT_EQ(reportTextLines(document, options)[4], "\f");
 
     testsupport::TempDir dir;
-    writeTextFile(document, path(dir, "report.TXT"));
-    EXPECT_EQ(readAll(path(dir, "report.TXT")),
+    writeTextFile(document, qpath(dir / "report.TXT"));
+    EXPECT_EQ(readBytes(dir / "report.TXT"),
               "A rather long text next\n\n\nbelow\n\nsecond page\n");
-    EXPECT_THROW(writeTextFile(document, path(dir, "missing/report.TXT")), ReportError);
+    EXPECT_THROW(writeTextFile(document, qpath(dir / "missing/report.TXT")), ReportError);
 }
 
 // A report file may place its items anywhere: a million units apart they must not make
@@ -142,7 +137,7 @@ TEST(ReportFile, SavedReportLoadsBackAsTheSamePages) {
     ASSERT_GT(document.pageCount(), 3);
 
     testsupport::TempDir dir;
-    const QString file = path(dir, "entries.chrep");
+    const QString file = qpath(dir / "entries.chrep");
     saveReportFile(document, file);
     const ReportDocument loaded = loadReportFile(file);
     EXPECT_EQ(loaded.title, kTitle);
@@ -151,8 +146,8 @@ TEST(ReportFile, SavedReportLoadsBackAsTheSamePages) {
     EXPECT_EQ(reportTextLines(loaded), reportTextLines(document));
 
     // A failed save leaves the file that was there.
-    EXPECT_THROW(saveReportFile(document, path(dir, "no/such/folder.chrep")), ReportError);
-    EXPECT_THROW(saveReportFile(document, QString::fromStdString(dir.path().string())),
+    EXPECT_THROW(saveReportFile(document, qpath(dir / "no/such/folder.chrep")), ReportError);
+    EXPECT_THROW(saveReportFile(document, testsupport::qpath(dir.path())),
                  ReportError);
     EXPECT_TRUE(loadReportFile(file) == document);
 }
@@ -207,7 +202,7 @@ TEST(ReportFile, DamagedOrForeignFilesAreRefusedWithAClearMessage) {
     // A link to /dev/zero claims no size and never ends; a pipe waits for a writer.
     testsupport::TempDir dir;
     for (const auto& input : testsupport::plantEndlessInputs(dir.path(), "report.chrep"))
-        EXPECT_REFUSED_IN_TIME(loadReportFile(QString::fromStdString(input.string())),
+        EXPECT_REFUSED_IN_TIME(loadReportFile(testsupport::qpath(input)),
                                "refused: Cannot open .* it is not a file")
             << input;
 }
@@ -224,23 +219,23 @@ TEST(ReportPdf, EveryPageGoesIntoThePdfAndAPrinterRangeIsHonoured) {
     ASSERT_GE(document.pageCount(), 3);
 
     testsupport::TempDir dir;
-    writePdf(document, path(dir, "report.pdf"));
-    const QByteArray pdf = readAll(path(dir, "report.pdf"));
+    writePdf(document, qpath(dir / "report.pdf"));
+    const QByteArray pdf = QByteArray::fromStdString(readBytes(dir / "report.pdf"));
     EXPECT_TRUE(pdf.startsWith("%PDF-"));
     EXPECT_EQ(pdfPageCount(pdf), document.pageCount());
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path(dir, "printed.pdf"));
+    printer.setOutputFileName(qpath(dir / "printed.pdf"));
     preparePrinter(printer, document);
     EXPECT_EQ(printer.docName(), kTitle);
     printer.setPrintRange(QPrinter::PageRange);
     printer.setFromTo(2, 3);
     printDocument(printer, document);
-    EXPECT_EQ(pdfPageCount(readAll(path(dir, "printed.pdf"))), 2);
+    EXPECT_EQ(pdfPageCount(QByteArray::fromStdString(readBytes(dir / "printed.pdf"))), 2);
 
-    EXPECT_THROW(writePdf(ReportDocument{}, path(dir, "empty.pdf")), ReportError);
-    EXPECT_FALSE(QFile::exists(path(dir, "empty.pdf")));
+    EXPECT_THROW(writePdf(ReportDocument{}, qpath(dir / "empty.pdf")), ReportError);
+    EXPECT_FALSE(QFile::exists(qpath(dir / "empty.pdf")));
 }
 
 TEST(ReportOutput, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
@@ -261,21 +256,17 @@ TEST(ReportOutput, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
          }},
     };
     for (const auto& [name, write] : writers) {
-        const QString file = path(dir, name);
-        {
-            QFile old(file);
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-            old.write("the user's old file");
-        }
+        const QString file = qpath(dir / name);
+        testsupport::writeBytes(dir / name, "the user's old file");
         {
             testsupport::FileSizeLimit limit(2048);
             ASSERT_TRUE(limit.active());
             EXPECT_THROW(write(file), ReportError) << name;
         }
-        EXPECT_EQ(readAll(file), "the user's old file") << name;
+        EXPECT_EQ(readBytes(dir / name), "the user's old file") << name;
     }
     // Nothing of the failed writes is left beside the files.
-    EXPECT_EQ(QDir(path(dir, "")).entryList(QDir::Files).size(), qsizetype(std::size(writers)));
+    EXPECT_EQ(QDir(qpath(dir.path())).entryList(QDir::Files).size(), qsizetype(std::size(writers)));
 }
 
 // The dark pixels of a page painted at the given pixels per report pixel.

@@ -9,12 +9,12 @@
 #include <report_engine/sample_report.h>
 #include "temp_dir.h"
 #include "wait.h"
+#include "test_paths.h"
 
 #include <platform/fakes.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -273,8 +273,8 @@ void answerFileDialog(const char* dialogName, const QString& file, const QString
 
 TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
     testsupport::TempDir dir;
-    const QString textFile = QString::fromStdString((dir / "entries.TXT").string());
-    const QString reportFile = QString::fromStdString((dir / "entries.chrep").string());
+    const QString textFile = testsupport::qpath(dir / "entries.TXT");
+    const QString reportFile = testsupport::qpath(dir / "entries.chrep");
     const ReportDocument document = sampleDocument(12);
 
     ReportPreview preview;
@@ -282,20 +282,17 @@ TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
     preview.show();
     answerFileDialog("saveDialog", textFile, "Text file (*.TXT *.txt)");
     action(preview, "actionSave")->trigger();
-    QFile text(textFile);
-    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(text.readAll()), reportTextLines(document).join('\n') + '\n');
+    EXPECT_EQ(QString::fromStdString(testsupport::readBytes(dir / "entries.TXT")),
+              reportTextLines(document).join('\n') + '\n');
 
     answerFileDialog("saveDialog", reportFile, "Report file (*.chrep)");
     action(preview, "actionSave")->trigger();
 
     // A typed suffix decides the format, whatever filter is chosen.
-    const QString pdfFile = QString::fromStdString((dir / "entries.pdf").string());
+    const QString pdfFile = testsupport::qpath(dir / "entries.pdf");
     answerFileDialog("saveDialog", pdfFile, "Report file (*.chrep)");
     action(preview, "actionSave")->trigger();
-    QFile pdf(pdfFile);
-    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    EXPECT_EQ(testsupport::readBytes(dir / "entries.pdf").substr(0, 5), "%PDF-");
 
     ReportPreview other;
     other.show();
@@ -318,11 +315,9 @@ TEST(ReportPreview, SavesTextAndReportFilesAndLoadsAReportBack) {
 
 TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
     testsupport::TempDir dir;
-    const QString broken = QString::fromStdString((dir / "broken.chrep").string());
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"format\":\"Marigold Cardhold report\",\"version\":1,\"pages\":7}");
-    file.close();
+    const QString broken = testsupport::qpath(dir / "broken.chrep");
+    testsupport::writeBytes(dir / "broken.chrep",
+                            "{\"format\":\"Marigold Cardhold report\",\"version\":1,\"pages\":7}");
 
     ReportPreview preview;
     platform::FakePrompter prompter;
@@ -338,7 +333,7 @@ TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
                                                      .toStdString());
     EXPECT_TRUE(preview.document() == document);
 
-    EXPECT_FALSE(preview.saveAs(QString::fromStdString((dir / "no/such.pdf").string()),
+    EXPECT_FALSE(preview.saveAs(testsupport::qpath(dir / "no/such.pdf"),
                                 ReportPreview::SaveFormat::Pdf));
     ASSERT_EQ(prompter.texts().size(), 2u);
     EXPECT_TRUE(prompter.texts()[1].startsWith("Cannot write"));
@@ -394,7 +389,7 @@ TEST(ReportPreview, PrintToFileOffersTheBooksNameInTheDocumentsFolder) {
         action(preview, command)->trigger();
     }
     qputenv("HOME", oldHome);
-    const QString expected = QString::fromStdString((home / "Documents" / "Friends_ 2024_25.pdf").string());
+    const QString expected = testsupport::qpath(home / "Documents" / "Friends_ 2024_25.pdf");
     EXPECT_EQ(offered, (QStringList{expected, expected}));
 }
 

@@ -33,6 +33,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace reporttest {
 
@@ -101,7 +102,7 @@ class ReportCommandTest : public ::testing::Test {
     void open(const std::vector<Entry>& entries) {
         writeAddressBook(folder.path(), entries);
         dm = std::make_unique<store::AddressModule>(state, prompter);
-        dm->setDataFolder(QString::fromStdString(folder.path().string()));
+        dm->setDataFolder(testsupport::qpath(folder.path()));
         dm->addressTable.open();
         window.setWindowTitle("Marigold Cardhold - Friends");
         auto* layout = new QVBoxLayout(&window);

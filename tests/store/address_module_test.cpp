@@ -2,7 +2,6 @@
 // the focus hand-back, and the pack that always returns the table to shared use.
 
 #include <QDate>
-#include <QFile>
 
 #include <memory>
 
@@ -18,15 +17,14 @@
 #include <store/address_rules.h>
 #include "table_holder.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
 using data::DataSetState;
 using platform::MessageKind;
 
-QString qpath(const std::filesystem::path& path) {
-    return QFile::decodeName(path.native().c_str());
-}
+using testsupport::qpath;
 
 class AddressModule : public ::testing::Test {
   protected:

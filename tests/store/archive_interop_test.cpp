@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -22,6 +21,7 @@
 #include "archive_dos_time.h"
 #include "run_program.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace fs = std::filesystem;
 using store::AddOutcome;
@@ -32,23 +32,14 @@ namespace {
 using ProgramRun = testsupport::ProgramResult;
 using testsupport::runProgram;
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using testsupport::linesOf;
+using testsupport::writeBytes;
 
 std::vector<std::string> wordsOf(const std::string& line) {
     std::vector<std::string> words;
     std::istringstream in(line);
     for (std::string word; in >> word;) words.push_back(word);
     return words;
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
 }
 
 void setModified(const fs::path& path, std::time_t when) {

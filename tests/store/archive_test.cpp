@@ -17,11 +17,9 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +27,7 @@
 #include "archive_compression.h"
 #include "archive_dos_time.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace fs = std::filesystem;
 using store::AddOutcome;
@@ -37,18 +36,9 @@ using store::ZipArchive;
 
 namespace {
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << path;
-}
+using testsupport::littleEndian;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 std::string randomBytes(std::size_t size, unsigned seed) {
     std::mt19937 generator(seed);
@@ -82,13 +72,6 @@ std::time_t moment(int year, int month, int day, int hour, int minute, int secon
 void setModified(const fs::path& path, std::time_t when) {
     const auto system = std::chrono::system_clock::from_time_t(when);
     fs::last_write_time(path, std::chrono::file_clock::from_sys(system));
-}
-
-std::uint32_t le(const std::string& bytes, std::size_t at, int width) {
-    std::uint32_t value = 0;
-    for (int i = width - 1; i >= 0; --i)
-        value = value << 8 | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
-    return value;
 }
 
 struct RawEntry {
@@ -129,33 +112,33 @@ RawArchive readRaw(const fs::path& path) {
         ADD_FAILURE() << "no end record in " << path;
         return archive;
     }
-    const std::uint32_t count = le(bytes, end + 10, 2);
-    std::size_t at = le(bytes, end + 16, 4);
-    archive.comment = bytes.substr(end + 22, le(bytes, end + 20, 2));
+    const std::uint32_t count = littleEndian(bytes, end + 10, 2);
+    std::size_t at = littleEndian(bytes, end + 16, 4);
+    archive.comment = bytes.substr(end + 22, littleEndian(bytes, end + 20, 2));
     for (std::uint32_t i = 0; i < count; ++i) {
         if (bytes.compare(at, 4, "PK\1\2") != 0) {
             ADD_FAILURE() << "central header " << i << " damaged";
             break;
         }
         RawEntry entry;
-        entry.flags = static_cast<std::uint16_t>(le(bytes, at + 8, 2));
-        entry.method = static_cast<std::uint16_t>(le(bytes, at + 10, 2));
-        entry.dosTime = static_cast<std::uint16_t>(le(bytes, at + 12, 2));
-        entry.dosDate = static_cast<std::uint16_t>(le(bytes, at + 14, 2));
-        entry.crc = le(bytes, at + 16, 4);
-        entry.compressedSize = le(bytes, at + 20, 4);
-        entry.size = le(bytes, at + 24, 4);
-        const std::uint32_t nameLength = le(bytes, at + 28, 2);
-        const std::uint32_t extraLength = le(bytes, at + 30, 2);
-        const std::uint32_t commentLength = le(bytes, at + 32, 2);
-        const std::size_t local = le(bytes, at + 42, 4);
+        entry.flags = static_cast<std::uint16_t>(littleEndian(bytes, at + 8, 2));
+        entry.method = static_cast<std::uint16_t>(littleEndian(bytes, at + 10, 2));
+        entry.dosTime = static_cast<std::uint16_t>(littleEndian(bytes, at + 12, 2));
+        entry.dosDate = static_cast<std::uint16_t>(littleEndian(bytes, at + 14, 2));
+        entry.crc = littleEndian(bytes, at + 16, 4);
+        entry.compressedSize = littleEndian(bytes, at + 20, 4);
+        entry.size = littleEndian(bytes, at + 24, 4);
+        const std::uint32_t nameLength = littleEndian(bytes, at + 28, 2);
+        const std::uint32_t extraLength = littleEndian(bytes, at + 30, 2);
+        const std::uint32_t commentLength = littleEndian(bytes, at + 32, 2);
+        const std::size_t local = littleEndian(bytes, at + 42, 4);
         entry.name = bytes.substr(at + 46, nameLength);
         entry.extra = bytes.substr(at + 46 + nameLength, extraLength);
         if (bytes.compare(local, 4, "PK\3\4") != 0) {
             ADD_FAILURE() << "local header of " << entry.name << " damaged";
             break;
         }
-        const std::size_t data = local + 30 + le(bytes, local + 26, 2) + le(bytes, local + 28, 2);
+        const std::size_t data = local + 30 + littleEndian(bytes, local + 26, 2) + littleEndian(bytes, local + 28, 2);
         entry.data = bytes.substr(data, entry.compressedSize);
         archive.entries.push_back(entry);
         at += 46 + nameLength + extraLength + commentLength;

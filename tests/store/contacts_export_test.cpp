@@ -14,6 +14,7 @@
 
 #include "contacts_fixture.h"
 #include "run_program.h"
+#include "test_files.h"
 
 namespace {
 
@@ -22,10 +23,7 @@ using contactstest::sample;
 
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::readBytes;
 
 class ExportTest : public ContactsTest {
   protected:
@@ -89,7 +87,7 @@ TEST_F(ExportTest, AnExportedBookComesBackAsTheSameEntries) {
     }
 
     // Lines of at most 75 octets, CR LF, never a character cut in two.
-    const std::string vcf = fileText(dir / "book.vcf");
+    const std::string vcf = readBytes(dir / "book.vcf");
     size_t start = 0;
     while (start < vcf.size()) {
         const size_t end = vcf.find("\r\n", start);
@@ -209,12 +207,12 @@ TEST_F(ExportTest, ExportsTheNamedEntriesWithUidsThatFollowTheName) {
     EXPECT_EQ(report.written, 4);
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"No entry named \"Nobody\"", "No entry named \"adams\""}));
-    const std::string some = fileText(dir / "some.vcf");
+    const std::string some = readBytes(dir / "some.vcf");
     EXPECT_EQ(propertyValues(some, "FN"),
               (std::vector<std::string>{"Carter", "Adams", "Twin", "Twin"}));
 
     ASSERT_FALSE(store::exportContacts(*book, dir / "all.vcf").failed());
-    const std::vector<std::string> uids = propertyValues(fileText(dir / "all.vcf"), "UID");
+    const std::vector<std::string> uids = propertyValues(readBytes(dir / "all.vcf"), "UID");
     EXPECT_EQ(std::set<std::string>(uids.begin(), uids.end()).size(),
               5u);  // also for two entries named alike
     const std::vector<std::string> someUids = propertyValues(some, "UID");
@@ -225,12 +223,12 @@ TEST_F(ExportTest, ExportsTheNamedEntriesWithUidsThatFollowTheName) {
 
 TEST_F(ExportTest, TheExportFileIsReplacedWholeAndNeverWrittenThroughALink) {
     add("Adams", "Phone 555-0100");
-    std::ofstream(dir / "secret.txt") << "secret";
+    testsupport::writeBytes(dir / "secret.txt", "secret");
     fs::create_symlink(dir / "secret.txt", dir / "linked.vcf");
     ASSERT_FALSE(store::exportContacts(*book, dir / "linked.vcf").failed());
-    EXPECT_EQ(fileText(dir / "secret.txt"), "secret");
+    EXPECT_EQ(readBytes(dir / "secret.txt"), "secret");
     EXPECT_FALSE(fs::is_symlink(dir / "linked.vcf"));
-    EXPECT_EQ(fileText(dir / "linked.vcf").rfind("BEGIN:VCARD\r\n", 0), 0u);
+    EXPECT_EQ(readBytes(dir / "linked.vcf").rfind("BEGIN:VCARD\r\n", 0), 0u);
 
     EXPECT_EQ(store::exportContacts(*book, dir / "a.txt").summary(),
               "Nothing exported: the file name must end in .vcf or .csv");

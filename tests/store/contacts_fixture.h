@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include <store/contacts_exchange.h>
 #include "contacts_text.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace contactstest {
 
@@ -42,7 +42,7 @@ class ContactsTest : public ::testing::Test {
 
     std::filesystem::path write(const std::string& name, const std::string& bytes) const {
         const std::filesystem::path path = dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
+        testsupport::writeBytes(path, bytes);
         return path;
     }
 

@@ -2,16 +2,11 @@
 // Info-ZIP's unzip and zipinfo and Python's zipfile read it. Whatever path the command
 // takes, the address table is open and shared afterwards.
 
-#include <QFile>
-
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +22,7 @@
 #include "run_program.h"
 #include "table_holder.h"
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -36,26 +32,10 @@ using platform::ButtonSet;
 using platform::MessageKind;
 using store::MaintenanceOutcome;
 
-QString qpath(const fs::path& path) {
-    return QFile::decodeName(path.native().c_str());
-}
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using testsupport::linesOf;
+using testsupport::qpath;
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 // Python's zipfile reads the archive: the names in archive order, then for each
 // name=file pair whether the entry holds exactly the file's bytes, then its CRC test.
@@ -121,7 +101,6 @@ class Maintenance : public ::testing::Test {
         EXPECT_FALSE(table().exclusive());
         EXPECT_EQ(table().cursor().shareMode(), xbase::ShareMode::Shared);
         EXPECT_FALSE(table().controlsDisabled());
-#ifdef CARDHOLD_DB_PROGRAM
         // Another program reads it beside us, but cannot have it to itself.
         const auto list = testsupport::runProgram({CARDHOLD_DB_PROGRAM, "info", folder.string()});
         ASSERT_TRUE(list);
@@ -129,7 +108,6 @@ class Maintenance : public ::testing::Test {
         const auto pack = testsupport::runProgram({CARDHOLD_DB_PROGRAM, "pack", folder.string()});
         ASSERT_TRUE(pack);
         EXPECT_NE(pack->exitCode, 0) << pack->output;
-#endif
     }
 
     // Entry names as zipinfo lists them, in archive order; nullopt without zipinfo.

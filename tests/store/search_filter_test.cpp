@@ -20,6 +20,7 @@
 #include <store/address_rules.h>
 #include <store/search_filter.h>
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ class Search : public ::testing::Test {
     void SetUp() override {
         store::AddressBook::create(dir.path());
         module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(QFile::decodeName(dir.path().native().c_str()));
+        module->setDataFolder(testsupport::qpath(dir.path()));
         display.suspend = [this] { calls.push_back("suspend"); };
         display.resume = [this] { calls.push_back("resume"); };
     }

@@ -2,7 +2,6 @@
 // The program as main() builds it, over recording fakes, in a fresh current folder.
 
 #include <QApplication>
-#include <QFile>
 #include <QStringList>
 
 #include <filesystem>
@@ -16,12 +15,11 @@
 #include <app/program.h>
 #include <store/address_rules.h>
 #include "temp_dir.h"
+#include "test_paths.h"
 
 namespace apptest {
 
-inline QString qpath(const std::filesystem::path& path) {
-    return QFile::decodeName(path.native().c_str());
-}
+using testsupport::qpath;
 
 class Launch {
   public:

@@ -1,26 +1,23 @@
 #pragma once
-// Paths and small files for the tests of the desktop seams and the link actions.
+// Paths as Qt takes them, and the plain file helpers beside them.
 
 #include <QFile>
 #include <QString>
 
 #include <filesystem>
-#include <fstream>
+
+#include "test_files.h"
 
 namespace testsupport {
 
+// The path as a QString, its bytes decoded as Qt decodes file names.
 inline QString qpath(const std::filesystem::path& path) {
     return QFile::decodeName(path.native().c_str());
 }
 
-// A tiny shell script, executable when asked: what the open-file tests hand over.
-inline std::filesystem::path makeFile(const std::filesystem::path& path, bool executable = false) {
-    std::ofstream(path) << "#!/bin/sh\n";
-    if (executable) {
-        std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
-                                     std::filesystem::perm_options::add);
-    }
-    return path;
+// The other way: a QString file name as a path.
+inline std::filesystem::path fspath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 }  // namespace testsupport

@@ -9,6 +9,7 @@
 
 #include "run_program.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace {
 
@@ -95,11 +96,10 @@ TEST(CardholdDb, GenerateNeverWritesThroughALink) {
     testsupport::TempDir dir;
     const fs::path book = dir / "book";
     fs::create_directory(book);
-    std::ofstream(dir / "id_rsa") << "secret";
+    testsupport::writeBytes(dir / "id_rsa", "secret");
     fs::create_symlink(dir / "id_rsa", book / "ADDRESS.fpt");
     ASSERT_EQ(db({"generate", "5", book.string()}).exitCode, 0);
-    std::ifstream key(dir / "id_rsa");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(key), {}), "secret");
+    EXPECT_EQ(testsupport::readBytes(dir / "id_rsa"), "secret");
     EXPECT_EQ(db({"check", book.string()}).exitCode, 0);
 }
 
@@ -168,8 +168,7 @@ TEST(CardholdDb, ImportAndExportContacts) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output,
               "1 entry written: 2 phone numbers, 1 e-mail address, 0 web addresses\nNo entry named \"Nobody\"\n");
-    std::ifstream written(out, std::ios::binary);
-    EXPECT_NE(std::string(std::istreambuf_iterator<char>(written), {}).find("VERSION:4.0\r\n"), std::string::npos);
+    EXPECT_NE(testsupport::readBytes(out).find("VERSION:4.0\r\n"), std::string::npos);
     EXPECT_EQ(db({"export", book, (dir / "none.csv").string(), "--names", "Nobody"}).exitCode, 1);
     EXPECT_EQ(db({"export", book, (dir / "out.txt").string()}).exitCode, 2);
     EXPECT_EQ(db({"import", (dir / "other").string(), (dir / "out.txt").string()}).exitCode, 1);

@@ -47,7 +47,7 @@ class DamagedCdx : public ::testing::Test {
                 keys.add(padded("NAME " + std::to_string(random())), i);
             cdx->createTag("ADDRESS", "upper(Name)", "", ' ', std::move(keys));
         }
-        good_ = tabletest::readFile(dir / "ADDRESS.CDX");
+        good_ = tabletest::readBytes(dir / "ADDRESS.CDX");
     }
 
     void SetUp() override { bytes = good_; }
@@ -81,7 +81,7 @@ class DamagedCdx : public ::testing::Test {
 
     // Writes the damaged bytes and opens them.
     std::unique_ptr<CdxFile> open() {
-        tabletest::writeFile(dir / "ADDRESS.CDX", bytes);
+        tabletest::writeBytes(dir / "ADDRESS.CDX", bytes);
         file = xbase::defaultFileSystem().open(dir / "ADDRESS.CDX", xbase::OpenFlags::ReadWrite);
         return CdxFile::open(*file);
     }

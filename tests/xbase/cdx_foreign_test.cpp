@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,12 +29,9 @@ constexpr size_t kKeyLength = 30;
 // The walk the other engine gave, with the deleted record's key in its place: the list
 // holds only live records, the index holds every record.
 std::vector<std::string> expectedKeys(const std::string& set) {
-    std::ifstream in(kForeign / (set + ".names"));
     std::vector<std::string> keys;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        keys.push_back(upperKey(line));
-    }
+    for (const std::string& name : tabletest::readLines(kForeign / (set + ".names")))
+        keys.push_back(upperKey(name));
     EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));  // byte order, as the index has it
     const std::string deleted = upperKey("O'Brien, Pat");
     keys.insert(std::upper_bound(keys.begin(), keys.end(), deleted), deleted);

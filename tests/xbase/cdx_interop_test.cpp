@@ -54,12 +54,12 @@ void writeTable(const fs::path& folder, const std::vector<std::string>& names) {
     for (const std::string& name : names)
         dbf += ' ' + padded(name) + std::string(10, ' ') + "20260115";
     dbf += '\x1A';
-    writeFile(folder / "ADDRESS.DBF", dbf);
+    writeBytes(folder / "ADDRESS.DBF", dbf);
 
     std::string fpt(512, '\0');
     fpt[3] = 8;   // next free block
     fpt[7] = 64;  // block size
-    writeFile(folder / "ADDRESS.fpt", fpt);
+    writeBytes(folder / "ADDRESS.fpt", fpt);
 }
 
 TEST(CdxInterop, PerlXBaseWalksTheIndexWeWroteAndMaintained) {

@@ -21,7 +21,7 @@ namespace {
 
 using expressiontest::MemoryRecord;
 using tabletest::littleEndian;
-using tabletest::readFile;
+using tabletest::readBytes;
 using xbase::Expression;
 
 MemoryRecord keyRecord() {
@@ -210,7 +210,7 @@ TEST(ExpressionKey, JulianDaysRoundTrip) {
 // order of that engine's upper(Name) index; our keys must give the same order.
 void expectForeignOrder(const std::string& folder) {
     const std::string base = std::string(CARDHOLD_TEST_DATA_DIR) + "/foreign/" + folder;
-    const std::string table = readFile(base + "/ADDRESS.DBF");
+    const std::string table = readBytes(base + "/ADDRESS.DBF");
     ASSERT_GT(table.size(), 32u);
     const unsigned count = littleEndian(table, 4, 4);
     const unsigned headerLength = littleEndian(table, 8, 2);
@@ -240,7 +240,7 @@ void expectForeignOrder(const std::string& folder) {
     });
 
     std::vector<std::string> expected;
-    std::istringstream lines(readFile(base + ".names"));
+    std::istringstream lines(readBytes(base + ".names"));
     for (std::string line; std::getline(lines, line);) expected.push_back(line);
     ASSERT_EQ(entries.size(), expected.size());
     for (size_t i = 0; i < entries.size(); ++i) {

@@ -32,7 +32,7 @@ struct LinkedFolder {
 
     // A file elsewhere that must keep its bytes.
     fs::path victim(const std::string& name) {
-        writeFile(elsewhere / name, "keep " + name);
+        writeBytes(elsewhere / name, "keep " + name);
         return elsewhere / name;
     }
     void plant(const std::string& name, const fs::path& target) {
@@ -72,9 +72,9 @@ TEST(PlantedLinks, PackReindexAndNewTagsNeverWriteThroughThem) {
     const fs::path victim = folder.victim("notes.txt");
     folder.plant("ADDRESS.DBF.packing", folder.elsewhere / "made-by-pack.sh");
     folder.plant("ADDRESS.fpt.packing", victim);
-    writeFile(folder.book / "ADDRESS.FPT.PACKING", "decoy");
+    writeBytes(folder.book / "ADDRESS.FPT.PACKING", "decoy");
     folder.plant("ADDRESS.CDX.packing", folder.elsewhere / "made-by-index");
-    writeFile(folder.book / "Address.Cdx.Packing", "decoy");
+    writeBytes(folder.book / "Address.Cdx.Packing", "decoy");
     folder.plant("ADDRESS.DBF.packed", folder.elsewhere / "marker");
 
     Cursor c;
@@ -87,7 +87,7 @@ TEST(PlantedLinks, PackReindexAndNewTagsNeverWriteThroughThem) {
     EXPECT_EQ(names(c), (std::vector<std::string>{"Adams", "Baker", "Cole"}));
     c.close();
 
-    EXPECT_EQ(readFile(victim), "keep notes.txt");
+    EXPECT_EQ(readBytes(victim), "keep notes.txt");
     std::vector<std::string> elsewhere;
     for (const auto& entry : fs::directory_iterator(folder.elsewhere.path()))
         elsewhere.push_back(entry.path().filename().string());
@@ -100,7 +100,7 @@ TEST(PlantedLinks, ATableFileThatIsALinkIsOpenedForReadingOnly) {
     for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"}) {
         LinkedFolder folder;
         const fs::path target = folder.linkOut(name);
-        const std::string before = readFile(target);
+        const std::string before = readBytes(target);
 
         Cursor c;
         c.open(folder.book / "ADDRESS.DBF", openOptions(ShareMode::Shared, "ADDRESS"));
@@ -125,14 +125,14 @@ TEST(PlantedLinks, ATableFileThatIsALinkIsOpenedForReadingOnly) {
         EXPECT_THROW(exclusive.pack(), xbase::Error) << name;
         EXPECT_THROW(exclusive.reindex(), xbase::Error) << name;
         exclusive.close();
-        EXPECT_TRUE(readFile(target) == before) << name << " was changed";
+        EXPECT_TRUE(readBytes(target) == before) << name << " was changed";
         EXPECT_TRUE(fs::is_symlink(folder.book / name)) << name;
     }
 }
 
 TEST(PlantedLinks, ANewTableReplacesLeftoverLinksWithoutTouchingTheirTargets) {
     testsupport::TempDir book, elsewhere;
-    writeFile(elsewhere / "id_rsa", "secret");
+    writeBytes(elsewhere / "id_rsa", "secret");
     fs::create_symlink(elsewhere / "id_rsa", book / "ADDRESS.fpt");
     fs::create_symlink(elsewhere / "id_rsa", book / "address.CDX");
     fs::create_symlink(elsewhere / "gone", book / "ADDRESS.CDX");
@@ -142,7 +142,7 @@ TEST(PlantedLinks, ANewTableReplacesLeftoverLinksWithoutTouchingTheirTargets) {
     c.open(book / "ADDRESS.DBF", openOptions(ShareMode::Shared, "ADDRESS"));
     addEntry(c, "Adams", "A memo");
     c.close();
-    EXPECT_EQ(readFile(elsewhere / "id_rsa"), "secret");
+    EXPECT_EQ(readBytes(elsewhere / "id_rsa"), "secret");
     EXPECT_FALSE(fs::exists(elsewhere / "gone"));
     for (const char* name : {"ADDRESS.fpt", "ADDRESS.CDX"})
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(book / name))) << name;

@@ -40,11 +40,11 @@ TEST(Damage, TruncatedTableIsRefused) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path());
     fs::resize_file(path, fs::file_size(path) - 100);
-    const std::string before = readFile(path);
+    const std::string before = readBytes(path);
     const std::string error = openAndWalk(path);
     EXPECT_NE(error.find("ADDRESS.DBF is damaged"), std::string::npos) << error;
     EXPECT_NE(error.find("40 records"), std::string::npos) << error;
-    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(readBytes(path), before);
     fs::resize_file(path, 10);
     EXPECT_NE(openAndWalk(path).find("damaged"), std::string::npos);
 }
@@ -52,7 +52,7 @@ TEST(Damage, TruncatedTableIsRefused) {
 TEST(Damage, BadHeaderValuesAreRefused) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 3);
-    const std::string good = readFile(path);
+    const std::string good = readBytes(path);
     struct Patch {
         size_t offset;
         char value;
@@ -60,7 +60,7 @@ TEST(Damage, BadHeaderValuesAreRefused) {
     for (Patch patch : {Patch{0, '\x42'}, Patch{8, '\x05'}, Patch{10, '\x07'}, Patch{48, '\x00'}}) {
         std::string bad = good;
         bad[patch.offset] = patch.value;
-        writeFile(path, bad);
+        writeBytes(path, bad);
         EXPECT_FALSE(openAndWalk(path).empty()) << "patch at " << patch.offset;
     }
 }
@@ -68,10 +68,10 @@ TEST(Damage, BadHeaderValuesAreRefused) {
 TEST(Damage, MemoPointerPastTheEndNamesTheRecord) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 3);
-    std::string dbf = readFile(path);
+    std::string dbf = readBytes(path);
     const size_t pointer = 129 + 49 + 31;  // record 2's INFO
     dbf.replace(pointer, 10, "    999999");
-    writeFile(path, dbf);
+    writeBytes(path, dbf);
     const std::string error = openAndWalk(path);
     EXPECT_NE(error.find("ADDRESS.fpt is damaged"), std::string::npos) << error;
     EXPECT_NE(error.find("record 2"), std::string::npos) << error;
@@ -83,9 +83,9 @@ TEST(Damage, MemoPointerPastTheEndNamesTheRecord) {
 TEST(Damage, MemoLengthPastTheEndIsReported) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 3);
-    std::string fpt = readFile(dir / "ADDRESS.fpt");
+    std::string fpt = readBytes(dir / "ADDRESS.fpt");
     fpt[512 + 4] = '\x7F';  // the first memo claims two gigabytes
-    writeFile(dir / "ADDRESS.fpt", fpt);
+    writeBytes(dir / "ADDRESS.fpt", fpt);
     EXPECT_NE(openAndWalk(path).find("more than the file holds"), std::string::npos);
 }
 
@@ -99,7 +99,7 @@ TEST(Damage, MissingMemoFileIsRefusedClearly) {
 TEST(Damage, IndexNodeOutOfRangeIsAnErrorAndCheckFindsIt) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path());
-    std::string cdx = readFile(dir / "ADDRESS.CDX");
+    std::string cdx = readBytes(dir / "ADDRESS.CDX");
     // The tag header's root pointer (the directory entry leads to it) points far away.
     const size_t tagHeader = 0x400 + 0x200;
     ASSERT_GT(cdx.size(), tagHeader + 4);
@@ -107,7 +107,7 @@ TEST(Damage, IndexNodeOutOfRangeIsAnErrorAndCheckFindsIt) {
     for (uint32_t root : {0x7FFFFE00u, 0x12345u}) {
         cdx = goodCdx;
         for (int i = 0; i < 4; ++i) cdx[tagHeader + i] = static_cast<char>(root >> (8 * i));
-        writeFile(dir / "ADDRESS.CDX", cdx);
+        writeBytes(dir / "ADDRESS.CDX", cdx);
         EXPECT_FALSE(openAndWalk(path).empty());
         EXPECT_FALSE(xbase::checkTable(path).ok());
     }
@@ -116,14 +116,14 @@ TEST(Damage, IndexNodeOutOfRangeIsAnErrorAndCheckFindsIt) {
 TEST(Damage, RandomlyDamagedIndexNeverCrashes) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 400);
-    const std::string good = readFile(dir / "ADDRESS.CDX");
+    const std::string good = readBytes(dir / "ADDRESS.CDX");
     std::mt19937 rng(7);
     int failures = 0;
     for (int round = 0; round < 200; ++round) {
         std::string bad = good;
         const int hits = 1 + static_cast<int>(rng() % 8);
         for (int i = 0; i < hits; ++i) bad[rng() % bad.size()] = static_cast<char>(rng());
-        writeFile(dir / "ADDRESS.CDX", bad);
+        writeBytes(dir / "ADDRESS.CDX", bad);
         if (!openAndWalk(path).empty()) ++failures;
         xbase::checkTable(path);  // must return, whatever it finds
     }
@@ -133,15 +133,15 @@ TEST(Damage, RandomlyDamagedIndexNeverCrashes) {
 TEST(Damage, RandomlyDamagedTableNeverCrashes) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 30);
-    const std::string goodDbf = readFile(path);
-    const std::string goodFpt = readFile(dir / "ADDRESS.fpt");
+    const std::string goodDbf = readBytes(path);
+    const std::string goodFpt = readBytes(dir / "ADDRESS.fpt");
     std::mt19937 rng(11);
     for (int round = 0; round < 200; ++round) {
         std::string dbf = goodDbf, fpt = goodFpt;
         for (int i = 0; i < 4; ++i) dbf[rng() % dbf.size()] = static_cast<char>(rng());
         for (int i = 0; i < 4; ++i) fpt[rng() % fpt.size()] = static_cast<char>(rng());
-        writeFile(path, dbf);
-        writeFile(dir / "ADDRESS.fpt", fpt);
+        writeBytes(path, dbf);
+        writeBytes(dir / "ADDRESS.fpt", fpt);
         openAndWalk(path);
         xbase::checkTable(path);
     }

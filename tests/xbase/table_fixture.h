@@ -3,8 +3,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,10 +11,16 @@
 
 #include "cdx.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace tabletest {
 
 namespace fs = std::filesystem;
+using testsupport::littleEndian;
+using testsupport::littleEndianBytes;
+using testsupport::readBytes;
+using testsupport::readLines;
+using testsupport::writeBytes;
 
 inline constexpr const char* kFieldList = "Name,Char,30;Info,Memo;LastDate,Date;";
 
@@ -61,37 +65,6 @@ inline std::vector<std::string> names(xbase::Cursor& c) {
     const int field = c.requireField("NAME");
     for (c.first(); !c.eof(); c.next()) out.push_back(c.text(field));
     return out;
-}
-
-inline std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<std::string> readLines(const fs::path& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The unsigned little-endian number of `size` bytes at `at`.
-inline uint32_t littleEndian(const std::string& bytes, size_t at, int size = 4) {
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
-    return value;
-}
-
-inline std::string littleEndianBytes(uint32_t value, int size = 4) {
-    std::string bytes;
-    for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i));
-    return bytes;
 }
 
 // a-z to A-Z, as upper() of the index expressions does.

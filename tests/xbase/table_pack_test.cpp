@@ -97,7 +97,7 @@ TEST(Pack, FailureBeforeTheSwitchLeavesTheOldTable) {
     for (const char* step : {"memo file started", "records written", "table synced", "index written"}) {
         testsupport::TempDir dir;
         const fs::path path = makeTableToPack(dir.path());
-        const std::string before = readFile(path);
+        const std::string before = readBytes(path);
         {
             PackHookGuard guard([step](std::string_view at) {
                 if (at == step) throw xbase::Error(xbase::ErrorKind::IoError, 2003, "disk full");
@@ -107,7 +107,7 @@ TEST(Pack, FailureBeforeTheSwitchLeavesTheOldTable) {
             EXPECT_THROW(c.pack(), xbase::Error) << step;
             EXPECT_EQ(names(c).size(), 3u) << step;  // still usable
         }
-        EXPECT_EQ(readFile(path), before) << step;
+        EXPECT_EQ(readBytes(path), before) << step;
         EXPECT_EQ(namesOnDisk(path), kKept) << step;
         EXPECT_TRUE(xbase::checkTable(path).ok()) << step;
         for (const auto& entry : fs::directory_iterator(dir.path()))
@@ -173,11 +173,11 @@ TEST(Reindex, RebuildsADamagedIndex) {
     testsupport::TempDir dir;
     const fs::path path = makeTableToPack(dir.path());
     // Rename an entry behind the index's back by writing the DBF directly.
-    std::string dbf = readFile(path);
+    std::string dbf = readBytes(path);
     const size_t adams = 129 + 1;
     ASSERT_EQ(dbf.substr(adams, 5), "Adams");
     dbf.replace(adams, 5, "Zorro");
-    writeFile(path, dbf);
+    writeBytes(path, dbf);
     EXPECT_FALSE(xbase::checkTable(path).ok());
     Cursor c;
     c.open(path, openOptions(ShareMode::Exclusive, "ADDRESS"));

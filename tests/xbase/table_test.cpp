@@ -42,7 +42,7 @@ TEST(FieldList, RefusesBadDefinitions) {
 TEST(CreateTable, WritesAFoxProHeaderOtherToolsRead) {
     testsupport::TempDir dir;
     const fs::path path = makeAddressTable(dir.path());
-    const std::string dbf = readFile(path);
+    const std::string dbf = readBytes(path);
     ASSERT_GE(dbf.size(), 130u);
     const auto* p = reinterpret_cast<const unsigned char*>(dbf.data());
     EXPECT_EQ(p[0], 0xF5);
@@ -56,7 +56,7 @@ TEST(CreateTable, WritesAFoxProHeaderOtherToolsRead) {
     EXPECT_EQ(p[1] + 1900, today.year);
     EXPECT_EQ(p[2], today.month);
     EXPECT_EQ(p[3], today.day);
-    const std::string fpt = readFile(dir / "ADDRESS.fpt");
+    const std::string fpt = readBytes(dir / "ADDRESS.fpt");
     ASSERT_EQ(fpt.size(), 512u);
     EXPECT_EQ(static_cast<unsigned char>(fpt[3]), 8);   // next free block
     EXPECT_EQ(static_cast<unsigned char>(fpt[7]), 64);  // block size
@@ -450,16 +450,16 @@ TEST(Dates, StorageAndDisplay) {
 TEST(Dates, HeaderKeepsTheDateOfTheLastChange) {
     testsupport::TempDir dir;
     const fs::path path = makeAddressTable(dir.path());
-    std::string dbf = readFile(path);
+    std::string dbf = readBytes(path);
     dbf[1] = 99, dbf[2] = 1, dbf[3] = 2;  // as if last changed on 01/02/1999
-    writeFile(path, dbf);
+    writeBytes(path, dbf);
     Cursor c;
     c.open(path);
     EXPECT_EQ(c.lastUpdateText(), "01/02/99");
     addEntry(c, "Adams");
     EXPECT_EQ(c.lastUpdate(), xbase::Date::today());
     c.close();
-    EXPECT_EQ(static_cast<unsigned char>(readFile(path)[1]) + 1900, xbase::Date::today().year);
+    EXPECT_EQ(static_cast<unsigned char>(readBytes(path)[1]) + 1900, xbase::Date::today().year);
 }
 
 }  // namespace

@@ -134,8 +134,8 @@ TEST(MemoBlockSize, PackKeepsTheMemosOfADbaseIvTable) {
     dbf += '\x1A';
     dbt.replace(0, 4, littleEndianBytes(static_cast<uint32_t>(dbt.size() / 1024)));  // next free block
     dbt.replace(20, 2, littleEndianBytes(1024, 2));                                  // block size
-    writeFile(dir / "T.DBF", dbf);
-    writeFile(dir / "T.DBT", dbt);
+    writeBytes(dir / "T.DBF", dbf);
+    writeBytes(dir / "T.DBT", dbt);
 
     Cursor c;
     c.open(dir / "T.DBF", openOptions(xbase::ShareMode::Exclusive));
