@@ -21,7 +21,8 @@
 #include <app/startup.h>
 
 int main(int argc, char** argv) {
-    if (const std::optional<int> exitCode = app::answerInformationRequest(argc, argv)) return *exitCode;
+    if (const std::optional<int> exitCode = app::answerInformationRequest(argc, argv))
+        return *exitCode;
     QApplication application(argc, argv);
     app::identifyApplication();
     platform::installFonts();

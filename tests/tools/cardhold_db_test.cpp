@@ -111,7 +111,8 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_EQ(db({"frobnicate"}).exitCode, 2);
     run = db({"--frobnicate", (dir / "book").string()});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.output, "cardhold-db: unknown option \"--frobnicate\" (see cardhold-db --help)\n");
+    EXPECT_EQ(run.output,
+              "cardhold-db: unknown option \"--frobnicate\" (see cardhold-db --help)\n");
     EXPECT_EQ(db({"generate", "x", dir.path().string()}).exitCode, 2);
     EXPECT_EQ(db({}).exitCode, 2);
 
@@ -133,7 +134,8 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
 TEST(CardholdDb, HelpAndVersion) {
     const auto version = db({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(std::regex_match(version.output, std::regex("cardhold-db [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+    EXPECT_TRUE(
+        std::regex_match(version.output, std::regex("cardhold-db [0-9]+\\.[0-9]+\\.[0-9]+\n")))
         << version.output;
 
     const auto help = db({"--help"});
@@ -143,11 +145,17 @@ TEST(CardholdDb, HelpAndVersion) {
     // synopsis, beneath it.
     std::istringstream lines(help.output);
     for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
-    EXPECT_NE(help.output.find("\n  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
-                               "                            address book when there is none; prints a report\n"),
-              std::string::npos) << help.output;
-    EXPECT_NE(help.output.find("\n  export DIR FILE [--vcard4] [--names NAME...]\n                            write"),
-              std::string::npos) << help.output;
+    EXPECT_NE(
+        help.output.find(
+            "\n  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
+            "                            address book when there is none; prints a report\n"),
+        std::string::npos)
+        << help.output;
+    EXPECT_NE(
+        help.output.find(
+            "\n  export DIR FILE [--vcard4] [--names NAME...]\n                            write"),
+        std::string::npos)
+        << help.output;
 }
 
 TEST(CardholdDb, ImportAndExportContacts) {
