@@ -11,7 +11,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils
 libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject
-desktop-file-utils appstream man-db"
+desktop-file-utils appstream man-db file"
 if [ "${1:-}" = packaging ]; then
     packages="$packages lintian debootstrap"
 fi

@@ -6,7 +6,7 @@
 set -u
 build=$1 version=$2 work=$3
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in cpack dpkg-deb dpkg-shlibdeps; do
+for tool in cpack dpkg-deb dpkg-shlibdeps file; do
     command -v $tool >/dev/null || fail "$tool is missing (sh scripts/install-deps.sh installs it)"
 done
 
