@@ -1,6 +1,7 @@
 // Marigold Cardhold: an address book of names and free-form notes.
 //
 //   cardhold [folder] [contacts.vcf]
+//   cardhold --help | --version
 //
 // The address table lives in the current folder, or in the folder named (made when
 // missing; a relative name starts from the current folder). A vCard file named last is
@@ -17,10 +18,13 @@
 #include <platform/prompter.h>
 #include <platform/shell.h>
 
+#include <app/command_line.h>
 #include <app/program.h>
 #include <app/startup.h>
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> exitCode = app::answerInformationRequest(argc, argv))
+        return *exitCode;
     QApplication application(argc, argv);
     app::identifyApplication();
     platform::installFonts();

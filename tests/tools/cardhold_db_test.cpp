@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "run_program.h"
 #include "temp_dir.h"
@@ -121,6 +123,10 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_EQ(db({"frobnicate"}).exitCode, 2);
+    run = db({"--frobnicate", (dir / "book").string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.output,
+              "cardhold-db: unknown option \"--frobnicate\" (see cardhold-db --help)\n");
     EXPECT_EQ(db({"generate", "x", dir.path().string()}).exitCode, 2);
     EXPECT_EQ(db({}).exitCode, 2);
 
@@ -137,6 +143,33 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_NE(run.output.find("fault: tag ADDRESS"), std::string::npos) << run.output;
     EXPECT_EQ(db({"reindex", book}).exitCode, 0);
     EXPECT_EQ(db({"check", book}).exitCode, 0);
+}
+
+TEST(CardholdDb, HelpAndVersion) {
+    const auto version = db({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(
+        std::regex_match(version.output, std::regex("cardhold-db [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.output;
+
+    const auto help = db({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output.rfind("usage: cardhold-db COMMAND ARGUMENTS\n", 0), 0u) << help.output;
+    // Folded to a terminal's width, each summary beside its command or, for a long
+    // synopsis, beneath it.
+    std::istringstream lines(help.output);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
+    EXPECT_NE(
+        help.output.find(
+            "\n  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
+            "                            address book when there is none; prints a report\n"),
+        std::string::npos)
+        << help.output;
+    EXPECT_NE(
+        help.output.find(
+            "\n  export DIR FILE [--vcard4] [--names NAME...]\n                            write"),
+        std::string::npos)
+        << help.output;
 }
 
 TEST(CardholdDb, ImportAndExportContacts) {
