@@ -13,13 +13,16 @@ namespace app {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: cardhold [FOLDER]\n"
+    "Usage: cardhold [FOLDER] [FILE.vcf]\n"
     "\n"
     "Marigold Cardhold, an address book of names and free-form notes.\n"
     "\n"
     "Opens the address book in FOLDER, a folder relative to the current one or an\n"
     "absolute path, and makes the folder and an empty address book when they are\n"
     "missing. Without FOLDER, the address book in the current folder.\n"
+    "\n"
+    "FILE.vcf, a vCard file, is imported into it after asking; given alone, into\n"
+    "the address book in Cardhold in the home folder.\n"
     "\n"
     "  --help       print this text and exit\n"
     "  --version    print the version and exit\n"
