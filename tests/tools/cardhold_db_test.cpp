@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -170,6 +171,44 @@ TEST(CardholdDb, HelpAndVersion) {
             "\n  export DIR FILE [--vcard4] [--names NAME...]\n                            write"),
         std::string::npos)
         << help.output;
+}
+
+// The archive step of file maintenance from a script: the same entries, refreshed by the
+// same rule, and the archive's own failure text.
+TEST(CardholdDb, BackupBringsTheArchiveUpToDateAndSaysWhatItDid) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "book").string();
+    ASSERT_EQ(db({"generate", "40", book}).exitCode, 0);
+    const std::string archive = (fs::absolute(dir / "book") / "MGdata.zip").string();
+
+    auto run = db({"backup", book});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "added ADDRESS.DBF\nadded ADDRESS.fpt\nbackup archive: " + archive + "\n");
+    auto test = testsupport::runProgram({"unzip", "-tqq", archive});
+    ASSERT_TRUE(test.has_value());
+    EXPECT_EQ(test->exitCode, 0) << test->output;
+
+    run = db({"backup", book});
+    EXPECT_NE(run.output.find("left alone ADDRESS.DBF: unchanged since the last backup\n"
+                              "left alone ADDRESS.fpt: unchanged since the last backup\n"),
+              std::string::npos)
+        << run.output;
+
+    // An entry added later changes both files (ZIP times count in two-second steps).
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt"})
+        fs::last_write_time(dir / "book" / name,
+                            fs::last_write_time(dir / "book" / name) - std::chrono::hours(1));
+    ASSERT_EQ(db({"add", book, "Zoe Backup", "memo"}).exitCode, 0);
+    run = db({"backup", book});
+    EXPECT_NE(run.output.find("refreshed ADDRESS.DBF\nrefreshed ADDRESS.fpt\n"), std::string::npos)
+        << run.output;
+
+    testsupport::writeBytes(archive, "not a zip archive at all, but long enough to look at");
+    run = db({"backup", book});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "cardhold-db: Not a zip archive (" + archive + ")\n");
+    EXPECT_EQ(db({"backup", (dir / "nowhere").string()}).exitCode, 1);
 }
 
 TEST(CardholdDb, ImportAndExportContacts) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,7 @@
 #include <store/address_book.h>
 #include "contacts_text.h"  // the table text conversion of the contacts library
 #include <store/address_rules.h>
+#include <store/archive.h>
 #include <store/contacts_exchange.h>
 
 namespace {
@@ -45,6 +47,9 @@ constexpr CommandHelp kCommands[] = {
      "copy the files into DIR/damaged-YYYYMMDD-HHMMSS, then mend the table and memo file and "
      "rebuild the index; prints what was lost, exit 1 when not sound afterwards"},
     {"pack DIR", "remove deleted entries, compact the memos, reindex"},
+    {"backup DIR",
+     "bring the backup archive DIR/MGdata.zip up to date with the table and memo files, as "
+     "file maintenance does; prints what it added, refreshed or left alone"},
     {"add DIR NAME [MEMO]", "add an entry"},
     {"rename DIR OLD NEW", "rename the first entry named OLD"},
     {"set-memo DIR NAME TEXT", "replace the memo of the first entry named NAME"},
@@ -310,6 +315,51 @@ int commandPack(const std::vector<std::string>& args) {
     return 0;
 }
 
+// One line for what the archive did with a data file.
+void printArchived(const store::AddResult& result) {
+    const std::string file = visible(result.file.filename().string());
+    switch (result.outcome) {
+        case store::AddOutcome::Added:
+            std::printf("added %s\n", visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::Refreshed:
+            std::printf("refreshed %s\n", visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::Unchanged:
+            std::printf("left alone %s: unchanged since the last backup\n",
+                        visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::NotFound:
+            if (!file.empty()) std::printf("skipped %s: not found\n", file.c_str());
+            break;
+        case store::AddOutcome::NotRegularFile:
+            std::printf("skipped %s: not an ordinary file\n", file.c_str());
+            break;
+        case store::AddOutcome::Hidden:
+            std::printf("skipped %s: a hidden file\n", file.c_str());
+            break;
+    }
+}
+
+// The archive step of file maintenance. The table stays open in shared use meanwhile, so
+// that no other program can pack or rebuild it while its files are read.
+int commandBackup(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"backup takes one folder"};
+    const fs::path folder = folderOf(args[0]);
+    xbase::Cursor table;
+    xbase::OpenOptions options;
+    options.readOnly = true;
+    table.open(store::AddressBook::tablePath(folder), options);
+    std::optional<fs::path> memoFile;
+    if (table.hasMemoFile()) memoFile = table.memoPath();
+    const store::ArchiveRun run =
+        store::archiveDataFiles(store::backupArchivePath(folder), table.path(), memoFile);
+    printArchived(run.table);
+    if (memoFile) printArchived(run.memo);
+    std::printf("backup archive: %s\n", visible(run.archive.string()).c_str());
+    return 0;
+}
+
 void printLostTags(const xbase::IndexRebuild& index) {
     for (const auto& tag : index.lostTags)
         std::printf("cannot rebuild tag %s: %s\n", tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
@@ -442,6 +492,7 @@ int main(int argc, char** argv) {
         if (command == "check") return commandCheck(args);
         if (command == "list") return commandList(args);
         if (command == "pack") return commandPack(args);
+        if (command == "backup") return commandBackup(args);
         if (command == "reindex") return commandReindex(args);
         if (command == "repair") return commandRepair(args);
         if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")
