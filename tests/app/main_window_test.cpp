@@ -37,8 +37,8 @@ using platform::MessageKind;
 
 class MainWindow : public ::testing::Test {
   protected:
-    void start(const std::vector<std::string>& names = {"Cole", "Adams", "Baker"}) {
-        apptest::writeEntries(launch.cwd.path(), names);
+    void start(const std::vector<testsupport::Entry>& entries = {"Cole", "Adams", "Baker"}) {
+        apptest::writeEntries(launch.cwd.path(), entries);
         launch.start();
         ASSERT_FALSE(window().state.firstShow);
     }

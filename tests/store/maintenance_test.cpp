@@ -19,6 +19,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include <store/maintenance.h>
+#include "entry_writer.h"
 #include "run_program.h"
 #include "table_holder.h"
 #include "temp_dir.h"
@@ -82,11 +83,7 @@ class Maintenance : public ::testing::Test {
         table().deleteRecord();
     }
 
-    uint32_t recordsInFile() {
-        xbase::Cursor cursor;
-        cursor.open(folder / store::kTableFileName);
-        return cursor.physicalRecordCount();
-    }
+    uint32_t recordsInFile() { return testsupport::recordsInFile(folder); }
 
     MaintenanceOutcome run(Answer answer) {
         prompter.queueAnswer(answer);
