@@ -420,17 +420,10 @@ TEST_F(Maintenance, AMissingMemoFileIsSkippedAndTheCommandEndsAsUsual) {
     module.reset();
     for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"})
         fs::remove(folder / name);
-    const fs::path path = folder / store::kTableFileName;
-    xbase::createTable(path, xbase::parseFieldList("Name,Char,30;LastDate,Date;"));
     {
         xbase::Cursor cursor;
-        xbase::OpenOptions exclusive;
-        exclusive.mode = xbase::ShareMode::Exclusive;
-        cursor.open(path, exclusive);
-        cursor.createIndex(store::kTagName, store::kKeyExpression);
-        cursor.append();
-        cursor.setText(cursor.requireField(store::kNameField), "Fox");
-        cursor.post();
+        cursor.open(testsupport::makeAddressTable(folder, "Name,Char,30;LastDate,Date;"));
+        testsupport::addEntry(cursor, "Fox");
     }
     openModule();
 

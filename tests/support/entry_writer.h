@@ -30,10 +30,12 @@ struct Entry {
 };
 
 // Creates ADDRESS.DBF with its memo file and its Address tag on upper(Name) in `folder`;
-// the engine refuses when the table is there already. Returns the table's path.
-inline std::filesystem::path makeAddressTable(const std::filesystem::path& folder) {
+// the engine refuses when the table is there already. Another field list makes a table
+// such as other programs leave. Returns the table's path.
+inline std::filesystem::path makeAddressTable(const std::filesystem::path& folder,
+                                              const char* fieldList = kAddressFieldList) {
     const auto path = folder / kAddressTableFile;
-    xbase::createTable(path, xbase::parseFieldList(kAddressFieldList));
+    xbase::createTable(path, xbase::parseFieldList(fieldList));
     xbase::Cursor cursor;
     xbase::OpenOptions exclusive;
     exclusive.mode = xbase::ShareMode::Exclusive;
