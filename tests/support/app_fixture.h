@@ -14,6 +14,7 @@
 
 #include <app/program.h>
 #include <store/address_rules.h>
+#include "entry_writer.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -53,32 +54,7 @@ class Launch {
     std::unique_ptr<app::Program> program;
 };
 
-// Writes entries straight through the engine into an address book in `folder`,
-// creating the table and its index when missing.
-inline void writeEntries(const std::filesystem::path& folder,
-                         const std::vector<std::string>& names) {
-    const auto path = folder / store::kTableFileName;
-    if (!std::filesystem::exists(path)) {
-        xbase::createTable(path, xbase::parseFieldList(store::kFieldList));
-        xbase::Cursor cursor;
-        xbase::OpenOptions exclusive;
-        exclusive.mode = xbase::ShareMode::Exclusive;
-        cursor.open(path, exclusive);
-        cursor.createIndex(store::kTagName, store::kKeyExpression);
-    }
-    xbase::Cursor cursor;
-    cursor.open(path);
-    for (const std::string& name : names) {
-        cursor.append();
-        cursor.setText(cursor.requireField(store::kNameField), name);
-        cursor.post();
-    }
-}
-
-inline uint32_t recordsInFile(const std::filesystem::path& folder) {
-    xbase::Cursor cursor;
-    cursor.open(folder / store::kTableFileName);
-    return cursor.physicalRecordCount();
-}
+using testsupport::recordsInFile;
+using testsupport::writeEntries;
 
 }  // namespace apptest
