@@ -150,9 +150,8 @@ void FindInMainWindow(benchmark::State& state, const char* text) {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    platform::FakeSecretStore secrets;
     const QString folder = QFile::decodeName(addressBookFolder().native().c_str());
-    app::Program program({prompter, shell, clipboard, dialer, secrets}, {{}, folder});
+    app::Program program({prompter, shell, clipboard, dialer}, {{}, folder});
     app::MainWindow& window = program.mainWindow;
     window.show();
     QCoreApplication::processEvents();  // the start-up of the first show

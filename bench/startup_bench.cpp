@@ -50,12 +50,11 @@ struct Running {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    platform::FakeSecretStore secrets;
     std::unique_ptr<app::Program> program;
 
     // What the user waits for: the window created, the table opened, the grid painted.
     void start(const QString& folder = addressBookFolder()) {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer, secrets},
+        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer},
                                                  app::StartupOptions{{}, folder});
         program->mainWindow.show();
         QCoreApplication::processEvents();  // the start-up of the first show

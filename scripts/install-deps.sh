@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages needed to build, run and test Cardhold.
 # Idempotent: packages already present are left alone and apt-get is not run at all.
+#   sh scripts/install-deps.sh             what the build and the tests need
+#   sh scripts/install-deps.sh packaging   and what scripts/package-check.sh needs
 set -eu
 
 packages="build-essential cmake ninja-build pkgconf ccache clang-format
@@ -8,7 +10,11 @@ qt6-base-dev qtkeychain-qt6-dev libzip-dev zlib1g-dev libicu-dev ca-certificates
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils
-libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject python3-radicale"
+libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject python3-radicale
+desktop-file-utils appstream man-db file"
+if [ "${1:-}" = packaging ]; then
+    packages="$packages lintian debootstrap"
+fi
 
 missing=""
 for p in $packages; do

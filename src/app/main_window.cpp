@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include <data/grid.h>
@@ -33,10 +34,12 @@
 #include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
+#include <platform/secret_store.h>
 #include <platform/shell.h>
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
 
+#include <app/contacts_actions.h>
 #include <app/damaged_book.h>
 #include <app/startup.h>
 #include <app/sync_action.h>
@@ -98,6 +101,17 @@ MainWindow::MainWindow(Services services, StartupOptions options, QWidget* paren
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       services_(services),
       options_(std::move(options)) {
+    // A file manager opening a vCard file names it behind the folder, if any.
+    ContactsCommandLine line =
+        takeVCardFile(options_.arguments, options_.currentFolder,
+                      options_.homeFolder.isEmpty() ? QDir::homePath() : options_.homeFolder);
+    options_.arguments = line.arguments;
+    options_.currentFolder = line.currentFolder;
+    contactsFile_ = line.vCardFile;
+    if (services_.dialogs == nullptr) {
+        desktopDialogs_ = std::make_unique<playlist::DesktopStandardDialogs>();
+        services_.dialogs = desktopDialogs_.get();
+    }
     initResources();
     setObjectName(QStringLiteral("ZiDuv"));
     setMinimumSize(kClientWidth, kClientHeight);
@@ -197,14 +211,11 @@ void MainWindow::createEditors() {
     nameGrid->showError = showError;
     connect(nameGrid, &data::DBGrid::keyTyped, this, [this](QChar key) { jumpToTypedLetter(key); });
     connect(nameGrid, &data::DBGrid::areaDoubleClicked, this, [this] { showEntryInformation(); });
-    nameGridMenu = new QMenu(nameGrid);
-    nameGridMenu->setObjectName(QStringLiteral("NameGridMenu"));
-    nameGridMenu->addAction(QStringLiteral("S&ync…"), this, [this] { syncWithServer(); })
-        ->setObjectName(QStringLiteral("SyncItem"));
+    gridMenu = new QMenu(nameGrid);
+    gridMenu->setObjectName(QStringLiteral("GridMenu"));
     nameGrid->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(nameGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        nameGridMenu->popup(nameGrid->viewport()->mapToGlobal(at));
-    });
+    connect(nameGrid, &QWidget::customContextMenuRequested, this,
+            [this](QPoint at) { gridMenu->popup(nameGrid->viewport()->mapToGlobal(at)); });
 
     memoEditor = new data::DBMemo(this);
     memoEditor->setObjectName(QStringLiteral("DBMemo1"));
@@ -321,6 +332,17 @@ void MainWindow::setDataModule(store::AddressModule& dataModule) {
     memoEditor->setDataSource(&dataModule.addressSource);
     navigator->setDataSource(&dataModule.addressSource);
     dataModule.focusNameGrid = [this] { nameGrid->setFocus(); };
+    contactsActions =
+        new ContactsActions({*this, dataModule, *nameGrid, services_.prompter, *services_.dialogs,
+                             [this](const QString& before) { return mayLeaveEditing(before); },
+                             [this] { cancelSearch(); }},
+                            this);
+    contactsActions->addMenuItems(*gridMenu);
+    gridMenu->addSeparator();
+    gridMenu->addAction(QStringLiteral("S&ync…"), this, [this] { syncWithServer(); })
+        ->setObjectName(QStringLiteral("SyncItem"));
+    contactsActions->acceptDropsOn(*this);
+    contactsActions->acceptDropsOn(*memoEditor->viewport());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -364,6 +386,7 @@ void MainWindow::runStartup() {
     if (!guarded([this, &opened] { opened = openAddressTableMendingDamage(); })) return;
     if (!opened) return;
     state.firstShow = false;
+    if (!contactsFile_.isEmpty()) contactsActions->offerImport(std::exchange(contactsFile_, {}));
 }
 
 bool MainWindow::openAddressTableMendingDamage() {
@@ -544,7 +567,9 @@ void MainWindow::runFileMaintenance() {
 
 void MainWindow::syncWithServer() {
     if (module_ == nullptr) return;
-    SyncAction sync(*this, *module_, services_.prompter, services_.secrets);
+    platform::DesktopKeyring desktopKeyring;
+    SyncAction sync(*this, *module_, services_.prompter,
+                    services_.secrets != nullptr ? *services_.secrets : desktopKeyring);
     guarded([&] { sync.run(); });
     nameGrid->setFocus();
 }
@@ -585,7 +610,7 @@ void MainWindow::commitCellEditor() {
     }
 }
 
-bool MainWindow::mayCloseWhileEditing() {
+bool MainWindow::mayLeaveEditing(const QString& before) {
     if (module_ == nullptr) return true;
     data::DataSet& table = module_->addressTable;
     const data::DataSetState editing = table.state();
@@ -598,7 +623,7 @@ bool MainWindow::mayCloseWhileEditing() {
                               ? QStringLiteral("The new entry")
                               : QStringLiteral("The entry \"%1\"").arg(name.trimmed());
     const QString question =
-        entry + QStringLiteral(" has not been saved.\rSave it before closing?");
+        entry + QStringLiteral(" has not been saved.\rSave it before %1?").arg(before);
     switch (prompter.confirm(question, platform::ButtonSet::YesNoCancel)) {
         case platform::Answer::Yes:
             // The checks may refuse; then the entry stays open for correction.
@@ -611,7 +636,7 @@ bool MainWindow::mayCloseWhileEditing() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (mayCloseWhileEditing()) {
+    if (mayLeaveEditing()) {
         platform::savePlacement(*this, kPlacementName);
         event->accept();
     } else {
@@ -620,7 +645,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::editPlaylist() {
-    playlist::DesktopStandardDialogs dialogs;
     playlist::PlaylistSource source;
     source.memoText = memoEditor->toPlainText();
     source.memoWidth = memoEditor->width();
@@ -630,8 +654,8 @@ void MainWindow::editPlaylist() {
                            [&table](const std::string& bytes) { return table.toUnicode(bytes); }};
     }
     guarded([&] {
-        playlist::runPlaylistEditor(source, {services_.prompter, services_.clipboard, dialogs},
-                                    this);
+        playlist::runPlaylistEditor(
+            source, {services_.prompter, services_.clipboard, *services_.dialogs}, this);
     });
 }
 

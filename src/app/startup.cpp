@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <store/contacts_exchange.h>
+
 namespace app {
 
 namespace {
@@ -49,6 +51,24 @@ QString dataFolderPath(const QString& currentFolder, const QString& argument) {
     QString folder = currentFolder;
     if (!folder.endsWith(u'/')) folder += u'/';
     return folder + argument;
+}
+
+ContactsCommandLine takeVCardFile(const QStringList& arguments, const QString& currentFolder,
+                                  const QString& homeFolder) {
+    const auto isVCard = [&](const QString& argument) {
+        const QString path = dataFolderPath(currentFolder, argument);
+        return store::isVCardFile(std::filesystem::path(QFile::encodeName(path).toStdString()));
+    };
+    ContactsCommandLine line{arguments, currentFolder, {}};
+    if (arguments.isEmpty() || arguments.size() > 2 || !isVCard(arguments.back())) return line;
+    if (arguments.size() == 2 && isVCard(arguments.front())) return line;
+    line.vCardFile = QDir::cleanPath(dataFolderPath(currentFolder, arguments.back()));
+    line.arguments.removeLast();
+    if (line.arguments.isEmpty()) {
+        line.arguments << QString::fromLatin1(kDefaultBookFolder);
+        line.currentFolder = homeFolder;
+    }
+    return line;
 }
 
 void removeFilesIgnoringCase(const QString& folder, const QStringList& fileNames) {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QRegularExpression>
 
 namespace playlist {
 
@@ -14,6 +15,15 @@ void setUp(QFileDialog& dialog, const FileDialogSettings& settings) {
     if (!settings.caption.isEmpty()) dialog.setWindowTitle(settings.caption);
     if (!settings.filter.isEmpty()) dialog.setNameFilter(settings.filter);
     dialog.setDefaultSuffix(settings.defaultSuffix);
+    // A name typed without an extension takes the one of the file type chosen.
+    if (!settings.defaultSuffix.isEmpty()) {
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+                static const QRegularExpression firstPattern(QStringLiteral(R"(\(\*\.(\w+)[ )])"));
+                const QRegularExpressionMatch found = firstPattern.match(filter);
+                if (found.hasMatch()) dialog.setDefaultSuffix(found.captured(1));
+            });
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
 
     const QFileInfo proposed(settings.fileName);

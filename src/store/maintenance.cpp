@@ -25,7 +25,7 @@ fs::path dataFolderPath(const AddressModule& module) {
 }  // namespace
 
 fs::path archivePath(const AddressModule& module) {
-    return dataFolderPath(module) / kArchiveFileName;
+    return backupArchivePath(dataFolderPath(module));
 }
 
 QString archiveWrittenMessage(const fs::path& archive) {
@@ -43,8 +43,8 @@ void packDatabase(AddressModule& module) {
 ArchiveRun archiveAddressTable(AddressModule& module) {
     data::DataSet& table = module.addressTable;
     const fs::path folder = dataFolderPath(module);
+    const fs::path archive = backupArchivePath(folder);
     ArchiveRun run;
-    run.archive = folder / kArchiveFileName;
 
     // The files the table really uses: a dBASE table keeps its memos in ADDRESS.dbt, and
     // an ADDRESS.fpt beside it is none of the book's.
@@ -60,10 +60,7 @@ ArchiveRun archiveAddressTable(AddressModule& module) {
     // shared use afterwards, also when the archive failed.
     data::reopenSharedAfter(table, [&] {
         table.close();
-        ZipArchive archive(run.archive);
-        run.table = archive.addFile(tableFile);
-        if (memoFile) run.memo = archive.addFile(*memoFile);
-        archive.close();
+        run = archiveDataFiles(archive, tableFile, memoFile);
     });
     return run;
 }

@@ -1,5 +1,6 @@
 #include "xbase/cursor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -504,6 +505,12 @@ std::vector<uint32_t> Cursor::visibleRecords() {
             rows.reserve(count);
             for (uint32_t r = 1; r <= count; ++r) consider(r, {});
         } else {
+            // A filter is asked in record order, whatever the index order: the records and
+            // their memos are then read front to back, not at random.
+            const bool askInRecordOrder = d.filtered;
+            std::vector<uint32_t> listed;
+            std::string keys;
+            std::vector<uint32_t> keyEnds;
             uint32_t previous = 0;
             std::string previousKey;
             bool ordered = true;
@@ -514,12 +521,34 @@ std::vector<uint32_t> Cursor::visibleRecords() {
                 }
                 previous = r;
                 previousKey.assign(k);
-                consider(r, k);
+                if (!askInRecordOrder) {
+                    consider(r, k);
+                } else if (r >= 1 && r <= count) {
+                    listed.push_back(r);
+                    keys.append(k);
+                    keyEnds.push_back(static_cast<uint32_t>(keys.size()));
+                }
                 return true;
             });
             if (!ordered)
                 throw Error(ErrorKind::Corruption, code::BadIndex,
                             "The index of " + d.table->fileName() + " is damaged (keys out of order); rebuild it");
+            if (askInRecordOrder) {
+                std::vector<uint32_t> byRecord(listed.size());
+                for (uint32_t i = 0; i < byRecord.size(); ++i) byRecord[i] = i;
+                std::sort(byRecord.begin(), byRecord.end(),
+                          [&](uint32_t a, uint32_t b) { return listed[a] < listed[b]; });
+                std::vector<bool> shown(listed.size());
+                for (uint32_t i : byRecord) {
+                    const uint32_t keyStart = i == 0 ? 0 : keyEnds[i - 1];
+                    d.table->readRecord(listed[i], bytes);
+                    shown[i] =
+                        d.accept(listed[i], bytes,
+                                 std::string_view(keys).substr(keyStart, keyEnds[i] - keyStart));
+                }
+                for (size_t i = 0; i < listed.size(); ++i)
+                    if (shown[i]) rows.push_back(listed[i]);
+            }
         }
     } catch (...) {
         d.restore(kept);

@@ -125,7 +125,7 @@ CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSys
                     continue;
                 }
                 try {
-                    const uint64_t end = table.memo()->endOfMemo(block, "record " + std::to_string(r));
+                    const uint64_t end = table.memo()->endOfMemo(block, r);
                     if (end > static_cast<uint64_t>(table.memo()->nextFree()) * table.memo()->blockSize())
                         throw Error(ErrorKind::Corruption, code::BadMemo,
                                     "the memo of record " + std::to_string(r) +

@@ -66,19 +66,60 @@ void MemoFile::initialize(File& file, MemoFormat format, uint16_t blockSize) {
     file.writeAt(0, header.data(), header.size());
 }
 
+void MemoFile::setWindowed(bool on) {
+    windowed_ = on;
+    directReads_ = 0;
+    if (!on) {
+        window_.clear();
+        window_.shrink_to_fit();
+    }
+}
+
+size_t MemoFile::readBytes(uint64_t offset, void* out, size_t size) {
+    if (windowed_ && offset + size <= window_.size()) {
+        std::memcpy(out, window_.data() + offset, size);
+        return size;
+    }
+    // A few memos are read straight from the file. Many (a filter that looks into every
+    // memo) are read from the whole file at once, when it is not too large: they come in the
+    // table's order, which is rarely the order the memos were written in.
+    if (!windowed_ || ++directReads_ <= kDirectReadsBeforeWindow)
+        return file_->readAt(offset, out, size);
+    const uint64_t fileSize = file_->size();
+    if (fileSize > kWindowBytes) return file_->readAt(offset, out, size);
+    window_.resize(fileSize);
+    window_.resize(file_->readAt(0, window_.data(), fileSize));
+    const size_t have =
+        offset >= window_.size() ? 0 : std::min<uint64_t>(size, window_.size() - offset);
+    std::memcpy(out, window_.data() + (have ? offset : 0), have);
+    return have;
+}
+
+void MemoFile::writeBytes(uint64_t offset, const void* data, size_t size) {
+    file_->writeAt(offset, data, size);
+    if (window_.empty()) return;
+    if (offset == window_.size())
+        window_.append(static_cast<const char*>(data), size);
+    else if (offset + size <= window_.size())
+        std::memcpy(window_.data() + offset, data, size);
+    else
+        window_.clear();
+    directReads_ = 0;
+}
+
 void MemoFile::writeHeader() {
     unsigned char bytes[4];
     if (format_ == MemoFormat::Fpt)
         putBe32(bytes, nextFree_);
     else
         putLe32(bytes, nextFree_);
-    file_->writeAt(0, bytes, 4);
+    writeBytes(0, bytes, 4);
 }
 
-void MemoFile::damaged(const std::string& owner, uint32_t block, const std::string& what) {
+void MemoFile::damaged(uint32_t record, uint32_t block, const std::string& what) {
     throw Error(ErrorKind::Corruption, code::BadMemo,
-                fileNameOf(*file_) + " is damaged: the memo of " + owner + " (block " +
-                    std::to_string(block) + ") " + what);
+                fileNameOf(*file_) + " is damaged: the memo of record " + std::to_string(record) +
+                    " (block " + std::to_string(block) + ") " + what);
 }
 
 uint64_t MemoFile::sizeCovering(uint64_t end) {
@@ -88,7 +129,25 @@ uint64_t MemoFile::sizeCovering(uint64_t end) {
     return knownSize_;
 }
 
-std::string MemoFile::read(uint32_t block, const std::string& owner) {
+uint32_t MemoFile::memoLengthIn(const unsigned char* head, uint32_t owner, uint32_t block,
+                                uint64_t start) {
+    uint32_t length;
+    if (format_ == MemoFormat::Fpt) {
+        length = getBe32(head + 4);
+    } else {
+        if (head[0] != 0xFF || head[1] != 0xFF || head[2] != 0x08 || head[3] != 0x00)
+            damaged(owner, block, "has no memo block mark");
+        length = getLe32(head + 4);
+        if (length < 8) damaged(owner, block, "has an impossible length");
+        length -= 8;
+    }
+    if (length > kMaxMemoLength || start + 8 + length > sizeCovering(start + 8 + length))
+        damaged(owner, block,
+                "claims " + std::to_string(length) + " bytes, more than the file holds");
+    return length;
+}
+
+std::string MemoFile::read(uint32_t block, uint32_t owner) {
     if (block == 0) return {};
     const uint64_t fileSize = sizeCovering(static_cast<uint64_t>(block) * blockSize_ + 8);
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
@@ -111,24 +170,23 @@ std::string MemoFile::read(uint32_t block, const std::string& owner) {
         return text;
     }
 
+    if (windowed_) {
+        unsigned char head[8];
+        if (readBytes(start, head, 8) < 8) damaged(owner, block, "is cut short");
+        const uint32_t length = memoLengthIn(head, owner, block, start);
+        std::string text(length, '\0');
+        if (readBytes(start + 8, text.data(), length) != length)
+            damaged(owner, block, "is cut short");
+        return text;
+    }
+
     // One read usually covers the block header and a short memo.
     std::string buffer(std::max<uint32_t>(512, blockSize_), '\0');
     size_t got = file_->readAt(start, buffer.data(), buffer.size());
     if (got < 8) damaged(owner, block, "is cut short");
-    const auto* p = reinterpret_cast<const unsigned char*>(buffer.data());
-    uint32_t length;
-    uint32_t dataOffset = 8;
-    if (format_ == MemoFormat::Fpt) {
-        length = getBe32(p + 4);
-    } else {
-        if (p[0] != 0xFF || p[1] != 0xFF || p[2] != 0x08 || p[3] != 0x00)
-            damaged(owner, block, "has no memo block mark");
-        length = getLe32(p + 4);
-        if (length < 8) damaged(owner, block, "has an impossible length");
-        length -= 8;
-    }
-    if (length > kMaxMemoLength || start + dataOffset + length > sizeCovering(start + dataOffset + length))
-        damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
+    const uint32_t length =
+        memoLengthIn(reinterpret_cast<const unsigned char*>(buffer.data()), owner, block, start);
+    const uint32_t dataOffset = 8;
     if (dataOffset + length <= got) return buffer.substr(dataOffset, length);
     std::string text(length, '\0');
     size_t have = got - dataOffset;
@@ -138,14 +196,14 @@ std::string MemoFile::read(uint32_t block, const std::string& owner) {
     return text;
 }
 
-uint32_t MemoFile::length(uint32_t block, const std::string& owner) {
+uint32_t MemoFile::length(uint32_t block, uint32_t owner) {
     if (block == 0) return 0;
     if (format_ == MemoFormat::DbaseIII) return static_cast<uint32_t>(read(block, owner).size());
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     const uint64_t fileSize = sizeCovering(start + 8);
     if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
     unsigned char header[8];
-    if (start >= fileSize || file_->readAt(start, header, 8) != 8)
+    if (start >= fileSize || readBytes(start, header, 8) != 8)
         damaged(owner, block, "lies beyond the end of the file");
     uint32_t length = format_ == MemoFormat::Fpt ? getBe32(header + 4) : getLe32(header + 4) - 8;
     if (length > kMaxMemoLength || start + 8 + length > sizeCovering(start + 8 + length))
@@ -153,7 +211,7 @@ uint32_t MemoFile::length(uint32_t block, const std::string& owner) {
     return length;
 }
 
-uint64_t MemoFile::endOfMemo(uint32_t block, const std::string& owner) {
+uint64_t MemoFile::endOfMemo(uint32_t block, uint32_t owner) {
     if (format_ == MemoFormat::DbaseIII)
         return static_cast<uint64_t>(block) * blockSize_ + read(block, owner).size() + 1;
     return static_cast<uint64_t>(block) * blockSize_ + 8 + length(block, owner);
@@ -166,7 +224,7 @@ uint32_t MemoFile::append(std::string_view data) {
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     std::string bytes;
     const uint32_t blocks = encode(data, bytes);
-    file_->writeAt(start, bytes.data(), bytes.size());
+    writeBytes(start, bytes.data(), bytes.size());
     knownSize_ = std::max<uint64_t>(knownSize_, start + bytes.size());
     nextFree_ = block + blocks;
     writeHeader();

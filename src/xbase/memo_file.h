@@ -34,9 +34,14 @@ public:
     // Reads the header again (another process may have added memos).
     void refreshHeader();
 
-    // The memo starting at `block`. `owner` names it in error texts ("record 7").
-    std::string read(uint32_t block, const std::string& owner);
-    uint32_t length(uint32_t block, const std::string& owner);
+    // Lets reads be served from a copy of the file (see readBytes) while the file cannot
+    // change underneath (held exclusively) or for one scan. Off: every read goes to the
+    // file. Writes through this object keep the copy right.
+    void setWindowed(bool on);
+
+    // The memo starting at `block`. `record` names its owner in error texts ("record 7").
+    std::string read(uint32_t block, uint32_t record);
+    uint32_t length(uint32_t block, uint32_t record);
     // Adds a memo at the end; returns its first block. The caller holds the memo lock
     // in shared use and has refreshed the header.
     uint32_t append(std::string_view data);
@@ -49,18 +54,31 @@ public:
     void setNextFree(uint32_t block);
 
     // The byte range a memo at `block` occupies, for checks; throws like read().
-    uint64_t endOfMemo(uint32_t block, const std::string& owner);
+    uint64_t endOfMemo(uint32_t block, uint32_t record);
 
-private:
+  private:
     void writeHeader();
     uint64_t sizeCovering(uint64_t end);
-    [[noreturn]] void damaged(const std::string& owner, uint32_t block, const std::string& what);
+    // Like File::readAt, through the window when there is one.
+    size_t readBytes(uint64_t offset, void* out, size_t size);
+    void writeBytes(uint64_t offset, const void* data, size_t size);
+    // The text length a memo's 8-byte block header gives, checked against the file.
+    uint32_t memoLengthIn(const unsigned char* head, uint32_t record, uint32_t block,
+                          uint64_t start);
+    [[noreturn]] void damaged(uint32_t record, uint32_t block, const std::string& what);
 
     std::unique_ptr<File> file_;
     MemoFormat format_;
     uint32_t blockSize_ = kDefaultBlockSize;
     uint32_t nextFree_ = 0;
     uint64_t knownSize_ = 0;
+
+    // The window is the whole file, read once enough memos have been asked for.
+    static constexpr uint64_t kWindowBytes = 64u << 20;
+    static constexpr int kDirectReadsBeforeWindow = 64;
+    bool windowed_ = false;
+    int directReads_ = 0;
+    std::string window_;
 };
 
 }  // namespace xbase

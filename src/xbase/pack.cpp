@@ -127,7 +127,7 @@ void SharedTable::writePackedFiles() {
                 const uint32_t oldBlock = memoBlock(bytes, static_cast<int>(f));
                 uint32_t newBlock = 0;
                 if (oldBlock != 0) {
-                    const std::string text = memo_->read(oldBlock, "record " + std::to_string(recno));
+                    const std::string text = memo_->read(oldBlock, recno);
                     if (!text.empty()) {
                         newBlock = nextBlock;
                         nextBlock += newMemo->encode(text, memoBuffer);

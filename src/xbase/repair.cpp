@@ -110,7 +110,7 @@ void clearMemoPointer(const DbfHeader& header, const FieldLayout& field, std::st
 
 // Why the memo at `block` cannot be the memo of a record; empty when it can. `end` is where
 // it ends.
-std::string memoFault(MemoFile& memo, uint32_t block, const std::string& owner, uint64_t& end) {
+std::string memoFault(MemoFile& memo, uint32_t block, uint32_t owner, uint64_t& end) {
     try {
         if (memo.format() == MemoFormat::Fpt) {
             unsigned char type[4] = {};
@@ -250,8 +250,7 @@ RepairReport repairTable(const fsys::path& requested, const RepairOptions& optio
                 const uint32_t block = memoBlockOf(header, field, record);
                 if (block == 0) continue;
                 uint64_t end = 0;
-                std::string fault =
-                    memo ? memoFault(*memo, block, "record " + std::to_string(recno), end) : "";
+                std::string fault = memo ? memoFault(*memo, block, recno, end) : "";
                 if (!memosGone.empty()) fault = memosGone;
                 if (fault.empty()) {
                     memoEnd = std::max(memoEnd, end);

@@ -179,6 +179,7 @@ void SharedTable::loadHeader() {
                                   : header_.version == 0x8B ? MemoFormat::DbaseIV
                                                             : MemoFormat::Fpt;
         memo_ = std::make_unique<MemoFile>(std::move(file), format);
+        updateMemoWindow();
     }
 }
 
@@ -256,6 +257,7 @@ bool SharedTable::tryLockAllFiles(bool exclusive) {
         return false;
     }
     filesLockedExclusive_ = exclusive;
+    updateMemoWindow();
     return true;
 }
 
@@ -267,6 +269,7 @@ void SharedTable::lockAllFiles(bool exclusive) {
     take(memo_ ? &memo_->file() : nullptr);
     take(cdxFile_.get());
     filesLockedExclusive_ = exclusive;
+    updateMemoWindow();
 }
 
 void SharedTable::unlockAllFiles() {
@@ -389,13 +392,13 @@ uint32_t SharedTable::memoBlock(std::string_view recordBytes, int field) const {
 std::string SharedTable::readMemo(std::string_view recordBytes, int field, uint32_t recno) {
     const uint32_t block = memoBlock(recordBytes, field);
     if (block == 0 || !memo_) return {};
-    return memo_->read(block, "record " + std::to_string(recno));
+    return memo_->read(block, recno);
 }
 
 uint32_t SharedTable::memoLength(std::string_view recordBytes, int field, uint32_t recno) {
     const uint32_t block = memoBlock(recordBytes, field);
     if (block == 0 || !memo_) return 0;
-    return memo_->length(block, "record " + std::to_string(recno));
+    return memo_->length(block, recno);
 }
 
 std::optional<std::string> SharedTable::keyOf(int t, std::string_view recordBytes, uint32_t recno) {

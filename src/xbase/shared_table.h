@@ -107,9 +107,12 @@ public:
     void refresh();
     uint32_t recordCount() const { return header_.recordCount; }
     // Marks a stretch of work that reads many records; see kScanWindowBytes. Use ScanScope.
-    void beginScan() { ++scanDepth_; }
+    void beginScan() {
+        if (scanDepth_++ == 0) updateMemoWindow();
+    }
     void endScan() {
         if (--scanDepth_ == 0 && !filesLockedExclusive_) chunk_.clear();
+        if (scanDepth_ == 0) updateMemoWindow();
     }
     // Reads record `recno` (1-based, must exist) into `out`.
     void readRecord(uint32_t recno, std::string& out);
@@ -200,6 +203,11 @@ private:
     // completes the refusal ("to pack it").
     void requireExclusive(const std::string& purpose);
     void touch();  // something changed
+    // Memos are read through a window of the memo file when nobody else can change it
+    // (exclusive use) or during a scan, as records are.
+    void updateMemoWindow() {
+        if (memo_) memo_->setWindowed(filesLockedExclusive_ || scanDepth_ > 0);
+    }
     // In shared use, tells other processes that the index changed (they drop their caches).
     void announceIndexChange();
     // Keeps the record window in step with what this process writes.

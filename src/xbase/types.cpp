@@ -61,9 +61,19 @@ Date Date::fromStorage(std::string_view bytes) {
 
 std::string Date::toStorage() const {
     if (empty()) return std::string(8, ' ');
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d", year, month, day);
-    return std::string(buf, 8);
+    if (year < 0 || year > 9999 || month < 0 || month > 99 || day < 0 || day > 99) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d", year, month, day);
+        return std::string(buf, 8);
+    }
+    // Written out by hand: this runs for every date saved, and snprintf is slow.
+    std::string digits(8, '0');
+    const int parts[] = {year / 100, year % 100, month, day};
+    for (int i = 0; i < 4; ++i) {
+        digits[static_cast<size_t>(2 * i)] = static_cast<char>('0' + parts[i] / 10);
+        digits[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + parts[i] % 10);
+    }
+    return digits;
 }
 
 std::string Date::toDisplay() const {

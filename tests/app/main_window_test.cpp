@@ -17,6 +17,9 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cstdlib>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include <data/grid.h>
@@ -37,8 +40,8 @@ using platform::MessageKind;
 
 class MainWindow : public ::testing::Test {
   protected:
-    void start(const std::vector<std::string>& names = {"Cole", "Adams", "Baker"}) {
-        apptest::writeEntries(launch.cwd.path(), names);
+    void start(const std::vector<testsupport::Entry>& entries = {"Cole", "Adams", "Baker"}) {
+        apptest::writeEntries(launch.cwd.path(), entries);
         launch.start();
         ASSERT_FALSE(window().state.firstShow);
     }
@@ -57,40 +60,44 @@ class MainWindow : public ::testing::Test {
     Launch launch;
 };
 
-struct ToolbarButton {
-    const char* name;
-    int left;
-    const char* hint;
-};
-
-TEST_F(MainWindow, ToolbarButtonsSitInTheirPlacesWithTheirHints) {
+TEST_F(MainWindow, ToolbarButtonsStandInARowWithTheirHintsAndPictures) {
     start();
-    const ToolbarButton buttons[] = {
-        {"SpeedPhone", 2, "Dial Phone Number"},
-        {"email", 29, "Send  e-mail"},
-        {"URL", 56, "Visit  Website"},
-        {"SpeedButton2", 83, "Open file with default application"},
-        {"TrackView", 109, "Create/Edit Media Playlist"},
-        {"FindSpeed", 136, "Search (Set Filter)"},
-        {"NoFilterSpeed", 163, "Cancel Filter"},
-        {"ClipSpeed", 190, "Copy between Name field and Windows Clipboard"},
-        {"InfoSpeed", 217, "More Information"},
-        {"ButtonNatural", 244, "show entries in order entered (Natural Order)"},
-        {"ButtonAlpha", 244, "return to Alphabetical order"},
-        {"buttonRW", 270, "Report Writer"},
-        {"ToolsSpeed", 297, "Pack, Reindex and optionally Archive database"},
-        {"HelpSpeed", 324, "On-line Help"},
+    window().show();
+    const std::pair<const char*, const char*> buttons[] = {
+        {"SpeedPhone", "Dial Phone Number"},
+        {"email", "Send  e-mail"},
+        {"URL", "Visit  Website"},
+        {"SpeedButton2", "Open file with default application"},
+        {"TrackView", "Create/Edit Media Playlist"},
+        {"FindSpeed", "Search (Set Filter)"},
+        {"NoFilterSpeed", "Cancel Filter"},
+        {"ClipSpeed", "Copy between Name field and Windows Clipboard"},
+        {"InfoSpeed", "More Information"},
+        {"ButtonNatural", "show entries in order entered (Natural Order)"},
+        {"ButtonAlpha", "return to Alphabetical order"},
+        {"buttonRW", "Report Writer"},
+        {"ToolsSpeed", "Pack, Reindex and optionally Archive database"},
+        {"HelpSpeed", "On-line Help"},
     };
-    for (const ToolbarButton& expected : buttons) {
-        auto* button = window().findChild<QToolButton*>(expected.name);
-        ASSERT_NE(button, nullptr) << expected.name;
-        EXPECT_EQ(button->parentWidget()->objectName(), "Panel1");
-        const int top = QString(expected.name) == "InfoSpeed" ? 5 : 6;
-        EXPECT_EQ(button->geometry(), QRect(expected.left, top, 25, 25)) << expected.name;
-        EXPECT_EQ(button->toolTip(), expected.hint);
-        EXPECT_FALSE(button->icon().isNull()) << expected.name;
-        EXPECT_FALSE(button->icon().pixmap(20, 20).isNull()) << expected.name;
+    const QToolButton* previous = nullptr;
+    for (const auto& [name, hint] : buttons) {
+        auto* button = window().findChild<QToolButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_EQ(button->parentWidget(), window().toolbar) << name;
+        EXPECT_TRUE(window().toolbar->rect().contains(button->geometry())) << name;
+        EXPECT_EQ(button->toolTip(), hint);
+        EXPECT_FALSE(button->icon().pixmap(button->iconSize()).isNull()) << name;
+        EXPECT_TRUE(QRect(QPoint(), button->size()).contains(QRect(QPoint(), button->iconSize())))
+            << name;
+        // Left to right in this order, side by side; the two order buttons share one place.
+        if (previous != nullptr && button != window().nameOrderButton) {
+            const int drift = button->geometry().center().y() - previous->geometry().center().y();
+            EXPECT_GE(button->x(), previous->geometry().right()) << name;
+            EXPECT_LE(std::abs(drift), 1) << name;
+        }
+        if (button != window().nameOrderButton) previous = button;
     }
+    EXPECT_EQ(window().nameOrderButton->geometry(), window().naturalOrderButton->geometry());
     EXPECT_FALSE(window().cancelSearchButton->isEnabled());
     EXPECT_TRUE(window().nameOrderButton->isHidden());
     EXPECT_FALSE(window().naturalOrderButton->isHidden());
@@ -108,12 +115,24 @@ TEST_F(MainWindow, LayoutSizesAndFonts) {
     EXPECT_EQ(testsupport::layoutFaults(window()), std::vector<std::string>{});
     EXPECT_EQ(window().size(), QSize(351, 377));
     EXPECT_EQ(window().minimumSize(), window().size());
-    EXPECT_EQ(window().toolbar->geometry(), QRect(0, 0, 351, 41));
-    EXPECT_EQ(window().nameGrid->geometry(), QRect(30, 40, 290, 147));
-    EXPECT_EQ(window().memoEditor->geometry(), QRect(2, 190, 348, 94));
-    EXPECT_EQ(window().navigator->geometry(), QRect(12, 288, 198, 19));
-    EXPECT_EQ(window().wordWrapCheck->geometry(), QRect(222, 291, 97, 14));
-    EXPECT_EQ(window().shopRow->geometry(), QRect(0, 313, 351, 64));
+    // Top to bottom: the toolbar, the grid, the memo, the navigator beside the word-wrap
+    // box, the shop row; each whole inside the window, the toolbar and the shop row as
+    // wide as it.
+    const QRect inside = window().rect();
+    const QWidget* const controls[] = {window().toolbar,       window().nameGrid,
+                                       window().memoEditor,    window().navigator,
+                                       window().wordWrapCheck, window().shopRow};
+    for (const QWidget* control : controls)
+        EXPECT_TRUE(inside.contains(control->geometry())) << control->objectName().toStdString();
+    EXPECT_EQ(window().toolbar->width(), inside.width());
+    EXPECT_EQ(window().shopRow->width(), inside.width());
+    EXPECT_EQ(window().shopRow->geometry().bottom(), inside.bottom());
+    EXPECT_LE(window().toolbar->geometry().bottom(), window().nameGrid->y());
+    EXPECT_LT(window().nameGrid->geometry().bottom(), window().memoEditor->y());
+    EXPECT_LT(window().memoEditor->geometry().bottom(), window().navigator->y());
+    EXPECT_LT(window().navigator->geometry().right(), window().wordWrapCheck->x());
+    EXPECT_LT(window().wordWrapCheck->geometry().bottom(), window().shopRow->y());
+    EXPECT_LT(window().navigator->geometry().bottom(), window().shopRow->y());
 
     EXPECT_EQ(window().font().family(), "Arial");
     EXPECT_EQ(window().font().pixelSize(), 10);
@@ -139,12 +158,7 @@ TEST_F(MainWindow, LayoutSizesAndFonts) {
     EXPECT_EQ(window().stagingText->focusPolicy(), Qt::NoFocus);
     EXPECT_TRUE(window().stagingText->toPlainText().isEmpty());
     // Tab goes from the grid to the memo.
-    QWidget* next = window().nameGrid->nextInFocusChain();
-    while (next != window().nameGrid &&
-           !(next->focusPolicy() & Qt::TabFocus && next->isVisibleTo(&window()))) {
-        next = next->nextInFocusChain();
-    }
-    EXPECT_EQ(next, window().memoEditor);
+    EXPECT_EQ(testsupport::nextTabStop(window().nameGrid), window().memoEditor);
 }
 
 TEST_F(MainWindow, ALargerWindowGivesTheRoomToTheGridAndTheMemo) {

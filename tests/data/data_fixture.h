@@ -11,30 +11,18 @@
 #include <gtest/gtest.h>
 
 #include <data/dataset.h>
-#include <xbase/cursor.h>
-
+#include "entry_writer.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
 namespace datatest {
 
-// An empty address table with its ADDRESS tag, as the program makes it.
-inline std::filesystem::path makeAddressTable(const std::filesystem::path& folder,
-                                              const std::vector<std::string>& names = {}) {
-    const auto path = folder / "ADDRESS.DBF";
-    xbase::createTable(path, xbase::parseFieldList("Name,Char,30;Info,Memo;LastDate,Date;"));
-    xbase::Cursor c;
-    xbase::OpenOptions exclusive;
-    exclusive.mode = xbase::ShareMode::Exclusive;
-    c.open(path, exclusive);
-    c.createIndex("Address", "upper(Name)");
-    for (const auto& name : names) {
-        c.append();
-        c.setText(c.requireField("NAME"), name);
-        c.setMemo(c.requireField("INFO"), "Memo of " + name + "\r\nsecond line");
-        c.post();
-    }
-    return path;
+// Writes these names into the address table in `folder`, made when missing, each with a
+// memo of two lines.
+inline void writeNames(const std::filesystem::path& folder, const std::vector<std::string>& names) {
+    std::vector<testsupport::Entry> entries;
+    for (const auto& name : names) entries.push_back({name, "Memo of " + name + "\r\nsecond line"});
+    testsupport::writeEntries(folder, entries);
 }
 
 class DataSetTest : public ::testing::Test {
@@ -43,8 +31,7 @@ class DataSetTest : public ::testing::Test {
     // With no names, a table made beforehand is opened.
     void openTable(const std::vector<std::string>& names,
                    const QString& index = QStringLiteral("ADDRESS")) {
-        if (!names.empty() || !std::filesystem::exists(folder / "ADDRESS.DBF"))
-            makeAddressTable(folder.path(), names);
+        writeNames(folder.path(), names);
         table.setDatabaseName(testsupport::qpath(folder.path()));
         table.setTableName(QStringLiteral("ADDRESS.DBF"));
         table.setIndexName(index);

@@ -190,7 +190,7 @@ TEST_F(DataSetTest, FieldsAreWrittenOnlyWhileEditing) {
 }
 
 TEST_F(DataSetTest, ReadOnlySetRefusesToEdit) {
-    datatest::makeAddressTable(folder.path(), {"Adams"});
+    datatest::writeNames(folder.path(), {"Adams"});
     table.setDatabaseName(testsupport::qpath(folder.path()));
     table.setTableName(QStringLiteral("ADDRESS"));  // ".dbf" is added
     table.setReadOnly(true);
@@ -406,11 +406,7 @@ TEST_F(DataSetTest, AChangeByAnotherCursorReachesTheControlsLater) {
     openTable({"Adams", "Cole"});
     ASSERT_EQ(rows(), QStringList({"Adams", "Cole"}));  // what a grid showed
     QSignalSpy changed(&table, &data::DataSet::dataChanged);
-    xbase::Cursor other;
-    other.open(folder / "ADDRESS.DBF", {xbase::ShareMode::Shared, "ADDRESS"});
-    other.append();
-    other.setText(0, "Baker");
-    other.post();
+    testsupport::writeEntries(folder.path(), {"Baker"});
     EXPECT_EQ(rows(), QStringList({"Adams", "Baker", "Cole"}));
     EXPECT_EQ(changed.count(), 0);  // not in the middle of whatever asked
     QCoreApplication::processEvents();

@@ -133,7 +133,7 @@ TEST_F(BoundControlsTest, MemoRefusesTextTheCodePageCannotHold) {
 }
 
 TEST_F(BoundControlsTest, ADamagedMemoIsReportedOnceAndNotOfferedForEditing) {
-    datatest::makeAddressTable(folder.path(), {"Adams", "Baker"});
+    datatest::writeNames(folder.path(), {"Adams", "Baker"});
     {
         // Point the first record's memo far beyond the end of the memo file.
         std::fstream dbf(folder / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary);

@@ -71,8 +71,7 @@ int main(int argc, char** argv) {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    platform::FakeSecretStore secrets;
-    app::Program program({prompter, shell, clipboard, dialer, secrets}, {{}, book});
+    app::Program program({prompter, shell, clipboard, dialer}, {{}, book});
     app::MainWindow& window = program.mainWindow;
     window.show();
     QCoreApplication::processEvents();

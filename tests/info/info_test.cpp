@@ -37,6 +37,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include "layout_check.h"
+#include "module_fixture.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -52,40 +53,8 @@ class ScriptedFonts : public info::FontChooser {
     std::vector<info::FontChoice> offered;
 };
 
-// The next control the Tab key reaches after `from`.
-QWidget* nextTabStop(QWidget* from) {
-    QWidget* next = from->nextInFocusChain();
-    while (next != from && (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled() ||
-                            !next->isVisibleTo(from->window())))
-        next = next->nextInFocusChain();
-    return next;
-}
-
-class InfoWindow : public ::testing::Test {
+class InfoWindow : public testsupport::AddressModuleTest {
   protected:
-    void SetUp() override {
-        store::AddressBook::create(dir.path());
-        module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(testsupport::qpath(dir.path()));
-    }
-
-    void seed(const std::vector<std::pair<std::string, std::string>>& entries) {
-        xbase::Cursor cursor;
-        cursor.open(dir.path() / store::kTableFileName);
-        for (const auto& [name, memo] : entries) {
-            cursor.append();
-            cursor.setText(cursor.requireField(store::kNameField), name);
-            cursor.setMemo(cursor.requireField(store::kInfoField), memo);
-            cursor.setDate(cursor.requireField(store::kLastDateField), xbase::Date{2024, 3, 9});
-            cursor.post();
-        }
-    }
-
-    void open() {
-        table().open();
-        state.entryCount = table().recordCount();
-    }
-
     // The window as showEntryInformation shows it, but not modal, so the test can go on.
     info::EntryInfoDialog& show() {
         window = std::make_unique<info::EntryInfoDialog>(*module, prompter, shell, &fonts);
@@ -103,14 +72,8 @@ class InfoWindow : public ::testing::Test {
         return {cursor.selectionStart(), cursor.selectionEnd()};
     }
 
-    data::DataSet& table() { return module->addressTable; }
-
-    testsupport::TempDir dir;
-    store::ProgramState state;
-    platform::FakePrompter prompter;
     platform::FakeShell shell;
     ScriptedFonts fonts;
-    std::unique_ptr<store::AddressModule> module;
     std::unique_ptr<info::EntryInfoDialog> window;
 };
 
@@ -128,17 +91,17 @@ TEST_F(InfoWindow, FormOpensAtItsSizeWithItsTabOrder) {
     EXPECT_EQ(info.memoEditor->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
     // Tab order: Close, the memo, Help, Find, Font.
-    EXPECT_EQ(nextTabStop(info.closeButton), info.memoEditor);
-    EXPECT_EQ(nextTabStop(info.memoEditor), info.helpButton);
-    EXPECT_EQ(nextTabStop(info.helpButton), info.findButton);
-    EXPECT_EQ(nextTabStop(info.findButton), info.fontButton);
+    EXPECT_EQ(testsupport::nextTabStop(info.closeButton), info.memoEditor);
+    EXPECT_EQ(testsupport::nextTabStop(info.memoEditor), info.helpButton);
+    EXPECT_EQ(testsupport::nextTabStop(info.helpButton), info.findButton);
+    EXPECT_EQ(testsupport::nextTabStop(info.findButton), info.fontButton);
     // The Find dialog sits at the point the memo's right edge and top give.
     EXPECT_EQ(info.findDialog->pos(), QPoint(413, 28));
     EXPECT_FALSE(info.findDialog->isModal());
 }
 
 TEST_F(InfoWindow, ShowsTheCurrentEntryAndTheTablesFacts) {
-    seed({{"Anna Smith", "12 High Street\r\nLondon"}, {"Bob Jones", "Tel 555"}});
+    seed({{"Anna Smith", "12 High Street\r\nLondon"}, {"Bob Jones", "Tel 555", {2024, 3, 9}}});
     open();
     ASSERT_TRUE(table().findKey("BOB JONES"));
     state.entryCount = 7;  // the running count, whatever the file says

@@ -32,6 +32,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include "chooser_driver.h"
+#include "module_fixture.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -46,13 +47,10 @@ QStringList linesOf(const QString& text) {
     return text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
 }
 
-class TableLinksTest : public ::testing::Test {
+class TableLinksTest : public testsupport::AddressModuleTest {
   protected:
     void SetUp() override {
-        store::AddressBook::create(dir.path());
-        module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(qpath(dir.path()));
-
+        AddressModuleTest::SetUp();
         window.resize(400, 400);
         grid = new data::DBGrid(&window);
         grid->setGeometry(30, 40, 290, 147);
@@ -72,26 +70,12 @@ class TableLinksTest : public ::testing::Test {
         names = std::make_unique<links::NameExchange>(table(), *grid, *stagingText, clipboard);
     }
 
-    // Entries written straight through the engine: a name and a memo each.
-    void seed(std::initializer_list<std::pair<const char*, const char*>> entries) {
-        xbase::Cursor cursor;
-        cursor.open(dir.path() / store::kTableFileName);
-        for (const auto& [name, info] : entries) {
-            cursor.append();
-            cursor.setText(cursor.requireField(store::kNameField), name);
-            cursor.setMemo(cursor.requireField(store::kInfoField), info);
-            cursor.post();
-        }
-    }
-
     void open() {
-        table().open();
-        state.entryCount = table().recordCount();
+        AddressModuleTest::open();
         window.show();
         QApplication::processEvents();
     }
 
-    data::DataSet& table() { return module->addressTable; }
     QString field(const char* name) { return table().fieldByName(name).asString(); }
 
     // What the file holds for an entry, read past the data set.
@@ -121,13 +105,9 @@ class TableLinksTest : public ::testing::Test {
         QApplication::sendEvent(grid->viewport(), &release);
     }
 
-    testsupport::TempDir dir;
-    store::ProgramState state;
-    platform::FakePrompter prompter{Answer::Ok};
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
-    std::unique_ptr<store::AddressModule> module;
     QWidget window;
     data::DBGrid* grid = nullptr;
     data::DBMemo* memo = nullptr;

@@ -11,7 +11,6 @@
 #include <xbase/types.h>
 
 #include <data/navigator.h>
-#include <xbase/cursor.h>
 
 #include <links/item_chooser.h>
 #include "app_fixture.h"
@@ -21,25 +20,10 @@ namespace {
 
 using linktest::ChooserDriver;
 
-// Gives the named entry its memo, past the program.
-void setMemo(const std::filesystem::path& folder, const std::string& name,
-             const std::string& memo) {
-    xbase::Cursor cursor;
-    cursor.open(folder / store::kTableFileName);
-    for (cursor.first(); !cursor.eof(); cursor.next()) {
-        if (cursor.text(cursor.requireField(store::kNameField)) != name) continue;
-        cursor.edit();
-        cursor.setMemo(cursor.requireField(store::kInfoField), memo);
-        cursor.post();
-        return;
-    }
-}
-
 class WindowLinksTest : public ::testing::Test {
   protected:
-    void start(const std::vector<std::string>& names) {
-        apptest::writeEntries(launch.cwd.path(), names);
-        for (const auto& [name, memo] : memos) setMemo(launch.cwd.path(), name, memo);
+    void start(const std::vector<testsupport::Entry>& entries) {
+        apptest::writeEntries(launch.cwd.path(), entries);
         launch.start();
         launch.window().show();
     }
@@ -52,7 +36,6 @@ class WindowLinksTest : public ::testing::Test {
     }
 
     apptest::Launch launch;
-    std::vector<std::pair<std::string, std::string>> memos;
 };
 
 TEST_F(WindowLinksTest, ProgramMakesTheChooserOnceForTheWindow) {
@@ -65,8 +48,7 @@ TEST_F(WindowLinksTest, ProgramMakesTheChooserOnceForTheWindow) {
 }
 
 TEST_F(WindowLinksTest, ToolbarButtonsRunTheirActionsOnTheCurrentEntry) {
-    memos = {{"Baker", "Tel 555-1234\r\nMail: bo@baker.example\r\nsee www.baker.example"}};
-    start({"Adams", "Baker"});
+    start({"Adams", {"Baker", "Tel 555-1234\r\nMail: bo@baker.example\r\nsee www.baker.example"}});
     launch.table().last();
 
     click(launch.window().emailButton, linktest::pressOk());

@@ -54,8 +54,12 @@ class PlaylistEditor : public ::testing::Test {
 TEST_F(PlaylistEditor, ControlsCarryTheirNamesHintsAndSizes) {
     EXPECT_EQ(testsupport::layoutFaults(editor), std::vector<std::string>{});
     EXPECT_EQ(editor.size(), QSize(425, 423));
-    EXPECT_EQ(editor.availableList->size(), QSize(190, 320));
-    EXPECT_EQ(editor.selectedList->size(), QSize(190, 320));
+    // The two lists side by side, alike, each whole inside the window.
+    EXPECT_EQ(editor.availableList->size(), editor.selectedList->size());
+    EXPECT_EQ(editor.availableList->y(), editor.selectedList->y());
+    EXPECT_LT(editor.availableList->geometry().right(), editor.selectedList->x());
+    for (const QListWidget* list : {editor.availableList, editor.selectedList})
+        EXPECT_TRUE(editor.rect().contains(list->geometry()));
     EXPECT_EQ(editor.availableList->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(editor.findChild<QLabel*>("SrcLabel")->text(), "Available");
     EXPECT_EQ(editor.findChild<QLabel*>("DstLabel")->text(), "Selected");

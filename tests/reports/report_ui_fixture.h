@@ -32,34 +32,13 @@
 #include <reports/report_command.h>
 #include <store/address_module.h>
 #include <store/address_rules.h>
+#include "entry_writer.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
 namespace reporttest {
 
-struct Entry {
-    std::string name;
-    std::string memo;
-};
-
-// Writes the entries, in this natural order, into a new address table with its index.
-// Straight through the engine: names that differ only in case are allowed here.
-inline void writeAddressBook(const std::filesystem::path& folder,
-                             const std::vector<Entry>& entries) {
-    const auto path = folder / store::kTableFileName;
-    xbase::createTable(path, xbase::parseFieldList(store::kFieldList));
-    xbase::Cursor cursor;
-    xbase::OpenOptions exclusive;
-    exclusive.mode = xbase::ShareMode::Exclusive;
-    cursor.open(path, exclusive);
-    cursor.createIndex(store::kTagName, store::kKeyExpression);
-    for (const Entry& entry : entries) {
-        cursor.append();
-        cursor.setText(cursor.requireField(store::kNameField), entry.name);
-        cursor.setMemo(cursor.requireField(store::kInfoField), entry.memo);
-        cursor.post();
-    }
-}
+using testsupport::Entry;
 
 inline std::vector<Entry> named(const std::vector<std::string>& names) {
     std::vector<Entry> entries;
@@ -100,7 +79,7 @@ struct DialogAtOpening {
 class ReportCommandTest : public ::testing::Test {
   protected:
     void open(const std::vector<Entry>& entries) {
-        writeAddressBook(folder.path(), entries);
+        testsupport::writeEntries(folder.path(), entries);
         dm = std::make_unique<store::AddressModule>(state, prompter);
         dm->setDataFolder(testsupport::qpath(folder.path()));
         dm->addressTable.open();

@@ -7,7 +7,7 @@
 
 #include <reports/selection_filter.h>
 #include <store/address_rules.h>
-#include "report_ui_fixture.h"
+#include "entry_writer.h"
 #include "temp_dir.h"
 
 namespace {
@@ -37,9 +37,7 @@ TEST(SelectionFilter, RangeEndsCompareAsUnsignedBytes) {
 class SelectionFilterOverATable : public ::testing::Test {
   protected:
     SelectionFilterOverATable() {
-        std::vector<reporttest::Entry> entries;
-        for (const std::string& name : names) entries.push_back({name, ""});
-        reporttest::writeAddressBook(folder.path(), entries);
+        testsupport::writeEntries(folder.path(), {names.begin(), names.end()});
         cursor.open(folder.path() / store::kTableFileName);
         cursor.selectIndex("ADDRESS");
     }

@@ -15,6 +15,7 @@
 #include <store/address_book.h>
 #include <store/address_module.h>
 #include <store/address_rules.h>
+#include "module_fixture.h"
 #include "table_holder.h"
 #include "temp_dir.h"
 #include "test_paths.h"
@@ -26,33 +27,12 @@ using platform::MessageKind;
 
 using testsupport::qpath;
 
-class AddressModule : public ::testing::Test {
+class AddressModule : public testsupport::AddressModuleTest {
   protected:
     void SetUp() override {
-        store::AddressBook::create(dir.path());
-        module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(qpath(dir.path()));
+        AddressModuleTest::SetUp();
         module->focusNameGrid = [this] { ++focusReturns; };
     }
-
-    // Entries written straight through the engine, past the module's checks.
-    void seed(std::initializer_list<const char*> names) {
-        xbase::Cursor cursor;
-        cursor.open(dir.path() / store::kTableFileName);
-        for (const char* name : names) {
-            cursor.append();
-            cursor.setText(cursor.requireField(store::kNameField), name);
-            cursor.setDate(cursor.requireField(store::kLastDateField), xbase::Date{2001, 2, 3});
-            cursor.post();
-        }
-    }
-
-    void openTable() {
-        module->addressTable.open();
-        state.entryCount = module->addressTable.recordCount();
-    }
-
-    data::DataSet& table() { return module->addressTable; }
 
     void setName(const QString& name) { table().fieldByName("NAME").setAsString(name); }
 
@@ -74,16 +54,8 @@ class AddressModule : public ::testing::Test {
 
     bool findName(const QString& name) { return table().findKey(name.toUpper()); }
 
-    uint32_t recordsInFile() {
-        xbase::Cursor cursor;
-        cursor.open(dir.path() / store::kTableFileName);
-        return cursor.physicalRecordCount();
-    }
+    uint32_t recordsInFile() { return testsupport::recordsInFile(dir.path()); }
 
-    testsupport::TempDir dir;
-    store::ProgramState state;
-    platform::FakePrompter prompter;
-    std::unique_ptr<store::AddressModule> module;
     int focusReturns = 0;
 };
 
@@ -103,7 +75,7 @@ TEST_F(AddressModule, StartsClosedWithTheDeclaredSettings) {
 
 TEST_F(AddressModule, DuplicateNewNameIsRefusedWithTheNameAsTyped) {
     seed({"SMITH"});
-    openTable();
+    open();
     EXPECT_FALSE(insert("smith"));
     ASSERT_EQ(prompter.records().size(), 1u);
     EXPECT_EQ(prompter.records()[0].prompt.kind, MessageKind::Error);
@@ -121,7 +93,7 @@ TEST_F(AddressModule, DuplicateNewNameIsRefusedWithTheNameAsTyped) {
 
 TEST_F(AddressModule, DuplicateCheckComparesTheWholeKey) {
     seed({"Smithson", "Jones"});
-    openTable();
+    open();
     EXPECT_TRUE(insert("Smith"));     // a prefix of an existing name is no duplicate
     EXPECT_FALSE(insert("JONES  "));  // trailing blanks and case do not make a new name
     table().cancel();
@@ -131,7 +103,7 @@ TEST_F(AddressModule, DuplicateCheckComparesTheWholeKey) {
 
 TEST_F(AddressModule, RenamingOntoAnotherEntryIsNotChecked) {
     seed({"Adams", "Baker"});
-    openTable();
+    open();
     ASSERT_TRUE(findName("Baker"));
     table().edit();
     setName("Adams");
@@ -140,7 +112,7 @@ TEST_F(AddressModule, RenamingOntoAnotherEntryIsNotChecked) {
 }
 
 TEST_F(AddressModule, BlankNamesAreRefusedAndDuplicatesAreNamedFirst) {
-    openTable();
+    open();
     EXPECT_FALSE(insert("   "));
     EXPECT_EQ(prompter.texts(),
               std::vector<QString>{"Name is the key field, it must NOT be blank"});
@@ -163,8 +135,8 @@ TEST_F(AddressModule, BlankNamesAreRefusedAndDuplicatesAreNamedFirst) {
 
 TEST_F(AddressModule, EverySaveStampsTodaysDate) {
     const xbase::FixedToday today({2031, 12, 31});
-    seed({"Adams"});
-    openTable();
+    seed({{"Adams", "", xbase::Date{2001, 2, 3}}});
+    open();
     ASSERT_TRUE(findName("Adams"));
     EXPECT_EQ(table().fieldByName("LASTDATE").asDate(), QDate(2001, 2, 3));
     table().edit();
@@ -179,7 +151,7 @@ TEST_F(AddressModule, EverySaveStampsTodaysDate) {
 
 TEST_F(AddressModule, EntryCountFollowsInsertCancelPostAndDelete) {
     seed({"Adams", "Baker"});
-    openTable();
+    open();
     ASSERT_EQ(state.entryCount, 2);
 
     table().insert();
@@ -207,7 +179,7 @@ TEST_F(AddressModule, EntryCountFollowsInsertCancelPostAndDelete) {
 
 TEST_F(AddressModule, FocusReturnsToTheGridAfterEachChange) {
     seed({"Adams"});
-    openTable();
+    open();
     table().insert();
     EXPECT_EQ(focusReturns, 1);
     setName("Baker");
@@ -222,7 +194,7 @@ TEST_F(AddressModule, FocusReturnsToTheGridAfterEachChange) {
 
 TEST_F(AddressModule, DuplicateCheckLeavesAnOpenLookupCursorOpen) {
     seed({"Adams"});
-    openTable();
+    open();
     // A memo search holds lookupTable open; the check must not close it under the search.
     module->lookupTable.open();
     EXPECT_FALSE(insert("ADAMS"));
@@ -236,14 +208,14 @@ TEST_F(AddressModule, DuplicateCheckLeavesAnOpenLookupCursorOpen) {
 TEST_F(AddressModule, TheMainTableWritesAlsoWhenTheLookupCursorOpenedFirst) {
     seed({"Adams"});
     module->lookupTable.open();
-    openTable();
+    open();
     EXPECT_TRUE(insert("Baker"));
     EXPECT_EQ(recordsInFile(), 2u);
 }
 
 TEST_F(AddressModule, PackRemovesDeletedEntriesAndReturnsToSharedUse) {
     seed({"Cole", "Adams", "Baker"});
-    openTable();
+    open();
     ASSERT_TRUE(findName("Baker"));
     table().deleteRecord();
     ASSERT_EQ(recordsInFile(), 3u);
@@ -260,7 +232,7 @@ TEST_F(AddressModule, PackRemovesDeletedEntriesAndReturnsToSharedUse) {
 
 TEST_F(AddressModule, PackKeepsNaturalOrderAndDiscardsAnEditInProgress) {
     seed({"Cole", "Adams"});
-    openTable();
+    open();
     table().setIndexName("");
     table().insert();
     setName("Unsaved");
@@ -277,7 +249,7 @@ TEST_F(AddressModule, FailedPackStillReturnsTheTableToSharedUse) {
     // Forked before this process opens the table, so the child shares none of its files.
     testsupport::TableHolder other(dir.path() / store::kTableFileName, xbase::ShareMode::Shared);
     ASSERT_TRUE(other.ok());
-    openTable();
+    open();
 
     EXPECT_THROW(module->packAddressTable(), xbase::Error);
     EXPECT_TRUE(table().active());

@@ -19,6 +19,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include <store/maintenance.h>
+#include "entry_writer.h"
 #include "run_program.h"
 #include "table_holder.h"
 #include "temp_dir.h"
@@ -82,11 +83,7 @@ class Maintenance : public ::testing::Test {
         table().deleteRecord();
     }
 
-    uint32_t recordsInFile() {
-        xbase::Cursor cursor;
-        cursor.open(folder / store::kTableFileName);
-        return cursor.physicalRecordCount();
-    }
+    uint32_t recordsInFile() { return testsupport::recordsInFile(folder); }
 
     MaintenanceOutcome run(Answer answer) {
         prompter.queueAnswer(answer);
@@ -423,17 +420,10 @@ TEST_F(Maintenance, AMissingMemoFileIsSkippedAndTheCommandEndsAsUsual) {
     module.reset();
     for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"})
         fs::remove(folder / name);
-    const fs::path path = folder / store::kTableFileName;
-    xbase::createTable(path, xbase::parseFieldList("Name,Char,30;LastDate,Date;"));
     {
         xbase::Cursor cursor;
-        xbase::OpenOptions exclusive;
-        exclusive.mode = xbase::ShareMode::Exclusive;
-        cursor.open(path, exclusive);
-        cursor.createIndex(store::kTagName, store::kKeyExpression);
-        cursor.append();
-        cursor.setText(cursor.requireField(store::kNameField), "Fox");
-        cursor.post();
+        cursor.open(testsupport::makeAddressTable(folder, "Name,Char,30;LastDate,Date;"));
+        testsupport::addEntry(cursor, "Fox");
     }
     openModule();
 

@@ -19,6 +19,7 @@
 #include <store/address_module.h>
 #include <store/address_rules.h>
 #include <store/search_filter.h>
+#include "module_fixture.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -26,33 +27,25 @@ namespace {
 
 using store::SearchOutcome;
 
-class Search : public ::testing::Test {
+class Search : public testsupport::AddressModuleTest {
   protected:
     void SetUp() override {
-        store::AddressBook::create(dir.path());
-        module = std::make_unique<store::AddressModule>(state, prompter);
-        module->setDataFolder(testsupport::qpath(dir.path()));
+        AddressModuleTest::SetUp();
         display.suspend = [this] { calls.push_back("suspend"); };
         display.resume = [this] { calls.push_back("resume"); };
     }
 
-    // Entries written straight through the engine, past the module's checks.
-    void seed(const std::vector<std::pair<std::string, std::string>>& entries) {
-        xbase::Cursor cursor;
-        cursor.open(dir.path() / store::kTableFileName);
-        // The sources are UTF-8; the table holds Windows-1252.
+    // The sources are UTF-8; the table holds Windows-1252.
+    void seed(std::vector<testsupport::Entry> entries) {
         const auto codePage = [](const std::string& text) {
             return QString::fromStdString(text).toLatin1().toStdString();
         };
-        for (const auto& [name, memo] : entries) {
-            cursor.append();
-            cursor.setText(cursor.requireField(store::kNameField), codePage(name));
-            cursor.setMemo(cursor.requireField(store::kInfoField), codePage(memo));
-            cursor.post();
+        for (testsupport::Entry& entry : entries) {
+            entry.name = codePage(entry.name);
+            entry.memo = codePage(entry.memo);
         }
+        AddressModuleTest::seed(entries);
     }
-
-    void open() { table().open(); }
 
     // The main window asks first (clearing nameOnlySearch), then hands over the text and the memo
     // box.
@@ -70,19 +63,14 @@ class Search : public ::testing::Test {
         return names;
     }
 
-    data::DataSet& table() { return module->addressTable; }
     QString currentName() { return table().fieldByName("NAME").asString(); }
 
-    testsupport::TempDir dir;
-    store::ProgramState state;
-    platform::FakePrompter prompter;
-    std::unique_ptr<store::AddressModule> module;
     store::SearchDisplay display;
     std::vector<std::string> calls;
 };
 
-const std::pair<std::string, std::string> kAnna{"Anna Smith", "12 High Street\r\nLondon"};
-const std::pair<std::string, std::string> kBob{"Bob Jones", "Phone: 555-0199"};
+const testsupport::Entry kAnna{"Anna Smith", "12 High Street\r\nLondon"};
+const testsupport::Entry kBob{"Bob Jones", "Phone: 555-0199"};
 
 TEST_F(Search, NameAndMemoSearchKeepsEntriesWithTheTextInTheName) {
     seed({kBob, kAnna});
@@ -283,7 +271,7 @@ TEST_F(Search, SavingANewEntryDuringAMemoSearchKeepsTheFilterWorking) {
 }
 
 TEST_F(Search, EachMemoIsReadOncePerSearch) {
-    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<testsupport::Entry> entries;
     for (int i = 0; i < 50; ++i)
         entries.push_back({"Entry " + std::to_string(100 + i), "memo " + std::to_string(i)});
     entries.push_back({"Memo 4 in the name", "nothing"});

@@ -28,18 +28,9 @@ using linktest::ChooserDriver;
 
 class FindOnTheMainWindow : public ::testing::Test {
   protected:
-    void start(const std::vector<std::pair<std::string, std::string>>& entries = {
+    void start(const std::vector<testsupport::Entry>& entries = {
                    {"Anna Smith", "12 High Street"}, {"Bob Jones", "Phone: 555-0199"}}) {
-        apptest::writeEntries(launch.cwd.path(), {});
-        xbase::Cursor cursor;
-        cursor.open(launch.cwd.path() / store::kTableFileName);
-        for (const auto& [name, memo] : entries) {
-            cursor.append();
-            cursor.setText(cursor.requireField(store::kNameField), name);
-            cursor.setMemo(cursor.requireField(store::kInfoField), memo);
-            cursor.post();
-        }
-        cursor.close();
+        apptest::writeEntries(launch.cwd.path(), entries);
         launch.start();
         ASSERT_FALSE(window().state.firstShow);
     }

@@ -14,6 +14,7 @@
 
 #include <app/program.h>
 #include <store/address_rules.h>
+#include "entry_writer.h"
 #include "temp_dir.h"
 #include "test_paths.h"
 
@@ -26,8 +27,9 @@ class Launch {
     // Builds the program with these command-line arguments, the temporary folder being
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {
-        program = std::make_unique<app::Program>(app::Services{prompter, shell, clipboard, dialer, secrets},
-                                                 app::StartupOptions{arguments, qpath(cwd.path())});
+        program = std::make_unique<app::Program>(
+            app::Services{prompter, shell, clipboard, dialer, dialogs, &secrets},
+            app::StartupOptions{arguments, qpath(cwd.path())});
         return *program;
     }
     // Builds it and runs the start-up of the first show.
@@ -47,36 +49,13 @@ class Launch {
     platform::FakeShell shell;
     platform::FakeClipboard clipboard;
     platform::FakePhoneDialer dialer;
+    // The file dialogs the window asks with; none: Qt's own (set before create()).
+    playlist::StandardDialogs* dialogs = nullptr;
     platform::FakeSecretStore secrets;
     std::unique_ptr<app::Program> program;
 };
 
-// Writes entries straight through the engine into an address book in `folder`,
-// creating the table and its index when missing.
-inline void writeEntries(const std::filesystem::path& folder,
-                         const std::vector<std::string>& names) {
-    const auto path = folder / store::kTableFileName;
-    if (!std::filesystem::exists(path)) {
-        xbase::createTable(path, xbase::parseFieldList(store::kFieldList));
-        xbase::Cursor cursor;
-        xbase::OpenOptions exclusive;
-        exclusive.mode = xbase::ShareMode::Exclusive;
-        cursor.open(path, exclusive);
-        cursor.createIndex(store::kTagName, store::kKeyExpression);
-    }
-    xbase::Cursor cursor;
-    cursor.open(path);
-    for (const std::string& name : names) {
-        cursor.append();
-        cursor.setText(cursor.requireField(store::kNameField), name);
-        cursor.post();
-    }
-}
-
-inline uint32_t recordsInFile(const std::filesystem::path& folder) {
-    xbase::Cursor cursor;
-    cursor.open(folder / store::kTableFileName);
-    return cursor.physicalRecordCount();
-}
+using testsupport::recordsInFile;
+using testsupport::writeEntries;
 
 }  // namespace apptest

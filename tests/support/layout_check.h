@@ -16,6 +16,15 @@
 
 namespace testsupport {
 
+// The next control the Tab key reaches after `from`.
+inline QWidget* nextTabStop(QWidget* from) {
+    QWidget* next = from->nextInFocusChain();
+    while (next != from && (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled() ||
+                            !next->isVisibleTo(from->window())))
+        next = next->nextInFocusChain();
+    return next;
+}
+
 inline std::string describe(const QWidget* widget) {
     const QString name = widget->objectName().isEmpty() ? widget->metaObject()->className()
                                                         : widget->objectName();

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "run_program.h"
 #include "temp_dir.h"
@@ -121,6 +124,10 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_EQ(db({"frobnicate"}).exitCode, 2);
+    run = db({"--frobnicate", (dir / "book").string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.output,
+              "cardhold-db: unknown option \"--frobnicate\" (see cardhold-db --help)\n");
     EXPECT_EQ(db({"generate", "x", dir.path().string()}).exitCode, 2);
     EXPECT_EQ(db({}).exitCode, 2);
 
@@ -137,6 +144,71 @@ TEST(CardholdDb, FailuresAreOneLineAndNonZero) {
     EXPECT_NE(run.output.find("fault: tag ADDRESS"), std::string::npos) << run.output;
     EXPECT_EQ(db({"reindex", book}).exitCode, 0);
     EXPECT_EQ(db({"check", book}).exitCode, 0);
+}
+
+TEST(CardholdDb, HelpAndVersion) {
+    const auto version = db({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(
+        std::regex_match(version.output, std::regex("cardhold-db [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.output;
+
+    const auto help = db({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output.rfind("usage: cardhold-db COMMAND ARGUMENTS\n", 0), 0u) << help.output;
+    // Folded to a terminal's width, each summary beside its command or, for a long
+    // synopsis, beneath it.
+    std::istringstream lines(help.output);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
+    EXPECT_NE(
+        help.output.find(
+            "\n  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
+            "                            address book when there is none; prints a report\n"),
+        std::string::npos)
+        << help.output;
+    EXPECT_NE(
+        help.output.find(
+            "\n  export DIR FILE [--vcard4] [--names NAME...]\n                            write"),
+        std::string::npos)
+        << help.output;
+}
+
+// The archive step of file maintenance from a script: the same entries, refreshed by the
+// same rule, and the archive's own failure text.
+TEST(CardholdDb, BackupBringsTheArchiveUpToDateAndSaysWhatItDid) {
+    testsupport::TempDir dir;
+    const std::string book = (dir / "book").string();
+    ASSERT_EQ(db({"generate", "40", book}).exitCode, 0);
+    const std::string archive = (fs::absolute(dir / "book") / "MGdata.zip").string();
+
+    auto run = db({"backup", book});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "added ADDRESS.DBF\nadded ADDRESS.fpt\nbackup archive: " + archive + "\n");
+    auto test = testsupport::runProgram({"unzip", "-tqq", archive});
+    ASSERT_TRUE(test.has_value());
+    EXPECT_EQ(test->exitCode, 0) << test->output;
+
+    run = db({"backup", book});
+    EXPECT_NE(run.output.find("left alone ADDRESS.DBF: unchanged since the last backup\n"
+                              "left alone ADDRESS.fpt: unchanged since the last backup\n"),
+              std::string::npos)
+        << run.output;
+
+    // An entry added later changes both files (ZIP times count in two-second steps).
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt"})
+        fs::last_write_time(dir / "book" / name,
+                            fs::last_write_time(dir / "book" / name) - std::chrono::hours(1));
+    ASSERT_EQ(db({"add", book, "Zoe Backup", "memo"}).exitCode, 0);
+    run = db({"backup", book});
+    EXPECT_NE(run.output.find("refreshed ADDRESS.DBF\nrefreshed ADDRESS.fpt\n"), std::string::npos)
+        << run.output;
+
+    testsupport::writeBytes(archive, "not a zip archive at all, but long enough to look at");
+    run = db({"backup", book});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "cardhold-db: Not a zip archive (" + archive + ")\n");
+    EXPECT_EQ(db({"backup", (dir / "nowhere").string()}).exitCode, 1);
 }
 
 TEST(CardholdDb, ImportAndExportContacts) {

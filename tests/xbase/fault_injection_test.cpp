@@ -99,7 +99,7 @@ class FaultInjection : public ::testing::TestWithParam<size_t> {
     void SetUp() override {
         // An index built after the entries has full pages: a new key splits one.
         original_ = template_ / "ADDRESS.DBF";
-        xbase::createTable(original_, xbase::parseFieldList(kFieldList));
+        xbase::createTable(original_, xbase::parseFieldList(kAddressFieldList));
         Cursor c;
         c.open(original_, openOptions(ShareMode::Exclusive));
         const std::vector<std::string> named = {"Adams", "Baker", "Cole", "Dunn", "Evans"};

@@ -25,9 +25,9 @@ struct LinkedFolder {
     fs::path table;
 
     LinkedFolder() {
-        table = makeAddressTable(book.path(), {{"Cole", "Memo of Cole"},
-                                               {"Adams", "Memo of Adams"},
-                                               {"Baker", "Memo of Baker"}});
+        table = writeEntries(
+            book.path(),
+            {{"Cole", "Memo of Cole"}, {"Adams", "Memo of Adams"}, {"Baker", "Memo of Baker"}});
     }
 
     // A file elsewhere that must keep its bytes.

@@ -23,11 +23,11 @@ constexpr size_t kHeaderLength = 129;  // the address table's: 32 + 3 fields * 3
 constexpr size_t kRecordLength = 49;
 
 fs::path makeBook(const fs::path& folder, int count = 8) {
-    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<Entry> entries;
     for (int i = 1; i <= count; ++i)
         entries.push_back(
             {"Name " + std::to_string(i), "Memo of " + std::to_string(i) + std::string(100, '.')});
-    return makeAddressTable(folder, entries);
+    return writeEntries(folder, entries);
 }
 
 size_t recordAt(uint32_t recno) {

@@ -17,10 +17,10 @@ using xbase::ShareMode;
 namespace {
 
 fs::path makeFilledTable(const fs::path& folder, int count = 40) {
-    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<Entry> entries;
     for (int i = 0; i < count; ++i)
         entries.push_back({"Name " + std::to_string(1000 + i), "Memo " + std::to_string(i)});
-    return makeAddressTable(folder, entries);
+    return writeEntries(folder, entries);
 }
 
 // Opens and walks the table; returns the error text, or "" when everything worked.

@@ -10,6 +10,7 @@
 #include <xbase/cursor.h>
 
 #include "cdx.h"
+#include "entry_writer.h"
 #include "temp_dir.h"
 #include "test_files.h"
 
@@ -22,7 +23,11 @@ using testsupport::readBytes;
 using testsupport::readLines;
 using testsupport::writeBytes;
 
-inline constexpr const char* kFieldList = "Name,Char,30;Info,Memo;LastDate,Date;";
+using testsupport::addEntry;
+using testsupport::Entry;
+using testsupport::kAddressFieldList;
+using testsupport::makeAddressTable;
+using testsupport::writeEntries;
 
 inline xbase::OpenOptions openOptions(xbase::ShareMode mode = xbase::ShareMode::Shared,
                                       const std::string& index = {}) {
@@ -30,33 +35,6 @@ inline xbase::OpenOptions openOptions(xbase::ShareMode mode = xbase::ShareMode::
     options.mode = mode;
     options.index = index;
     return options;
-}
-
-// An empty address table with its ADDRESS tag, as the program makes it.
-inline fs::path makeAddressTable(const fs::path& folder) {
-    const fs::path path = folder / "ADDRESS.DBF";
-    xbase::createTable(path, xbase::parseFieldList(kFieldList));
-    xbase::Cursor c;
-    c.open(path, openOptions(xbase::ShareMode::Exclusive));
-    c.createIndex("Address", "upper(Name)");
-    return path;
-}
-
-inline void addEntry(xbase::Cursor& c, const std::string& name, const std::string& memo = {}) {
-    c.append();
-    c.setText(c.requireField("NAME"), name);
-    if (!memo.empty()) c.setMemo(c.requireField("INFO"), memo);
-    c.post();
-}
-
-// An address table holding these entries (name, memo), added in this order.
-inline fs::path makeAddressTable(const fs::path& folder,
-                                 const std::vector<std::pair<std::string, std::string>>& entries) {
-    const fs::path path = makeAddressTable(folder);
-    xbase::Cursor c;
-    c.open(path, openOptions(xbase::ShareMode::Shared, "ADDRESS"));
-    for (const auto& [name, memo] : entries) addEntry(c, name, memo);
-    return path;
 }
 
 // The names the cursor shows, from the first to the last.

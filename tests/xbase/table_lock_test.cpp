@@ -165,4 +165,57 @@ TEST(Locks, ChangesOfAnotherProgramAreSeenBeforeReading) {
     EXPECT_EQ(c.recordCount(), 3u);
 }
 
+// A filter that reads every memo reads them from a copy of the memo file, taken for that
+// scan in shared use and kept up to date with this program's writes in exclusive use.
+TEST(Locks, MemosChangedElsewhereOrHereAreSeenByTheNextScan) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    Cursor c;
+    c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+    for (int i = 0; i < 150; ++i)
+        addEntry(c, "Name " + std::to_string(i), "memo " + std::to_string(i));
+    const int info = c.requireField("Info");
+    c.setFilterCallback([&] { return c.memo(info).find("garden") != std::string::npos; });
+    c.setFiltered(true);
+    EXPECT_TRUE(c.visibleRecords().empty());
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            Cursor other;
+            other.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+            other.gotoBookmark(xbase::Bookmark{7});
+            other.edit();
+            other.setMemo(1, "the garden, changed elsewhere");
+            other.post();
+            addEntry(other, "Added elsewhere", "a garden too");
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(c.visibleRecords().size(), 2u);
+    c.close();
+
+    c.open(path, openOptions(ShareMode::Exclusive, "ADDRESS"));
+    c.setFilterCallback([&] { return c.memo(info).find("garden") != std::string::npos; });
+    c.setFiltered(true);
+    ASSERT_EQ(c.visibleRecords().size(), 2u);
+    c.setFiltered(false);
+    c.gotoBookmark(xbase::Bookmark{20});
+    c.edit();
+    c.setMemo(info, "a garden here");
+    c.post();
+    addEntry(c, "Added here", "and a garden");
+    c.setFiltered(true);
+    EXPECT_EQ(c.visibleRecords().size(), 4u);
+    c.setFiltered(false);
+    c.gotoBookmark(xbase::Bookmark{20});
+    EXPECT_EQ(c.memo(info), "a garden here");
+}
+
 }  // namespace

@@ -19,9 +19,9 @@ const std::vector<std::string> kKept = {"Adams", "Cole", "Evans"};
 
 // Five entries with memos, Baker and Dunn deleted.
 fs::path makeTableToPack(const fs::path& folder) {
-    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<Entry> entries;
     for (const auto& n : kAll) entries.push_back({n, "Memo of " + n + std::string(300, '.')});
-    const fs::path path = makeAddressTable(folder, entries);
+    const fs::path path = writeEntries(folder, entries);
     Cursor c;
     c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
     for (const char* gone : {"BAKER", "DUNN"}) {

@@ -17,7 +17,7 @@ using xbase::ShareMode;
 namespace {
 
 TEST(FieldList, ParsesTheAddressSchema) {
-    const auto fields = xbase::parseFieldList(kFieldList);
+    const auto fields = xbase::parseFieldList(kAddressFieldList);
     ASSERT_EQ(fields.size(), 3u);
     EXPECT_EQ(fields[0], (xbase::FieldInfo{"NAME", 'C', 30, 0}));
     EXPECT_EQ(fields[1], (xbase::FieldInfo{"INFO", 'M', 10, 0}));

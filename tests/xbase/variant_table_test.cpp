@@ -84,7 +84,7 @@ TEST(MemoBlockSize, AnyBlockSizeRoundTripsAndOthersReadIt) {
         const fs::path path = dir / "ADDRESS.DBF";
         xbase::CreateOptions options;
         options.memoBlockSize = blockSize;
-        xbase::createTable(path, xbase::parseFieldList(kFieldList), options);
+        xbase::createTable(path, xbase::parseFieldList(kAddressFieldList), options);
         {
             Cursor c;
             c.open(path);

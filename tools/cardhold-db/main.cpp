@@ -8,15 +8,17 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <vector>
 
 #include <QCoreApplication>
 
+#include <cardhold/version.h>
 #include <platform/regular_file.h>
 #include <platform/terminal.h>
+
 #include <xbase/cursor.h>
 #include <xbase/error.h>
 #include <xbase/inspect.h>
@@ -25,6 +27,7 @@
 #include <store/address_book.h>
 #include "contacts_text.h"  // the table text conversion of the contacts library
 #include <store/address_rules.h>
+#include <store/archive.h>
 #include <store/contacts_exchange.h>
 #include <store/contacts_sync.h>
 
@@ -32,34 +35,84 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsage =
+// The usage text, one row per command: a new command adds its row here.
+struct CommandHelp {
+    std::string_view synopsis;
+    std::string_view summary;
+};
+
+constexpr CommandHelp kCommands[] = {
+    {"info DIR|FILE.DBF", "header, fields, tags and counts"},
+    {"check DIR|FILE.DBF", "verify every tag and memo; exit 1 on any fault"},
+    {"list DIR [--names]", "entries in name order (--names: names only)"},
+    {"reindex DIR|FILE.DBF",
+     "rebuild every index tag, also when the index file cannot be read; exit 1 when a tag "
+     "cannot be rebuilt"},
+    {"repair DIR|FILE.DBF",
+     "copy the files into DIR/damaged-YYYYMMDD-HHMMSS, then mend the table and memo file and "
+     "rebuild the index; prints what was lost, exit 1 when not sound afterwards"},
+    {"pack DIR", "remove deleted entries, compact the memos, reindex"},
+    {"backup DIR",
+     "bring the backup archive DIR/MGdata.zip up to date with the table and memo files, as "
+     "file maintenance does; prints what it added, refreshed or left alone"},
+    {"add DIR NAME [MEMO]", "add an entry"},
+    {"rename DIR OLD NEW", "rename the first entry named OLD"},
+    {"set-memo DIR NAME TEXT", "replace the memo of the first entry named NAME"},
+    {"delete DIR NAME", "delete the first entry named NAME"},
+    {"generate N DIR", "make a new address book of N sample entries in DIR"},
+    {"import DIR FILE...",
+     "add the contacts of vCard and CSV files, making the address book when there is none; "
+     "prints a report"},
+    {"export DIR FILE [--vcard4] [--names NAME...]",
+     "write entries (all, or those named) to FILE.vcf (vCard 3.0, or 4.0) or FILE.csv; "
+     "prints a report"},
+    {"sync DIR URL --user NAME [--password-file FILE] [--allow-http]",
+     "two-way sync with a CardDAV address book; the password from FILE, CARDHOLD_PASSWORD or "
+     "the terminal"},
+};
+
+constexpr std::string_view kUsageHead =
     "usage: cardhold-db COMMAND ARGUMENTS\n"
+    "       cardhold-db --help | --version\n"
+    "\n";
+
+constexpr std::string_view kUsageNotes =
     "\n"
-    "  info DIR|FILE.DBF         header, fields, tags and counts\n"
-    "  check DIR|FILE.DBF        verify every tag and memo; exit 1 on any fault\n"
-    "  list DIR [--names]        entries in name order (--names: names only)\n"
-    "  reindex DIR|FILE.DBF      rebuild every index tag, also when the index file\n"
-    "                            cannot be read; exit 1 when a tag cannot be rebuilt\n"
-    "  repair DIR|FILE.DBF       copy the files into DIR/damaged-YYYYMMDD-HHMMSS, then\n"
-    "                            mend the table and memo file and rebuild the index;\n"
-    "                            prints what was lost, exit 1 when not sound afterwards\n"
-    "  pack DIR                  remove deleted entries, compact memos, rebuild the index\n"
-    "  add DIR NAME [MEMO]       add an entry\n"
-    "  rename DIR OLD NEW        rename the first entry named OLD\n"
-    "  set-memo DIR NAME TEXT    replace the memo of the first entry named NAME\n"
-    "  delete DIR NAME           delete the first entry named NAME\n"
-    "  generate N DIR            make a new address book of N sample entries in DIR\n"
-    "  import DIR FILE...        add the contacts of vCard and CSV files, making the\n"
-    "                            address book when there is none; prints a report\n"
-    "  export DIR FILE [--vcard4] [--names NAME...]\n"
-    "                            write entries (all, or those named) to FILE.vcf\n"
-    "                            (vCard 3.0, or 4.0) or FILE.csv; prints a report\n"
-    "  sync DIR URL --user NAME [--password-file FILE] [--allow-http]\n"
-    "                            two-way sync with a CardDAV address book; the password\n"
-    "                            from FILE, CARDHOLD_PASSWORD or the terminal\n"
-    "\n"
-    "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new line.\n"
-    "import and export exit 1 when nothing could be read or written.\n";
+    "DIR is the folder that holds ADDRESS.DBF. In MEMO and TEXT, \\n starts a new\n"
+    "line. import and export exit 1 when nothing could be read or written.\n";
+
+// The commands in two columns: the synopsis, then its summary folded into lines of at
+// most 79 characters. A synopsis too wide for its column puts the summary below it.
+std::string usageText() {
+    constexpr size_t kSummaryColumn = 28;
+    constexpr size_t kWidth = 79;
+    std::string text(kUsageHead);
+    for (const CommandHelp& command : kCommands) {
+        std::string line = "  " + std::string(command.synopsis);
+        if (line.size() >= kSummaryColumn) {
+            text += line + '\n';
+            line.clear();
+        }
+        line.resize(kSummaryColumn, ' ');
+        for (std::string_view rest = command.summary; !rest.empty();) {
+            const size_t space = rest.find(' ');
+            const std::string_view word = rest.substr(0, space);
+            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+            if (line.size() > kSummaryColumn) {
+                if (line.size() + 1 + word.size() > kWidth) {
+                    text += line + '\n';
+                    line.assign(kSummaryColumn, ' ');
+                } else {
+                    line += ' ';
+                }
+            }
+            line += word;
+        }
+        text += line + '\n';
+    }
+    text += kUsageNotes;
+    return text;
+}
 
 struct UsageError {
     std::string message;
@@ -270,6 +323,51 @@ int commandPack(const std::vector<std::string>& args) {
     return 0;
 }
 
+// One line for what the archive did with a data file.
+void printArchived(const store::AddResult& result) {
+    const std::string file = visible(result.file.filename().string());
+    switch (result.outcome) {
+        case store::AddOutcome::Added:
+            std::printf("added %s\n", visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::Refreshed:
+            std::printf("refreshed %s\n", visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::Unchanged:
+            std::printf("left alone %s: unchanged since the last backup\n",
+                        visible(result.entryName).c_str());
+            break;
+        case store::AddOutcome::NotFound:
+            if (!file.empty()) std::printf("skipped %s: not found\n", file.c_str());
+            break;
+        case store::AddOutcome::NotRegularFile:
+            std::printf("skipped %s: not an ordinary file\n", file.c_str());
+            break;
+        case store::AddOutcome::Hidden:
+            std::printf("skipped %s: a hidden file\n", file.c_str());
+            break;
+    }
+}
+
+// The archive step of file maintenance. The table stays open in shared use meanwhile, so
+// that no other program can pack or rebuild it while its files are read.
+int commandBackup(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"backup takes one folder"};
+    const fs::path folder = folderOf(args[0]);
+    xbase::Cursor table;
+    xbase::OpenOptions options;
+    options.readOnly = true;
+    table.open(store::AddressBook::tablePath(folder), options);
+    std::optional<fs::path> memoFile;
+    if (table.hasMemoFile()) memoFile = table.memoPath();
+    const store::ArchiveRun run =
+        store::archiveDataFiles(store::backupArchivePath(folder), table.path(), memoFile);
+    printArchived(run.table);
+    if (memoFile) printArchived(run.memo);
+    std::printf("backup archive: %s\n", visible(run.archive.string()).c_str());
+    return 0;
+}
+
 void printLostTags(const xbase::IndexRebuild& index) {
     for (const auto& tag : index.lostTags)
         std::printf("cannot rebuild tag %s: %s\n", tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
@@ -445,16 +543,22 @@ int commandExport(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        std::fputs(usageText().c_str(), argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("cardhold-db %s\n", cardhold::kVersion);
+        return 0;
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
     try {
+        if (command.starts_with('-')) throw UsageError{"unknown option \"" + command + "\""};
         if (command == "info") return commandInfo(args);
         if (command == "check") return commandCheck(args);
         if (command == "list") return commandList(args);
         if (command == "pack") return commandPack(args);
+        if (command == "backup") return commandBackup(args);
         if (command == "reindex") return commandReindex(args);
         if (command == "repair") return commandRepair(args);
         if (command == "add" || command == "rename" || command == "set-memo" || command == "delete")

@@ -4,8 +4,10 @@
 #include <xbase/file_system.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -57,6 +59,75 @@ zip_source_t* fileSource(const fs::path& path, zip_error_t* error) {
     return zip_source_file_create(path.c_str(), 0, -1, error);
 #endif
 }
+
+// A file deflated beforehand, handed to libzip as deflated data: libzip copies the bytes
+// as they are, and takes the size and CRC from here.
+class DeflatedContent {
+  public:
+    explicit DeflatedContent(DeflatedFile file) : file_(std::move(file)) {
+        zip_error_init(&error_);
+    }
+    ~DeflatedContent() { zip_error_fini(&error_); }
+    DeflatedContent(const DeflatedContent&) = delete;
+    DeflatedContent& operator=(const DeflatedContent&) = delete;
+
+    static zip_source_t* create(DeflatedFile file, zip_error_t* error) {
+        auto* state = new DeflatedContent(std::move(file));
+        zip_source_t* source = zip_source_function_create(&DeflatedContent::call, state, error);
+        if (!source) delete state;
+        return source;
+    }
+
+  private:
+    static zip_int64_t call(void* state, void* data, zip_uint64_t length,
+                            zip_source_cmd_t command) {
+        auto* self = static_cast<DeflatedContent*>(state);
+        const std::string& bytes = self->file_.deflated;
+        switch (command) {
+            case ZIP_SOURCE_SUPPORTS:
+                return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ,
+                                                      ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                      ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+            case ZIP_SOURCE_OPEN:
+                self->at_ = 0;
+                return 0;
+            case ZIP_SOURCE_READ: {
+                const std::size_t count = static_cast<std::size_t>(
+                    std::min<zip_uint64_t>(length, bytes.size() - self->at_));
+                std::memcpy(data, bytes.data() + self->at_, count);
+                self->at_ += count;
+                return static_cast<zip_int64_t>(count);
+            }
+            case ZIP_SOURCE_CLOSE:
+                return 0;
+            case ZIP_SOURCE_STAT: {
+                auto* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &self->error_);
+                if (!stat) return -1;
+                zip_stat_init(stat);
+                stat->size = self->file_.size;
+                stat->comp_size = bytes.size();
+                stat->comp_method = ZIP_CM_DEFLATE;
+                stat->crc = self->file_.crc;
+                stat->encryption_method = ZIP_EM_NONE;
+                stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                              ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+                return sizeof(zip_stat_t);
+            }
+            case ZIP_SOURCE_ERROR:
+                return zip_error_to_data(&self->error_, data, length);
+            case ZIP_SOURCE_FREE:
+                delete self;
+                return 0;
+            default:
+                zip_error_set(&self->error_, ZIP_ER_OPNOTSUPP, 0);
+                return -1;
+        }
+    }
+
+    DeflatedFile file_;
+    std::size_t at_ = 0;
+    zip_error_t error_;
+};
 
 // Our own reference to a source handed to libzip: after a failed write it tells whether
 // reading the file or writing the archive went wrong.
@@ -221,9 +292,12 @@ AddResult ZipArchive::addFile(const fs::path& asked) {
         return result;
     }
 
-    const EntryCompression compression = trialDeflate(disk.path).choice();
+    DeflatedFile deflated = deflateFile(disk.path);
+    const EntryCompression compression = deflated.choice;
     LibzipError error;
-    zip_source_t* source = fileSource(disk.path, error.get());
+    zip_source_t* source = compression == EntryCompression::Deflated
+                               ? DeflatedContent::create(std::move(deflated), error.get())
+                               : fileSource(disk.path, error.get());
     if (!source) throw errorFrom(error.get(), disk.path);
     const SourceReference content(source);
 
@@ -259,6 +333,22 @@ void ZipArchive::close() {
     abandon();
     std::error_code error;
     if (empty && !fs::exists(fs::symlink_status(path_, error))) writeEmptyArchive(files_, path_);
+}
+
+fs::path backupArchivePath(const fs::path& dataFolder) {
+    return fs::absolute(dataFolder).lexically_normal() / kArchiveFileName;
+}
+
+ArchiveRun archiveDataFiles(const fs::path& archivePath, const fs::path& tableFile,
+                            const std::optional<fs::path>& memoFile, xbase::FileSystem* files) {
+    ArchiveRun run;
+    run.archive = archivePath;
+    run.memo.file = memoFile.value_or(fs::path());
+    ZipArchive archive(archivePath, files);
+    run.table = archive.addFile(tableFile);
+    if (memoFile) run.memo = archive.addFile(*memoFile);
+    archive.close();
+    return run;
 }
 
 }  // namespace store

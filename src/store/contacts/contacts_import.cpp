@@ -2,15 +2,16 @@
 // entry, with a report of everything that did not come over exactly.
 
 #include <algorithm>
+#include <fstream>
 
 #include <platform/regular_file.h>
 #include <xbase/error.h>
 
 #include <store/address_book.h>
 #include <store/address_rules.h>
+#include <store/contacts_exchange.h>
 #include "contacts_card.h"
 #include "contacts_csv.h"
-#include <store/contacts_exchange.h>
 #include "contacts_fit.h"
 #include "contacts_text.h"
 #include "vcard_reader.h"
@@ -182,6 +183,17 @@ std::string ImportReport::text() const {
     std::string out = summary() + "\n";
     for (const std::string& each : lines) out += each + "\n";
     return out;
+}
+
+bool isVCardFile(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return false;
+    if (contactFileFormat(file) == ContactFileFormat::VCard) return true;
+    std::ifstream in(file, std::ios::binary);
+    std::string start(4096, '\0');
+    in.read(start.data(), std::streamsize(start.size()));
+    start.resize(std::size_t(in.gcount()));
+    return vcard::looksLikeVCard(start);
 }
 
 ImportReport importContacts(AddressBook& book, const std::vector<std::filesystem::path>& files) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 #include <shop/shop_links.h>
 
 #include <app/standard_error.h>
@@ -39,7 +41,13 @@ class SecretStore;
 class Shell;
 }  // namespace platform
 
+namespace playlist {
+class StandardDialogs;
+}
+
 namespace app {
+
+class ContactsActions;
 
 // The desktop services the window reaches through seams.
 struct Services {
@@ -47,12 +55,18 @@ struct Services {
     platform::Shell& shell;
     platform::Clipboard& clipboard;
     platform::PhoneDialer& dialer;
-    platform::SecretStore& secrets;  // the keyring, for the sync's password
+    // The input box and file dialogs; none given: Qt's own.
+    playlist::StandardDialogs* dialogs = nullptr;
+    // The keyring that keeps the sync's password; none given: the desktop's.
+    platform::SecretStore* secrets = nullptr;
 };
 
 struct StartupOptions {
     QStringList arguments;  // the command line without the program's own name
     QString currentFolder;  // the folder a relative data folder name starts from
+    // Where the default address book lives (a vCard file given alone goes there); empty:
+    // the user's home folder.
+    QString homeFolder = {};
 };
 
 class MainWindow : public QWidget {
@@ -87,7 +101,6 @@ class MainWindow : public QWidget {
     QToolButton* maintenanceButton = nullptr;
     QToolButton* helpButton = nullptr;
     data::DBGrid* nameGrid = nullptr;
-    QMenu* nameGridMenu = nullptr;  // the grid's context menu
     data::DBMemo* memoEditor = nullptr;
     data::DBNavigator* navigator = nullptr;
     QCheckBox* wordWrapCheck = nullptr;
@@ -97,6 +110,9 @@ class MainWindow : public QWidget {
     QPlainTextEdit* stagingText = nullptr;
     // The item chooser, made by the program right after the data module.
     links::ItemChooser* itemChooser = nullptr;
+    // The grid's context menu: the contacts import and export, and Sync….
+    QMenu* gridMenu = nullptr;
+    ContactsActions* contactsActions = nullptr;
 
     // --- What the user can do
     // The start-up, on the first show. Does nothing once it has completed.
@@ -163,13 +179,16 @@ class MainWindow : public QWidget {
     // openAddressTable, and when the files are damaged, the offer to mend them first;
     // false when the user would not have them mended.
     bool openAddressTableMendingDamage();
-    // Closing while an entry is being edited or inserted: save, discard or stay open.
-    bool mayCloseWhileEditing();
+    // Closing, or `before` something else, while an entry is being edited or inserted:
+    // save, discard or stay.
+    bool mayLeaveEditing(const QString& before = QStringLiteral("closing"));
     void commitCellEditor();
     void runLinkAction(void (links::LinkActions::*action)());
 
     Services services_;
+    std::unique_ptr<playlist::StandardDialogs> desktopDialogs_;  // when none were given
     StartupOptions options_;
+    QString contactsFile_;  // a vCard file named on the command line, to import
     store::AddressModule* module_ = nullptr;
     shop::ShopChoice shopChoice_;
     bool startupQueued_ = false;

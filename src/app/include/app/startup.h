@@ -28,6 +28,24 @@ QString composeTitle(const QStringList& arguments);
 // argument as it is.
 QString dataFolderPath(const QString& currentFolder, const QString& argument);
 
+// The folder of the default address book, in the home folder: the one the desktop entry
+// opens, and the one a vCard file given alone is imported into.
+inline constexpr char kDefaultBookFolder[] = "Cardhold";
+
+// The command line with a vCard file taken off it. A file manager opening a .vcf file with
+// the program passes the file alone ("cardhold FILE") or behind the folder argument of the
+// desktop entry ("cardhold Cardhold FILE"). Everything else is left to the folder rules.
+struct ContactsCommandLine {
+    QStringList arguments;  // the folder argument, if any
+    QString currentFolder;  // where a relative folder argument starts
+    QString vCardFile;      // absolute; empty when the command line names none
+};
+// A last argument that names a vCard file (isVCardFile) is taken off when at most one
+// argument that is not one stands before it. Given alone, it is imported into the default
+// address book: the argument kDefaultBookFolder, relative to `homeFolder`.
+ContactsCommandLine takeVCardFile(const QStringList& arguments, const QString& currentFolder,
+                                  const QString& homeFolder);
+
 // Removes every file in `folder` whose name equals one of `fileNames` ignoring letter
 // case. Files that are not there, or cannot be removed, are passed over quietly.
 void removeFilesIgnoringCase(const QString& folder, const QStringList& fileNames);

@@ -19,7 +19,8 @@ struct FileDialogSettings {
     QString filter;                // empty: every file
     QString directory;             // the folder shown first, when fileName names none
     QString fileName;              // the proposed name; an absolute one also picks the folder
-    QString defaultSuffix;         // added to a chosen name without one ("m3u")
+    QString defaultSuffix;         // added to a chosen name without one ("m3u"); on the desktop,
+                                   // the first extension of the file type chosen replaces it
     bool mustExist = true;         // open dialogs only: refuse names of missing files
     bool confirmOverwrite = true;  // save dialogs only: ask before replacing a file
 };

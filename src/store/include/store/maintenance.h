@@ -20,8 +20,6 @@ namespace store {
 
 class AddressModule;
 
-inline constexpr const char* kArchiveFileName = "MGdata.zip";
-
 // The line breaks in these texts are single CR characters.
 inline constexpr const char* kCannotPackFiltered =
     "Cannot reindex filtered database. However,\r"
@@ -41,13 +39,6 @@ enum class MaintenanceOutcome {
     RefusedWhileEditing,   // an entry is being edited or inserted: nothing touched
     Packed,                // packed; the user wanted no archive
     Archived,              // packed and archived
-};
-
-// What the archive run did with each data file.
-struct ArchiveRun {
-    std::filesystem::path archive;
-    AddResult table;
-    AddResult memo;
 };
 
 // The backup archive's full path: the data folder made absolute, then MGdata.zip.

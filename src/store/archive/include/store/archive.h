@@ -5,6 +5,7 @@
 // what the earlier ones put in.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <store/archive_error.h>
@@ -75,5 +76,27 @@ class ZipArchive {
     xbase::FileSystem& files_;
     zip* archive_ = nullptr;
 };
+
+// The backup archive's name, in the data folder.
+inline constexpr const char* kArchiveFileName = "MGdata.zip";
+
+// What an archive run did with each data file.
+struct ArchiveRun {
+    std::filesystem::path archive;
+    AddResult table;
+    AddResult memo;  // NotFound when the table has no memo file
+};
+
+// The backup archive of the address book in `dataFolder`: the folder made absolute, then
+// MGdata.zip.
+std::filesystem::path backupArchivePath(const std::filesystem::path& dataFolder);
+
+// The archive step of file maintenance: opens or creates `archive`, takes the table file,
+// then its memo file when there is one, and closes it. Throws ArchiveError as addFile() does;
+// an entry added before the failure stays in the archive.
+ArchiveRun archiveDataFiles(const std::filesystem::path& archive,
+                            const std::filesystem::path& tableFile,
+                            const std::optional<std::filesystem::path>& memoFile,
+                            xbase::FileSystem* files = nullptr);
 
 }  // namespace store

@@ -59,6 +59,10 @@ enum class ContactFileFormat { VCard, Csv };
 // ".vcf" (or ".vcard") and ".csv" in any letter case; nullopt for anything else.
 std::optional<ContactFileFormat> contactFileFormat(const std::filesystem::path& file);
 
+// Whether `file` is a regular file of vCards: its name ends in ".vcf" or ".vcard", or it
+// starts (after a byte-order mark and blank lines) with BEGIN:VCARD. Reads a few KiB at most.
+bool isVCardFile(const std::filesystem::path& file);
+
 struct ExportOptions {
     bool vcard4 = false;  // vCard 4.0 instead of 3.0
     // The entries to export, by name (every entry with the name, in this order); all

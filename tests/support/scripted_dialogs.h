@@ -1,5 +1,5 @@
 #pragma once
-// Answers the editor's input box and file dialogs from a script and records how each was
+// Answers the standard input box and file dialogs from a script and records how each was
 // set up. An unscripted dialog is cancelled.
 
 #include <deque>
