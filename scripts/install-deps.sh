@@ -6,11 +6,11 @@
 set -eu
 
 packages="build-essential cmake ninja-build pkgconf ccache clang-format
-qt6-base-dev libzip-dev zlib1g-dev libicu-dev
+qt6-base-dev qtkeychain-qt6-dev libzip-dev zlib1g-dev libicu-dev ca-certificates
 libgtest-dev libgmock-dev libbenchmark-dev
 fonts-liberation2 fonts-comic-neue
 xvfb xauth imagemagick poppler-utils unzip xdg-utils
-libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject
+libdbd-xbase-perl python3-dbf python3-dbfread python3-vobject python3-radicale
 desktop-file-utils appstream man-db file"
 if [ "${1:-}" = packaging ]; then
     packages="$packages lintian debootstrap"

@@ -34,6 +34,7 @@
 #include <platform/form_widgets.h>
 #include <platform/help_pages.h>
 #include <platform/prompter.h>
+#include <platform/secret_store.h>
 #include <platform/shell.h>
 #include <platform/window_placement.h>
 #include <xbase/cursor.h>
@@ -41,6 +42,7 @@
 #include <app/contacts_actions.h>
 #include <app/damaged_book.h>
 #include <app/startup.h>
+#include <app/sync_action.h>
 #include <info/entry_info_dialog.h>
 #include <links/address_entry.h>
 #include <links/item_chooser.h>
@@ -336,6 +338,9 @@ void MainWindow::setDataModule(store::AddressModule& dataModule) {
                              [this] { cancelSearch(); }},
                             this);
     contactsActions->addMenuItems(*gridMenu);
+    gridMenu->addSeparator();
+    gridMenu->addAction(QStringLiteral("S&ync…"), this, [this] { syncWithServer(); })
+        ->setObjectName(QStringLiteral("SyncItem"));
     contactsActions->acceptDropsOn(*this);
     contactsActions->acceptDropsOn(*memoEditor->viewport());
 }
@@ -558,6 +563,15 @@ void MainWindow::runFileMaintenance() {
     if (guarded([this] { store::runFileMaintenance(*module_, services_.prompter); })) {
         nameGrid->viewport()->update();
     }
+}
+
+void MainWindow::syncWithServer() {
+    if (module_ == nullptr) return;
+    platform::DesktopKeyring desktopKeyring;
+    SyncAction sync(*this, *module_, services_.prompter,
+                    services_.secrets != nullptr ? *services_.secrets : desktopKeyring);
+    guarded([&] { sync.run(); });
+    nameGrid->setFocus();
 }
 
 void MainWindow::runReport() {

@@ -63,4 +63,21 @@ HandlerPresence FakeSchemeHandlerLookup::handlerFor(const QString& scheme) {
     return presence_;
 }
 
+StoredSecret FakeSecretStore::read(const QString& key) {
+    if (!available_) return {StoredSecret::Outcome::NoKeyring, {}};
+    const auto found = secrets_.find(key);
+    if (found == secrets_.end()) return {StoredSecret::Outcome::NotFound, {}};
+    return {StoredSecret::Outcome::Found, found->second};
+}
+
+bool FakeSecretStore::write(const QString& key, const QString& secret) {
+    if (!available_) return false;
+    secrets_[key] = secret;
+    return true;
+}
+
+void FakeSecretStore::forget(const QString& key) {
+    secrets_.erase(key);
+}
+
 }  // namespace platform

@@ -165,13 +165,13 @@ TEST_F(ContactsWindow, ImportingWhileEditingAsksToSaveFirst) {
 
 TEST_F(ContactsWindow, ExportShownIsOfferedWhileASearchIsOnAndAnImportEndsTheSearch) {
     start();
-    const QStringList always{"Import contacts…", "Export all…", "Export selected…"};
+    const QStringList always{"Import contacts…", "Export all…", "Export selected…", "", "S&ync…"};
     EXPECT_EQ(menuItems(), always);
     table().setFilter("upper(Name) = 'COLE'");
     table().setFiltered(true);
     ASSERT_EQ(names(), QStringList({"Cole"}));
     EXPECT_EQ(menuItems(), QStringList({"Import contacts…", "Export all…", "Export shown…",
-                                        "Export selected…"}));
+                                        "Export selected…", "", "S&ync…"}));
     const fs::path out = launch.cwd.path() / "found.vcf";
     dialogs.saveAnswers.push_back(qpath(out));
     choose("exportShownItem");

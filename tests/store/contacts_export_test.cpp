@@ -13,12 +13,14 @@
 #include <links/memo_scanner.h>
 
 #include "contacts_fixture.h"
+#include "entry_card.h"
 #include "run_program.h"
 #include "test_files.h"
 
 namespace {
 
 using contactstest::ContactsTest;
+using contactstest::crlf;
 using contactstest::sample;
 
 namespace fs = std::filesystem;
@@ -219,6 +221,38 @@ TEST_F(ExportTest, ExportsTheNamedEntriesWithUidsThatFollowTheName) {
     EXPECT_EQ(someUids[0], uids[2]);  // Carter's, in any export
     EXPECT_EQ(someUids[1], uids[0]);
     EXPECT_EQ(someUids[0].rfind("urn:uuid:", 0), 0u);
+}
+
+// Sync writes an entry into a card a phone made: only the properties the entry maps to
+// change; the photo, the address and the unknown properties stay byte for byte.
+TEST_F(ExportTest, AnEntryWrittenIntoSomeoneElsesCardLeavesTheRestAsItWas) {
+    const std::string photo =
+        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDA\r\n"
+        " oMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/2w==\r\n";
+    const std::string phoneCard = crlf(
+        "BEGIN:VCARD\nVERSION:3.0\nUID:phone-1\nN:Old;Name;;;\nFN:Old Name\n"
+        "item1.TEL:555-0000\nitem1.X-ABLabel:_$!<Mobile>!$_\nitem2.ADR:;;1 Oak St;Town;;;\n"
+        "item2.X-ABLabel:Cabin\nX-PHONE-THING:kept;as\\, is\n") +
+        photo + "NOTE:old note\r\nEND:VCARD\r\n";
+    store::TableText text(book->table().codePage());
+    const store::Entry entry{"Baker, Ann", "Cell: 555-1234\r\nann@example.org", {2024, 3, 5}, {}};
+    const std::string updated = store::cardUpdatedFromEntry(phoneCard, text, entry);
+
+    for (const std::string kept : {"UID:phone-1\r\n", "item2.ADR:;;1 Oak St;Town;;;\r\n",
+                                   "item2.X-ABLabel:Cabin\r\n", "X-PHONE-THING:kept;as\\, is\r\n"})
+        EXPECT_NE(updated.find(kept), std::string::npos) << kept << "\n" << updated;
+    EXPECT_NE(updated.find(photo), std::string::npos) << updated;
+    for (const std::string gone : {"Old", "555-0000", "Mobile", "old note"})
+        EXPECT_EQ(updated.find(gone), std::string::npos) << gone << "\n" << updated;
+    EXPECT_NE(updated.find("FN:Baker\\, Ann\r\nN:Baker;Ann;;;\r\nTEL;TYPE=CELL:555-1234\r\n"
+                           "EMAIL;TYPE=INTERNET:ann@example.org\r\n"),
+              std::string::npos)
+        << updated;
+
+    // What comes back from the card is the entry as it was written into it.
+    ASSERT_EQ(importText(updated).added, 1);
+    EXPECT_EQ(entries().at("Baker, Ann"), "1 Oak St\r\nTown\r\nCell: 555-1234\r\nann@example.org");
+    EXPECT_EQ(store::cardUpdatedFromEntry("BEGIN:VCARD\r\nFN:cut short\r\n", text, entry), "");
 }
 
 TEST_F(ExportTest, TheExportFileIsReplacedWholeAndNeverWrittenThroughALink) {

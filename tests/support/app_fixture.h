@@ -28,7 +28,7 @@ class Launch {
     // the current folder.
     app::Program& create(const QStringList& arguments = {}) {
         program = std::make_unique<app::Program>(
-            app::Services{prompter, shell, clipboard, dialer, dialogs},
+            app::Services{prompter, shell, clipboard, dialer, dialogs, &secrets},
             app::StartupOptions{arguments, qpath(cwd.path())});
         return *program;
     }
@@ -51,6 +51,7 @@ class Launch {
     platform::FakePhoneDialer dialer;
     // The file dialogs the window asks with; none: Qt's own (set before create()).
     playlist::StandardDialogs* dialogs = nullptr;
+    platform::FakeSecretStore secrets;
     std::unique_ptr<app::Program> program;
 };
 

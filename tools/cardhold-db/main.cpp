@@ -13,7 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include <QCoreApplication>
+
 #include <cardhold/version.h>
+#include <platform/regular_file.h>
+#include <platform/terminal.h>
 
 #include <xbase/cursor.h>
 #include <xbase/error.h>
@@ -25,6 +29,7 @@
 #include <store/address_rules.h>
 #include <store/archive.h>
 #include <store/contacts_exchange.h>
+#include <store/contacts_sync.h>
 
 namespace {
 
@@ -61,6 +66,9 @@ constexpr CommandHelp kCommands[] = {
     {"export DIR FILE [--vcard4] [--names NAME...]",
      "write entries (all, or those named) to FILE.vcf (vCard 3.0, or 4.0) or FILE.csv; "
      "prints a report"},
+    {"sync DIR URL --user NAME [--password-file FILE] [--allow-http]",
+     "two-way sync with a CardDAV address book; the password from FILE, CARDHOLD_PASSWORD or "
+     "the terminal"},
 };
 
 constexpr std::string_view kUsageHead =
@@ -452,6 +460,64 @@ int commandImport(const std::vector<std::string>& args) {
     return report.failed() ? 1 : 0;
 }
 
+// The password for sync, never from the command line (other users see it there): from
+// a file, the environment, or asked on the terminal without echo.
+std::string syncPassword(const std::optional<std::string>& file, const std::string& user,
+                         const std::string& server) {
+    if (file) {
+        std::string text;
+        try {
+            text = platform::readRegularFile(*file, 64 * 1024);
+        } catch (const platform::RegularFileError& e) {
+            throw UsageError{std::string("the password file cannot be read: ") + e.what()};
+        }
+        return text.substr(0, text.find_first_of("\r\n"));  // its first line
+    }
+    if (const char* variable = std::getenv("CARDHOLD_PASSWORD")) return variable;
+    if (auto typed = platform::readHiddenLine("Password for " + user + " at " + server + ": ")) return *typed;
+    throw UsageError{"no password: give --password-file FILE, set CARDHOLD_PASSWORD, or run on a terminal"};
+}
+
+int commandSync(const std::vector<std::string>& args) {
+    store::SyncSettings settings;
+    std::optional<std::string> passwordFile;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "--user" || a == "--password-file") && i + 1 < args.size()) {
+            (a == "--user" ? settings.user : passwordFile.emplace()) = args[++i];
+        } else if (a == "--allow-http") {
+            settings.plainHttpConfirmed = true;
+        } else if (a.rfind("--password", 0) == 0) {
+            throw UsageError{"the password never goes on the command line (other users can see it there): "
+                             "use --password-file FILE, CARDHOLD_PASSWORD or the terminal"};
+        } else {
+            rest.push_back(a);
+        }
+    }
+    if (rest.size() != 2 || settings.user.empty())
+        throw UsageError{"sync takes a folder, the server's address and --user NAME"};
+    settings.server = rest[1];
+    store::AddressBook book(folderOf(rest[0]));
+    settings.password = syncPassword(passwordFile, settings.user, settings.server);
+
+    int argc = 1;
+    char program[] = "cardhold-db";
+    char* argv[] = {program, nullptr};
+    QCoreApplication application(argc, argv);  // the requests wait in its event loop
+    store::SyncControl control;
+    const bool terminal = platform::isTerminal(stderr);
+    if (terminal)
+        control.progress = [](const store::SyncProgress& p) {
+            if (p.total > 0 && (p.done % 25 == 0 || p.done == p.total))
+                std::fprintf(stderr, "\r%s %d/%d ", p.step.c_str(), p.done, p.total);
+        };
+    const store::SyncReport report = store::syncAddressBook(book, settings, control);
+    if (terminal) std::fputs("\r\033[K", stderr);
+    std::printf("%s", visible(report.text()).c_str());
+    return report.failed() ? 1 : 0;
+}
+
 int commandExport(const std::vector<std::string>& args) {
     store::ExportOptions options;
     std::vector<std::string> rest;
@@ -500,6 +566,7 @@ int main(int argc, char** argv) {
         if (command == "generate") return commandGenerate(args);
         if (command == "import") return commandImport(args);
         if (command == "export") return commandExport(args);
+        if (command == "sync") return commandSync(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& e) {
         std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", visible(e.message).c_str());

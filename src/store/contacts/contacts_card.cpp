@@ -1,6 +1,9 @@
 #include "contacts_card.h"
 
 #include <QHash>
+#include <QSet>
+
+#include <algorithm>
 
 #include <links/memo_scanner.h>
 
@@ -49,6 +52,7 @@ class NoteItems {
         for (const QString& note : notes) {
             text_ += note + u'\n';
             for (const QString& line : splitLines(note)) {
+                if (!line.trimmed().isEmpty()) lines_.insert(line.trimmed());
                 const std::string bytes = line.toStdString();
                 std::vector<std::string> phones;
                 links::findPhoneNumbers(bytes, phones);
@@ -63,6 +67,10 @@ class NoteItems {
         return text_.contains(number) || items_.contains(number);
     }
 
+    // A line of the memo (an organisation, a title, "Birthday: …") that a note has as a
+    // line of its own: a card whose note is a whole memo holds these twice.
+    bool holdsLine(const QString& line) const { return lines_.contains(line.trimmed()); }
+
     bool holdsAddress(const QString& address) const {
         if (text_.contains(address, Qt::CaseInsensitive) ||
             items_.contains(address, Qt::CaseInsensitive))
@@ -76,10 +84,17 @@ class NoteItems {
   private:
     QString text_;
     QStringList items_;
+    QSet<QString> lines_;
 };
 
-void addLine(QStringList& lines, const QString& label, const QString& value) {
-    if (!value.trimmed().isEmpty()) lines << label + QStringLiteral(": ") + value.trimmed();
+void addLine(QStringList& lines, const NoteItems& noteItems, const QString& label,
+             const QString& value) {
+    const QString line = label + QStringLiteral(": ") + value.trimmed();
+    if (!value.trimmed().isEmpty() && !noteItems.holdsLine(line)) lines << line;
+}
+
+void addLine(QStringList& lines, const NoteItems& noteItems, const QString& line) {
+    if (!line.trimmed().isEmpty() && !noteItems.holdsLine(line)) lines << line.trimmed();
 }
 
 }  // namespace
@@ -125,24 +140,29 @@ DraftEntry draftEntry(const Contact& contact) {
     const NoteItems noteItems(contact.notes);
     QStringList lines;
     for (const QString& organisation : contact.organisations)
-        if (!organisation.trimmed().isEmpty()) lines << organisation.trimmed();
-    for (const QString& title : contact.titles)
-        if (!title.trimmed().isEmpty()) lines << title.trimmed();
-    for (const QStringList& address : contact.addresses) lines << address;
+        addLine(lines, noteItems, organisation);
+    for (const QString& title : contact.titles) addLine(lines, noteItems, title);
+    for (const QStringList& address : contact.addresses) {
+        const bool held = std::all_of(address.begin(), address.end(), [&](const QString& line) {
+            return noteItems.holdsLine(line);
+        });
+        if (!held) lines << address;
+    }
     for (const Contact::Phone& phone : contact.phones)
         if (!noteItems.holdsPhone(phone.number.trimmed()))
-            addLine(lines, phone.label, phone.number);
+            addLine(lines, noteItems, phone.label, phone.number);
     for (const QString& email : contact.emails)
         if (!noteItems.holdsAddress(email.trimmed()))
-            addLine(lines, QStringLiteral("Email"), email);
+            addLine(lines, noteItems, QStringLiteral("Email"), email);
     for (const QString& web : contact.webs)
-        if (!noteItems.holdsAddress(web.trimmed())) addLine(lines, QStringLiteral("Web"), web);
+        if (!noteItems.holdsAddress(web.trimmed()))
+            addLine(lines, noteItems, QStringLiteral("Web"), web);
     for (const QString& date : contact.birthdays)
-        addLine(lines, QStringLiteral("Birthday"), dateAsWritten(date));
+        addLine(lines, noteItems, QStringLiteral("Birthday"), dateAsWritten(date));
     for (const QString& date : contact.anniversaries)
-        addLine(lines, QStringLiteral("Anniversary"), dateAsWritten(date));
+        addLine(lines, noteItems, QStringLiteral("Anniversary"), dateAsWritten(date));
     for (const QString& nickname : contact.nicknames)
-        addLine(lines, QStringLiteral("Nickname"), nickname);
+        addLine(lines, noteItems, QStringLiteral("Nickname"), nickname);
     for (const QString& note : contact.notes)
         if (!note.isEmpty()) lines << note;
     return {entryName(contact), withCrLf(lines.join(u'\n'))};

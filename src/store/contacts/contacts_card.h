@@ -41,7 +41,8 @@ struct DraftEntry {
 // name, the organisation, the first e-mail address. Memo: organisation and title,
 // addresses, "Home: …" and the other phone lines, "Email: …", "Web: …", birthday and
 // anniversary, nickname, and the notes last; a phone, e-mail or web address the notes
-// already hold is not written again.
+// already hold is not written again, nor a line (or a whole address) a note has as a line
+// of its own, so a card whose note is an entry's memo gives back exactly that memo.
 DraftEntry draftEntry(const Contact& contact);
 
 // The memo label of a phone with these types or labels ("CELL", "Work Fax", "_$!<Mobile>!$_").

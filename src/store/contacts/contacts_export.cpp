@@ -10,14 +10,16 @@
 
 #include <links/memo_scanner.h>
 #include <xbase/error.h>
-#include <xbase/file_system.h>
 
 #include <store/address_book.h>
 #include <store/address_rules.h>
 #include <store/contacts_exchange.h>
 #include "contacts_text.h"
 #include "csv_format.h"
+#include "entry_card.h"
+#include "vcard_reader.h"
 #include "vcard_writer.h"
+#include "whole_file.h"
 
 namespace store {
 namespace {
@@ -35,7 +37,7 @@ struct ExportedEntry {
     QString name;
     QString memo;
     xbase::Date date;
-    QByteArray uidSeed;
+    std::string uid;
     std::vector<Phone> phones;
     QStringList emails, webs;
 };
@@ -121,16 +123,10 @@ std::string twoDigits(int value) {
     return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
-void appendCard(std::string& out, const ExportedEntry& entry, bool version4) {
+// The properties an entry maps to (kEntryProperties), in that order.
+void appendEntryProperties(std::string& out, const ExportedEntry& entry, bool version4) {
     using vcard::appendLine;
     using vcard::escaped;
-    appendLine(out, "BEGIN", "VCARD");
-    appendLine(out, "VERSION", version4 ? "4.0" : "3.0");
-    appendLine(out, "PRODID", "-//Marigold//Cardhold//EN");
-    appendLine(out, "UID",
-               "urn:uuid:" + QUuid::createUuidV5(kUidNamespace, entry.uidSeed)
-                                 .toString(QUuid::WithoutBraces)
-                                 .toStdString());
     appendLine(out, "FN", escaped(entry.name));
     const auto [family, given] = nameParts(entry.name);
     appendLine(out, "N", escaped(family) + ";" + escaped(given) + ";;;");
@@ -158,7 +154,28 @@ void appendCard(std::string& out, const ExportedEntry& entry, bool version4) {
         else
             appendLine(out, "REV;VALUE=date", year + "-" + month + "-" + day);
     }
+}
+
+void appendCard(std::string& out, const ExportedEntry& entry, bool version4) {
+    using vcard::appendLine;
+    appendLine(out, "BEGIN", "VCARD");
+    appendLine(out, "VERSION", version4 ? "4.0" : "3.0");
+    appendLine(out, "PRODID", "-//Marigold//Cardhold//EN");
+    appendLine(out, "UID", vcard::escaped(QString::fromStdString(entry.uid)));
+    appendEntryProperties(out, entry, version4);
     appendLine(out, "END", "VCARD");
+}
+
+bool isEntryProperty(const std::string& name) {
+    for (const char* mapped : kEntryProperties)
+        if (name == mapped) return true;
+    return false;
+}
+
+// Apple's labels of an item group ("item1.X-ABLabel"): they name the item beside them and
+// mean nothing once it is gone.
+bool isGroupLabel(const std::string& name) {
+    return name.rfind("X-AB", 0) == 0;
 }
 
 std::string csvFile(const std::vector<ExportedEntry>& entries) {
@@ -185,26 +202,6 @@ std::string csvFile(const std::vector<ExportedEntry>& entries) {
         csv::appendRecord(out, row);
     }
     return "\xEF\xBB\xBF" + out.toStdString();  // spreadsheets read UTF-8 only behind its mark
-}
-
-// The file appears whole or not at all: written beside the old one under a name nobody
-// can guess, flushed, then renamed over it (a link there is replaced, never followed).
-void writeWholeFile(const std::filesystem::path& target, const std::string& bytes) {
-    xbase::FileSystem& files = xbase::defaultFileSystem();
-    std::unique_ptr<xbase::File> temporary = files.createTemporary(target, ".export-");
-    const std::filesystem::path temporaryPath = temporary->path();
-    try {
-        temporary->writeAt(0, bytes.data(), bytes.size());
-        temporary->sync();
-        temporary.reset();
-        files.rename(temporaryPath, target);
-    } catch (...) {
-        temporary.reset();
-        files.remove(temporaryPath);
-        throw;
-    }
-    const std::filesystem::path folder = target.parent_path();
-    files.syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
 }
 
 class Exporter {
@@ -249,8 +246,11 @@ class Exporter {
             exportedEntry(text_, name, table.memo(infoField_), table.date(dateField_));
         // Entries that share a name still get UIDs of their own.
         const int seen = ++namesSeen_[name];
-        entry.uidSeed = entry.name.toUtf8();
-        if (seen > 1) entry.uidSeed += "\n" + QByteArray::number(seen);
+        QByteArray uidSeed = entry.name.toUtf8();
+        if (seen > 1) uidSeed += "\n" + QByteArray::number(seen);
+        entry.uid = "urn:uuid:" + QUuid::createUuidV5(kUidNamespace, uidSeed)
+                                      .toString(QUuid::WithoutBraces)
+                                      .toStdString();
         entries_.push_back(std::move(entry));
     }
 
@@ -313,7 +313,7 @@ ExportReport exportContacts(AddressBook& book, const std::filesystem::path& file
         for (const ExportedEntry& entry : entries) appendCard(bytes, entry, options.vcard4);
     }
     try {
-        writeWholeFile(file, bytes);
+        writeWholeFile(file, bytes, ".export-");
     } catch (const xbase::Error& error) {
         report.failure = error.what();
         return report;
@@ -325,6 +325,56 @@ ExportReport exportContacts(AddressBook& book, const std::filesystem::path& file
         report.webs += int(entry.webs.size());
     }
     return report;
+}
+
+std::string entryCard(TableText& text, const Entry& entry, const std::string& uid, bool version4) {
+    ExportedEntry exported = exportedEntry(text, entry.name, entry.memo, entry.lastDate);
+    exported.uid = uid;
+    std::string out;
+    appendCard(out, exported, version4);
+    return out;
+}
+
+std::string cardUpdatedFromEntry(std::string_view cardBytes, TableText& text, const Entry& entry) {
+    const std::string bytes = withoutByteOrderMark(cardBytes);
+    const vcard::File file = vcard::read(bytes);
+    if (file.cards.size() != 1 || !file.cards.front().damage.empty()) return {};
+    const vcard::Card& card = file.cards.front();
+
+    // Groups that lose an item lose its labels too, unless something else stays in them.
+    std::set<std::string> emptiedGroups, keptGroups;
+    for (const vcard::Property& property : card.properties) {
+        if (property.group.empty()) continue;
+        if (isEntryProperty(property.name))
+            emptiedGroups.insert(property.group);
+        else if (!isGroupLabel(property.name))
+            keptGroups.insert(property.group);
+    }
+    const auto dropped = [&](const vcard::Property& property) {
+        if (isEntryProperty(property.name)) return true;
+        return isGroupLabel(property.name) && emptiedGroups.count(property.group) > 0 &&
+               keptGroups.count(property.group) == 0;
+    };
+
+    std::string entryProperties;
+    appendEntryProperties(entryProperties,
+                          exportedEntry(text, entry.name, entry.memo, entry.lastDate),
+                          card.version() == "4.0");
+    std::string out = "BEGIN:VCARD\r\n";
+    bool placed = false;
+    for (const vcard::Property& property : card.properties) {
+        if (dropped(property)) {
+            // The entry's properties go where the first of the old ones stood.
+            if (!placed && isEntryProperty(property.name)) out += entryProperties;
+            placed = placed || isEntryProperty(property.name);
+            continue;
+        }
+        out.append(bytes, property.begin, property.end - property.begin);
+        if (out.back() != '\n') out += "\r\n";  // the card's last line may lack its end
+    }
+    if (!placed) out += entryProperties;
+    out += "END:VCARD\r\n";
+    return out;
 }
 
 ExportReport exportContacts(const std::filesystem::path& folder, const std::filesystem::path& file,

@@ -12,6 +12,7 @@
 #include <store/contacts_exchange.h>
 #include "contacts_card.h"
 #include "contacts_csv.h"
+#include "contacts_fit.h"
 #include "contacts_text.h"
 #include "vcard_reader.h"
 
@@ -26,23 +27,10 @@ QString quoted(const QString& text) {
     return u'"' + text + u'"';
 }
 
-// Names and memos from elsewhere may hold control characters; in a name they would make
-// a line of the grid look like two.
-QString withoutControlCharacters(const QString& name) {
-    QString out = name;
-    for (QChar& c : out)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u' ';
-    return out.trimmed();
-}
-
-std::string trimmedRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 class Importer {
   public:
-    explicit Importer(AddressBook& book) : book_(book), text_(book.table().codePage()) {}
+    explicit Importer(AddressBook& book)
+        : book_(book), text_(book.table().codePage()), fitter_(text_) {}
 
     void importFile(const std::filesystem::path& path) {
         const QString fileName = QString::fromStdString(path.filename().string());
@@ -117,61 +105,13 @@ class Importer {
         }
     }
 
-    // The name cut to the name field, whole characters only, without trailing blanks.
-    std::string fittedName(const std::string& bytes, const QString& fallbackText, bool& cut) {
-        cut = bytes.size() > size_t(kNameWidth);
-        if (!cut) return bytes;
-        QString text = fallbackText;
-        std::string fitted = bytes;
-        while (fitted.size() > size_t(kNameWidth) && !text.isEmpty()) {
-            text.chop(text.size() > 1 && text.back().isLowSurrogate() ? 2 : 1);
-            fitted = text_.encode(text).bytes;
-        }
-        return trimmedRight(fitted);
-    }
-
-    // "Name (n)" within the name field: the name gives way to the number.
-    std::string numbered(const std::string& name, int number) {
-        const std::string suffix = " (" + std::to_string(number) + ")";
-        std::string base = name;
-        if (base.size() + suffix.size() > size_t(kNameWidth)) {
-            QString text = text_.decode(base);
-            while (!text.isEmpty() &&
-                   text_.encode(text).bytes.size() + suffix.size() > size_t(kNameWidth))
-                text.chop(1);
-            base = trimmedRight(text_.encode(text).bytes);
-        }
-        return base + suffix;
-    }
-
     void add(const QString& where, const Contact& contact) {
-        const DraftEntry draft = draftEntry(contact);
-        const QString cleanName = withoutControlCharacters(draft.name);
+        const FittedEntry entry = fitter_.fit(draftEntry(contact));
         const QString label = where + QStringLiteral(" (") +
-                              (cleanName.isEmpty() ? QStringLiteral("no name") : cleanName) + u')';
-        QStringList notes;
-        bool changed = false;
-
-        if (cleanName != draft.name.trimmed()) {
-            notes << QStringLiteral("line breaks and control characters in the name became blanks");
-            changed = true;
-        }
-        const TableText::Encoded name = text_.encode(cleanName);
-        const TableText::Encoded memo = text_.encode(draft.memo);
-        if (!name.replaced.isEmpty() || !memo.replaced.isEmpty()) {
-            QStringList replaced = name.replaced;
-            for (const QString& change : memo.replaced)
-                if (!replaced.contains(change)) replaced << change;
-            notes << QStringLiteral("letters this address book cannot hold replaced: ") +
-                         replaced.join(QStringLiteral(", "));
-            changed = true;
-        }
-        bool cut = false;
-        const std::string fitted = fittedName(trimmedRight(name.bytes), cleanName, cut);
-        if (cut) {
-            notes << QStringLiteral("name cut to %1 characters").arg(kNameWidth);
-            changed = true;
-        }
+                              (entry.cleanName.isEmpty() ? QStringLiteral("no name") : entry.cleanName) +
+                              u')';
+        QStringList notes = entry.changes;
+        const std::string& fitted = entry.name;
         if (isBlankName(fitted)) {
             ++report_.skipped;
             line(label + QStringLiteral(": no name to file it under; skipped"));
@@ -183,7 +123,7 @@ class Importer {
             for (int number = 2;; ++number) {
                 const std::vector<std::string> memos = book_.memosOfName(saved);
                 if (memos.empty()) break;
-                if (std::find(memos.begin(), memos.end(), memo.bytes) != memos.end()) {
+                if (std::find(memos.begin(), memos.end(), entry.memo) != memos.end()) {
                     ++report_.alreadyThere;
                     return;
                 }
@@ -192,9 +132,9 @@ class Importer {
                     line(label + QStringLiteral(": too many entries with this name; skipped"));
                     return;
                 }
-                saved = numbered(fitted, number);
+                saved = fitter_.withSuffix(fitted, " (" + std::to_string(number) + ")");
             }
-            book_.add(saved, memo.bytes);
+            book_.add(saved, entry.memo);
             report_.addedEntries.push_back(
                 {text_.decode(saved).toStdString(), book_.table().bookmark()});
             ++report_.added;
@@ -203,7 +143,7 @@ class Importer {
                 notes << QStringLiteral("added as ") + quoted(text_.decode(saved)) +
                              QStringLiteral(", as another entry has this name");
             }
-            if (changed) ++report_.changed;
+            if (entry.changed()) ++report_.changed;
         } catch (const RuleViolation& refusal) {
             ++report_.skipped;
             line(label + QStringLiteral(": ") + QString::fromStdString(refusal.what()) +
@@ -226,6 +166,7 @@ class Importer {
 
     AddressBook& book_;
     TableText text_;
+    EntryFitter fitter_;
     ImportReport report_;
 };
 

@@ -122,6 +122,7 @@ bool isQuotedPrintable(std::string_view line) {
 struct LogicalLine {
     std::string text;
     int number = 0;
+    size_t begin = 0, end = 0;  // byte offsets of its physical lines, line ends included
 };
 
 // Physical lines joined into content lines: a line that starts with a blank continues the
@@ -140,6 +141,7 @@ std::vector<LogicalLine> logicalLines(std::string_view bytes) {
             next = end +
                    (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
         const std::string_view physical = bytes.substr(position, end - position);
+        const size_t begin = position;
         position = next;
         ++number;
         if (!lines.empty()) {
@@ -148,15 +150,17 @@ std::vector<LogicalLine> logicalLines(std::string_view bytes) {
                 isQuotedPrintable(previous)) {
                 previous.pop_back();
                 previous.append(physical);
+                lines.back().end = next;
                 continue;
             }
             if (!physical.empty() && (physical.front() == ' ' || physical.front() == '\t') &&
                 !previous.empty()) {
                 previous.append(physical.substr(1));
+                lines.back().end = next;
                 continue;
             }
         }
-        lines.push_back({std::string(physical), number});
+        lines.push_back({std::string(physical), number, begin, next});
     }
     return lines;
 }
@@ -313,9 +317,12 @@ File read(std::string_view raw) {
         }
         Property property;
         if (parseProperty(line.text, line.number, property)) {
+            property.begin = line.begin;
+            property.end = line.end;
             card.properties.push_back(std::move(property));
         } else if (!card.properties.empty() && isBase64(card.properties.back())) {
             card.properties.back().value += line.text;  // 2.1 base64 lines need not be indented
+            card.properties.back().end = line.end;
         } else {
             damage("line " + std::to_string(line.number) + " is not a property");
         }

@@ -26,6 +26,9 @@ struct Property {
     std::vector<Parameter> parameters;
     std::string value;  // as written: unfolded, soft line breaks joined, still encoded
     int line = 0;       // where it starts in the file, from 1
+    // Its physical lines in the bytes read (after any byte-order mark), line ends included:
+    // what a writer copies to keep a property exactly as it was.
+    size_t begin = 0, end = 0;
 
     // Every value of the named parameter, upper-cased (TYPE=home,work;TYPE=pref gives three).
     std::vector<std::string> parameterValues(std::string_view name) const;

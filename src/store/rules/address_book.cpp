@@ -61,16 +61,20 @@ xbase::Cursor& AddressBook::lookup() {
     return lookup_;
 }
 
-std::vector<std::string> AddressBook::memosOfName(std::string_view name) {
-    std::vector<std::string> memos;
+void AddressBook::visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit) {
     std::string key = upperAscii(name);
     while (!key.empty() && key.back() == ' ') key.pop_back();
     xbase::Cursor& cursor = lookup();
-    if (!cursor.seekExact(key)) return memos;
+    if (!cursor.seekExact(key)) return;
     const int nameField = cursor.requireField(kNameField);
-    const int infoField = cursor.requireField(kInfoField);
-    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next())
-        memos.push_back(cursor.memo(infoField));
+    for (; !cursor.eof() && upperAscii(cursor.text(nameField)) == key; cursor.next()) visit(cursor);
+}
+
+std::vector<std::string> AddressBook::memosOfName(std::string_view name) {
+    std::vector<std::string> memos;
+    visitNamed(name, [&memos](xbase::Cursor& cursor) {
+        memos.push_back(cursor.memo(cursor.requireField(kInfoField)));
+    });
     return memos;
 }
 
@@ -86,11 +90,12 @@ void AddressBook::save(bool inserting) {
     table_.post();
 }
 
-void AddressBook::add(std::string_view name, std::string_view memo) {
+xbase::Bookmark AddressBook::add(std::string_view name, std::string_view memo) {
     table_.append();
     table_.setText(table_.requireField(kNameField), name);
     table_.setMemo(table_.requireField(kInfoField), memo);
     save(true);
+    return table_.bookmark();
 }
 
 void AddressBook::rename(std::string_view oldName, std::string_view newName) {
@@ -118,8 +123,37 @@ std::vector<Entry> AddressBook::entries() {
     const int infoField = table_.requireField(kInfoField);
     const int dateField = table_.requireField(kLastDateField);
     for (table_.first(); !table_.eof(); table_.next())
-        out.push_back({table_.text(nameField), table_.memo(infoField), table_.date(dateField)});
+        out.push_back({table_.text(nameField), table_.memo(infoField), table_.date(dateField),
+                       table_.bookmark()});
     return out;
+}
+
+bool AddressBook::entryAt(xbase::Bookmark record, Entry& entry) {
+    if (!table_.gotoBookmark(record)) return false;
+    entry = {table_.text(table_.requireField(kNameField)), table_.memo(table_.requireField(kInfoField)),
+             table_.date(table_.requireField(kLastDateField)), record};
+    return true;
+}
+
+void AddressBook::setEntryAt(xbase::Bookmark record, std::string_view name, std::string_view memo) {
+    if (!table_.gotoBookmark(record))
+        throw RuleViolation("Entry " + std::to_string(record.recno) + " is no longer there");
+    table_.edit();
+    table_.setText(table_.requireField(kNameField), name);
+    table_.setMemo(table_.requireField(kInfoField), memo);
+    save(false);
+}
+
+void AddressBook::removeAt(xbase::Bookmark record) {
+    if (!table_.gotoBookmark(record))
+        throw RuleViolation("Entry " + std::to_string(record.recno) + " is no longer there");
+    table_.deleteRecord();
+}
+
+std::vector<xbase::Bookmark> AddressBook::recordsNamed(std::string_view name) {
+    std::vector<xbase::Bookmark> records;
+    visitNamed(name, [&records](xbase::Cursor& cursor) { records.push_back(cursor.bookmark()); });
+    return records;
 }
 
 // ---------------------------------------------------------------- damaged books

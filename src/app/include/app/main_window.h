@@ -37,6 +37,7 @@ namespace platform {
 class Clipboard;
 class PhoneDialer;
 class Prompter;
+class SecretStore;
 class Shell;
 }  // namespace platform
 
@@ -56,6 +57,8 @@ struct Services {
     platform::PhoneDialer& dialer;
     // The input box and file dialogs; none given: Qt's own.
     playlist::StandardDialogs* dialogs = nullptr;
+    // The keyring that keeps the sync's password; none given: the desktop's.
+    platform::SecretStore* secrets = nullptr;
 };
 
 struct StartupOptions {
@@ -107,7 +110,7 @@ class MainWindow : public QWidget {
     QPlainTextEdit* stagingText = nullptr;
     // The item chooser, made by the program right after the data module.
     links::ItemChooser* itemChooser = nullptr;
-    // The grid's context menu, and the contacts import and export it offers.
+    // The grid's context menu: the contacts import and export, and Sync….
     QMenu* gridMenu = nullptr;
     ContactsActions* contactsActions = nullptr;
 
@@ -143,6 +146,8 @@ class MainWindow : public QWidget {
     void exchangeNamesWithClipboard();
     // File maintenance: pack the table, then optionally archive it to MGdata.zip.
     void runFileMaintenance();
+    // Sync…: two-way sync of the address book with a CardDAV server.
+    void syncWithServer();
 
     // Runs a command of this window under the standard error display.
     template <typename Command>

@@ -6,11 +6,13 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include <platform/clipboard.h>
 #include <platform/phone_dialer.h>
 #include <platform/prompter.h>
+#include <platform/secret_store.h>
 #include <platform/shell.h>
 
 namespace platform {
@@ -119,6 +121,21 @@ class FakeSchemeHandlerLookup : public SchemeHandlerLookup {
   private:
     HandlerPresence presence_;
     std::vector<QString> schemesAsked_;
+};
+
+// A keyring in memory; or, with setAvailable(false), a desktop that has none.
+class FakeSecretStore : public SecretStore {
+  public:
+    StoredSecret read(const QString& key) override;
+    bool write(const QString& key, const QString& secret) override;
+    void forget(const QString& key) override;
+
+    void setAvailable(bool available) { available_ = available; }
+    const std::map<QString, QString>& secrets() const { return secrets_; }
+
+  private:
+    bool available_ = true;
+    std::map<QString, QString> secrets_;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ struct Entry {
     std::string name;
     std::string memo;
     xbase::Date lastDate;
+    xbase::Bookmark record;  // where it is in the table (until the next pack)
 };
 
 class AddressBook {
@@ -32,10 +34,11 @@ public:
     static std::filesystem::path tablePath(const std::filesystem::path& folder);
 
     xbase::Cursor& table() { return table_; }
+    const std::filesystem::path& folder() const { return folder_; }
 
     // Each acts on the first entry with exactly this name (trailing blanks ignored) and
     // throws RuleViolation when the rules refuse, or when there is no such entry.
-    void add(std::string_view name, std::string_view memo);
+    xbase::Bookmark add(std::string_view name, std::string_view memo);  // where it went
     void rename(std::string_view oldName, std::string_view newName);
     void setMemo(std::string_view name, std::string_view memo);
     void remove(std::string_view name);
@@ -47,8 +50,18 @@ public:
     std::vector<std::string> memosOfName(std::string_view name);
     std::vector<Entry> entries();  // in name order, deleted entries left out
 
+    // The same by record, for callers that keep records apart whose names repeat. Each
+    // throws RuleViolation when the rules refuse, or when the record is gone or deleted.
+    bool entryAt(xbase::Bookmark record, Entry& entry);  // false when gone or deleted
+    void setEntryAt(xbase::Bookmark record, std::string_view name, std::string_view memo);
+    void removeAt(xbase::Bookmark record);
+    // Every record whose name the duplicate check takes for `name`.
+    std::vector<xbase::Bookmark> recordsNamed(std::string_view name);
+
 private:
     void save(bool inserting);
+    // Calls `visit` with the lookup cursor on each entry the duplicate check takes for `name`.
+    void visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit);
     xbase::Cursor& lookup();
 
     std::filesystem::path folder_;
