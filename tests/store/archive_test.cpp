@@ -314,7 +314,8 @@ class ArchiveTest : public ::testing::Test {
         return outcomes;
     }
 
-    testsupport::TempDir folder;
+    // The failure tests hand the folder to the user nobody, who must be able to reach it.
+    testsupport::TempDir folder{fs::temp_directory_path()};
     fs::path data;
     fs::path archivePath;
 };

@@ -10,9 +10,11 @@ namespace testsupport {
 
 class TempDir {
 public:
-    TempDir() {
-        const char* base = std::getenv("CARDHOLD_TEST_TMP");
-        std::filesystem::path root = base ? base : std::filesystem::temp_directory_path();
+    // In the test run's own folder (CARDHOLD_TEST_TMP), else the system's.
+    TempDir() : TempDir(testRoot()) {}
+    // Under `root`: the system's temporary folder for a test whose child runs as another
+    // user, who may not pass through the folders above the build tree (a home folder).
+    explicit TempDir(const std::filesystem::path& root) {
         std::filesystem::create_directories(root);
         std::random_device rd;
         for (;;) {
@@ -31,6 +33,11 @@ public:
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
 private:
+    static std::filesystem::path testRoot() {
+        const char* base = std::getenv("CARDHOLD_TEST_TMP");
+        return base ? base : std::filesystem::temp_directory_path();
+    }
+
     std::filesystem::path path_;
 };
 
