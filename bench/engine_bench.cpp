@@ -31,7 +31,10 @@ fs::path scratchRoot() {
         fs::path p = fs::temp_directory_path() / ("cardhold-bench-" + std::to_string(::getpid()));
         fs::remove_all(p);
         fs::create_directories(p);
-        std::atexit([] { fs::remove_all(fs::temp_directory_path() / ("cardhold-bench-" + std::to_string(::getpid()))); });
+        std::atexit([] {
+            fs::remove_all(fs::temp_directory_path() /
+                           ("cardhold-bench-" + std::to_string(::getpid())));
+        });
         return p;
     }();
     return root;
@@ -89,7 +92,8 @@ fs::path copyOfMaster(const std::string& name) {
     const fs::path folder = scratchRoot() / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
-    for (const auto& entry : fs::directory_iterator(masterBook())) fs::copy_file(entry.path(), folder / entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(masterBook()))
+        fs::copy_file(entry.path(), folder / entry.path().filename());
     return folder;
 }
 
@@ -140,7 +144,8 @@ void BM_ExactSeeks10k(benchmark::State& state) {
     c.open(store::AddressBook::tablePath(masterBook()), options(mode, "ADDRESS"));
     std::mt19937 rng(5);
     std::vector<std::string> keys;
-    for (int i = 0; i < 10000; ++i) keys.push_back(store::upperAscii(entries()[rng() % kEntries].name));
+    for (int i = 0; i < 10000; ++i)
+        keys.push_back(store::upperAscii(entries()[rng() % kEntries].name));
     size_t found = 0;
     for (auto _ : state)
         for (const auto& key : keys) found += c.seekExact(key);
@@ -258,11 +263,13 @@ void BM_Pack10PercentDeleted(benchmark::State& state) {
             }
         }
         xbase::Cursor c;
-        c.open(store::AddressBook::tablePath(folder), options(xbase::ShareMode::Exclusive, "ADDRESS"));
+        c.open(store::AddressBook::tablePath(folder),
+               options(xbase::ShareMode::Exclusive, "ADDRESS"));
         state.ResumeTiming();
         c.pack();
         state.PauseTiming();
-        if (c.physicalRecordCount() != kEntries - kEntries / 10) state.SkipWithError("wrong count after pack");
+        if (c.physicalRecordCount() != kEntries - kEntries / 10)
+            state.SkipWithError("wrong count after pack");
         reportMemory(state, folder);
         state.ResumeTiming();
     }

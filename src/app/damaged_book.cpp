@@ -37,8 +37,9 @@ QString linesOf(const std::vector<std::string>& lines) {
 MendOutcome rebuildIndex(const xbase::Error& error, const std::filesystem::path& folder,
                          platform::Prompter& prompter) {
     const QString question =
-        QStringLiteral("The index file %1 is damaged. Rebuild it now?\r\r%2\r\r"
-                       "The index holds nothing of its own: it is built again from the entries.")
+        QStringLiteral(
+            "The index file %1 is damaged. Rebuild it now?\r\r%2\r\r"
+            "The index holds nothing of its own: it is built again from the entries.")
             .arg(shown(folder / store::kIndexFileName), QString::fromUtf8(error.what()));
     if (prompter.confirm(question, platform::ButtonSet::YesNo) != platform::Answer::Yes) {
         return MendOutcome::Declined;
@@ -46,8 +47,10 @@ MendOutcome rebuildIndex(const xbase::Error& error, const std::filesystem::path&
     const xbase::IndexRebuild rebuilt = store::rebuildAddressIndex(folder);
     if (!rebuilt.complete()) {
         std::vector<std::string> lost;
-        for (const xbase::LostTag& tag : rebuilt.lostTags) lost.push_back(tag.name + ": " + tag.reason);
-        prompter.warning(QStringLiteral("Some index tags could not be built again:") + linesOf(lost));
+        for (const xbase::LostTag& tag : rebuilt.lostTags)
+            lost.push_back(tag.name + ": " + tag.reason);
+        prompter.warning(QStringLiteral("Some index tags could not be built again:") +
+                         linesOf(lost));
     }
     return MendOutcome::Mended;
 }
@@ -55,24 +58,28 @@ MendOutcome rebuildIndex(const xbase::Error& error, const std::filesystem::path&
 MendOutcome repairTable(const xbase::Error& error, const std::filesystem::path& folder,
                         platform::Prompter& prompter) {
     const QString question =
-        QStringLiteral("The address book in %1 is damaged:\r%2\r\r"
-                       "Repair it now? Its files are first copied, as they are now, into a new "
-                       "folder damaged-<date>-<time> inside %1. The repair keeps every entry "
-                       "it can read whole and clears memos that cannot be found; it lists "
-                       "what was lost.")
+        QStringLiteral(
+            "The address book in %1 is damaged:\r%2\r\r"
+            "Repair it now? Its files are first copied, as they are now, into a new "
+            "folder damaged-<date>-<time> inside %1. The repair keeps every entry "
+            "it can read whole and clears memos that cannot be found; it lists "
+            "what was lost.")
             .arg(shown(folder), QString::fromUtf8(error.what()));
     if (prompter.confirm(question, platform::ButtonSet::YesNo) != platform::Answer::Yes) {
         return MendOutcome::Declined;
     }
     const xbase::RepairReport report = store::repairAddressBook(folder);
-    QString text = QStringLiteral("The damaged files were copied to %1.").arg(shown(report.copyFolder));
-    text += report.changes.empty() ? QStringLiteral("\r\rNo entry was lost.")
-                                   : QStringLiteral("\r\rWhat the repair changed:") + linesOf(report.changes);
+    QString text =
+        QStringLiteral("The damaged files were copied to %1.").arg(shown(report.copyFolder));
+    text += report.changes.empty()
+                ? QStringLiteral("\r\rNo entry was lost.")
+                : QStringLiteral("\r\rWhat the repair changed:") + linesOf(report.changes);
     if (report.sound()) {
         prompter.information(QStringLiteral("The address book was repaired.\r\r") + text);
     } else {
         std::vector<std::string> faults = report.remainingFaults;
-        for (const xbase::LostTag& tag : report.index.lostTags) faults.push_back(tag.name + ": " + tag.reason);
+        for (const xbase::LostTag& tag : report.index.lostTags)
+            faults.push_back(tag.name + ": " + tag.reason);
         prompter.warning(QStringLiteral("The address book could not be made sound.\r\r") + text +
                          QStringLiteral("\r\rStill damaged:") + linesOf(faults));
     }

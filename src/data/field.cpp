@@ -44,7 +44,8 @@ int Field::size() const {
 
 QString Field::displayLabel() const {
     if (!label_.isEmpty()) return label_;
-    if (index_ >= 0 && owner_.active() && xbase::isMemoType(dataType())) return QStringLiteral("memo");
+    if (index_ >= 0 && owner_.active() && xbase::isMemoType(dataType()))
+        return QStringLiteral("memo");
     return name_.toLower();
 }
 

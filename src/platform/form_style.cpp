@@ -14,10 +14,8 @@ namespace {
 // stand-in. MS Sans Serif and Arial Rounded MT Bold have no metric match; Liberation Sans
 // is the nearest plain sans serif.
 constexpr FaceStandIn kStandIns[] = {
-    {"Arial", "Liberation Sans"},
-    {"Arial Rounded MT Bold", "Liberation Sans"},
-    {"Courier New", "Liberation Mono"},
-    {"MS Sans Serif", "Liberation Sans"},
+    {"Arial", "Liberation Sans"},       {"Arial Rounded MT Bold", "Liberation Sans"},
+    {"Courier New", "Liberation Mono"}, {"MS Sans Serif", "Liberation Sans"},
     {"Comic Sans MS", "Comic Neue"},
 };
 

@@ -9,8 +9,8 @@
 #include <utility>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 #include <platform/prompter.h>
@@ -73,9 +73,7 @@ HandOver desktopHandOver(const QString& program) {
         return result > 32;
     };
 #else
-    return [program](const QString& target) {
-        return QProcess::startDetached(program, {target});
-    };
+    return [program](const QString& target) { return QProcess::startDetached(program, {target}); };
 #endif
 }
 

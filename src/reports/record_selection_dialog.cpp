@@ -45,8 +45,7 @@ QFont fittingFont(QFont font, const QStringList& lines, QSize room) {
             const int width = metrics.horizontalAdvance(line.trimmed());
             widest = std::max(widest, width);
         }
-        if (widest <= room.width() && metrics.lineSpacing() * lines.size() <= room.height())
-            break;
+        if (widest <= room.width() && metrics.lineSpacing() * lines.size() <= room.height()) break;
     }
     return font;
 }

@@ -6,7 +6,9 @@
 
 namespace xbase {
 
-inline uint16_t getLe16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t getLe16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t getLe32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -15,7 +17,9 @@ inline uint32_t getBe32(const unsigned char* p) {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
            (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
-inline uint16_t getBe16(const unsigned char* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t getBe16(const unsigned char* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 inline void putLe16(unsigned char* p, uint16_t v) {
     p[0] = static_cast<unsigned char>(v);

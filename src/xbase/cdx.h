@@ -50,7 +50,7 @@ struct TagInfo {
     std::string keyExpression;  // as stored in the tag header
     std::string forExpression;  // empty when the tag has no FOR condition
     uint16_t keyLength = 0;
-    uint8_t options = 0;        // raw option bits of the tag header
+    uint8_t options = 0;  // raw option bits of the tag header
     bool descending = false;
     bool unique = false;
     // False when the header names a collation other than MACHINE: its keys are collation
@@ -60,7 +60,7 @@ struct TagInfo {
 };
 
 class CdxTag {
-public:
+  public:
     virtual ~CdxTag() = default;
 
     virtual const TagInfo& info() const = 0;
@@ -110,7 +110,7 @@ struct SalvagedTag {
 };
 
 class CdxFile {
-public:
+  public:
     virtual ~CdxFile() = default;
 
     // Reads what can be read of an index that does not open: the names in its tag
@@ -135,8 +135,7 @@ public:
     // the directory names it; the pages of a replaced tag go on the free-page list, and
     // the CdxTag of the replaced tag stays valid and now reads the new one.
     virtual CdxTag& createTag(const std::string& name, const std::string& keyExpression,
-                              const std::string& forExpression, uint8_t padByte,
-                              BulkKeys keys) = 0;
+                              const std::string& forExpression, uint8_t padByte, BulkKeys keys) = 0;
 
     // Shared use between processes. The change counter lives in the file header; a
     // writer bumps it after each change, readers compare it before they trust cached pages.

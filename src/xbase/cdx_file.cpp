@@ -396,7 +396,8 @@ std::vector<SalvagedTag> CdxFile::salvageTags(File& file, std::string& directory
     }
     std::vector<SalvagedTag> tags;
     for (auto& [tag, offset] : found) {
-        const std::string where = "the header of tag " + tag.name + " at offset " + PageStore::hex(offset);
+        const std::string where =
+            "the header of tag " + tag.name + " at offset " + PageStore::hex(offset);
         cdx::TagHeader header;
         uint8_t bytes[cdx::kTagHeaderSize];
         if (!isTagName(tag.name)) {

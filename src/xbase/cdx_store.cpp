@@ -53,7 +53,8 @@ void PageStore::readExact(uint64_t offset, void* out, size_t size, const std::st
 }
 
 void PageStore::stage(uint64_t offset, const void* data, size_t size, Original original) {
-    if (undoable_ && original) originals_.try_emplace(offset, std::move(original));  // the first one counts
+    if (undoable_ && original)
+        originals_.try_emplace(offset, std::move(original));  // the first one counts
     const char* bytes = static_cast<const char*>(data);
     auto [it, inserted] = staged_.try_emplace(offset);
     if (inserted || size >= it->second.size())
@@ -211,7 +212,8 @@ void PageStore::noteForUndo(uint64_t offset, size_t size) {
 }
 
 void PageStore::writeDirect(uint64_t offset, const void* data, size_t size, std::string original) {
-    if (undoable_) overwritten_.emplace_back(offset, [original = std::move(original)] { return original; });
+    if (undoable_)
+        overwritten_.emplace_back(offset, [original = std::move(original)] { return original; });
     file_.writeAt(offset, data, size);
 }
 
@@ -225,7 +227,8 @@ void PageStore::rollBack() {
         }
     }
     try {
-        if (sizeBeforeChange_ && file_.size() > *sizeBeforeChange_) file_.truncate(*sizeBeforeChange_);
+        if (sizeBeforeChange_ && file_.size() > *sizeBeforeChange_)
+            file_.truncate(*sizeBeforeChange_);
     } catch (...) {
     }
     discard();

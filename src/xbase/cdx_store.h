@@ -8,9 +8,9 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <utility>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "xbase/error.h"
@@ -49,8 +49,8 @@ class PageStore {
     uint32_t allocatePage();             // a free page, or a new one at the end
     uint32_t appendPages(size_t count);  // `count` new consecutive pages at the end
     void freePage(uint32_t offset, Original original = {});  // onto the free-page list
-    void commit();                       // writes the batch and the free-list head
-    void discard();                      // forgets the batch
+    void commit();   // writes the batch and the free-list head
+    void discard();  // forgets the batch
 
     // Changes that must happen together or not at all (a record's keys in every tag): from
     // beginUndoable() on, each commit first notes what the bytes it overwrites were, and
@@ -82,9 +82,9 @@ class PageStore {
     std::unordered_map<uint32_t, uint32_t> freedNext_;  // pages freed in this batch
 
     bool undoable_ = false;
-    std::optional<uint64_t> sizeBeforeChange_;           // set when pages are added
-    std::unordered_map<uint64_t, Original> originals_;  // of the staged bytes
-    uint32_t headInFile_ = 0;                           // the free-list head as read
+    std::optional<uint64_t> sizeBeforeChange_;                // set when pages are added
+    std::unordered_map<uint64_t, Original> originals_;        // of the staged bytes
+    uint32_t headInFile_ = 0;                                 // the free-list head as read
     std::vector<std::pair<uint64_t, Original>> overwritten_;  // in the order written
 };
 

@@ -73,7 +73,9 @@ struct Cursor::Impl {
         if (state == EditState::Browse) badState("The record is not being edited");
     }
     void requireWritable() const {
-        if (readOnly) throw Error(ErrorKind::IoError, code::ReadOnly, "The table " + table->fileName() + " is read-only");
+        if (readOnly)
+            throw Error(ErrorKind::IoError, code::ReadOnly,
+                        "The table " + table->fileName() + " is read-only");
         table->requireWritable();
     }
     CdxTag& selectedTag() {
@@ -160,9 +162,11 @@ struct Cursor::Impl {
         CdxTag& t = selectedTag();
         const uint32_t count = table->recordCount();
         while (entry) {
-            if (previous && (direction > 0 ? !entryLess(*previous, *entry) : !entryLess(*entry, *previous)))
+            if (previous &&
+                (direction > 0 ? !entryLess(*previous, *entry) : !entryLess(*entry, *previous)))
                 throw Error(ErrorKind::Corruption, code::BadIndex,
-                            "The index of " + table->fileName() + " is damaged (keys out of order); rebuild it");
+                            "The index of " + table->fileName() +
+                                " is damaged (keys out of order); rebuild it");
             if (entry->recno >= 1 && entry->recno <= count) {
                 table->readRecord(entry->recno, scratch);
                 if (accept(entry->recno, scratch, entry->key)) {
@@ -178,8 +182,9 @@ struct Cursor::Impl {
 
     bool findFrom(bool fromStart, int direction) {
         if (tag < 0) {
-            const int64_t start = fromStart ? (direction > 0 ? 1 : static_cast<int64_t>(table->recordCount()))
-                                            : static_cast<int64_t>(recno) + direction;
+            const int64_t start =
+                fromStart ? (direction > 0 ? 1 : static_cast<int64_t>(table->recordCount()))
+                          : static_cast<int64_t>(recno) + direction;
             return findNatural(start, direction);
         }
         CdxTag& t = selectedTag();
@@ -243,13 +248,16 @@ struct Cursor::Impl {
 
     // ------------------------------------------------------------ reading
 
-    const std::string& currentBytes() const { return state == EditState::Browse ? record : editBuffer; }
+    const std::string& currentBytes() const {
+        return state == EditState::Browse ? record : editBuffer;
+    }
 
     const FieldLayout& layout(int field) const {
         requireOpen();
         const auto& fields = table->header().fields;
         if (field < 0 || static_cast<size_t>(field) >= fields.size())
-            throw Error(ErrorKind::NotFound, code::FieldNotFound, "No field number " + std::to_string(field));
+            throw Error(ErrorKind::NotFound, code::FieldNotFound,
+                        "No field number " + std::to_string(field));
         return fields[static_cast<size_t>(field)];
     }
 
@@ -257,7 +265,8 @@ struct Cursor::Impl {
         const auto& f = layout(field);
         const std::string& bytes = currentBytes();
         if (bytes.size() < static_cast<size_t>(f.offset + f.info.length)) return {};
-        return std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length));
+        return std::string_view(bytes).substr(static_cast<size_t>(f.offset),
+                                              static_cast<size_t>(f.info.length));
     }
 
     void putRaw(int field, std::string_view value, bool rightAlign) {
@@ -272,7 +281,8 @@ struct Cursor::Impl {
     std::string blankRecord() const {
         std::string bytes(table->header().recordLength, ' ');
         for (const auto& f : table->header().fields) {
-            if (isMemoType(f.info.type) && table->header().binaryMemoPointers() && f.info.length == 4)
+            if (isMemoType(f.info.type) && table->header().binaryMemoPointers() &&
+                f.info.length == 4)
                 bytes.replace(static_cast<size_t>(f.offset), 4, std::string(4, '\0'));
         }
         return bytes;
@@ -331,8 +341,12 @@ void Cursor::close() {
     d.tag = -1;
 }
 
-bool Cursor::isOpen() const { return impl_->table != nullptr; }
-ShareMode Cursor::shareMode() const { return impl_->mode; }
+bool Cursor::isOpen() const {
+    return impl_->table != nullptr;
+}
+ShareMode Cursor::shareMode() const {
+    return impl_->mode;
+}
 const std::filesystem::path& Cursor::path() const {
     impl_->requireOpen();
     return impl_->table->dbfPath();
@@ -344,7 +358,9 @@ int Cursor::fieldCount() const {
     impl_->requireOpen();
     return static_cast<int>(impl_->table->header().fields.size());
 }
-const FieldInfo& Cursor::field(int index) const { return impl_->layout(index).info; }
+const FieldInfo& Cursor::field(int index) const {
+    return impl_->layout(index).info;
+}
 int Cursor::fieldIndex(std::string_view name) const {
     impl_->requireOpen();
     return impl_->table->fieldIndex(name);
@@ -402,20 +418,26 @@ void Cursor::selectIndex(std::string_view tagName) {
 
 std::string Cursor::indexName() const {
     impl_->requireOpen();
-    return impl_->tag < 0 ? std::string() : impl_->table->tags()[static_cast<size_t>(impl_->tag)].name;
+    return impl_->tag < 0 ? std::string()
+                          : impl_->table->tags()[static_cast<size_t>(impl_->tag)].name;
 }
 
 std::string Cursor::indexExpression() const {
     impl_->requireOpen();
-    return impl_->tag < 0 ? std::string() : impl_->table->tags()[static_cast<size_t>(impl_->tag)].tag->info().keyExpression;
+    return impl_->tag < 0
+               ? std::string()
+               : impl_->table->tags()[static_cast<size_t>(impl_->tag)].tag->info().keyExpression;
 }
 
 int Cursor::keyLength() const {
     impl_->requireOpen();
-    return impl_->tag < 0 ? 0 : impl_->table->tags()[static_cast<size_t>(impl_->tag)].tag->info().keyLength;
+    return impl_->tag < 0
+               ? 0
+               : impl_->table->tags()[static_cast<size_t>(impl_->tag)].tag->info().keyLength;
 }
 
-void Cursor::createIndex(const std::string& tagName, const std::string& expression, const std::string& forExpression) {
+void Cursor::createIndex(const std::string& tagName, const std::string& expression,
+                         const std::string& forExpression) {
     Impl& d = *impl_;
     d.requireBrowsing();
     if (d.readOnly) d.requireWritable();
@@ -456,8 +478,12 @@ void Cursor::prior() {
     impl_->step(-1);
 }
 
-bool Cursor::bof() const { return impl_->bof; }
-bool Cursor::eof() const { return impl_->eof; }
+bool Cursor::bof() const {
+    return impl_->bof;
+}
+bool Cursor::eof() const {
+    return impl_->eof;
+}
 
 bool Cursor::isEmpty() {
     Impl& d = *impl_;
@@ -470,8 +496,12 @@ bool Cursor::isEmpty() {
     return !found;
 }
 
-uint32_t Cursor::recno() const { return impl_->recno; }
-Bookmark Cursor::bookmark() const { return Bookmark{impl_->state == EditState::Browse ? impl_->recno : impl_->editRecno}; }
+uint32_t Cursor::recno() const {
+    return impl_->recno;
+}
+Bookmark Cursor::bookmark() const {
+    return Bookmark{impl_->state == EditState::Browse ? impl_->recno : impl_->editRecno};
+}
 
 bool Cursor::gotoBookmark(Bookmark bookmark) {
     Impl& d = *impl_;
@@ -532,7 +562,8 @@ std::vector<uint32_t> Cursor::visibleRecords() {
             });
             if (!ordered)
                 throw Error(ErrorKind::Corruption, code::BadIndex,
-                            "The index of " + d.table->fileName() + " is damaged (keys out of order); rebuild it");
+                            "The index of " + d.table->fileName() +
+                                " is damaged (keys out of order); rebuild it");
             if (askInRecordOrder) {
                 std::vector<uint32_t> byRecord(listed.size());
                 for (uint32_t i = 0; i < byRecord.size(); ++i) byRecord[i] = i;
@@ -566,7 +597,8 @@ std::string Cursor::textAt(Bookmark record, int field) {
     std::string bytes;
     d.table->readRecord(record.recno, bytes);
     if (isMemoType(f.info.type)) return d.table->readMemo(bytes, field, record.recno);
-    return withoutPadding(std::string_view(bytes).substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.info.length)));
+    return withoutPadding(std::string_view(bytes).substr(static_cast<size_t>(f.offset),
+                                                         static_cast<size_t>(f.info.length)));
 }
 
 // ---------------------------------------------------------------- filter
@@ -581,8 +613,9 @@ void Cursor::setFilter(std::string_view expression) {
         RecordView schema(*d.table, {}, 0);
         compiled.emplace(Expression::compile(text, schema));
         if (compiled->resultType() != ValueType::Logical)
-            throw Error(ErrorKind::Expression, code::ExpressionType,
-                        "Invalid filter \"" + text + "\": a filter must be true or false for each record");
+            throw Error(
+                ErrorKind::Expression, code::ExpressionType,
+                "Invalid filter \"" + text + "\": a filter must be true or false for each record");
     }
     d.filterText = blank ? std::string() : text;
     d.filterExpr = std::move(compiled);
@@ -593,9 +626,13 @@ void Cursor::setFilter(std::string_view expression) {
     }
 }
 
-const std::string& Cursor::filter() const { return impl_->filterText; }
+const std::string& Cursor::filter() const {
+    return impl_->filterText;
+}
 
-void Cursor::setFilterCallback(std::function<bool()> accept) { impl_->callback = std::move(accept); }
+void Cursor::setFilterCallback(std::function<bool()> accept) {
+    impl_->callback = std::move(accept);
+}
 
 void Cursor::setFiltered(bool on) {
     Impl& d = *impl_;
@@ -606,7 +643,9 @@ void Cursor::setFiltered(bool on) {
     d.goFirst();
 }
 
-bool Cursor::filtered() const { return impl_->filtered; }
+bool Cursor::filtered() const {
+    return impl_->filtered;
+}
 
 uint32_t Cursor::recordCount() {
     Impl& d = *impl_;
@@ -651,7 +690,8 @@ bool Cursor::seekExact(std::string_view wanted) {
     padded.resize(t.info().keyLength, static_cast<char>(state.pad));
     const Impl::Position kept = d.position();
     const uint32_t count = d.table->recordCount();
-    for (auto entry = t.lowerBound(padded, 0); entry && entry->key == padded; entry = t.next(*entry)) {
+    for (auto entry = t.lowerBound(padded, 0); entry && entry->key == padded;
+         entry = t.next(*entry)) {
         if (entry->recno < 1 || entry->recno > count) continue;
         d.table->readRecord(entry->recno, d.scratch);
         if (d.accept(entry->recno, d.scratch, entry->key)) {
@@ -684,9 +724,13 @@ std::string Cursor::text(int field) const {
     return withoutPadding(impl_->raw(field));
 }
 
-std::string Cursor::rawText(int field) const { return std::string(impl_->raw(field)); }
+std::string Cursor::rawText(int field) const {
+    return std::string(impl_->raw(field));
+}
 
-Date Cursor::date(int field) const { return Date::fromStorage(impl_->raw(field)); }
+Date Cursor::date(int field) const {
+    return Date::fromStorage(impl_->raw(field));
+}
 
 double Cursor::number(int field) const {
     std::string value = withoutPadding(impl_->raw(field));
@@ -697,7 +741,8 @@ double Cursor::number(int field) const {
 
 bool Cursor::logical(int field) const {
     std::string_view value = impl_->raw(field);
-    return !value.empty() && (value[0] == 'T' || value[0] == 't' || value[0] == 'Y' || value[0] == 'y');
+    return !value.empty() &&
+           (value[0] == 'T' || value[0] == 't' || value[0] == 'Y' || value[0] == 'y');
 }
 
 std::string Cursor::memo(int field) const {
@@ -733,7 +778,9 @@ bool Cursor::isDeleted() const {
 
 // ---------------------------------------------------------------- editing
 
-EditState Cursor::editState() const { return impl_->state; }
+EditState Cursor::editState() const {
+    return impl_->state;
+}
 
 void Cursor::edit() {
     Impl& d = *impl_;
@@ -784,7 +831,8 @@ void Cursor::setText(int field, std::string_view value) {
 
 void Cursor::setDate(int field, Date value) {
     Impl& d = *impl_;
-    if (d.layout(field).info.type != 'D') badState("Field " + d.layout(field).info.name + " is not a date");
+    if (d.layout(field).info.type != 'D')
+        badState("Field " + d.layout(field).info.name + " is not a date");
     if (!value.valid()) badState("Invalid date");
     d.putRaw(field, value.toStorage(), false);
 }
@@ -803,7 +851,8 @@ void Cursor::setNumber(int field, double value) {
 
 void Cursor::setLogical(int field, bool value) {
     Impl& d = *impl_;
-    if (d.layout(field).info.type != 'L') badState("Field " + d.layout(field).info.name + " is not logical");
+    if (d.layout(field).info.type != 'L')
+        badState("Field " + d.layout(field).info.name + " is not logical");
     d.putRaw(field, value ? "T" : "F", false);
 }
 
@@ -833,7 +882,8 @@ void Cursor::post() {
     // Unchanged memos are not written again.
     for (auto it = d.memos.begin(); it != d.memos.end();) {
         bool same = false;
-        if (d.state == EditState::Edit) same = d.table->readMemo(d.editBuffer, it->first, d.editRecno) == it->second;
+        if (d.state == EditState::Edit)
+            same = d.table->readMemo(d.editBuffer, it->first, d.editRecno) == it->second;
         if (d.state == EditState::Append) same = it->second.empty();
         it = same ? d.memos.erase(it) : std::next(it);
     }
@@ -871,7 +921,8 @@ void Cursor::deleteRecord() {
     if (d.recno == 0) badState("There is no record to delete");
     const uint32_t r = d.recno;
     if (!d.table->claimRecord(r))
-        throw Error(ErrorKind::Locked, code::RecordLocked, "Record " + std::to_string(r) + " is being edited");
+        throw Error(ErrorKind::Locked, code::RecordLocked,
+                    "Record " + std::to_string(r) + " is being edited");
     try {
         d.table->lockRecord(r);
         d.table->markDeleted(r, true);
@@ -937,7 +988,9 @@ Date Cursor::lastUpdate() const {
     return impl_->table->lastUpdate();
 }
 
-std::string Cursor::lastUpdateText() const { return lastUpdate().toDisplay(); }
+std::string Cursor::lastUpdateText() const {
+    return lastUpdate().toDisplay();
+}
 
 uint64_t Cursor::changeStamp() {
     impl_->requireOpen();
@@ -947,7 +1000,8 @@ uint64_t Cursor::changeStamp() {
 
 // ---------------------------------------------------------------- files
 
-bool tableExists(const std::filesystem::path& folder, const std::string& tableName, FileSystem* fileSystem) {
+bool tableExists(const std::filesystem::path& folder, const std::string& tableName,
+                 FileSystem* fileSystem) {
     FileSystem& fs = fileSystem ? *fileSystem : defaultFileSystem();
     std::string name = tableName;
     if (std::filesystem::path(name).extension().empty()) name += ".dbf";
@@ -957,10 +1011,13 @@ bool tableExists(const std::filesystem::path& folder, const std::string& tableNa
 void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldInfo>& fields,
                  const CreateOptions& options) {
     FileSystem& fs = options.fileSystem ? *options.fileSystem : defaultFileSystem();
-    if (fields.empty()) throw Error(ErrorKind::InvalidArgument, code::BadFieldList, "A table needs at least one field");
+    if (fields.empty())
+        throw Error(ErrorKind::InvalidArgument, code::BadFieldList,
+                    "A table needs at least one field");
     const std::filesystem::path folder = dbfPath.parent_path();
     if (fs.findIgnoringCase(folder, dbfPath.filename().string()))
-        throw Error(ErrorKind::IoError, code::CreateFailed, "Cannot create " + dbfPath.string() + ": the table exists");
+        throw Error(ErrorKind::IoError, code::CreateFailed,
+                    "Cannot create " + dbfPath.string() + ": the table exists");
     DbfHeader header = DbfHeader::forNewTable(fields, options.codePageMark);
     std::string bytes = header.encode();
     bytes.push_back('\x1A');
@@ -969,7 +1026,8 @@ void createTable(const std::filesystem::path& dbfPath, const std::vector<FieldIn
     // them. Removing a name never touches what a link points to.
     const std::string stem = dbfPath.stem().string();
     for (const std::string& name : fs.folderEntries(folder))
-        if (upperAscii(name) == upperAscii(stem + ".fpt") || upperAscii(name) == upperAscii(stem + ".cdx"))
+        if (upperAscii(name) == upperAscii(stem + ".fpt") ||
+            upperAscii(name) == upperAscii(stem + ".cdx"))
             fs.remove(folder / name);
 
     auto dbf = fs.open(dbfPath, OpenFlags::CreateNew);

@@ -11,8 +11,7 @@ namespace xbase {
 namespace {
 
 [[noreturn]] void damaged(const std::string& fileName, const std::string& what) {
-    throw Error(ErrorKind::Corruption, code::BadTableHeader,
-                fileName + " is damaged: " + what);
+    throw Error(ErrorKind::Corruption, code::BadTableHeader, fileName + " is damaged: " + what);
 }
 
 bool knownVersion(uint8_t v) {

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "xbase/error.h"
 #include "random_name.h"
+#include "xbase/error.h"
 #include "xbase/file_system.h"
 
 namespace xbase {
@@ -26,7 +26,7 @@ std::string describe(const std::filesystem::path& path, const char* what, int er
 }
 
 class PosixFile final : public File {
-public:
+  public:
     PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
     ~PosixFile() override { ::close(fd_); }
 
@@ -37,7 +37,8 @@ public:
             ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot read", errno), errno);
+                throw Error(ErrorKind::IoError, code::ReadFailed,
+                            describe(path_, "Cannot read", errno), errno);
             }
             if (n == 0) break;
             done += static_cast<size_t>(n);
@@ -52,7 +53,8 @@ public:
             ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot write", errno), errno);
+                throw Error(ErrorKind::IoError, code::WriteFailed,
+                            describe(path_, "Cannot write", errno), errno);
             }
             done += static_cast<size_t>(n);
         }
@@ -61,18 +63,21 @@ public:
     uint64_t size() override {
         struct stat st {};
         if (::fstat(fd_, &st) != 0)
-            throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot examine", errno), errno);
+            throw Error(ErrorKind::IoError, code::ReadFailed,
+                        describe(path_, "Cannot examine", errno), errno);
         return static_cast<uint64_t>(st.st_size);
     }
 
     void truncate(uint64_t size) override {
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot resize", errno), errno);
+            throw Error(ErrorKind::IoError, code::WriteFailed,
+                        describe(path_, "Cannot resize", errno), errno);
     }
 
     void sync() override {
         if (::fsync(fd_) != 0)
-            throw Error(ErrorKind::IoError, code::SyncFailed, describe(path_, "Cannot flush", errno), errno);
+            throw Error(ErrorKind::IoError, code::SyncFailed,
+                        describe(path_, "Cannot flush", errno), errno);
     }
 
     bool lockShared() override { return flockNoWait(LOCK_SH); }
@@ -106,7 +111,7 @@ public:
 
     const std::filesystem::path& path() const override { return path_; }
 
-private:
+  private:
     bool flockNoWait(int how) {
         for (;;) {
             if (::flock(fd_, how | LOCK_NB) == 0) return true;
@@ -142,13 +147,15 @@ int openRegularFile(const std::filesystem::path& path, int oflags, bool creating
     if (fd < 0) {
         const int err = errno;
         if (err == ENOENT && !creating)
-            throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
+            throw Error(ErrorKind::NotFound, code::FileNotFound,
+                        "File not found: " + path.string());
         if (err == ELOOP && (oflags & O_NOFOLLOW))
             throw Error(ErrorKind::IoError, code::SymbolicLink,
                         "Cannot open " + path.string() + " for writing: it is a symbolic link");
         if (err == EEXIST && creating)
-            throw Error(ErrorKind::IoError, code::CreateFailed,
-                        "Cannot create " + path.string() + ": something of that name is in the way");
+            throw Error(
+                ErrorKind::IoError, code::CreateFailed,
+                "Cannot create " + path.string() + ": something of that name is in the way");
         throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
                     describe(path, creating ? "Cannot create" : "Cannot open", err), err);
     }
@@ -156,7 +163,7 @@ int openRegularFile(const std::filesystem::path& path, int oflags, bool creating
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw Error(ErrorKind::IoError, code::NotRegularFile,
-                        "Cannot open " + path.string() + ": not a regular file");
+                    "Cannot open " + path.string() + ": not a regular file");
     }
     const int status = ::fcntl(fd, F_GETFL);
     if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
@@ -164,13 +171,19 @@ int openRegularFile(const std::filesystem::path& path, int oflags, bool creating
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) override {
         int oflags = 0;
         switch (flags) {
-            case OpenFlags::ReadWrite: oflags = O_RDWR | O_NOFOLLOW; break;
-            case OpenFlags::ReadOnly: oflags = O_RDONLY; break;
-            case OpenFlags::CreateNew: oflags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+            case OpenFlags::ReadWrite:
+                oflags = O_RDWR | O_NOFOLLOW;
+                break;
+            case OpenFlags::ReadOnly:
+                oflags = O_RDONLY;
+                break;
+            case OpenFlags::CreateNew:
+                oflags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+                break;
         }
         const int fd = openRegularFile(path, oflags, flags == OpenFlags::CreateNew);
         return std::make_unique<PosixFile>(fd, path);
@@ -186,7 +199,8 @@ public:
             try {
                 fd = openRegularFile(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, true);
             } catch (const Error&) {
-                if (attempt < 8 && entryType(path) != EntryType::Missing) continue;  // a name already taken
+                if (attempt < 8 && entryType(path) != EntryType::Missing)
+                    continue;  // a name already taken
                 throw;
             }
             if (keepMode) ::fchmod(fd, model.st_mode & 07777);
@@ -204,15 +218,16 @@ public:
     std::vector<std::string> folderEntries(const std::filesystem::path& folder) override {
         std::vector<std::string> names;
         std::error_code ec;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(folder.empty() ? std::filesystem::path(".") : folder, ec))
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 folder.empty() ? std::filesystem::path(".") : folder, ec))
             names.push_back(entry.path().filename().string());
         return names;
     }
 
     void remove(const std::filesystem::path& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path, "Cannot delete", errno), errno);
+            throw Error(ErrorKind::IoError, code::WriteFailed,
+                        describe(path, "Cannot delete", errno), errno);
     }
 
     void rename(const std::filesystem::path& from, const std::filesystem::path& to) override {

@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <string>
 
-#include "xbase/error.h"
 #include "random_name.h"
+#include "xbase/error.h"
 #include "xbase/file_system.h"
 
 namespace xbase {
@@ -28,21 +28,23 @@ constexpr uint64_t kShareLockOffset = 1ull << 40;
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
     return out;
 }
 
 std::string systemText(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer ? buffer : L"", length);
     if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) text.pop_back();
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.'))
+        text.pop_back();
     return utf8(text);
 }
 
@@ -58,8 +60,9 @@ OVERLAPPED at(uint64_t offset) {
 }
 
 class WindowsFile final : public File {
-public:
-    WindowsFile(HANDLE handle, std::filesystem::path path) : handle_(handle), path_(std::move(path)) {}
+  public:
+    WindowsFile(HANDLE handle, std::filesystem::path path)
+        : handle_(handle), path_(std::move(path)) {}
     ~WindowsFile() override { CloseHandle(handle_); }
 
     size_t readAt(uint64_t offset, void* buffer, size_t size) override {
@@ -72,7 +75,8 @@ public:
             if (!ReadFile(handle_, out + done, want, &got, &place)) {
                 const DWORD code = GetLastError();
                 if (code == ERROR_HANDLE_EOF) break;
-                throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot read", code));
+                throw Error(ErrorKind::IoError, code::ReadFailed,
+                            describe(path_, "Cannot read", code));
             }
             if (got == 0) break;
             done += got;
@@ -88,7 +92,8 @@ public:
             DWORD put = 0;
             const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
             if (!WriteFile(handle_, in + done, want, &put, &place))
-                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot write", GetLastError()));
+                throw Error(ErrorKind::IoError, code::WriteFailed,
+                            describe(path_, "Cannot write", GetLastError()));
             done += put;
         }
     }
@@ -96,7 +101,8 @@ public:
     uint64_t size() override {
         LARGE_INTEGER size{};
         if (!GetFileSizeEx(handle_, &size))
-            throw Error(ErrorKind::IoError, code::ReadFailed, describe(path_, "Cannot examine", GetLastError()));
+            throw Error(ErrorKind::IoError, code::ReadFailed,
+                        describe(path_, "Cannot examine", GetLastError()));
         return static_cast<uint64_t>(size.QuadPart);
     }
 
@@ -104,12 +110,14 @@ public:
         FILE_END_OF_FILE_INFO end{};
         end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
         if (!SetFileInformationByHandle(handle_, FileEndOfFileInfo, &end, sizeof end))
-            throw Error(ErrorKind::IoError, code::WriteFailed, describe(path_, "Cannot resize", GetLastError()));
+            throw Error(ErrorKind::IoError, code::WriteFailed,
+                        describe(path_, "Cannot resize", GetLastError()));
     }
 
     void sync() override {
         if (!FlushFileBuffers(handle_))
-            throw Error(ErrorKind::IoError, code::SyncFailed, describe(path_, "Cannot flush", GetLastError()));
+            throw Error(ErrorKind::IoError, code::SyncFailed,
+                        describe(path_, "Cannot flush", GetLastError()));
     }
 
     bool lockShared() override { return takeShareLock(false); }
@@ -123,17 +131,19 @@ public:
         OVERLAPPED place = at(offset);
         DWORD flags = exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
         if (!wait) flags |= LOCKFILE_FAIL_IMMEDIATELY;
-        return LockFileEx(handle_, flags, 0, static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &place) != 0;
+        return LockFileEx(handle_, flags, 0, static_cast<DWORD>(length),
+                          static_cast<DWORD>(length >> 32), &place) != 0;
     }
 
     void unlockRange(uint64_t offset, uint64_t length) override {
         OVERLAPPED place = at(offset);
-        UnlockFileEx(handle_, 0, static_cast<DWORD>(length), static_cast<DWORD>(length >> 32), &place);
+        UnlockFileEx(handle_, 0, static_cast<DWORD>(length), static_cast<DWORD>(length >> 32),
+                     &place);
     }
 
     const std::filesystem::path& path() const override { return path_; }
 
-private:
+  private:
     enum class ShareLock { None, Shared, Exclusive };
 
     // Windows locks do not convert between shared and exclusive: give the old one back,
@@ -147,7 +157,8 @@ private:
             shareLock_ = wanted;
             return true;
         }
-        if (before != ShareLock::None && lockRange(kShareLockOffset, 1, before == ShareLock::Exclusive, false))
+        if (before != ShareLock::None &&
+            lockRange(kShareLockOffset, 1, before == ShareLock::Exclusive, false))
             shareLock_ = before;
         return false;
     }
@@ -158,24 +169,32 @@ private:
 };
 
 class WindowsFileSystem final : public FileSystem {
-public:
+  public:
     std::unique_ptr<File> open(const std::filesystem::path& path, OpenFlags flags) override {
         DWORD access = GENERIC_READ | GENERIC_WRITE;
         DWORD disposition = OPEN_EXISTING;
         // A link is opened as itself where it must not be written through, and refused below.
         DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
         switch (flags) {
-            case OpenFlags::ReadWrite: break;
-            case OpenFlags::ReadOnly: access = GENERIC_READ; attributes = FILE_ATTRIBUTE_NORMAL; break;
-            case OpenFlags::CreateNew: disposition = CREATE_NEW; break;
+            case OpenFlags::ReadWrite:
+                break;
+            case OpenFlags::ReadOnly:
+                access = GENERIC_READ;
+                attributes = FILE_ATTRIBUTE_NORMAL;
+                break;
+            case OpenFlags::CreateNew:
+                disposition = CREATE_NEW;
+                break;
         }
-        HANDLE handle = CreateFileW(path.wstring().c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, disposition, attributes, nullptr);
+        HANDLE handle = CreateFileW(path.wstring().c_str(), access,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    disposition, attributes, nullptr);
         const bool creating = flags == OpenFlags::CreateNew;
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
             if (!creating && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND))
-                throw Error(ErrorKind::NotFound, code::FileNotFound, "File not found: " + path.string());
+                throw Error(ErrorKind::NotFound, code::FileNotFound,
+                            "File not found: " + path.string());
             throw Error(ErrorKind::IoError, creating ? code::CreateFailed : code::OpenFailed,
                         describe(path, creating ? "Cannot create" : "Cannot open", code));
         }
@@ -213,15 +232,16 @@ public:
         const DWORD attributes = GetFileAttributesW(path.wstring().c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return EntryType::Missing;
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryType::SymbolicLink;
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return EntryType::Other;
+        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+            return EntryType::Other;
         return EntryType::RegularFile;
     }
 
     std::vector<std::string> folderEntries(const std::filesystem::path& folder) override {
         std::vector<std::string> names;
         std::error_code ec;
-        for (const auto& entry :
-             std::filesystem::directory_iterator(folder.empty() ? std::filesystem::path(".") : folder, ec)) {
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 folder.empty() ? std::filesystem::path(".") : folder, ec)) {
             try {
                 names.push_back(entry.path().filename().string());
             } catch (const std::exception&) {
@@ -235,7 +255,8 @@ public:
         if (!DeleteFileW(path.wstring().c_str())) {
             const DWORD code = GetLastError();
             if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND)
-                throw Error(ErrorKind::IoError, code::WriteFailed, describe(path, "Cannot delete", code));
+                throw Error(ErrorKind::IoError, code::WriteFailed,
+                            describe(path, "Cannot delete", code));
         }
     }
 
@@ -243,7 +264,8 @@ public:
         if (!MoveFileExW(from.wstring().c_str(), to.wstring().c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throw Error(ErrorKind::IoError, code::RenameFailed,
-                        "Cannot rename " + from.string() + " to " + to.string() + ": " + systemText(GetLastError()));
+                        "Cannot rename " + from.string() + " to " + to.string() + ": " +
+                            systemText(GetLastError()));
     }
 
     // MOVEFILE_WRITE_THROUGH already made the rename durable.
@@ -252,7 +274,8 @@ public:
     // Windows file names compare without regard to case already.
     std::optional<std::filesystem::path> findIgnoringCase(const std::filesystem::path& folder,
                                                           const std::string& name) override {
-        const std::filesystem::path candidate = (folder.empty() ? std::filesystem::path(".") : folder) / name;
+        const std::filesystem::path candidate =
+            (folder.empty() ? std::filesystem::path(".") : folder) / name;
         if (exists(candidate)) return candidate;
         return std::nullopt;
     }

@@ -18,11 +18,13 @@ void SharedTable::reindex() {
     touch();
 }
 
-void SharedTable::createTag(const std::string& name, const std::string& expression, const std::string& forExpression) {
+void SharedTable::createTag(const std::string& name, const std::string& expression,
+                            const std::string& forExpression) {
     requireExclusive("to create an index");
     if (!isTagName(name))
-        throw Error(ErrorKind::InvalidArgument, code::BadState,
-                    "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
+        throw Error(
+            ErrorKind::InvalidArgument, code::BadState,
+            "Invalid index tag name \"" + name + "\": 1 to 10 letters, digits or underscores");
     const std::string tagName = upperAscii(name);
     RecordView schema(*this, {}, 0);
     Expression::compile(expression, schema);  // refuse a bad expression before touching a file
@@ -43,8 +45,9 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
         dbf_->sync();
     }
     try {
-        replaceIndexFile(cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"),
-                         defs);
+        replaceIndexFile(
+            cdxPath_ ? *cdxPath_ : dbfPath_.parent_path() / (dbfPath_.stem().string() + ".CDX"),
+            defs);
     } catch (...) {
         if (header_.tableFlags != flags) {
             try {
@@ -59,7 +62,8 @@ void SharedTable::createTag(const std::string& name, const std::string& expressi
     touch();
 }
 
-void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags) {
+void SharedTable::replaceIndexFile(std::filesystem::path target,
+                                   const std::vector<TagDefinition>& tags) {
     const auto temporary = buildIndexFile(target, *dbf_, header_, tags);
     // Closed first, since Windows renames nothing over an open file.
     closeIndex();
@@ -80,7 +84,8 @@ void SharedTable::replaceIndexFile(std::filesystem::path target, const std::vect
 }
 
 std::filesystem::path SharedTable::buildIndexFile(const std::filesystem::path& target, File& source,
-                                                  const DbfHeader& header, const std::vector<TagDefinition>& tags) {
+                                                  const DbfHeader& header,
+                                                  const std::vector<TagDefinition>& tags) {
     auto file = fs_->createTemporary(target, kNewFileTag);
     const std::filesystem::path temporary = file->path();
     try {
@@ -100,7 +105,8 @@ void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& head
     for (const TagDefinition& tag : tags) {
         Expression key = Expression::compile(tag.keyExpression, schema);
         std::optional<Expression> condition;
-        if (!tag.forExpression.empty()) condition.emplace(Expression::compile(tag.forExpression, schema));
+        if (!tag.forExpression.empty())
+            condition.emplace(Expression::compile(tag.forExpression, schema));
         BulkKeys keys;
         keys.keyLength = static_cast<uint16_t>(key.keyLength());
         keys.recnos.reserve(header.recordCount);
@@ -112,7 +118,8 @@ void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& head
             key.evaluateKey(view, buffer);
             keys.add(buffer, recno);
         });
-        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(), std::move(keys));
+        cdx->createTag(tag.name, tag.keyExpression, tag.forExpression, key.keyPadByte(),
+                       std::move(keys));
     }
     cdx.reset();
     file.sync();
@@ -121,10 +128,13 @@ void SharedTable::writeIndexFile(File& file, File& source, const DbfHeader& head
 IndexRebuild SharedTable::rebuildIndexOf(FileSystem& fs, const std::filesystem::path& requested,
                                          const std::vector<TagDefinition>& known) {
     auto found = fs.findIgnoringCase(requested.parent_path(), requested.filename().string());
-    if (!found) throw Error(ErrorKind::NotFound, code::FileNotFound, "Table not found: " + requested.string());
+    if (!found)
+        throw Error(ErrorKind::NotFound, code::FileNotFound,
+                    "Table not found: " + requested.string());
     if (openInThisProgram(*found))
         throw Error(ErrorKind::InvalidArgument, code::BadState,
-                    "The table " + found->filename().string() + " is open; close it before its index is rebuilt");
+                    "The table " + found->filename().string() +
+                        " is open; close it before its index is rebuilt");
     recoverInterruptedPack(fs, *found);
     std::shared_ptr<SharedTable> table(new SharedTable(fs, *found, false));
     table->openFiles();
@@ -143,7 +153,8 @@ IndexRebuild SharedTable::rebuildIndexOf(FileSystem& fs, const std::filesystem::
         table->openIndex();
         for (const TagState& tag : table->tags_) {
             if (tag.problem.empty())
-                defs.push_back({tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
+                defs.push_back(
+                    {tag.name, tag.tag->info().keyExpression, tag.tag->info().forExpression});
             else
                 result.lostTags.push_back({tag.name, tag.problem});
         }
@@ -161,10 +172,12 @@ IndexRebuild SharedTable::rebuildIndexOf(FileSystem& fs, const std::filesystem::
         }
         // Tags it can no longer name are lost, unless the caller knows what the table has.
         if (!directoryProblem.empty() && known.empty())
-            result.lostTags.push_back({"", "the index's list of tags cannot be read (" + directoryProblem + ")"});
+            result.lostTags.push_back(
+                {"", "the index's list of tags cannot be read (" + directoryProblem + ")"});
     }
     const auto named = [](const std::string& name) {
-        return [wanted = upperAscii(name)](const auto& tag) { return upperAscii(tag.name) == wanted; };
+        return
+            [wanted = upperAscii(name)](const auto& tag) { return upperAscii(tag.name) == wanted; };
     };
     for (const TagDefinition& tag : known) {
         std::erase_if(result.lostTags, named(tag.name));
@@ -183,11 +196,13 @@ IndexRebuild SharedTable::rebuildIndexOf(FileSystem& fs, const std::filesystem::
             return true;
         }
     });
-    if (defs.empty() && table->cdxPath_ && !result.indexProblem.empty()) return result;  // nothing to build
+    if (defs.empty() && table->cdxPath_ && !result.indexProblem.empty())
+        return result;  // nothing to build
     if (defs.empty() && !table->cdxPath_) return result;
 
     const std::filesystem::path target =
-        table->cdxPath_ ? *table->cdxPath_ : found->parent_path() / (found->stem().string() + ".CDX");
+        table->cdxPath_ ? *table->cdxPath_
+                        : found->parent_path() / (found->stem().string() + ".CDX");
     if (!(table->header_.tableFlags & DbfHeader::kFlagStructuralIndex)) {
         const uint8_t marked = table->header_.tableFlags | DbfHeader::kFlagStructuralIndex;
         table->dbf_->writeAt(28, &marked, 1);
@@ -201,9 +216,10 @@ IndexRebuild SharedTable::rebuildIndexOf(FileSystem& fs, const std::filesystem::
     return result;
 }
 
-IndexRebuild rebuildIndex(const std::filesystem::path& dbfPath, const std::vector<TagDefinition>& known,
-                          FileSystem* fileSystem) {
-    return SharedTable::rebuildIndexOf(fileSystem ? *fileSystem : defaultFileSystem(), dbfPath, known);
+IndexRebuild rebuildIndex(const std::filesystem::path& dbfPath,
+                          const std::vector<TagDefinition>& known, FileSystem* fileSystem) {
+    return SharedTable::rebuildIndexOf(fileSystem ? *fileSystem : defaultFileSystem(), dbfPath,
+                                       known);
 }
 
 std::vector<TagDefinition> SharedTable::tagDefinitions() const {

@@ -12,7 +12,8 @@ namespace {
 
 constexpr size_t kMaxFaultsPerKind = 50;
 
-std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath, FileSystem* fileSystem = nullptr) {
+std::shared_ptr<SharedTable> openShared(const std::filesystem::path& dbfPath,
+                                        FileSystem* fileSystem = nullptr) {
     OpenOptions options;
     options.readOnly = true;
     options.fileSystem = fileSystem;
@@ -126,7 +127,8 @@ CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSys
                 }
                 try {
                     const uint64_t end = table.memo()->endOfMemo(block, r);
-                    if (end > static_cast<uint64_t>(table.memo()->nextFree()) * table.memo()->blockSize())
+                    if (end >
+                        static_cast<uint64_t>(table.memo()->nextFree()) * table.memo()->blockSize())
                         throw Error(ErrorKind::Corruption, code::BadMemo,
                                     "the memo of record " + std::to_string(r) +
                                         " runs past the memo file's next free block");
@@ -148,7 +150,8 @@ CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSys
         } catch (const Error& e) {
             treeFaults.push_back(e.what());
         }
-        for (size_t i = 0; i < treeFaults.size() && i < kMaxFaultsPerKind; ++i) fault(label + treeFaults[i]);
+        for (size_t i = 0; i < treeFaults.size() && i < kMaxFaultsPerKind; ++i)
+            fault(label + treeFaults[i]);
         if (!treeFaults.empty()) continue;
         if (!tag.key) {
             fault(label + tag.problem);
@@ -159,7 +162,8 @@ CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSys
             ScanScope scan(table);
             for (uint32_t r = 1; r <= h.recordCount; ++r) {
                 table.readRecord(r, bytes);
-                if (auto key = table.keyOf(static_cast<int>(t), bytes, r)) expected.emplace(std::move(*key), r);
+                if (auto key = table.keyOf(static_cast<int>(t), bytes, r))
+                    expected.emplace(std::move(*key), r);
             }
         } catch (const Error& e) {
             fault(label + e.what());
@@ -172,12 +176,13 @@ CheckReport checkTable(const std::filesystem::path& dbfPath, FileSystem* fileSys
                 auto it = expected.find({std::string(key), recno});
                 if (it == expected.end()) {
                     if (++keyFaults <= kMaxFaultsPerKind)
-                        fault(label + "key " + printable(key) + " for record " + std::to_string(recno) +
-                              " does not match the record");
+                        fault(label + "key " + printable(key) + " for record " +
+                              std::to_string(recno) + " does not match the record");
                 } else {
                     expected.erase(it);
                 }
-                return seen <= static_cast<uint64_t>(h.recordCount) * 2 + 16;  // a loop in a damaged file ends here
+                return seen <= static_cast<uint64_t>(h.recordCount) * 2 +
+                                   16;  // a loop in a damaged file ends here
             });
         } catch (const Error& e) {
             fault(label + e.what());

@@ -15,7 +15,9 @@ constexpr uint32_t kTextBlockType = 1;
 // A memo larger than this is surely a damaged length field, not a note.
 constexpr uint32_t kMaxMemoLength = 0x7FFFFFFF;
 
-std::string fileNameOf(File& file) { return file.path().filename().string(); }
+std::string fileNameOf(File& file) {
+    return file.path().filename().string();
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ void MemoFile::refreshHeader() {
     size_t got = file_->readAt(0, header, sizeof header);
     const std::string name = fileNameOf(*file_);
     if (got < 8)
-        throw Error(ErrorKind::Corruption, code::BadMemo, name + " is damaged: the memo header is missing");
+        throw Error(ErrorKind::Corruption, code::BadMemo,
+                    name + " is damaged: the memo header is missing");
     switch (format_) {
         case MemoFormat::Fpt:
             nextFree_ = getBe32(header);
@@ -151,7 +154,8 @@ std::string MemoFile::read(uint32_t block, uint32_t owner) {
     if (block == 0) return {};
     const uint64_t fileSize = sizeCovering(static_cast<uint64_t>(block) * blockSize_ + 8);
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
-    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
+    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize)
+        damaged(owner, block, "lies inside the file header");
     if (start >= fileSize) damaged(owner, block, "lies beyond the end of the file");
 
     if (format_ == MemoFormat::DbaseIII) {
@@ -162,7 +166,8 @@ std::string MemoFile::read(uint32_t block, uint32_t owner) {
         while (pos < fileSize) {
             size_t got = file_->readAt(pos, chunk.data(), chunk.size());
             if (got == 0) break;
-            auto end = std::find(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got), '\x1A');
+            auto end =
+                std::find(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got), '\x1A');
             text.append(chunk.begin(), end);
             if (end != chunk.begin() + static_cast<std::ptrdiff_t>(got)) break;
             pos += got;
@@ -201,13 +206,15 @@ uint32_t MemoFile::length(uint32_t block, uint32_t owner) {
     if (format_ == MemoFormat::DbaseIII) return static_cast<uint32_t>(read(block, owner).size());
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     const uint64_t fileSize = sizeCovering(start + 8);
-    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize) damaged(owner, block, "lies inside the file header");
+    if (format_ == MemoFormat::Fpt && start < kFptHeaderSize)
+        damaged(owner, block, "lies inside the file header");
     unsigned char header[8];
     if (start >= fileSize || readBytes(start, header, 8) != 8)
         damaged(owner, block, "lies beyond the end of the file");
     uint32_t length = format_ == MemoFormat::Fpt ? getBe32(header + 4) : getLe32(header + 4) - 8;
     if (length > kMaxMemoLength || start + 8 + length > sizeCovering(start + 8 + length))
-        damaged(owner, block, "claims " + std::to_string(length) + " bytes, more than the file holds");
+        damaged(owner, block,
+                "claims " + std::to_string(length) + " bytes, more than the file holds");
     return length;
 }
 
@@ -219,7 +226,8 @@ uint64_t MemoFile::endOfMemo(uint32_t block, uint32_t owner) {
 
 uint32_t MemoFile::append(std::string_view data) {
     if (data.size() > kMaxMemoLength)
-        throw Error(ErrorKind::InvalidArgument, code::WriteFailed, "A memo cannot hold more than 2 GB");
+        throw Error(ErrorKind::InvalidArgument, code::WriteFailed,
+                    "A memo cannot hold more than 2 GB");
     const uint32_t block = nextFree_;
     const uint64_t start = static_cast<uint64_t>(block) * blockSize_;
     std::string bytes;

@@ -17,7 +17,7 @@ namespace xbase {
 enum class MemoFormat { Fpt, DbaseIII, DbaseIV };
 
 class MemoFile {
-public:
+  public:
     static constexpr uint16_t kDefaultBlockSize = 64;
 
     // Reads the header. Throws Error(Corruption) when it cannot be right.

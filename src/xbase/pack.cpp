@@ -24,7 +24,8 @@ constexpr const char* kPackedMarkerSuffix = ".packed";
 constexpr size_t kLargestMarker = 4096;
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && upperAscii(text.substr(0, prefix.size())) == upperAscii(prefix);
+    return text.size() >= prefix.size() &&
+           upperAscii(text.substr(0, prefix.size())) == upperAscii(prefix);
 }
 
 // Whether `name` is a new file or marker of a pack of the table at `dbfPath`, in any
@@ -48,7 +49,8 @@ bool isTableFileName(const std::string& name, const std::filesystem::path& dbfPa
 }
 
 bool isBareName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos;
 }
 
 }  // namespace
@@ -134,7 +136,8 @@ void SharedTable::writePackedFiles() {
                         if (memoBuffer.size() >= (1u << 20)) flushMemo();
                     }
                 }
-                record.replace(static_cast<size_t>(field.offset), static_cast<size_t>(field.info.length),
+                record.replace(static_cast<size_t>(field.offset),
+                               static_cast<size_t>(field.info.length),
                                memoPointer(newBlock, field.info.length));
             }
         }
@@ -168,7 +171,8 @@ void SharedTable::writePackedFiles() {
     // Each line: the final name, a tab, the new file's name.
     const auto markerPath = withSuffix(dbfPath_, kPackedMarkerSuffix);
     std::string names;
-    const auto list = [&names](const std::filesystem::path& final, const std::filesystem::path& temporary) {
+    const auto list = [&names](const std::filesystem::path& final,
+                               const std::filesystem::path& temporary) {
         names += final.filename().string() + "\t" + temporary.filename().string() + "\n";
     };
     list(dbfPath_, newDbfPath);
@@ -191,7 +195,8 @@ void SharedTable::reopenAfterRewrite() {
     chunk_.clear();
     openFiles();
     if (!dbf_->lockExclusive())
-        throw Error(ErrorKind::Locked, code::TableInUse, "The table " + fileName() + " was opened by another program");
+        throw Error(ErrorKind::Locked, code::TableInUse,
+                    "The table " + fileName() + " was opened by another program");
     filesLockedExclusive_ = true;
     loadHeader();
     openIndex();
@@ -218,7 +223,8 @@ void SharedTable::finishOrUndoPack(FileSystem& fs, const std::filesystem::path& 
     // A marker that is a link or anything but a file was not written by a pack.
     if (fs.entryType(markerPath) == EntryType::RegularFile) {
         auto marker = fs.open(markerPath, OpenFlags::ReadOnly);
-        std::string names(static_cast<size_t>(std::min<uint64_t>(marker->size(), kLargestMarker)), '\0');
+        std::string names(static_cast<size_t>(std::min<uint64_t>(marker->size(), kLargestMarker)),
+                          '\0');
         names.resize(marker->readAt(0, names.data(), names.size()));
         marker.reset();
         size_t start = 0;
@@ -232,8 +238,10 @@ void SharedTable::finishOrUndoPack(FileSystem& fs, const std::filesystem::path& 
             const std::string temporaryName =
                 tab == std::string::npos ? name + kPackingTag : line.substr(tab + 1);
             // Only a new file of this pack goes, and only onto one of the table's names.
-            if (!isBareName(name) || !isBareName(temporaryName) || !isTableFileName(name, dbfPath) ||
-                temporaryName.compare(0, name.size() + std::strlen(kPackingTag), name + kPackingTag) != 0)
+            if (!isBareName(name) || !isBareName(temporaryName) ||
+                !isTableFileName(name, dbfPath) ||
+                temporaryName.compare(0, name.size() + std::strlen(kPackingTag),
+                                      name + kPackingTag) != 0)
                 continue;
             const auto temporary = folder / temporaryName;
             if (fs.entryType(temporary) == EntryType::RegularFile) {

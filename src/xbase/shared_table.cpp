@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
-#include <utility>
 #include <thread>
+#include <utility>
 
 #include "ascii.h"
 #include "byte_order.h"
@@ -35,7 +35,7 @@ std::string registryKey(const std::filesystem::path& path) {
 
 // Holds a byte-range lock for one scope.
 class RangeLock {
-public:
+  public:
     RangeLock() = default;
     RangeLock(const RangeLock&) = delete;
     RangeLock& operator=(const RangeLock&) = delete;
@@ -54,7 +54,7 @@ public:
         offset_ = offset;
     }
 
-private:
+  private:
     File* file_ = nullptr;
     uint64_t offset_ = 0;
 };
@@ -63,10 +63,18 @@ private:
 
 // ---------------------------------------------------------------- RecordView
 
-int RecordView::fieldIndex(std::string_view name) const { return table_.fieldIndex(name); }
-char RecordView::fieldType(int field) const { return table_.header().fields[field].info.type; }
-int RecordView::fieldLength(int field) const { return table_.header().fields[field].info.length; }
-int RecordView::fieldDecimals(int field) const { return table_.header().fields[field].info.decimals; }
+int RecordView::fieldIndex(std::string_view name) const {
+    return table_.fieldIndex(name);
+}
+char RecordView::fieldType(int field) const {
+    return table_.header().fields[field].info.type;
+}
+int RecordView::fieldLength(int field) const {
+    return table_.header().fields[field].info.length;
+}
+int RecordView::fieldDecimals(int field) const {
+    return table_.header().fields[field].info.decimals;
+}
 std::string_view RecordView::rawField(int field) const {
     const auto& f = table_.header().fields[field];
     if (bytes_.size() < static_cast<size_t>(f.offset + f.info.length)) {
@@ -96,7 +104,8 @@ std::shared_ptr<SharedTable> SharedTable::acquire(const std::filesystem::path& r
     FileSystem& fs = options.fileSystem ? *options.fileSystem : defaultFileSystem();
     auto found = fs.findIgnoringCase(requested.parent_path(), requested.filename().string());
     if (!found)
-        throw Error(ErrorKind::NotFound, code::FileNotFound, "Table not found: " + requested.string());
+        throw Error(ErrorKind::NotFound, code::FileNotFound,
+                    "Table not found: " + requested.string());
 
     const std::string key = registryKey(*found);
     if (auto existing = registry()[key].lock()) {
@@ -123,7 +132,9 @@ bool SharedTable::openInThisProgram(const std::filesystem::path& dbfPath) {
     return it != registry().end() && !it->second.expired();
 }
 
-void SharedTable::openFiles() { dbf_ = openTableFile(dbfPath_); }
+void SharedTable::openFiles() {
+    dbf_ = openTableFile(dbfPath_);
+}
 
 std::unique_ptr<File> SharedTable::openTableFile(const std::filesystem::path& path) {
     if (!readOnly_) {
@@ -135,8 +146,8 @@ std::unique_ptr<File> SharedTable::openTableFile(const std::filesystem::path& pa
             // symbolic links: writing through them could change any file the user owns.
             readOnly_ = true;
             if (e.number() == code::SymbolicLink)
-                readOnlyReason_ =
-                    path.filename().string() + " is a symbolic link, which this program never writes through";
+                readOnlyReason_ = path.filename().string() +
+                                  " is a symbolic link, which this program never writes through";
         }
     }
     return fs_->open(path, OpenFlags::ReadOnly);
@@ -147,7 +158,8 @@ void SharedTable::loadHeader() {
     size_t got = dbf_->readAt(0, bytes.data(), 32);
     bytes.resize(got);
     if (got == 32) {
-        const uint16_t headerLength = getLe16(reinterpret_cast<const unsigned char*>(bytes.data()) + 8);
+        const uint16_t headerLength =
+            getLe16(reinterpret_cast<const unsigned char*>(bytes.data()) + 8);
         bytes.resize(std::max<size_t>(32, headerLength));
         got = dbf_->readAt(0, bytes.data(), bytes.size());
         bytes.resize(got);
@@ -155,15 +167,19 @@ void SharedTable::loadHeader() {
     header_ = DbfHeader::parse(bytes, fileName());
 
     const uint64_t size = dbf_->size();
-    const uint64_t needed = header_.headerLength + static_cast<uint64_t>(header_.recordCount) * header_.recordLength;
+    const uint64_t needed =
+        header_.headerLength + static_cast<uint64_t>(header_.recordCount) * header_.recordLength;
     if (size < needed) {
-        const uint64_t present = size > header_.headerLength ? (size - header_.headerLength) / header_.recordLength : 0;
+        const uint64_t present =
+            size > header_.headerLength ? (size - header_.headerLength) / header_.recordLength : 0;
         throw Error(ErrorKind::Corruption, code::BadTableHeader,
-                    fileName() + " is damaged: its header counts " + std::to_string(header_.recordCount) +
-                        " records but the file holds only " + std::to_string(present));
+                    fileName() + " is damaged: its header counts " +
+                        std::to_string(header_.recordCount) + " records but the file holds only " +
+                        std::to_string(present));
     }
     fieldByName_.clear();
-    for (size_t i = 0; i < header_.fields.size(); ++i) fieldByName_[header_.fields[i].info.name] = static_cast<int>(i);
+    for (size_t i = 0; i < header_.fields.size(); ++i)
+        fieldByName_[header_.fields[i].info.name] = static_cast<int>(i);
 
     if (header_.hasMemoFields()) {
         const bool dbase = header_.version == 0x83 || header_.version == 0x8B;
@@ -174,7 +190,8 @@ void SharedTable::loadHeader() {
                         "The memo file " + memoName + " of table " + fileName() + " is missing");
         auto file = openTableFile(*memoPath_);
         if (!(filesLockedExclusive_ ? file->lockExclusive() : file->lockShared()))
-            throw Error(ErrorKind::Locked, code::TableInUse, memoName + " is in use by another program");
+            throw Error(ErrorKind::Locked, code::TableInUse,
+                        memoName + " is in use by another program");
         const MemoFormat format = header_.version == 0x83   ? MemoFormat::DbaseIII
                                   : header_.version == 0x8B ? MemoFormat::DbaseIV
                                                             : MemoFormat::Fpt;
@@ -219,16 +236,20 @@ void SharedTable::compileTags() {
                 state.condition.emplace(Expression::compile(info.forExpression, schema));
             state.pad = state.key->keyPadByte();
             if (state.key->keyLength() != info.keyLength)
-                state.problem = "the index tag " + state.name + " has keys of " + std::to_string(info.keyLength) +
-                                " bytes, but its expression gives " + std::to_string(state.key->keyLength());
+                state.problem = "the index tag " + state.name + " has keys of " +
+                                std::to_string(info.keyLength) +
+                                " bytes, but its expression gives " +
+                                std::to_string(state.key->keyLength());
         } catch (const Error& e) {
-            state.problem = "the index tag " + state.name + " uses an expression this program cannot evaluate (" +
-                            e.what() + ")";
+            state.problem = "the index tag " + state.name +
+                            " uses an expression this program cannot evaluate (" + e.what() + ")";
         }
         if (!info.machineCollation)
-            state.problem = "the index tag " + state.name + " uses a collation sequence this program does not know";
+            state.problem = "the index tag " + state.name +
+                            " uses a collation sequence this program does not know";
         if (info.unique && state.problem.empty())
-            state.problem = "the index tag " + state.name + " is a unique index, which this program cannot keep up to date";
+            state.problem = "the index tag " + state.name +
+                            " is a unique index, which this program cannot keep up to date";
         state.tag->setPadByte(state.pad);
         tags_.push_back(std::move(state));
     }
@@ -249,7 +270,9 @@ int SharedTable::findTag(std::string_view name) const {
 // ---------------------------------------------------------------- users and file locks
 
 bool SharedTable::tryLockAllFiles(bool exclusive) {
-    auto take = [exclusive](File* f) { return !f || (exclusive ? f->lockExclusive() : f->lockShared()); };
+    auto take = [exclusive](File* f) {
+        return !f || (exclusive ? f->lockExclusive() : f->lockShared());
+    };
     if (!take(dbf_.get())) return false;
     if (!take(memo_ ? &memo_->file() : nullptr) || !take(cdxFile_.get())) {
         // Give back what was taken so that a failed upgrade leaves the old lock in place.
@@ -283,7 +306,8 @@ void SharedTable::addUser(ShareMode mode) {
     if (mode == ShareMode::Exclusive && !filesLockedExclusive_) {
         if (!tryLockAllFiles(true))
             throw Error(ErrorKind::Locked, code::TableInUse,
-                        "The table " + fileName() + " is in use by another program and cannot be opened exclusively");
+                        "The table " + fileName() +
+                            " is in use by another program and cannot be opened exclusively");
     } else if (first && !tryLockAllFiles(filesLockedExclusive_)) {
         throw Error(ErrorKind::Locked, code::TableInUse,
                     "The table " + fileName() + " is opened exclusively by another program");
@@ -302,7 +326,9 @@ void SharedTable::removeUser(ShareMode mode) {
 
 // ---------------------------------------------------------------- reading
 
-void SharedTable::touch() { ++changeStamp_; }
+void SharedTable::touch() {
+    ++changeStamp_;
+}
 
 void SharedTable::updateCache(uint64_t offset, const char* bytes, size_t size) {
     if (chunk_.empty()) return;
@@ -329,7 +355,9 @@ void SharedTable::refresh() {
         if (updated.valid()) header_.lastUpdate = updated;
         if (count != header_.recordCount) {
             const uint64_t size = dbf_->size();
-            const uint64_t fits = size > header_.headerLength ? (size - header_.headerLength) / header_.recordLength : 0;
+            const uint64_t fits = size > header_.headerLength
+                                      ? (size - header_.headerLength) / header_.recordLength
+                                      : 0;
             header_.recordCount = static_cast<uint32_t>(std::min<uint64_t>(count, fits));
             ++changeStamp_;
         }
@@ -348,7 +376,8 @@ void SharedTable::readRecord(uint32_t recno, std::string& out) {
     const uint32_t length = header_.recordLength;
     const uint64_t offset = header_.recordOffset(recno);
     out.resize(length);
-    if (!chunk_.empty() && offset >= chunkStart_ && offset + length <= chunkStart_ + chunk_.size()) {
+    if (!chunk_.empty() && offset >= chunkStart_ &&
+        offset + length <= chunkStart_ + chunk_.size()) {
         std::memcpy(out.data(), chunk_.data() + (offset - chunkStart_), length);
         return;
     }
@@ -444,7 +473,8 @@ void SharedTable::lockRecord(uint32_t recno) {
     if (filesLockedExclusive_) return;
     if (!dbf_->lockRange(recordLockOffset(recno), 1, true, false))
         throw Error(ErrorKind::Locked, code::RecordLocked,
-                    "Record " + std::to_string(recno) + " of " + fileName() + " is being changed by another program");
+                    "Record " + std::to_string(recno) + " of " + fileName() +
+                        " is being changed by another program");
 }
 
 void SharedTable::unlockRecord(uint32_t recno) {
@@ -461,14 +491,16 @@ std::string SharedTable::memoPointer(uint32_t block, int fieldLength) const {
     if (block == 0) return std::string(static_cast<size_t>(fieldLength), ' ');
     std::string digits = std::to_string(block);
     if (digits.size() > static_cast<size_t>(fieldLength))
-        throw Error(ErrorKind::InvalidArgument, code::WriteFailed, "The memo file of " + fileName() + " is full");
+        throw Error(ErrorKind::InvalidArgument, code::WriteFailed,
+                    "The memo file of " + fileName() + " is full");
     return std::string(static_cast<size_t>(fieldLength) - digits.size(), ' ') + digits;
 }
 
 void SharedTable::writeMemos(std::string& bytes, const std::map<int, std::string>& memos) {
     if (memos.empty()) return;
     if (!memo_)
-        throw Error(ErrorKind::NotFound, code::FileNotFound, "The table " + fileName() + " has no memo file");
+        throw Error(ErrorKind::NotFound, code::FileNotFound,
+                    "The table " + fileName() + " has no memo file");
     RangeLock memoLock;
     if (!filesLockedExclusive_) {
         memoLock.take(memo_->file(), kMemoLockOffset, "The memo file of " + fileName());
@@ -486,12 +518,14 @@ void SharedTable::stampHeaderDate() {
     const Date today = Date::today();
     if (header_.lastUpdate == today) return;
     header_.lastUpdate = today;
-    unsigned char date[3] = {static_cast<unsigned char>(today.year - 1900), static_cast<unsigned char>(today.month),
+    unsigned char date[3] = {static_cast<unsigned char>(today.year - 1900),
+                             static_cast<unsigned char>(today.month),
                              static_cast<unsigned char>(today.day)};
     dbf_->writeAt(1, date, 3);
 }
 
-void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map<int, std::string>& memos) {
+void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
+                              const std::map<int, std::string>& memos) {
     requireWritable();
     RangeLock indexLock;
     if (cdx_ && !filesLockedExclusive_) {
@@ -511,7 +545,8 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes, const std::map
     std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> keys;
     bool keysChange = false;
     for (size_t t = 0; t < tags_.size(); ++t) {
-        keys.emplace_back(keyOf(static_cast<int>(t), old, recno), keyOf(static_cast<int>(t), bytes, recno));
+        keys.emplace_back(keyOf(static_cast<int>(t), old, recno),
+                          keyOf(static_cast<int>(t), bytes, recno));
         keysChange = keysChange || keys.back().first != keys.back().second;
     }
     RecordChange change(*this);
@@ -565,10 +600,12 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
         header_.lastUpdate = Date::today();
         header_.changeInProgress = !tags_.empty();
         const std::string head = header_.encodeRecord();
-        dbf_->writeAt(1, head.data() + 1, header_.changeInProgress ? DbfHeader::kChangeMarkOffset : 7);
+        dbf_->writeAt(1, head.data() + 1,
+                      header_.changeInProgress ? DbfHeader::kChangeMarkOffset : 7);
         touch();
         for (size_t t = 0; t < tags_.size(); ++t)
-            if (auto key = keyOf(static_cast<int>(t), bytes, recno)) tags_[t].tag->insert(*key, recno);
+            if (auto key = keyOf(static_cast<int>(t), bytes, recno))
+                tags_[t].tag->insert(*key, recno);
         announceIndexChange();
         if (header_.changeInProgress) markChange(false);
     } catch (...) {

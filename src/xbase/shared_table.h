@@ -3,9 +3,9 @@
 // memo file, compound index with its compiled key expressions, locks and caches.
 
 #include <algorithm>
-#include <functional>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -46,14 +46,15 @@ void forEachRecord(File& file, const DbfHeader& header, const Visit& visit) {
             throw Error(ErrorKind::Corruption, code::BadRecord,
                         file.path().filename().string() + " is damaged: the records end early");
         for (uint32_t i = 0; i < count; ++i)
-            visit(first + i, std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
-                                              header.recordLength));
+            visit(first + i,
+                  std::string_view(buffer.data() + static_cast<size_t>(i) * header.recordLength,
+                                   header.recordLength));
     }
 }
 
 // A record's bytes seen through the expression interface.
 class RecordView final : public RecordSource {
-public:
+  public:
     RecordView(SharedTable& table, std::string_view bytes, uint32_t recno)
         : table_(table), bytes_(bytes), recno_(recno) {}
 
@@ -66,7 +67,7 @@ public:
     bool isDeleted() const override { return !bytes_.empty() && bytes_[0] == '*'; }
     uint32_t recordNumber() const override { return recno_; }
 
-private:
+  private:
     SharedTable& table_;
     std::string_view bytes_;
     uint32_t recno_;
@@ -82,7 +83,7 @@ struct TagState {
 };
 
 class SharedTable {
-public:
+  public:
     // Finds or opens the table object for `dbfPath`; one per file per process.
     static std::shared_ptr<SharedTable> acquire(const std::filesystem::path& dbfPath,
                                                 const OpenOptions& options);
@@ -160,7 +161,7 @@ public:
     // have the table open; does nothing when there is nothing to recover.
     static void recoverInterruptedPack(FileSystem& fs, const std::filesystem::path& dbfPath);
 
-private:
+  private:
     // Makes one record's change all or nothing: index pages written meanwhile are kept for
     // undo, and rollBack() restores the table's bytes, then the index pages.
     class RecordChange {
@@ -188,7 +189,7 @@ private:
     static void finishOrUndoPack(FileSystem& fs, const std::filesystem::path& dbfPath);
     void writePackedFiles();
 
-private:
+  private:
     SharedTable(FileSystem& fs, std::filesystem::path dbfPath, bool readOnly);
     static bool openInThisProgram(const std::filesystem::path& dbfPath);
     void openFiles();
@@ -223,7 +224,8 @@ private:
     void replaceIndexFile(std::filesystem::path target, const std::vector<TagDefinition>& tags);
     // Writes a new index for `target` into a temporary beside it and returns its path.
     std::filesystem::path buildIndexFile(const std::filesystem::path& target, File& dbfSource,
-                                         const DbfHeader& header, const std::vector<TagDefinition>& tags);
+                                         const DbfHeader& header,
+                                         const std::vector<TagDefinition>& tags);
     void writeIndexFile(File& file, File& dbfSource, const DbfHeader& header,
                         const std::vector<TagDefinition>& tags);
     // Opens one of the table's files for writing, or for reading only when it must be.
@@ -267,13 +269,13 @@ private:
 
 // Keeps a table in scan mode for one scope, however the scope is left.
 class ScanScope {
-public:
+  public:
     explicit ScanScope(SharedTable& table) : table_(table) { table_.beginScan(); }
     ~ScanScope() { table_.endScan(); }
     ScanScope(const ScanScope&) = delete;
     ScanScope& operator=(const ScanScope&) = delete;
 
-private:
+  private:
     SharedTable& table_;
 };
 

@@ -100,7 +100,8 @@ std::string trimmed(std::string_view s) {
 int parseWidth(std::string_view entry, const std::string& text) {
     int value = 0;
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size()) badList(entry, "the width is not a number");
+    if (ec != std::errc() || ptr != text.data() + text.size())
+        badList(entry, "the width is not a number");
     return value;
 }
 
@@ -120,7 +121,8 @@ std::vector<FieldInfo> parseFieldList(std::string_view text) {
         size_t p = 0;
         for (;;) {
             size_t comma = entry.find(',', p);
-            parts.push_back(trimmed(entry.substr(p, comma == std::string_view::npos ? comma : comma - p)));
+            parts.push_back(
+                trimmed(entry.substr(p, comma == std::string_view::npos ? comma : comma - p)));
             if (comma == std::string_view::npos) break;
             p = comma + 1;
         }
@@ -128,19 +130,22 @@ std::vector<FieldInfo> parseFieldList(std::string_view text) {
 
         FieldInfo f;
         f.name = upperAscii(parts[0]);
-        if (f.name.empty() || f.name.size() > 10) badList(entry, "a field name has 1 to 10 characters");
+        if (f.name.empty() || f.name.size() > 10)
+            badList(entry, "a field name has 1 to 10 characters");
         for (char c : f.name) {
             if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
                 badList(entry, "a field name has only letters, digits and underscores");
         }
-        if (std::isdigit(static_cast<unsigned char>(f.name[0]))) badList(entry, "a field name starts with a letter");
+        if (std::isdigit(static_cast<unsigned char>(f.name[0])))
+            badList(entry, "a field name starts with a letter");
 
         const std::string kind = upperAscii(parts[1]);
         if (kind == "CHAR" || kind == "CHARACTER" || kind == "C") {
             f.type = 'C';
             if (parts.size() < 3) badList(entry, "a character field needs a width");
             f.length = parseWidth(entry, parts[2]);
-            if (f.length < 1 || f.length > 254) badList(entry, "a character field is 1 to 254 wide");
+            if (f.length < 1 || f.length > 254)
+                badList(entry, "a character field is 1 to 254 wide");
         } else if (kind == "MEMO" || kind == "M") {
             f.type = 'M';
             f.length = 10;
@@ -165,9 +170,11 @@ std::vector<FieldInfo> parseFieldList(std::string_view text) {
             if (other.name == f.name) badList(entry, "the field name is used twice");
         fields.push_back(f);
     }
-    if (fields.empty()) throw Error(ErrorKind::InvalidArgument, code::BadFieldList, "The field list is empty");
+    if (fields.empty())
+        throw Error(ErrorKind::InvalidArgument, code::BadFieldList, "The field list is empty");
     if (fields.size() > 255)
-        throw Error(ErrorKind::InvalidArgument, code::BadFieldList, "A table has at most 255 fields");
+        throw Error(ErrorKind::InvalidArgument, code::BadFieldList,
+                    "A table has at most 255 fields");
     return fields;
 }
 
@@ -177,11 +184,11 @@ struct MarkEntry {
     int codePage;
 };
 constexpr MarkEntry kMarks[] = {
-    {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x64, 852},  {0x65, 866},
-    {0x66, 865},  {0x67, 861},  {0x6A, 737},  {0x6B, 857},   {0x78, 950},  {0x79, 949},
-    {0x7A, 936},  {0x7B, 932},  {0x7C, 874},  {0x7D, 1255},  {0x7E, 1256}, {0xC8, 1250},
-    {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},  {0x57, 1252}, {0x58, 1252},
-    {0x59, 1252},
+    {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x64, 852},
+    {0x65, 866},  {0x66, 865},  {0x67, 861},  {0x6A, 737},   {0x6B, 857},
+    {0x78, 950},  {0x79, 949},  {0x7A, 936},  {0x7B, 932},   {0x7C, 874},
+    {0x7D, 1255}, {0x7E, 1256}, {0xC8, 1250}, {0xC9, 1251},  {0xCA, 1254},
+    {0xCB, 1253}, {0xCC, 1257}, {0x57, 1252}, {0x58, 1252},  {0x59, 1252},
 };
 }  // namespace
 
@@ -199,13 +206,20 @@ uint8_t markFromCodePage(int codePage) {
 
 std::string codePageCharsetName(int codePage) {
     switch (codePage) {
-        case 874: return "windows-874";
-        case 932: return "Shift_JIS";
-        case 936: return "GBK";
-        case 949: return "windows-949";
-        case 950: return "Big5";
-        case 10000: return "macintosh";
-        default: break;
+        case 874:
+            return "windows-874";
+        case 932:
+            return "Shift_JIS";
+        case 936:
+            return "GBK";
+        case 949:
+            return "windows-949";
+        case 950:
+            return "Big5";
+        case 10000:
+            return "macintosh";
+        default:
+            break;
     }
     if (codePage >= 1250 && codePage <= 1258) return "windows-" + std::to_string(codePage);
     if (codePage >= 437 && codePage <= 869) return "IBM" + std::to_string(codePage);

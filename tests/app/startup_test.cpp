@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <platform/help_pages.h>
-#include <xbase/inspect.h>
 #include <xbase/error.h>
+#include <xbase/inspect.h>
 
 #include <app/startup.h>
 #include "app_fixture.h"
@@ -290,7 +290,8 @@ TEST(Startup, DamagedFilesAreMendedOnlyWhenTheUserAgrees) {
             auto& program = launch.start();
             ASSERT_GE(launch.prompter.records().size(), 1u);
             EXPECT_EQ(launch.prompter.records()[0].prompt.kind, MessageKind::Confirmation);
-            EXPECT_TRUE(launch.prompter.texts()[0].contains(damage == "index" ? "ADDRESS.CDX" : "damaged"));
+            EXPECT_TRUE(
+                launch.prompter.texts()[0].contains(damage == "index" ? "ADDRESS.CDX" : "damaged"));
             if (answer == Answer::No) {
                 EXPECT_EQ(launch.prompter.records().size(), 1u);
                 EXPECT_TRUE(program.mainWindow.state.firstShow);

@@ -25,8 +25,8 @@
 
 namespace {
 
-using testsupport::qpath;
 using testsupport::makeFile;
+using testsupport::qpath;
 
 using links::ItemChooser;
 using links::ItemKind;
@@ -228,8 +228,9 @@ TEST_F(LinkActionsTest, WebItemReachesTheDesktopAsWrittenWwwWithHttp) {
     run(&links::LinkActions::visitWebAddress, linktest::pressOk(), &onDesktop);
     entry.memo = "see https://b.c/b?%5Fencoding=UTF8&node=1%7E2 here";
     run(&links::LinkActions::visitWebAddress, linktest::pressOk(), &onDesktop);
-    EXPECT_EQ(desktop.targets(), (std::vector<QString>{"http://www.b.c/~x/a%5Fb.html",
-                                                       "https://b.c/b?%5Fencoding=UTF8&node=1%7E2"}));
+    EXPECT_EQ(desktop.targets(),
+              (std::vector<QString>{"http://www.b.c/~x/a%5Fb.html",
+                                    "https://b.c/b?%5Fencoding=UTF8&node=1%7E2"}));
 }
 
 TEST(MailtoUri, AnItemIsOneAddressAndNeverAHeader) {
@@ -244,7 +245,8 @@ TEST(MailtoUri, AnItemIsOneAddressAndNeverAHeader) {
         "two@b.c,three@b.c",
         "J\u00fcrgen M\u00fcller~ @b.c",
     };
-    EXPECT_EQ(links::mailtoUri({hostile[0]}), "mailto:victim@example.com%3Fattach%3D%2Fetc%2Fpasswd");
+    EXPECT_EQ(links::mailtoUri({hostile[0]}),
+              "mailto:victim@example.com%3Fattach%3D%2Fetc%2Fpasswd");
     EXPECT_EQ(links::mailtoUri({hostile[5]}), "mailto:J%C3%BCrgen%20M%C3%BCller~%20@b.c");
     for (const bool blind : {false, true}) {
         for (const QStringList& items : {QStringList{hostile[0]}, hostile}) {

@@ -14,10 +14,8 @@ namespace {
 // itself may draw that instead.
 TEST(FormFonts, EveryNamedFaceIsDrawnInTheFaceMeantForIt) {
     const std::pair<QString, QString> faces[] = {
-        {"Arial", "Liberation Sans"},
-        {"Arial Rounded MT Bold", "Liberation Sans"},
-        {"Courier New", "Liberation Mono"},
-        {"MS Sans Serif", "Liberation Sans"},
+        {"Arial", "Liberation Sans"},       {"Arial Rounded MT Bold", "Liberation Sans"},
+        {"Courier New", "Liberation Mono"}, {"MS Sans Serif", "Liberation Sans"},
         {"Comic Sans MS", "Comic Neue"},
     };
     for (const auto& [family, standIn] : faces) {

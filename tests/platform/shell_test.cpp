@@ -16,8 +16,8 @@
 
 namespace {
 
-using testsupport::qpath;
 using testsupport::makeFile;
+using testsupport::qpath;
 
 using platform::Answer;
 using platform::ButtonSet;
@@ -72,8 +72,8 @@ TEST_F(DesktopShellTest, TheOpenerProgramGetsTheAddressAsItsOneArgument) {
     const QString address = "http://x.example/%7Eanna?q=$(touch ${HOME}/owned)&r=`id`";
     ASSERT_TRUE(onDesktop.openUrl(address));
     // The opener runs on its own.
-    ASSERT_TRUE(testsupport::waitUntil([&] { return std::filesystem::exists(seen); },
-                                       "the opener to run"));
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return std::filesystem::exists(seen); }, "the opener to run"));
     EXPECT_EQ(QString::fromStdString(testsupport::readBytes(seen)), "1|" + address);
 }
 

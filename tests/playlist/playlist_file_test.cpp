@@ -108,7 +108,8 @@ TEST(PlaylistFormat, FileErrorsCarryTheInputOutputText) {
 TEST(PlaylistFormat, DevicesPipesAndHugeFilesAreRefusedAtOnce) {
     testsupport::TempDir dir;
     for (const auto& input : testsupport::plantEndlessInputs(dir.path(), "list.m3u"))
-        EXPECT_REFUSED_IN_TIME(playlist::readPlaylistFile(input), "refused: File access denied") << input;
+        EXPECT_REFUSED_IN_TIME(playlist::readPlaylistFile(input), "refused: File access denied")
+            << input;
     writeBytes(dir / "huge.m3u", "C:\\Music\\a.mp3\r\n");
     std::filesystem::resize_file(dir / "huge.m3u", 64u << 20);
     EXPECT_THROW(

@@ -108,8 +108,7 @@ TEST(ReportText, TextsNeverRunIntoEachOtherAndPagesAreSeparated) {
 
     testsupport::TempDir dir;
     writeTextFile(document, qpath(dir / "report.TXT"));
-    EXPECT_EQ(readBytes(dir / "report.TXT"),
-              "A rather long text next\n\n\nbelow\n\nsecond page\n");
+    EXPECT_EQ(readBytes(dir / "report.TXT"), "A rather long text next\n\n\nbelow\n\nsecond page\n");
     EXPECT_THROW(writeTextFile(document, qpath(dir / "missing/report.TXT")), ReportError);
 }
 
@@ -147,8 +146,7 @@ TEST(ReportFile, SavedReportLoadsBackAsTheSamePages) {
 
     // A failed save leaves the file that was there.
     EXPECT_THROW(saveReportFile(document, qpath(dir / "no/such/folder.chrep")), ReportError);
-    EXPECT_THROW(saveReportFile(document, testsupport::qpath(dir.path())),
-                 ReportError);
+    EXPECT_THROW(saveReportFile(document, testsupport::qpath(dir.path())), ReportError);
     EXPECT_TRUE(loadReportFile(file) == document);
 }
 

@@ -8,8 +8,8 @@
 #include <report_engine/report_text_export.h>
 #include <report_engine/sample_report.h>
 #include "temp_dir.h"
-#include "wait.h"
 #include "test_paths.h"
+#include "wait.h"
 
 #include <platform/fakes.h>
 
@@ -62,14 +62,14 @@ ReportPreview* shownPreview() {
 // Runs `act` on the preview window once it is shown (and, if asked, laid out); closes
 // whatever preview there is when that does not come.
 void whenPreviewShown(std::function<void(ReportPreview&)> act, bool laidOut = true) {
-    testsupport::whenReady([laidOut] {
-                               return shownPreview() != nullptr &&
-                                      !(laidOut && shownPreview()->isLayingOut());
-                           },
-                           [act = std::move(act)] { act(*shownPreview()); },
-                           "the laid-out preview window", [] {
-                               if (ReportPreview* preview = shownPreview()) preview->close();
-                           });
+    testsupport::whenReady(
+        [laidOut] {
+            return shownPreview() != nullptr && !(laidOut && shownPreview()->isLayingOut());
+        },
+        [act = std::move(act)] { act(*shownPreview()); }, "the laid-out preview window",
+        [] {
+            if (ReportPreview* preview = shownPreview()) preview->close();
+        });
 }
 
 void waitForLayout(const ReportPreview& preview) {
@@ -333,15 +333,17 @@ TEST(ReportPreview, ADamagedReportFileIsToldAndThePagesStay) {
                                                      .toStdString());
     EXPECT_TRUE(preview.document() == document);
 
-    EXPECT_FALSE(preview.saveAs(testsupport::qpath(dir / "no/such.pdf"),
-                                ReportPreview::SaveFormat::Pdf));
+    EXPECT_FALSE(
+        preview.saveAs(testsupport::qpath(dir / "no/such.pdf"), ReportPreview::SaveFormat::Pdf));
     ASSERT_EQ(prompter.texts().size(), 2u);
     EXPECT_TRUE(prompter.texts()[1].startsWith("Cannot write"));
 }
 
 // Looks at the print dialog once it is up, then cancels it.
 void whenPrintDialogUp(std::function<void(QPrintDialog&)> look) {
-    const auto dialog = [] { return qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()); };
+    const auto dialog = [] {
+        return qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    };
     testsupport::whenReady([dialog] { return dialog() != nullptr; },
                            [dialog, look = std::move(look)] {
                                look(*dialog());

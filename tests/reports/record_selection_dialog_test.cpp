@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -24,7 +24,6 @@ namespace {
 
 class RecordSelectionDialog : public ::testing::Test {
   protected:
-
     // Answers as left by an earlier command, to see that the dialog sets them.
     reports::SelectionKind kind = static_cast<reports::SelectionKind>(77);
     bool includeMemo = false;

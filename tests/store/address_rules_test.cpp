@@ -21,7 +21,8 @@ TEST(SaveRules, DuplicateCheckOnlyForNewEntriesAndBeforeTheBlankCheck) {
     EXPECT_EQ(store::checkSave(false, "smith", exists), "");  // a rename is not tested
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(store::checkSave(true, "   ", exists), "Entry already exists for:    ");
-    EXPECT_EQ(store::checkSave(false, " \t\r\n", exists), "Name is the key field, it must NOT be blank");
+    EXPECT_EQ(store::checkSave(false, " \t\r\n", exists),
+              "Name is the key field, it must NOT be blank");
     EXPECT_EQ(store::checkSave(true, "Smithson", exists), "");
 }
 
@@ -32,7 +33,7 @@ TEST(SaveRules, UpperCaseFoldsOnlyAsciiLetters) {
 }
 
 class AddressBookTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { store::AddressBook::create(dir.path()); }
     testsupport::TempDir dir;
 };
@@ -48,7 +49,7 @@ TEST_F(AddressBookTest, SeekComparesWholeNamesInUpperCase) {
         EXPECT_STREQ(e.what(), "Entry already exists for: smith");
     }
     EXPECT_THROW(book.add("smith   ", ""), store::RuleViolation);  // trailing blanks do not count
-    EXPECT_NO_THROW(book.add(" smith", ""));                      // leading ones do
+    EXPECT_NO_THROW(book.add(" smith", ""));                       // leading ones do
     EXPECT_THROW(book.add("", ""), store::RuleViolation);
     EXPECT_EQ(book.entries().size(), 3u);
 }

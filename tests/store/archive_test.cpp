@@ -141,7 +141,8 @@ RawArchive readRaw(const fs::path& path) {
             ADD_FAILURE() << "local header of " << entry.name << " damaged";
             break;
         }
-        const std::size_t data = local + 30 + littleEndian(bytes, local + 26, 2) + littleEndian(bytes, local + 28, 2);
+        const std::size_t data =
+            local + 30 + littleEndian(bytes, local + 26, 2) + littleEndian(bytes, local + 28, 2);
         entry.data = bytes.substr(data, entry.compressedSize);
         archive.entries.push_back(entry);
         at += 46 + nameLength + extraLength + commentLength;

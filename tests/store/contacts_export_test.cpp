@@ -227,12 +227,14 @@ TEST_F(ExportTest, ExportsTheNamedEntriesWithUidsThatFollowTheName) {
 // change; the photo, the address and the unknown properties stay byte for byte.
 TEST_F(ExportTest, AnEntryWrittenIntoSomeoneElsesCardLeavesTheRestAsItWas) {
     const std::string photo =
-        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDA\r\n"
+        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQEASABIAAD/"
+        "2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDA\r\n"
         " oMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/2w==\r\n";
-    const std::string phoneCard = crlf(
-        "BEGIN:VCARD\nVERSION:3.0\nUID:phone-1\nN:Old;Name;;;\nFN:Old Name\n"
-        "item1.TEL:555-0000\nitem1.X-ABLabel:_$!<Mobile>!$_\nitem2.ADR:;;1 Oak St;Town;;;\n"
-        "item2.X-ABLabel:Cabin\nX-PHONE-THING:kept;as\\, is\n") +
+    const std::string phoneCard =
+        crlf(
+            "BEGIN:VCARD\nVERSION:3.0\nUID:phone-1\nN:Old;Name;;;\nFN:Old Name\n"
+            "item1.TEL:555-0000\nitem1.X-ABLabel:_$!<Mobile>!$_\nitem2.ADR:;;1 Oak St;Town;;;\n"
+            "item2.X-ABLabel:Cabin\nX-PHONE-THING:kept;as\\, is\n") +
         photo + "NOTE:old note\r\nEND:VCARD\r\n";
     store::TableText text(book->table().codePage());
     const store::Entry entry{"Baker, Ann", "Cell: 555-1234\r\nann@example.org", {2024, 3, 5}, {}};

@@ -170,7 +170,8 @@ TEST_F(ContactsTest, NotesThatAlreadyHoldAnItemAreNotRepeated) {
     importText(
         "BEGIN:VCARD\nVERSION:3.0\nFN:Bo\nORG:Acme\nTITLE:Boss\nBDAY:19850412\n"
         "ADR:;;1 Oak St;Springfield;IL;62704;\nADR:;;2 Elm Rd;Salem;MA;01970;\n"
-        "NOTE:Acme\\nBirthday: 1985-04-12\\n1 Oak St\\nSpringfield, IL 62704\\n2 Elm Rd\nEND:VCARD\n");
+        "NOTE:Acme\\nBirthday: 1985-04-12\\n1 Oak St\\nSpringfield, IL 62704\\n2 Elm "
+        "Rd\nEND:VCARD\n");
     EXPECT_EQ(entries().at("Bo"), crlf("Boss\n2 Elm Rd\nSalem, MA 01970\nAcme\nBirthday: "
                                        "1985-04-12\n1 Oak St\nSpringfield, IL 62704\n2 Elm Rd"));
 }

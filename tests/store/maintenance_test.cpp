@@ -339,7 +339,8 @@ TEST_F(Maintenance, FilesCopiedWithOtherLetterCaseAreArchivedAsTheDiskNamesThem)
 // linking to a private key, stays out of the backup.
 TEST_F(Maintenance, TheBackupTakesTheMemoFileTheTableUsesAndNoLink) {
     module.reset();
-    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"}) fs::remove(folder / name);
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt", "ADDRESS.CDX"})
+        fs::remove(folder / name);
     const fs::path table = folder / store::kTableFileName;
     xbase::createTable(table, xbase::parseFieldList(store::kFieldList));
     fs::remove(folder / "ADDRESS.fpt");

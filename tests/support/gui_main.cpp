@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     // Qt complains when the runtime folder is missing or shared; give it a private one.
     QTemporaryDir runtimeDir;
     if (std::getenv("XDG_RUNTIME_DIR") == nullptr && runtimeDir.isValid()) {
-        QFile::setPermissions(runtimeDir.path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner);
         setenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit().constData(), 1);
     }
     QApplication app(argc, argv);

@@ -5,8 +5,8 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QLayout>
+#include <QPushButton>
 #include <QWidget>
 
 #include <string>
@@ -26,8 +26,8 @@ inline QWidget* nextTabStop(QWidget* from) {
 }
 
 inline std::string describe(const QWidget* widget) {
-    const QString name = widget->objectName().isEmpty() ? widget->metaObject()->className()
-                                                        : widget->objectName();
+    const QString name =
+        widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName();
     return name.toStdString();
 }
 

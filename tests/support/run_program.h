@@ -24,10 +24,9 @@ struct ProgramResult {
 
 // nullopt when the program could not be started at all (not installed). A program still
 // running after `timeout` is killed: its exit code is -1 and its output says so.
-inline std::optional<ProgramResult> runProgram(const std::vector<std::string>& command,
-                                               const std::string& input = {},
-                                               std::chrono::seconds timeout =
-                                                   std::chrono::seconds(120)) {
+inline std::optional<ProgramResult> runProgram(
+    const std::vector<std::string>& command, const std::string& input = {},
+    std::chrono::seconds timeout = std::chrono::seconds(120)) {
     int out[2];
     int in[2];
     if (pipe(out) != 0) return std::nullopt;

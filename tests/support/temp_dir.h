@@ -9,7 +9,7 @@
 namespace testsupport {
 
 class TempDir {
-public:
+  public:
     // In the test run's own folder (CARDHOLD_TEST_TMP), else the system's.
     TempDir() : TempDir(testRoot()) {}
     // Under `root`: the system's temporary folder for a test whose child runs as another
@@ -32,7 +32,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     static std::filesystem::path testRoot() {
         const char* base = std::getenv("CARDHOLD_TEST_TMP");
         return base ? base : std::filesystem::temp_directory_path();

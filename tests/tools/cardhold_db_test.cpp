@@ -42,7 +42,8 @@ TEST(CardholdDb, GenerateListAndCheck) {
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 250);
     run = db({"check", book});
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("ok: 250 records, 250 memos, 250 index keys"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("ok: 250 records, 250 memos, 250 index keys"), std::string::npos)
+        << run.output;
     run = db({"info", book + "/ADDRESS.DBF"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.output.find("tag ADDRESS"), std::string::npos) << run.output;
@@ -53,8 +54,13 @@ TEST(CardholdDb, EditsGoThroughTheSaveRules) {
     testsupport::TempDir dir;
     const std::string book = (dir / "book").string();
     ASSERT_EQ(db({"generate", "1", book}).exitCode, 0);
-    ASSERT_EQ(db({"delete", book, db({"list", book, "--names"}).output.substr(0, db({"list", book, "--names"}).output.find('\n'))}).exitCode, 0);
-    EXPECT_EQ(db({"add", book, "Smith, Anna", "Phone 555-1234\\nEmail: anna@example.com"}).exitCode, 0);
+    ASSERT_EQ(db({"delete", book,
+                  db({"list", book, "--names"})
+                      .output.substr(0, db({"list", book, "--names"}).output.find('\n'))})
+                  .exitCode,
+              0);
+    EXPECT_EQ(db({"add", book, "Smith, Anna", "Phone 555-1234\\nEmail: anna@example.com"}).exitCode,
+              0);
     auto run = db({"add", book, "SMITH, ANNA"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, "cardhold-db: Entry already exists for: SMITH, ANNA\n");
@@ -64,7 +70,8 @@ TEST(CardholdDb, EditsGoThroughTheSaveRules) {
     EXPECT_EQ(db({"set-memo", book, "Baker", "new text"}).exitCode, 0);
     EXPECT_EQ(db({"rename", book, "Baker", "Smith, Anna"}).exitCode, 0);  // renames are not checked
     run = db({"list", book});
-    EXPECT_NE(run.output.find("Phone 555-1234\n    Email: anna@example.com"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Phone 555-1234\n    Email: anna@example.com"), std::string::npos)
+        << run.output;
     EXPECT_NE(run.output.find("    new text"), std::string::npos) << run.output;
     run = db({"delete", book, "Nobody"});
     EXPECT_EQ(run.exitCode, 1);
@@ -84,16 +91,25 @@ TEST(CardholdDb, TextTravelsInTheTablesCodePageAndControlCodesPrintAsEscapes) {
     // Set the window title, write the clipboard, clear the screen.
     const std::string memo = "Home\x1b]52;c;b3duZWQ=\x07\\nWork\x1b[2J";
     ASSERT_EQ(db({"add", book, "Evil\x1b]0;owned\x07", memo}).exitCode, 0);
-    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab", "Caf\xc3\xa9 \xe2\x82\xac" "5"}).exitCode, 0);
+    ASSERT_EQ(db({"add", book, "Zo\xc3\xab\tTab",
+                  "Caf\xc3\xa9 \xe2\x82\xac"
+                  "5"})
+                  .exitCode,
+              0);
 
     auto run = db({"list", book});
     EXPECT_EQ(run.output.find_first_of("\x1b\x07"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Evil\\x1B]0;owned\\x07  ["), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\n"), std::string::npos);
+    EXPECT_NE(run.output.find("    Home\\x1B]52;c;b3duZWQ=\\x07\n    Work\\x1B[2J\n"),
+              std::string::npos);
     EXPECT_NE(run.output.find("Zo\xc3\xab\tTab  ["), std::string::npos) << run.output;  // tabs stay
-    EXPECT_NE(run.output.find("    Caf\xc3\xa9 \xe2\x82\xac" "5\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("    Caf\xc3\xa9 \xe2\x82\xac"
+                              "5\n"),
+              std::string::npos)
+        << run.output;
     // Stored as the code page writes it: one byte each for ë, é and €.
-    EXPECT_NE(testsupport::readBytes(dir / "book" / "ADDRESS.DBF").find("Zo\xeb\tTab"), std::string::npos);
+    EXPECT_NE(testsupport::readBytes(dir / "book" / "ADDRESS.DBF").find("Zo\xeb\tTab"),
+              std::string::npos);
     EXPECT_EQ(db({"rename", book, "Zo\xc3\xab\tTab", "Zo\xc3\xab"}).exitCode, 0);
     EXPECT_EQ(db({"delete", book, "Zo\xc3\xab"}).exitCode, 0);
 
@@ -228,7 +244,8 @@ TEST(CardholdDb, ImportAndExportContacts) {
     run = db({"export", book, out, "--vcard4", "--names", "Tim Howes", "Nobody"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output,
-              "1 entry written: 2 phone numbers, 1 e-mail address, 0 web addresses\nNo entry named \"Nobody\"\n");
+              "1 entry written: 2 phone numbers, 1 e-mail address, 0 web addresses\nNo entry named "
+              "\"Nobody\"\n");
     EXPECT_NE(testsupport::readBytes(out).find("VERSION:4.0\r\n"), std::string::npos);
     EXPECT_EQ(db({"export", book, (dir / "none.csv").string(), "--names", "Nobody"}).exitCode, 1);
     EXPECT_EQ(db({"export", book, (dir / "out.txt").string()}).exitCode, 2);
@@ -257,28 +274,35 @@ TEST(CardholdDb, ReindexAndRepairMendDamagedBooks) {
     // A table of unknown tags: which tag is lost, and a failure.
     auto run = db({"reindex", book + "/ADDRESS.DBF"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("cannot rebuild tag ADDRESS: the header of tag ADDRESS"), std::string::npos)
+    EXPECT_NE(run.output.find("cannot rebuild tag ADDRESS: the header of tag ADDRESS"),
+              std::string::npos)
         << run.output;
     // The address book knows its tag.
     run = db({"reindex", book});
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("reindexed: 1 tags over 20 records"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("reindexed: 1 tags over 20 records"), std::string::npos)
+        << run.output;
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 
     fs::resize_file(dir / "book" / "ADDRESS.DBF", fs::file_size(dir / "book" / "ADDRESS.DBF") - 60);
     run = db({"repair", book});
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("copied the files as they were to " + book + "/damaged-"), std::string::npos)
+    EXPECT_NE(run.output.find("copied the files as they were to " + book + "/damaged-"),
+              std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("entry 19 ("), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("repaired: 18 entries, 1 index tags"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("repaired: 18 entries, 1 index tags"), std::string::npos)
+        << run.output;
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 
     // What it cannot mend: a header that contradicts its fields.
-    std::fstream(dir / "book" / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary).seekp(10).write("\x07", 1);
+    std::fstream(dir / "book" / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(10)
+        .write("\x07", 1);
     run = db({"repair", book});
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("cardhold-db: ADDRESS.DBF is damaged"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("cardhold-db: ADDRESS.DBF is damaged"), std::string::npos)
+        << run.output;
 }
 
 }  // namespace

@@ -17,14 +17,14 @@
 
 namespace {
 
+using tabletest::littleEndian;
+using tabletest::littleEndianBytes;
+using tabletest::padded;
 using xbase::BulkKeys;
 using xbase::CdxFile;
 using xbase::CdxTag;
 using xbase::Error;
 using xbase::cdx::Node;
-using tabletest::littleEndian;
-using tabletest::littleEndianBytes;
-using tabletest::padded;
 
 std::string hex(uint32_t offset) {
     char text[16];

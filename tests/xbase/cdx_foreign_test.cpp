@@ -17,11 +17,11 @@
 
 namespace {
 
+using tabletest::upperKey;
+using tabletest::walk;
 using xbase::CdxFile;
 using xbase::CdxTag;
 using xbase::IndexEntry;
-using tabletest::upperKey;
-using tabletest::walk;
 
 const std::filesystem::path kForeign = std::filesystem::path(CARDHOLD_TEST_DATA_DIR) / "foreign";
 constexpr size_t kKeyLength = 30;

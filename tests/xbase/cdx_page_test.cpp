@@ -31,9 +31,9 @@ std::vector<uint8_t> bytesOf(std::initializer_list<int> values) {
 
 TEST(CdxPage, EncodesTheWorkedExampleByteForByte) {
     // Root leaf of a tag on upper(Name) with Smith, John / Adams, Zoe / SMITH, JOHN.
-    const Node node = leafOf(
-        {{padded("ADAMS, ZOE"), 2}, {padded("SMITH, JOHN"), 1}, {padded("SMITH, JOHN"), 3}},
-        kRootBit | kLeafBit);
+    const Node node =
+        leafOf({{padded("ADAMS, ZOE"), 2}, {padded("SMITH, JOHN"), 1}, {padded("SMITH, JOHN"), 3}},
+               kRootBit | kLeafBit);
     uint8_t page[kPageSize];
     ASSERT_TRUE(encodeLeaf(node, 30, ' ', page));
 

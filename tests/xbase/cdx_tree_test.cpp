@@ -19,14 +19,14 @@
 
 namespace {
 
+using tabletest::padded;
+using tabletest::walk;
 using xbase::BulkKeys;
 using xbase::CdxFile;
 using xbase::CdxTag;
 using xbase::Error;
 using xbase::ErrorKind;
 using xbase::IndexEntry;
-using tabletest::padded;
-using tabletest::walk;
 using Model = std::set<std::pair<std::string, uint32_t>>;
 
 struct IndexFile {

@@ -14,11 +14,13 @@ using xbase::ShareMode;
 namespace {
 
 class ForeignTable : public ::testing::TestWithParam<const char*> {
-protected:
+  protected:
     void SetUp() override {
         const fs::path source = fs::path(CARDHOLD_TEST_DATA_DIR) / "foreign" / GetParam();
-        for (const auto& entry : fs::directory_iterator(source)) fs::copy(entry.path(), dir / entry.path().filename().string());
-        expected = readLines(fs::path(CARDHOLD_TEST_DATA_DIR) / "foreign" / (std::string(GetParam()) + ".names"));
+        for (const auto& entry : fs::directory_iterator(source))
+            fs::copy(entry.path(), dir / entry.path().filename().string());
+        expected = readLines(fs::path(CARDHOLD_TEST_DATA_DIR) / "foreign" /
+                             (std::string(GetParam()) + ".names"));
         path = dir / "ADDRESS.DBF";
     }
     testsupport::TempDir dir;

@@ -26,13 +26,14 @@ std::vector<std::string> splitLines(const std::string& text) {
 // A table the way the program leaves it after some use: entries added, renamed,
 // memos replaced by longer ones, one entry deleted.
 class EngineWritten : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = makeAddressTable(dir.path());
         Cursor c;
         c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
         for (int i = 0; i < 300; ++i)
-            addEntry(c, "Entry " + std::to_string(7919 * i % 1000), i % 3 ? "memo " + std::to_string(i) : "");
+            addEntry(c, "Entry " + std::to_string(7919 * i % 1000),
+                     i % 3 ? "memo " + std::to_string(i) : "");
         addEntry(c, "Smith, John", "Line one\r\nLine two");
         addEntry(c, "SMITH, JOHN", std::string(700, 'x'));
         addEntry(c, "O'Brien, Pat", "to be deleted");
@@ -53,7 +54,8 @@ protected:
 };
 
 TEST_F(EngineWritten, PerlXBaseWalksTheSameIndexOrder) {
-    auto run = runProgram({"index_dump", "-type", "char", "-tag", "ADDRESS", (dir / "ADDRESS.CDX").string()});
+    auto run = runProgram(
+        {"index_dump", "-type", "char", "-tag", "ADDRESS", (dir / "ADDRESS.CDX").string()});
     if (!run) GTEST_SKIP() << "index_dump (libdbd-xbase-perl) is not installed";
     ASSERT_EQ(run->exitCode, 0) << run->output;
     // index_dump prints "KEY RECNO" with the key's trailing blanks removed; the index
@@ -71,13 +73,14 @@ TEST_F(EngineWritten, PerlXBaseWalksTheSameIndexOrder) {
 }
 
 TEST_F(EngineWritten, PerlXBaseReadsRecordsAndMemos) {
-    auto run = runProgram({"perl", "-MXBase", "-e",
-                           "my $t = XBase->new($ARGV[0]) or die XBase->errstr;"
-                           "for my $i (0 .. $t->last_record) {"
-                           "  my ($del, $name, $info, $date) = $t->get_record($i, 'NAME', 'INFO', 'LASTDATE');"
-                           "  printf \"%d|%s|%d|%s\\n\", $del, $name, length($info // ''), $date // '';"
-                           "}",
-                           path.string()});
+    auto run = runProgram(
+        {"perl", "-MXBase", "-e",
+         "my $t = XBase->new($ARGV[0]) or die XBase->errstr;"
+         "for my $i (0 .. $t->last_record) {"
+         "  my ($del, $name, $info, $date) = $t->get_record($i, 'NAME', 'INFO', 'LASTDATE');"
+         "  printf \"%d|%s|%d|%s\\n\", $del, $name, length($info // ''), $date // '';"
+         "}",
+         path.string()});
     if (!run) GTEST_SKIP() << "perl is not installed";
     ASSERT_EQ(run->exitCode, 0) << run->output;
     const auto lines = splitLines(run->output);
@@ -101,13 +104,15 @@ live = [r for r in t if not dbf.is_deleted(r)]
 print(len(names), len(memo), len(t), len(live), t.codepage.name if hasattr(t.codepage, 'name') else t.codepage)
 print(live[300].name.strip(), '|', live[300].info)
 )";
-    auto run = runProgram({"/usr/bin/python3", "-c", script, path.string(), (dir / "copy.dbf").string()});
+    auto run =
+        runProgram({"/usr/bin/python3", "-c", script, path.string(), (dir / "copy.dbf").string()});
     if (!run) GTEST_SKIP() << "python3 is not installed";
     if (run->output.find("ModuleNotFoundError") != std::string::npos) GTEST_SKIP() << run->output;
     ASSERT_EQ(run->exitCode, 0) << run->output;
     const auto lines = splitLines(run->output);
     ASSERT_GE(lines.size(), 2u) << run->output;
-    EXPECT_EQ(lines[0].substr(0, 15), "302 700 303 302") << lines[0];  // dbfread skips deleted records
+    EXPECT_EQ(lines[0].substr(0, 15), "302 700 303 302")
+        << lines[0];  // dbfread skips deleted records
     EXPECT_NE(lines[0].find("1252"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1], "Smith, John | Line one\r") << lines[1];
 }
@@ -143,7 +148,8 @@ t.close()
     c.createIndex("Address", "upper(Name)");
     c.selectIndex("ADDRESS");
     addEntry(c, "Beta, Bo", "added by the engine");
-    EXPECT_EQ(names(c), (std::vector<std::string>{"Alpha, Al", "Beta, Bo", "Mid, Mo", "Zeta, Zed"}));
+    EXPECT_EQ(names(c),
+              (std::vector<std::string>{"Alpha, Al", "Beta, Bo", "Mid, Mo", "Zeta, Zed"}));
 }
 
 }  // namespace

@@ -63,7 +63,9 @@ inline std::string padded(std::string text, size_t length = 30, char pad = ' ') 
 }
 
 // The key of `name` in an upper(Name) tag of the address table.
-inline std::string upperKey(const std::string& name) { return padded(upper(name)); }
+inline std::string upperKey(const std::string& name) {
+    return padded(upper(name));
+}
 
 // Every entry of `tag`, in index order.
 inline std::vector<xbase::IndexEntry> walk(xbase::CdxTag& tag) {

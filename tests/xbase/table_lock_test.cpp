@@ -18,7 +18,7 @@ namespace {
 
 // Runs `hold` in a child process until the parent has finished `test`.
 class Holder {
-public:
+  public:
     explicit Holder(const std::function<void()>& hold) {
         int ready[2], done[2];
         EXPECT_EQ(pipe(ready), 0);
@@ -52,7 +52,7 @@ public:
         waitpid(child_, &status, 0);
     }
 
-private:
+  private:
     pid_t child_ = -1;
     int done_ = -1;
 };

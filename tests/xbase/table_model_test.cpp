@@ -18,8 +18,10 @@ using xbase::ShareMode;
 namespace {
 
 std::string randomName(std::mt19937& rng) {
-    static const char* const stems[] = {"smith", "Smith", "SMITH", "Adams", "baker", "O'Brien", "", " ",
-                                        "Zimmermann-Schulze, Maximilian", "Jones", "jones, b"};
+    static const char* const stems[] = {"smith", "Smith",   "SMITH",
+                                        "Adams", "baker",   "O'Brien",
+                                        "",      " ",       "Zimmermann-Schulze, Maximilian",
+                                        "Jones", "jones, b"};
     std::string name = stems[rng() % std::size(stems)];
     if (rng() % 2) name += " " + std::to_string(rng() % 50);
     return rightTrimmed(name.substr(0, 30));

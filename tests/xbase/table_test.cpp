@@ -28,8 +28,9 @@ TEST(FieldList, ParsesTheAddressSchema) {
 }
 
 TEST(FieldList, RefusesBadDefinitions) {
-    for (const char* bad : {"", "Name", "Name,Char", "Name,Char,0", "Name,Char,300", "Name,Blob",
-                            "VeryLongFieldName,Date", "A,Date;a,Date", "Bad-Name,Date", "N,Numeric,5,9"}) {
+    for (const char* bad :
+         {"", "Name", "Name,Char", "Name,Char,0", "Name,Char,300", "Name,Blob",
+          "VeryLongFieldName,Date", "A,Date;a,Date", "Bad-Name,Date", "N,Numeric,5,9"}) {
         try {
             xbase::parseFieldList(bad);
             ADD_FAILURE() << "accepted " << bad;
@@ -82,7 +83,8 @@ TEST(CreateTable, FindsFilesWhateverTheirCase) {
 TEST(Fields, RoundTripEveryKind) {
     testsupport::TempDir dir;
     const fs::path path = dir / "T.DBF";
-    xbase::createTable(path, xbase::parseFieldList("Name,Char,10;Note,Memo;Born,Date;Amount,Numeric,9,2;Ok,Logical"));
+    xbase::createTable(path, xbase::parseFieldList(
+                                 "Name,Char,10;Note,Memo;Born,Date;Amount,Numeric,9,2;Ok,Logical"));
     const std::string longMemo(5000, 'x');
     {
         Cursor c;
@@ -235,10 +237,11 @@ TEST(Navigation, RefusesToMoveWhileEditing) {
 }
 
 class SeekTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         c.open(makeAddressTable(dir.path()), openOptions(ShareMode::Shared, "ADDRESS"));
-        for (const char* n : {"Smithson", "SMITH", "Adams", "Baker", "Cole", "smith"}) addEntry(c, n);
+        for (const char* n : {"Smithson", "SMITH", "Adams", "Baker", "Cole", "smith"})
+            addEntry(c, n);
     }
     testsupport::TempDir dir;
     Cursor c;
@@ -287,7 +290,7 @@ TEST_F(SeekTest, SeeksNeedAnIndex) {
 }
 
 class FilterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         c.open(makeAddressTable(dir.path()), openOptions(ShareMode::Shared, "ADDRESS"));
         addEntry(c, "Anna Smith", "Main street");

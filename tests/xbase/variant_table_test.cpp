@@ -73,7 +73,8 @@ TEST_P(DialectTable, OpensChangesAndIsReadBack) {
     auto read = runProgram({"/usr/bin/python3", "-c", kReadTable, path.string()});
     ASSERT_TRUE(read);
     ASSERT_EQ(read->exitCode, 0) << read->output;
-    EXPECT_EQ(read->output, "Alpha|280|12.5|True\nBeta|19|-3.0|False\nGamma|3000|7.25|False\n") << GetParam();
+    EXPECT_EQ(read->output, "Alpha|280|12.5|True\nBeta|19|-3.0|False\nGamma|3000|7.25|False\n")
+        << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(PythonDbf, DialectTable, ::testing::Values("db3", "clp", "fp", "vfp"));
@@ -118,22 +119,26 @@ TEST(MemoBlockSize, PackKeepsTheMemosOfADbaseIvTable) {
     const std::vector<std::pair<std::string, std::string>> rows = {
         {"Alpha", "memo of alpha"}, {"Beta", "deleted"}, {"Gamma", std::string(1800, 'g')}};
     const auto field = [](const char* name, char type, char length) {
-        return padded(name, 11, '\0') + type + std::string(4, '\0') + length + std::string(15, '\0');
+        return padded(name, 11, '\0') + type + std::string(4, '\0') + length +
+               std::string(15, '\0');
     };
-    std::string dbf = "\x8B\x7C\x01\x02" + littleEndianBytes(3) + littleEndianBytes(32 + 2 * 32 + 1, 2) +
-                      littleEndianBytes(1 + 20 + 10, 2) + std::string(20, '\0') + field("NAME", 'C', 20) +
-                      field("INFO", 'M', 10) + "\x0D";
+    std::string dbf = "\x8B\x7C\x01\x02" + littleEndianBytes(3) +
+                      littleEndianBytes(32 + 2 * 32 + 1, 2) + littleEndianBytes(1 + 20 + 10, 2) +
+                      std::string(20, '\0') + field("NAME", 'C', 20) + field("INFO", 'M', 10) +
+                      "\x0D";
     std::string dbt(1024, '\0');
     for (const auto& [name, memo] : rows) {
         const std::string block = std::to_string(dbt.size() / 1024);
-        dbf += (name == "Beta" ? "*" : " ") + padded(name, 20) + std::string(10 - block.size(), ' ') + block;
+        dbf += (name == "Beta" ? "*" : " ") + padded(name, 20) +
+               std::string(10 - block.size(), ' ') + block;
         const std::string stored = std::string("\xFF\xFF\x08\x00", 4) +
                                    littleEndianBytes(static_cast<uint32_t>(memo.size() + 8)) + memo;
         dbt += padded(stored, (stored.size() + 1023) / 1024 * 1024, '\0');
     }
     dbf += '\x1A';
-    dbt.replace(0, 4, littleEndianBytes(static_cast<uint32_t>(dbt.size() / 1024)));  // next free block
-    dbt.replace(20, 2, littleEndianBytes(1024, 2));                                  // block size
+    dbt.replace(0, 4,
+                littleEndianBytes(static_cast<uint32_t>(dbt.size() / 1024)));  // next free block
+    dbt.replace(20, 2, littleEndianBytes(1024, 2));                            // block size
     writeBytes(dir / "T.DBF", dbf);
     writeBytes(dir / "T.DBT", dbt);
 

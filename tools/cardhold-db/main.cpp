@@ -25,11 +25,11 @@
 #include <xbase/repair.h>
 
 #include <store/address_book.h>
-#include "contacts_text.h"  // the table text conversion of the contacts library
 #include <store/address_rules.h>
 #include <store/archive.h>
 #include <store/contacts_exchange.h>
 #include <store/contacts_sync.h>
+#include "contacts_text.h"  // the table text conversion of the contacts library
 
 namespace {
 
@@ -136,7 +136,8 @@ bool isUtf8(std::string_view text) {
             code = (code << 6) | (next & 0x3F);
         }
         static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
         i += length;
     }
     return true;
@@ -153,13 +154,15 @@ std::string visible(std::string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 = utf8 ? c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0
+        const bool c1 = utf8 ? c == 0xC2 && i + 1 < text.size() &&
+                                   static_cast<unsigned char>(text[i + 1]) < 0xA0
                              : c >= 0x80 && c < 0xA0;
         if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F || c1) {
             const size_t width = utf8 && c1 ? 2 : 1;
             for (size_t k = 0; k < width; ++k) {
                 char escape[5];
-                std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i + k]));
+                std::snprintf(escape, sizeof escape, "\\x%02X",
+                              static_cast<unsigned char>(text[i + k]));
                 out += escape;
             }
             i += width - 1;
@@ -180,8 +183,9 @@ fs::path tablePathOf(const std::string& argument) {
 
 fs::path folderOf(const std::string& argument) {
     std::error_code ec;
-    if (!fs::is_directory(argument, ec)) throw xbase::Error(xbase::ErrorKind::NotFound, xbase::code::FileNotFound,
-                                                            "No such folder: " + argument);
+    if (!fs::is_directory(argument, ec))
+        throw xbase::Error(xbase::ErrorKind::NotFound, xbase::code::FileNotFound,
+                           "No such folder: " + argument);
     return fs::path(argument);
 }
 
@@ -205,10 +209,12 @@ std::string memoFromArgument(std::string_view text) {
 // cannot hold is refused, as the window refuses it, rather than stored as other letters.
 std::string tableBytes(store::TableText& text, std::string_view argument) {
     if (!isUtf8(argument)) throw std::runtime_error(visible(argument) + " is not UTF-8 text");
-    const store::TableText::Encoded encoded = text.encode(QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size())));
+    const store::TableText::Encoded encoded =
+        text.encode(QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size())));
     if (!encoded.replaced.isEmpty()) {
         QStringList lacking;
-        for (const QString& change : encoded.replaced) lacking << change.section(QStringLiteral(" → "), 0, 0);
+        for (const QString& change : encoded.replaced)
+            lacking << change.section(QStringLiteral(" → "), 0, 0);
         throw std::runtime_error("the address book's code page cannot hold " +
                                  lacking.join(QStringLiteral(" ")).toStdString() + " in " +
                                  visible(argument));
@@ -223,12 +229,20 @@ std::string terminalText(store::TableText& text, std::string_view bytes) {
 
 std::string versionName(uint8_t version) {
     switch (version) {
-        case 0x03: return "dBASE III / FoxPro, no memo";
-        case 0x30: case 0x31: case 0x32: return "Visual FoxPro";
-        case 0x83: return "dBASE III with memo";
-        case 0x8B: return "dBASE IV with memo";
-        case 0xF5: return "FoxPro 2.x with memo";
-        default: return "other";
+        case 0x03:
+            return "dBASE III / FoxPro, no memo";
+        case 0x30:
+        case 0x31:
+        case 0x32:
+            return "Visual FoxPro";
+        case 0x83:
+            return "dBASE III with memo";
+        case 0x8B:
+            return "dBASE IV with memo";
+        case 0xF5:
+            return "FoxPro 2.x with memo";
+        default:
+            return "other";
     }
 }
 
@@ -240,23 +254,25 @@ int commandInfo(const std::vector<std::string>& args) {
     std::printf("last update  %s\n", s.lastUpdate.empty() ? "-" : s.lastUpdate.toDisplay().c_str());
     std::printf("records      %u (%u deleted)\n", s.recordCount, s.deletedCount);
     std::printf("header       %u bytes, records %u bytes\n", s.headerLength, s.recordLength);
-    std::printf("flags        0x%02X%s\n", s.tableFlags, (s.tableFlags & 1) ? " (structural index)" : "");
+    std::printf("flags        0x%02X%s\n", s.tableFlags,
+                (s.tableFlags & 1) ? " (structural index)" : "");
     const int codePage = xbase::codePageFromMark(s.codePageMark);
     std::printf("code page    0x%02X (%s)\n", s.codePageMark,
                 codePage ? std::to_string(codePage).c_str() : "not marked");
     std::printf("fields\n");
     for (const auto& f : s.fields)
-        std::printf("  %-10s %s %3d %d\n", visible(f.name).c_str(), visible(std::string(1, f.type)).c_str(),
-                    f.length, f.decimals);
+        std::printf("  %-10s %s %3d %d\n", visible(f.name).c_str(),
+                    visible(std::string(1, f.type)).c_str(), f.length, f.decimals);
     if (!s.memoPath.empty())
         std::printf("memo file    %s, blocks of %u, next free %u\n",
-                    visible(s.memoPath.filename().string()).c_str(),
-                    s.memoBlockSize, s.memoNextFree);
+                    visible(s.memoPath.filename().string()).c_str(), s.memoBlockSize,
+                    s.memoNextFree);
     if (!s.indexPath.empty())
         std::printf("index file   %s\n", visible(s.indexPath.filename().string()).c_str());
     for (const auto& t : s.tags) {
         std::printf("  tag %-10s %-30s key %d, %llu keys%s%s\n", visible(t.name).c_str(),
-                    visible(t.keyExpression).c_str(), t.keyLength, static_cast<unsigned long long>(t.keyCount),
+                    visible(t.keyExpression).c_str(), t.keyLength,
+                    static_cast<unsigned long long>(t.keyCount),
                     t.forExpression.empty() ? "" : visible(", for " + t.forExpression).c_str(),
                     t.problem.empty() ? "" : visible(" (" + t.problem + ")").c_str());
     }
@@ -267,8 +283,9 @@ int commandCheck(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"check takes one folder or table"};
     const xbase::CheckReport report = xbase::checkTable(tablePathOf(args[0]));
     for (const auto& line : report.faults) std::printf("fault: %s\n", visible(line).c_str());
-    std::printf("%s: %u records, %u memos, %llu index keys checked\n", report.ok() ? "ok" : "FAULTY",
-                report.recordsChecked, report.memosChecked, static_cast<unsigned long long>(report.keysChecked));
+    std::printf("%s: %u records, %u memos, %llu index keys checked\n",
+                report.ok() ? "ok" : "FAULTY", report.recordsChecked, report.memosChecked,
+                static_cast<unsigned long long>(report.keysChecked));
     return report.ok() ? 0 : 1;
 }
 
@@ -370,7 +387,8 @@ int commandBackup(const std::vector<std::string>& args) {
 
 void printLostTags(const xbase::IndexRebuild& index) {
     for (const auto& tag : index.lostTags)
-        std::printf("cannot rebuild tag %s: %s\n", tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
+        std::printf("cannot rebuild tag %s: %s\n",
+                    tag.name.empty() ? "(unnamed)" : visible(tag.name).c_str(),
                     visible(tag.reason).c_str());
 }
 
@@ -378,11 +396,14 @@ void printLostTags(const xbase::IndexRebuild& index) {
 int commandReindex(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"reindex takes one folder or table"};
     std::error_code ec;
-    const xbase::IndexRebuild index = fs::is_directory(args[0], ec) ? store::rebuildAddressIndex(args[0])
-                                                                    : xbase::rebuildIndex(args[0]);
-    if (!index.indexProblem.empty()) std::printf("the index could not be read: %s\n", visible(index.indexProblem).c_str());
+    const xbase::IndexRebuild index = fs::is_directory(args[0], ec)
+                                          ? store::rebuildAddressIndex(args[0])
+                                          : xbase::rebuildIndex(args[0]);
+    if (!index.indexProblem.empty())
+        std::printf("the index could not be read: %s\n", visible(index.indexProblem).c_str());
     printLostTags(index);
-    std::printf("reindexed: %zu tags over %u records\n", index.rebuiltTags.size(), index.recordCount);
+    std::printf("reindexed: %zu tags over %u records\n", index.rebuiltTags.size(),
+                index.recordCount);
     return index.complete() ? 0 : 1;
 }
 
@@ -395,9 +416,11 @@ int commandRepair(const std::vector<std::string>& args) {
     } else {
         report = xbase::repairTable(args[0]);
     }
-    std::printf("copied the files as they were to %s\n", visible(report.copyFolder.string()).c_str());
+    std::printf("copied the files as they were to %s\n",
+                visible(report.copyFolder.string()).c_str());
     for (const auto& line : report.changes) std::printf("%s\n", visible(line).c_str());
-    for (const auto& line : report.remainingFaults) std::printf("still faulty: %s\n", visible(line).c_str());
+    for (const auto& line : report.remainingFaults)
+        std::printf("still faulty: %s\n", visible(line).c_str());
     std::printf("%s: %u entries, %zu index tags\n", report.sound() ? "repaired" : "NOT REPAIRED",
                 report.index.recordCount, report.index.rebuiltTags.size());
     return report.sound() ? 0 : 1;
@@ -407,8 +430,9 @@ int commandEdit(const std::string& command, const std::vector<std::string>& args
     const bool add = command == "add";
     const size_t wanted = command == "delete" ? 2 : 3;
     if (args.size() != wanted && !(add && args.size() == 2)) {
-        throw UsageError{add                     ? "add takes a folder, a name and an optional memo"
-                         : command == "rename"   ? "rename takes a folder, the old name and the new name"
+        throw UsageError{add ? "add takes a folder, a name and an optional memo"
+                         : command == "rename"
+                             ? "rename takes a folder, the old name and the new name"
                          : command == "set-memo" ? "set-memo takes a folder, a name and the text"
                                                  : "delete takes a folder and a name"};
     }
@@ -417,7 +441,8 @@ int commandEdit(const std::string& command, const std::vector<std::string>& args
     const std::string name = tableBytes(text, args[1]);
     try {
         if (add) {
-            book.add(name, args.size() == 3 ? tableBytes(text, memoFromArgument(args[2])) : std::string());
+            book.add(name, args.size() == 3 ? tableBytes(text, memoFromArgument(args[2]))
+                                            : std::string());
         } else if (command == "rename") {
             book.rename(name, tableBytes(text, args[2]));
         } else if (command == "set-memo") {
@@ -442,8 +467,9 @@ int commandGenerate(const std::vector<std::string>& args) {
     fs::path folder(args[1]);
     std::error_code fsError;
     fs::create_directories(folder, fsError);
-    if (fsError) throw xbase::Error(xbase::ErrorKind::IoError, xbase::code::CreateFailed,
-                                    "Cannot create folder " + folder.string() + ": " + fsError.message());
+    if (fsError)
+        throw xbase::Error(xbase::ErrorKind::IoError, xbase::code::CreateFailed,
+                           "Cannot create folder " + folder.string() + ": " + fsError.message());
     store::GenerateOptions options;
     options.count = count;
     store::generateAddressBook(folder, options);
@@ -474,8 +500,10 @@ std::string syncPassword(const std::optional<std::string>& file, const std::stri
         return text.substr(0, text.find_first_of("\r\n"));  // its first line
     }
     if (const char* variable = std::getenv("CARDHOLD_PASSWORD")) return variable;
-    if (auto typed = platform::readHiddenLine("Password for " + user + " at " + server + ": ")) return *typed;
-    throw UsageError{"no password: give --password-file FILE, set CARDHOLD_PASSWORD, or run on a terminal"};
+    if (auto typed = platform::readHiddenLine("Password for " + user + " at " + server + ": "))
+        return *typed;
+    throw UsageError{
+        "no password: give --password-file FILE, set CARDHOLD_PASSWORD, or run on a terminal"};
 }
 
 int commandSync(const std::vector<std::string>& args) {
@@ -489,8 +517,9 @@ int commandSync(const std::vector<std::string>& args) {
         } else if (a == "--allow-http") {
             settings.plainHttpConfirmed = true;
         } else if (a.rfind("--password", 0) == 0) {
-            throw UsageError{"the password never goes on the command line (other users can see it there): "
-                             "use --password-file FILE, CARDHOLD_PASSWORD or the terminal"};
+            throw UsageError{
+                "the password never goes on the command line (other users can see it there): "
+                "use --password-file FILE, CARDHOLD_PASSWORD or the terminal"};
         } else {
             rest.push_back(a);
         }
@@ -532,7 +561,8 @@ int commandExport(const std::vector<std::string>& args) {
             rest.push_back(a);
     }
     if (rest.size() != 2) throw UsageError{"export takes a folder and a file"};
-    if (!store::contactFileFormat(rest[1])) throw UsageError{"the export file must end in .vcf or .csv"};
+    if (!store::contactFileFormat(rest[1]))
+        throw UsageError{"the export file must end in .vcf or .csv"};
     store::AddressBook book(folderOf(rest[0]));
     const store::ExportReport report = store::exportContacts(book, rest[1], options);
     std::printf("%s", visible(report.text()).c_str());
@@ -569,7 +599,8 @@ int main(int argc, char** argv) {
         if (command == "sync") return commandSync(args);
         throw UsageError{"unknown command \"" + command + "\""};
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n", visible(e.message).c_str());
+        std::fprintf(stderr, "cardhold-db: %s (see cardhold-db --help)\n",
+                     visible(e.message).c_str());
         return 2;
     } catch (const xbase::Error& e) {
         std::fprintf(stderr, "cardhold-db: %s\n", visible(e.what()).c_str());

@@ -23,8 +23,8 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-[[noreturn]] void refuse(RegularFileError::Reason reason, int systemError, const std::filesystem::path& path,
-                         const std::string& what) {
+[[noreturn]] void refuse(RegularFileError::Reason reason, int systemError,
+                         const std::filesystem::path& path, const std::string& what) {
     throw RegularFileError(reason, systemError, path.string() + ": " + what);
 }
 
@@ -35,18 +35,24 @@ constexpr std::size_t kChunk = 64 * 1024;
 // The errno value callers know for the system's answer.
 int errnoFor(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return ENOENT;
-        case ERROR_PATH_NOT_FOUND: return ENOTDIR;
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        case ERROR_PATH_NOT_FOUND:
+            return ENOTDIR;
         case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: return EACCES;
-        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
-        default: return EIO;
+        case ERROR_SHARING_VIOLATION:
+            return EACCES;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
+        default:
+            return EIO;
     }
 }
 
 std::string readRegularFile(const std::filesystem::path& path, std::size_t limit) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         refuse(RegularFileError::Reason::System, errnoFor(error), path, "cannot open");
@@ -92,9 +98,12 @@ std::string readRegularFile(const std::filesystem::path& path, std::size_t limit
         const int error = errno;
         refuse(RegularFileError::Reason::System, error, path, std::strerror(error));
     }
-    if (!S_ISREG(status.st_mode)) refuse(RegularFileError::Reason::NotRegular, 0, path, "not a regular file");
+    if (!S_ISREG(status.st_mode))
+        refuse(RegularFileError::Reason::NotRegular, 0, path, "not a regular file");
     std::string bytes;
-    bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)), limit) + 1);
+    bytes.reserve(
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)), limit) +
+        1);
     char buffer[kChunk];
     for (;;) {
         const ssize_t got = ::read(file, buffer, sizeof buffer);

@@ -228,7 +228,8 @@ ReportDocument loadReportFile(const QString& path) {
                     QStringLiteral("Cannot open \"%1\": %2")
                         .arg(path, QString::fromLocal8Bit(std::strerror(error.systemError()))));
             case platform::RegularFileError::Reason::NotRegular:
-                throw ReportError(QStringLiteral("Cannot open \"%1\": it is not a file.").arg(path));
+                throw ReportError(
+                    QStringLiteral("Cannot open \"%1\": it is not a file.").arg(path));
             case platform::RegularFileError::Reason::TooLarge:
                 break;
         }

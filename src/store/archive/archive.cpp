@@ -19,7 +19,6 @@
 #include "archive_dos_time.h"
 #include "archive_file_source.h"
 
-
 #ifdef _WIN32
 #include <windows.h>
 #else

@@ -107,9 +107,9 @@ class Importer {
 
     void add(const QString& where, const Contact& contact) {
         const FittedEntry entry = fitter_.fit(draftEntry(contact));
-        const QString label = where + QStringLiteral(" (") +
-                              (entry.cleanName.isEmpty() ? QStringLiteral("no name") : entry.cleanName) +
-                              u')';
+        const QString label =
+            where + QStringLiteral(" (") +
+            (entry.cleanName.isEmpty() ? QStringLiteral("no name") : entry.cleanName) + u')';
         QStringList notes = entry.changes;
         const std::string& fitted = entry.name;
         if (isBlankName(fitted)) {

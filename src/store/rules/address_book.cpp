@@ -30,7 +30,8 @@ void AddressBook::create(const std::filesystem::path& folder) {
     table.createIndex(kTagName, kKeyExpression);
 }
 
-AddressBook::AddressBook(const std::filesystem::path& folder, xbase::ShareMode mode) : folder_(folder) {
+AddressBook::AddressBook(const std::filesystem::path& folder, xbase::ShareMode mode)
+    : folder_(folder) {
     xbase::OpenOptions options;
     options.mode = mode;
     options.index = kTagName;
@@ -61,7 +62,8 @@ xbase::Cursor& AddressBook::lookup() {
     return lookup_;
 }
 
-void AddressBook::visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit) {
+void AddressBook::visitNamed(std::string_view name,
+                             const std::function<void(xbase::Cursor&)>& visit) {
     std::string key = upperAscii(name);
     while (!key.empty() && key.back() == ' ') key.pop_back();
     xbase::Cursor& cursor = lookup();
@@ -130,7 +132,8 @@ std::vector<Entry> AddressBook::entries() {
 
 bool AddressBook::entryAt(xbase::Bookmark record, Entry& entry) {
     if (!table_.gotoBookmark(record)) return false;
-    entry = {table_.text(table_.requireField(kNameField)), table_.memo(table_.requireField(kInfoField)),
+    entry = {table_.text(table_.requireField(kNameField)),
+             table_.memo(table_.requireField(kInfoField)),
              table_.date(table_.requireField(kLastDateField)), record};
     return true;
 }
@@ -160,7 +163,9 @@ std::vector<xbase::Bookmark> AddressBook::recordsNamed(std::string_view name) {
 
 namespace {
 
-std::vector<xbase::TagDefinition> addressTags() { return {{kTagName, kKeyExpression, {}}}; }
+std::vector<xbase::TagDefinition> addressTags() {
+    return {{kTagName, kKeyExpression, {}}};
+}
 
 }  // namespace
 
@@ -178,31 +183,40 @@ xbase::RepairReport repairAddressBook(const std::filesystem::path& folder) {
 
 namespace {
 
-const char* const kFirstNames[] = {"Anna", "Ben", "Clara", "David", "Emma", "Felix", "Grace", "Henry", "Iris",
-                                   "Jack", "Karen", "Liam", "Maria", "Noah", "Olivia", "Paul", "Quinn", "Rosa",
-                                   "Sam", "Tara", "Umar", "Vera", "Walt", "Xena", "Yusuf", "Zoe"};
-const char* const kLastNames[] = {"Adams", "Baker", "Carter", "Dixon", "Evans", "Fischer", "Garcia", "Hughes",
-                                  "Ito", "Jensen", "Kowalski", "Lopez", "Miller", "Nguyen", "O'Brien", "Patel",
-                                  "Quinn", "Rossi", "Smith", "Tanaka", "Ullman", "Varga", "Weber", "Young",
-                                  "Zimmermann"};
-const char* const kStreets[] = {"Oak Street", "Maple Avenue", "High Street", "Elm Road", "Station Road",
-                                "Park Lane", "Mill Lane", "Church Street", "River View", "Hill Crest"};
+const char* const kFirstNames[] = {"Anna",   "Ben",  "Clara", "David", "Emma", "Felix", "Grace",
+                                   "Henry",  "Iris", "Jack",  "Karen", "Liam", "Maria", "Noah",
+                                   "Olivia", "Paul", "Quinn", "Rosa",  "Sam",  "Tara",  "Umar",
+                                   "Vera",   "Walt", "Xena",  "Yusuf", "Zoe"};
+const char* const kLastNames[] = {
+    "Adams",  "Baker",    "Carter", "Dixon",  "Evans",  "Fischer", "Garcia",    "Hughes", "Ito",
+    "Jensen", "Kowalski", "Lopez",  "Miller", "Nguyen", "O'Brien", "Patel",     "Quinn",  "Rossi",
+    "Smith",  "Tanaka",   "Ullman", "Varga",  "Weber",  "Young",   "Zimmermann"};
+const char* const kStreets[] = {"Oak Street",   "Maple Avenue", "High Street", "Elm Road",
+                                "Station Road", "Park Lane",    "Mill Lane",   "Church Street",
+                                "River View",   "Hill Crest"};
 const char* const kCities[] = {"Springfield, IL 62704", "Portland, OR 97205", "Austin, TX 78701",
-                               "Madison, WI 53703", "Boulder, CO 80302", "Salem, MA 01970"};
-const char* const kDomains[] = {"example.com", "mail.example.org", "post.example.net", "inbox.example.com"};
-const char* const kNotes[] = {"Met at the spring conference.", "Prefers calls in the morning.",
-                              "Birthday in June.", "Owes me a book.", "Plays the cello.",
-                              "Allergic to peanuts.", "Likes long walks.", "Ask about the garden."};
-const char* const kFiles[] = {"C:\\Music\\Favourites\\track%02u.mp3", "/home/shared/music/mix%02u.ogg",
+                               "Madison, WI 53703",     "Boulder, CO 80302",  "Salem, MA 01970"};
+const char* const kDomains[] = {"example.com", "mail.example.org", "post.example.net",
+                                "inbox.example.com"};
+const char* const kNotes[] = {"Met at the spring conference.",
+                              "Prefers calls in the morning.",
+                              "Birthday in June.",
+                              "Owes me a book.",
+                              "Plays the cello.",
+                              "Allergic to peanuts.",
+                              "Likes long walks.",
+                              "Ask about the garden."};
+const char* const kFiles[] = {"C:\\Music\\Favourites\\track%02u.mp3",
+                              "/home/shared/music/mix%02u.ogg",
                               "~/Documents/letters/letter%02u.odt", "D:\\Photos\\holiday%02u.jpg"};
 
 // 32-bit draws, so that they print with %u everywhere.
 class Draw {
-public:
+  public:
     explicit Draw(uint32_t seed) : engine_(seed == 0 ? 1 : seed) {}
     unsigned operator()() { return static_cast<unsigned>(engine_()); }
 
-private:
+  private:
     std::minstd_rand engine_;  // cheap to seed, which happens once per entry
 };
 
@@ -224,15 +238,18 @@ Entry generatedEntry(uint32_t seed, uint32_t index) {
     std::string lower = first;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     char buf[256];
-    std::snprintf(buf, sizeof buf, "%u %s\r\n%s\r\n", 1 + rng() % 999, pick(rng, kStreets), pick(rng, kCities));
+    std::snprintf(buf, sizeof buf, "%u %s\r\n%s\r\n", 1 + rng() % 999, pick(rng, kStreets),
+                  pick(rng, kCities));
     e.memo += buf;
-    std::snprintf(buf, sizeof buf, "Home: (%03u) %03u-%04u\r\nWork: %03u-%03u-%04u\r\n", 200 + rng() % 700,
-                  200 + rng() % 700, rng() % 10000, 200 + rng() % 700, 200 + rng() % 700, rng() % 10000);
+    std::snprintf(buf, sizeof buf, "Home: (%03u) %03u-%04u\r\nWork: %03u-%03u-%04u\r\n",
+                  200 + rng() % 700, 200 + rng() % 700, rng() % 10000, 200 + rng() % 700,
+                  200 + rng() % 700, rng() % 10000);
     e.memo += buf;
-    std::snprintf(buf, sizeof buf, "Email: %s.%s%u@%s\r\n", lower.c_str(), last.c_str(), index % 1000,
-                  pick(rng, kDomains));
+    std::snprintf(buf, sizeof buf, "Email: %s.%s%u@%s\r\n", lower.c_str(), last.c_str(),
+                  index % 1000, pick(rng, kDomains));
     e.memo += buf;
-    std::snprintf(buf, sizeof buf, "Web: www.%s-%u.example.com/home.html\r\n", lower.c_str(), index % 977);
+    std::snprintf(buf, sizeof buf, "Web: www.%s-%u.example.com/home.html\r\n", lower.c_str(),
+                  index % 977);
     e.memo += buf;
     char file[128];
     std::snprintf(file, sizeof file, pick(rng, kFiles), rng() % 100);

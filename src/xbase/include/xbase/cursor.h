@@ -34,7 +34,7 @@ struct OpenOptions {
 enum class EditState { Browse, Edit, Append };
 
 class Cursor {
-public:
+  public:
     Cursor();
     ~Cursor();
     Cursor(const Cursor&) = delete;
@@ -156,7 +156,7 @@ public:
     // process or (noticed before reading) another process.
     uint64_t changeStamp();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

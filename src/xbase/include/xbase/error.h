@@ -48,7 +48,7 @@ inline constexpr int UnsupportedFeature = 7001;
 }  // namespace code
 
 class Error : public std::runtime_error {
-public:
+  public:
     // `systemError`: the operating system's error number behind an IoError, 0 when none.
     Error(ErrorKind kind, int number, const std::string& message, int systemError = 0)
         : std::runtime_error(message), kind_(kind), number_(number), systemError_(systemError) {}
@@ -57,7 +57,7 @@ public:
     int number() const noexcept { return number_; }
     int systemError() const noexcept { return systemError_; }
 
-private:
+  private:
     ErrorKind kind_;
     int number_;
     int systemError_;

@@ -25,7 +25,7 @@ struct Value {
 
 // What an expression reads: the layout of a table and the current record's bytes.
 class RecordSource {
-public:
+  public:
     virtual ~RecordSource() = default;
     virtual int fieldIndex(std::string_view name) const = 0;  // ignoring case; -1 if none
     virtual char fieldType(int field) const = 0;              // 'C', 'N', 'F', 'D', 'L', 'M', ...
@@ -38,7 +38,7 @@ public:
 };
 
 class Expression {
-public:
+  public:
     // Parses `text` against the fields of `schema`. Throws Error(ErrorKind::Expression)
     // with a message that quotes the expression and says what is wrong.
     static Expression compile(std::string_view text, const RecordSource& schema);
@@ -72,7 +72,7 @@ public:
     // The byte that pads keys of this expression: a blank for character keys, else 0.
     uint8_t keyPadByte() const;
 
-private:
+  private:
     struct Node;
     explicit Expression(std::string text);
     std::string text_;

@@ -13,7 +13,7 @@
 namespace xbase {
 
 class File {
-public:
+  public:
     virtual ~File() = default;
 
     // Reads up to `size` bytes at `offset`; returns how many were read (short at end of file).
@@ -48,7 +48,7 @@ enum class EntryType { Missing, RegularFile, SymbolicLink, Other };
 // Every open refuses anything but a regular file, and never waits for a writer on a pipe.
 // New files and temporaries get the permissions the user's umask leaves.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // Throws xbase::Error (NotFound or IoError) when the file cannot be opened; a

@@ -19,7 +19,9 @@ struct FieldInfo {
 };
 
 // Memo, general and picture fields: the record holds a block number in the memo file.
-inline bool isMemoType(char type) { return type == 'M' || type == 'G' || type == 'P'; }
+inline bool isMemoType(char type) {
+    return type == 'M' || type == 'G' || type == 'P';
+}
 
 // A calendar date; all zero means "no date" (stored as blanks).
 struct Date {

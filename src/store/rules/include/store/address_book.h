@@ -23,7 +23,7 @@ struct Entry {
 };
 
 class AddressBook {
-public:
+  public:
     // Opens ADDRESS.DBF in `folder` in name order. Throws xbase::Error.
     explicit AddressBook(const std::filesystem::path& folder,
                          xbase::ShareMode mode = xbase::ShareMode::Shared);
@@ -58,7 +58,7 @@ public:
     // Every record whose name the duplicate check takes for `name`.
     std::vector<xbase::Bookmark> recordsNamed(std::string_view name);
 
-private:
+  private:
     void save(bool inserting);
     // Calls `visit` with the lookup cursor on each entry the duplicate check takes for `name`.
     void visitNamed(std::string_view name, const std::function<void(xbase::Cursor&)>& visit);

@@ -47,7 +47,7 @@ void stampLastDate(xbase::Cursor& table);
 
 // A save refused by the rules above; what() is the message the user sees.
 class RuleViolation : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
