@@ -2,10 +2,13 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringDecoder>
 
 #include <platform/prompter.h>
 #include <store/address_book.h>
 #include <store/address_rules.h>
+#include <xbase/inspect.h>
+#include <xbase/types.h>
 
 namespace app {
 
@@ -22,6 +25,34 @@ QString shown(const std::filesystem::path& path) {
 QString shown(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The repair's lines quote entry names as the table stores them, in its code page.
+class TableLines {
+  public:
+    explicit TableLines(const std::filesystem::path& folder) {
+        try {
+            const int codePage = xbase::codePageFromMark(
+                xbase::describeTable(folder / store::kTableFileName).codePageMark);
+            const std::string charset = xbase::codePageCharsetName(codePage == 0 ? 1252 : codePage);
+            decoder_ = QStringDecoder(charset.c_str());
+        } catch (const xbase::Error&) {
+        }
+        if (!decoder_.isValid()) decoder_ = QStringDecoder("windows-1252");
+    }
+    std::vector<std::string> asUtf8(const std::vector<std::string>& lines) {
+        std::vector<std::string> out;
+        for (const std::string& line : lines) {
+            decoder_.resetState();
+            const QString text =
+                decoder_.decode(QByteArrayView(line.data(), static_cast<qsizetype>(line.size())));
+            out.push_back(text.toStdString());
+        }
+        return out;
+    }
+
+  private:
+    QStringDecoder decoder_;
+};
 
 QString linesOf(const std::vector<std::string>& lines) {
     QString text;
@@ -71,9 +102,9 @@ MendOutcome repairTable(const xbase::Error& error, const std::filesystem::path& 
     const xbase::RepairReport report = store::repairAddressBook(folder);
     QString text =
         QStringLiteral("The damaged files were copied to %1.").arg(shown(report.copyFolder));
-    text += report.changes.empty()
-                ? QStringLiteral("\r\rNo entry was lost.")
-                : QStringLiteral("\r\rWhat the repair changed:") + linesOf(report.changes);
+    text += report.changes.empty() ? QStringLiteral("\r\rNo entry was lost.")
+                                   : QStringLiteral("\r\rWhat the repair changed:") +
+                                         linesOf(TableLines(folder).asUtf8(report.changes));
     if (report.sound()) {
         prompter.information(QStringLiteral("The address book was repaired.\r\r") + text);
     } else {
