@@ -295,6 +295,15 @@ TEST(CardholdDb, ReindexAndRepairMendDamagedBooks) {
         << run.output;
     EXPECT_EQ(db({"check", book}).exitCode, 0);
 
+    // The names it reports are the table's, in its code page: printed as UTF-8.
+    const std::string accented = (dir / "accented").string();
+    ASSERT_EQ(db({"generate", "1", accented}).exitCode, 0);
+    ASSERT_EQ(db({"add", accented, "Zo\xc3\xab"}).exitCode, 0);
+    fs::resize_file(dir / "accented" / "ADDRESS.DBF",
+                    fs::file_size(dir / "accented" / "ADDRESS.DBF") - 10);
+    run = db({"repair", accented});
+    EXPECT_NE(run.output.find("entry 2 (Zo\xc3\xab): lost"), std::string::npos) << run.output;
+
     // What it cannot mend: a header that contradicts its fields.
     std::fstream(dir / "book" / "ADDRESS.DBF", std::ios::in | std::ios::out | std::ios::binary)
         .seekp(10)

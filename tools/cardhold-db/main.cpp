@@ -411,14 +411,19 @@ int commandRepair(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"repair takes one folder or table"};
     std::error_code ec;
     xbase::RepairReport report;
-    if (fs::is_directory(args[0], ec)) {
+    const bool folder = fs::is_directory(args[0], ec);
+    const fs::path table = folder ? store::AddressBook::tablePath(args[0]) : fs::path(args[0]);
+    if (folder) {
         report = store::repairAddressBook(args[0]);
     } else {
-        report = xbase::repairTable(args[0]);
+        report = xbase::repairTable(table);
     }
     std::printf("copied the files as they were to %s\n",
                 visible(report.copyFolder.string()).c_str());
-    for (const auto& line : report.changes) std::printf("%s\n", visible(line).c_str());
+    // The lines quote entry names as the table stores them, in its code page.
+    store::TableText text(xbase::codePageFromMark(xbase::describeTable(table).codePageMark));
+    for (const auto& line : report.changes)
+        std::printf("%s\n", visible(terminalText(text, line)).c_str());
     for (const auto& line : report.remainingFaults)
         std::printf("still faulty: %s\n", visible(line).c_str());
     std::printf("%s: %u entries, %zu index tags\n", report.sound() ? "repaired" : "NOT REPAIRED",
