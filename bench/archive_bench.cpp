@@ -3,10 +3,7 @@
 // wall clock: the archive may compress on several threads, and zip is another process.
 // Every archive written is checked with `unzip -t` afterwards.
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <utime.h>
 
 #include <benchmark/benchmark.h>
@@ -19,7 +16,7 @@
 #include <store/address_book.h>
 #include <store/archive.h>
 
-extern char** environ;
+#include "bench_support.h"
 
 namespace {
 
@@ -27,18 +24,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kEntries = 100000;
 
 fs::path scratchRoot() {
-    static const fs::path root = [] {
-        fs::path p =
-            fs::temp_directory_path() / ("cardhold-archive-bench-" + std::to_string(::getpid()));
-        fs::remove_all(p);
-        fs::create_directories(p);
-        std::atexit([] {
-            fs::remove_all(fs::temp_directory_path() /
-                           ("cardhold-archive-bench-" + std::to_string(::getpid())));
-        });
-        return p;
-    }();
-    return root;
+    return bench::scratchRoot("cardhold-archive-bench");
 }
 
 const fs::path& book() {
@@ -60,21 +46,8 @@ fs::path memoFile() {
     return book() / "ADDRESS.fpt";
 }
 
-// Runs a program (no shell) and returns its exit status, -1 when it did not run.
 int run(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return bench::runQuietly(arguments);
 }
 
 bool unzipAccepts(const fs::path& archive) {
@@ -89,16 +62,7 @@ void touch(const fs::path& file, time_t when) {
     ::utime(file.c_str(), &times);
 }
 
-// CPU seconds of this process (every thread) or of the programs it ran and waited for:
-// on a busy machine a steadier measure than the wall clock.
-double cpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using bench::cpuSeconds;
 
 uint64_t dataBytes() {
     return fs::file_size(tableFile()) + fs::file_size(memoFile());

@@ -1,11 +1,6 @@
 // The table engine on an address book of 100,000 entries with memos of about 300 bytes.
 // Each benchmark names one operation; run with --benchmark_repetitions=N for spread.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,7 +14,7 @@
 #include <store/address_book.h>
 #include <store/address_rules.h>
 
-extern char** environ;
+#include "bench_support.h"
 
 namespace {
 
@@ -27,17 +22,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kEntries = 100000;
 
 fs::path scratchRoot() {
-    static const fs::path root = [] {
-        fs::path p = fs::temp_directory_path() / ("cardhold-bench-" + std::to_string(::getpid()));
-        fs::remove_all(p);
-        fs::create_directories(p);
-        std::atexit([] {
-            fs::remove_all(fs::temp_directory_path() /
-                           ("cardhold-bench-" + std::to_string(::getpid())));
-        });
-        return p;
-    }();
-    return root;
+    return bench::scratchRoot("cardhold-bench");
 }
 
 // The generated entries, made once.
@@ -198,31 +183,15 @@ BENCHMARK(BM_MemoScanThroughCallback)->Arg(0)->Arg(1)->Unit(benchmark::kMillisec
 // a raw pass over its bytes. Timed by the CPU time of grep itself.
 void BM_GrepCountOverMemoFile(benchmark::State& state) {
     const std::string memoFile = (masterBook() / "ADDRESS.fpt").string();
-    const char* argv[] = {"grep", "-c", "Ask about the garden", memoFile.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    rusage before{};
-    getrusage(RUSAGE_CHILDREN, &before);
+    const double before = bench::cpuSeconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
-        pid_t child = 0;
-        int status = 0;
-        if (posix_spawnp(&child, "grep", &actions, nullptr, const_cast<char* const*>(argv),
-                         environ) != 0 ||
-            waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (bench::runQuietly({"grep", "-c", "Ask about the garden", memoFile}) != 0) {
             state.SkipWithError("grep did not run");
             break;
         }
     }
-    posix_spawn_file_actions_destroy(&actions);
-    rusage after{};
-    getrusage(RUSAGE_CHILDREN, &after);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    state.counters["grep_cpu_ms"] =
-        (ms(after.ru_utime) + ms(after.ru_stime) - ms(before.ru_utime) - ms(before.ru_stime)) /
-        static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["grep_cpu_ms"] = (bench::cpuSeconds(RUSAGE_CHILDREN) - before) * 1000.0 /
+                                    static_cast<double>(std::max<int64_t>(1, state.iterations()));
 }
 BENCHMARK(BM_GrepCountOverMemoFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 

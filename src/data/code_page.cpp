@@ -1,6 +1,7 @@
 #include "code_page.h"
 
 #include <xbase/error.h>
+#include <xbase/types.h>
 
 #include <data/dataset.h>
 
@@ -18,25 +19,7 @@ constexpr int kMostNamed = 8;  // characters listed in a refusal before "..."
 }  // namespace
 
 QByteArray CodePageText::converterName(int codePage) {
-    switch (codePage) {
-        case 874:
-            return "windows-874";
-        case 932:
-            return "Shift_JIS";
-        case 936:
-            return "GBK";
-        case 949:
-            return "windows-949";
-        case 950:
-            return "Big5";
-        case 10000:
-            return "macintosh";
-        default:
-            break;
-    }
-    if (codePage >= 1250 && codePage <= 1258) return "windows-" + QByteArray::number(codePage);
-    if (codePage >= 437 && codePage <= 869) return "IBM" + QByteArray::number(codePage);
-    return "windows-1252";
+    return QByteArray::fromStdString(xbase::codePageCharsetName(codePage));
 }
 
 CodePageText::CodePageText(int codePage)
