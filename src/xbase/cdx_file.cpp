@@ -148,7 +148,8 @@ class FileImpl final : public CdxFile {
 
     uint32_t readChangeCounter() override {
         uint8_t bytes[4];
-        store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
+        if (!store_.file().readFromView(cdx::kChangeCounterOffset, bytes, 4))
+            store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
         return getBe32(bytes);
     }
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file_view_posix.h"
 #include "random_name.h"
 #include "xbase/error.h"
 #include "xbase/file_system.h"
@@ -27,7 +28,7 @@ std::string describe(const std::filesystem::path& path, const char* what, int er
 
 class PosixFile final : public File {
   public:
-    PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    PosixFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)), view_(fd) {}
     ~PosixFile() override { ::close(fd_); }
 
     size_t readAt(uint64_t offset, void* buffer, size_t size) override {
@@ -58,6 +59,11 @@ class PosixFile final : public File {
             }
             done += static_cast<size_t>(n);
         }
+        view_.wroteUpTo(offset + size);
+    }
+
+    bool readFromView(uint64_t offset, void* buffer, size_t size) override {
+        return view_.copy(offset, buffer, size);
     }
 
     uint64_t size() override {
@@ -72,6 +78,7 @@ class PosixFile final : public File {
         if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
             throw Error(ErrorKind::IoError, code::WriteFailed,
                         describe(path_, "Cannot resize", errno), errno);
+        view_.truncatedTo(size);
     }
 
     void sync() override {
@@ -123,6 +130,7 @@ class PosixFile final : public File {
 
     int fd_;
     std::filesystem::path path_;
+    FileView view_;
 };
 
 bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {

@@ -28,7 +28,9 @@ MemoFile::MemoFile(std::unique_ptr<File> file, MemoFormat format)
 
 void MemoFile::refreshHeader() {
     unsigned char header[32] = {};
-    size_t got = file_->readAt(0, header, sizeof header);
+    const size_t got = file_->readFromView(0, header, sizeof header)
+                           ? sizeof header
+                           : file_->readAt(0, header, sizeof header);
     const std::string name = fileNameOf(*file_);
     if (got < 8)
         throw Error(ErrorKind::Corruption, code::BadMemo,
@@ -79,6 +81,7 @@ void MemoFile::setWindowed(bool on) {
 }
 
 size_t MemoFile::readBytes(uint64_t offset, void* out, size_t size) {
+    if (file_->readFromView(offset, out, size)) return size;
     if (windowed_ && offset + size <= window_.size()) {
         std::memcpy(out, window_.data() + offset, size);
         return size;

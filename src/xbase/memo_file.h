@@ -59,7 +59,8 @@ class MemoFile {
   private:
     void writeHeader();
     uint64_t sizeCovering(uint64_t end);
-    // Like File::readAt, through the window when there is one.
+    // Like File::readAt: from the file's view in memory where the file system offers one,
+    // else through the window when there is one.
     size_t readBytes(uint64_t offset, void* out, size_t size);
     void writeBytes(uint64_t offset, const void* data, size_t size);
     // The text length a memo's 8-byte block header gives, checked against the file.
@@ -73,7 +74,8 @@ class MemoFile {
     uint32_t nextFree_ = 0;
     uint64_t knownSize_ = 0;
 
-    // The window is the whole file, read once enough memos have been asked for.
+    // Without a view, the window is the whole file, read once enough memos have been asked
+    // for.
     static constexpr uint64_t kWindowBytes = 64u << 20;
     static constexpr int kDirectReadsBeforeWindow = 64;
     bool windowed_ = false;

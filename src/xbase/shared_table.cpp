@@ -349,7 +349,7 @@ void SharedTable::refresh() {
     if (filesLockedExclusive_) return;
     chunk_.clear();
     unsigned char head[8];
-    if (dbf_->readAt(0, head, 8) == 8) {
+    if (dbf_->readFromView(0, head, 8) || dbf_->readAt(0, head, 8) == 8) {
         const uint32_t count = getLe32(head + 4);
         Date updated{yearFromHeaderByte(head[1]), head[2], head[3]};
         if (updated.valid()) header_.lastUpdate = updated;
@@ -381,6 +381,7 @@ void SharedTable::readRecord(uint32_t recno, std::string& out) {
         std::memcpy(out.data(), chunk_.data() + (offset - chunkStart_), length);
         return;
     }
+    if (dbf_->readFromView(offset, out.data(), length)) return;
     if (filesLockedExclusive_ || scanDepth_ > 0) {
         const uint64_t end = header_.recordOffset(header_.recordCount + 1);
         uint64_t start = offset;

@@ -257,9 +257,11 @@ class SharedTable {
     uint64_t changeStamp_ = 1;
     uint64_t generation_ = 1;
 
-    // Records are read through a window of the file, kept across calls only while this
-    // process holds the table exclusively (no other process can change it underneath) or
-    // while a scan runs. A scan loads every record at once, up to kScanWindowBytes.
+    // Records are read from the file's view in memory, which sees other programs' writes at
+    // once, where the file system offers one. Otherwise through a window of the file, kept
+    // across calls only while this process holds the table exclusively (no other process
+    // can change it underneath) or while a scan runs. A scan loads every record at once, up
+    // to kScanWindowBytes.
     static constexpr uint32_t kChunkBytes = 8192;
     static constexpr uint64_t kScanWindowBytes = 64u << 20;
     uint64_t chunkStart_ = 0;

@@ -49,6 +49,26 @@ TEST(Damage, TruncatedTableIsRefused) {
     EXPECT_NE(openAndWalk(path).find("damaged"), std::string::npos);
 }
 
+// Another program cuts the files short while the table is open: the reader's views of the
+// files lose their pages, and reading there gives the damage error instead of a crash.
+TEST(Damage, FilesCutShortWhileOpenAreReportedNotFatal) {
+    testsupport::TempDir dir;
+    const fs::path path = makeFilledTable(dir.path(), 400);
+    Cursor c;
+    c.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+    for (c.first(); !c.eof(); c.next()) c.memo(1);
+    for (const char* name : {"ADDRESS.DBF", "ADDRESS.fpt"}) {
+        fs::resize_file(dir.path() / name, 4096);
+        std::string error;
+        try {
+            for (c.first(); !c.eof(); c.next()) c.memo(1);
+        } catch (const xbase::Error& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find("is damaged"), std::string::npos) << name << ": " << error;
+    }
+}
+
 TEST(Damage, BadHeaderValuesAreRefused) {
     testsupport::TempDir dir;
     const fs::path path = makeFilledTable(dir.path(), 3);

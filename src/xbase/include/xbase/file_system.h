@@ -19,6 +19,13 @@ class File {
     // Reads up to `size` bytes at `offset`; returns how many were read (short at end of file).
     virtual size_t readAt(uint64_t offset, void* buffer, size_t size) = 0;
     virtual void writeAt(uint64_t offset, const void* data, size_t size) = 0;
+    // Copies `size` bytes at `offset` out of a view of the file in memory, without a system
+    // call, where the file system offers one. Returns false when it does not or cannot (the
+    // bytes lie past the end of the file, say): then read them with readAt, which says why.
+    virtual bool readFromView(uint64_t offset, void* buffer, size_t size) {
+        (void)offset, (void)buffer, (void)size;
+        return false;
+    }
     virtual uint64_t size() = 0;
     virtual void truncate(uint64_t size) = 0;
     virtual void sync() = 0;
