@@ -95,6 +95,7 @@ SharedTable::SharedTable(FileSystem& fs, std::filesystem::path dbfPath, bool rea
     : fs_(&fs), dbfPath_(std::move(dbfPath)), readOnly_(readOnly) {}
 
 SharedTable::~SharedTable() {
+    if (dbf_) settleChangeMark();
     unlockAllFiles();
     registry().erase(registryKey(dbfPath_));
 }
@@ -319,6 +320,7 @@ void SharedTable::addUser(ShareMode mode) {
 void SharedTable::removeUser(ShareMode mode) {
     (mode == ShareMode::Exclusive ? exclusiveUsers_ : sharedUsers_)--;
     if (exclusiveUsers_ == 0 && sharedUsers_ > 0 && filesLockedExclusive_) {
+        settleChangeMark();
         lockAllFiles(false);
         chunk_.clear();
     }
@@ -346,7 +348,10 @@ void SharedTable::updateCache(uint64_t offset, const char* bytes, size_t size) {
 }
 
 void SharedTable::refresh() {
-    if (filesLockedExclusive_) return;
+    if (filesLockedExclusive_) {
+        settleChangeMark();
+        return;
+    }
     chunk_.clear();
     unsigned char head[8];
     if (dbf_->readFromView(0, head, 8) || dbf_->readAt(0, head, 8) == 8) {
@@ -552,7 +557,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
     }
     RecordChange change(*this);
     try {
-        if (keysChange) markChange(true);
+        if (keysChange && !header_.changeInProgress) markChange(true);
         dbf_->writeAt(offset, bytes.data(), bytes.size());
         updateCache(offset, bytes.data(), bytes.size());
         touch();
@@ -563,7 +568,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
             if (after) tags_[t].tag->insert(*after, recno);
         }
         announceIndexChange();
-        if (keysChange) markChange(false);
+        if (keysChange) endChange();
     } catch (...) {
         change.rollBack([&] {
             dbf_->writeAt(offset, old.data(), old.size());
@@ -608,7 +613,7 @@ uint32_t SharedTable::appendRecord(std::string& bytes, const std::map<int, std::
             if (auto key = keyOf(static_cast<int>(t), bytes, recno))
                 tags_[t].tag->insert(*key, recno);
         announceIndexChange();
-        if (header_.changeInProgress) markChange(false);
+        if (header_.changeInProgress) endChange();
     } catch (...) {
         change.rollBack([&] {
             header_.recordCount = recno - 1;
@@ -643,6 +648,19 @@ void SharedTable::markDeleted(uint32_t recno, bool deleted) {
 }
 
 // ---------------------------------------------------------------- all or nothing
+
+void SharedTable::endChange() {
+    if (!filesLockedExclusive_) markChange(false);
+}
+
+void SharedTable::settleChangeMark() noexcept {
+    if (!filesLockedExclusive_ || !header_.changeInProgress || readOnly_) return;
+    try {
+        markChange(false);
+    } catch (...) {
+        // The mark stays; the next open rebuilds the index, which is all it costs.
+    }
+}
 
 void SharedTable::markChange(bool inProgress) {
     const char mark = inProgress ? 1 : 0;

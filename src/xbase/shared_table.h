@@ -180,6 +180,13 @@ class SharedTable {
 
     // Sets or clears the change mark in the header (DbfHeader::changeInProgress).
     void markChange(bool inProgress);
+    // A change is complete. In shared use its mark is cleared at once: other programs look
+    // at it. In exclusive use nobody else can, so it stays set until settleChangeMark(), at
+    // the next positioning, the return to shared use or the close: a run of appends then
+    // writes it once instead of twice each. A crash meanwhile costs an index rebuild at the
+    // next open, nothing else.
+    void endChange();
+    void settleChangeMark() noexcept;
     // A writer died between a record and its keys: rebuilds the index from the records,
     // when nobody else has the table open.
     void finishInterruptedChange();

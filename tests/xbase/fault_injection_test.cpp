@@ -67,6 +67,8 @@ const std::vector<WritePath>& writePaths() {
              addEntry(c, "Fischer-Zimmermann, Anna-Maria",
                       "Memo of Fischer" + std::string(200, '-'));
          }},
+        {"post of a new entry in exclusive use", ShareMode::Exclusive,
+         [](Cursor& c) { addEntry(c, "Fischer-Zimmermann, Anna-Maria", "Memo of Fischer"); }},
         {"post of a changed memo", ShareMode::Shared,
          [](Cursor& c) {
              ASSERT_TRUE(c.seekExact("COLE"));

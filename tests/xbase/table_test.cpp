@@ -420,6 +420,32 @@ TEST(Editing, NewRecordIsIndexedAndCurrentAfterPost) {
     EXPECT_TRUE(xbase::checkTable(c.path()).ok());
 }
 
+// In exclusive use the header's change mark stays set through a run of changes; it must be
+// clear again whenever someone else could look: at the close and on the return to shared use.
+TEST(Editing, ExclusiveChangesLeaveNoChangeMarkForOthers) {
+    testsupport::TempDir dir;
+    const fs::path path = makeAddressTable(dir.path());
+    const auto markInFile = [&] { return readBytes(path)[14]; };
+    {
+        Cursor c;
+        c.open(path, openOptions(ShareMode::Exclusive, "ADDRESS"));
+        addEntry(c, "Cole");
+        addEntry(c, "Adams");
+    }
+    EXPECT_EQ(markInFile(), 0);
+    EXPECT_TRUE(xbase::checkTable(path).ok());
+
+    Cursor shared;
+    shared.open(path, openOptions(ShareMode::Shared, "ADDRESS"));
+    {
+        Cursor exclusive;
+        exclusive.open(path, openOptions(ShareMode::Exclusive, "ADDRESS"));
+        addEntry(exclusive, "Baker");
+    }
+    EXPECT_EQ(markInFile(), 0);
+    EXPECT_EQ(names(shared), (std::vector<std::string>{"Adams", "Baker", "Cole"}));
+}
+
 TEST(Editing, UnchangedMemoIsNotWrittenAgainAndChangedOneKeepsTheOld) {
     testsupport::TempDir dir;
     Cursor c;
