@@ -154,10 +154,11 @@ class FileImpl final : public CdxFile {
     }
 
     void bumpChangeCounter() override {
+        const uint32_t counter = readChangeCounter();
         uint8_t bytes[4];
-        store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
+        putBe32(bytes, counter);
         std::string old(reinterpret_cast<const char*>(bytes), 4);
-        putBe32(bytes, getBe32(bytes) + 1);
+        putBe32(bytes, counter + 1);
         store_.writeDirect(cdx::kChangeCounterOffset, bytes, 4, std::move(old));
     }
 

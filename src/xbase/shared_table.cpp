@@ -539,7 +539,9 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
         refresh();
     }
     std::string old(header_.recordLength, ' ');
-    if (dbf_->readAt(header_.recordOffset(recno), old.data(), old.size()) != old.size())
+    const uint64_t offset = header_.recordOffset(recno);
+    if (!dbf_->readFromView(offset, old.data(), old.size()) &&
+        dbf_->readAt(offset, old.data(), old.size()) != old.size())
         throw Error(ErrorKind::Corruption, code::BadRecord,
                     fileName() + " is damaged: record " + std::to_string(recno) + " is cut short");
     // New memos go to fresh blocks that nothing points to until the record does, and the
@@ -547,7 +549,6 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
     stampHeaderDate();
     writeMemos(bytes, memos);
     bytes[0] = old[0];  // the deletion flag is changed only by markDeleted
-    const uint64_t offset = header_.recordOffset(recno);
     std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>> keys;
     bool keysChange = false;
     for (size_t t = 0; t < tags_.size(); ++t) {
