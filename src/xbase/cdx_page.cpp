@@ -74,8 +74,31 @@ LeafLayout leafLayout(uint16_t keyLength, uint32_t maxRecno) {
     return layout;
 }
 
+// Both scans below go eight bytes at a time where they can: they run for every key of a
+// leaf each time the leaf is written, and on every key of a bulk build.
+namespace {
+
+uint64_t load64(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+}  // namespace
+
 size_t trailingPad(std::string_view key, uint8_t pad) {
     size_t n = key.size();
+    if constexpr (kLittleEndian) {
+        const uint64_t pads = 0x0101010101010101ull * pad;
+        while (n >= 8) {
+            // The last byte in memory is the most significant one.
+            const uint64_t differ = load64(key.data() + n - 8) ^ pads;
+            if (differ != 0) return key.size() - n + std::countl_zero(differ) / 8;
+            n -= 8;
+        }
+    }
     while (n > 0 && static_cast<uint8_t>(key[n - 1]) == pad) --n;
     return key.size() - n;
 }
@@ -86,6 +109,18 @@ KeyCompression compressKey(std::string_view previous, size_t previousTrail, std:
     c.trail = trailingPad(key, pad);
     if (!previous.empty()) {
         const size_t limit = key.size() - std::max(previousTrail, c.trail);
+        if constexpr (kLittleEndian) {
+            while (c.dup + 8 <= limit) {
+                const uint64_t differ =
+                    load64(previous.data() + c.dup) ^ load64(key.data() + c.dup);
+                if (differ != 0) {
+                    c.dup += std::countr_zero(differ) / 8;
+                    c.stored = key.size() - c.dup - c.trail;
+                    return c;
+                }
+                c.dup += 8;
+            }
+        }
         while (c.dup < limit && previous[c.dup] == key[c.dup]) ++c.dup;
     }
     c.stored = key.size() - c.dup - c.trail;

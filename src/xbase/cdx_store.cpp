@@ -10,6 +10,12 @@
 #include "cdx_page.h"
 
 namespace xbase::cdx {
+namespace {
+
+// Staged pieces longer than this are written on their own.
+constexpr size_t kJoinLimit = 64 * 1024;
+
+}  // namespace
 
 PageStore::PageStore(File& file) : file_(file), fileName_(file.path().filename().string()) {
     if (fileName_.empty()) fileName_ = "compound index";
@@ -61,6 +67,14 @@ void PageStore::stage(uint64_t offset, const void* data, size_t size, Original o
         it->second.assign(bytes, size);
     else
         it->second.replace(0, size, bytes, size);  // a root pointer inside a staged header
+}
+
+void PageStore::stage(uint64_t offset, std::string bytes) {
+    auto [it, inserted] = staged_.try_emplace(offset);
+    if (inserted || bytes.size() >= it->second.size())
+        it->second = std::move(bytes);
+    else
+        it->second.replace(0, bytes.size(), bytes);
 }
 
 uint32_t PageStore::freeHead() {
@@ -145,10 +159,13 @@ void PageStore::commit() {
             for (const auto& [offset, bytes] : staged_) noteForUndo(offset, bytes.size());
         auto it = staged_.begin();
         while (it != staged_.end()) {
-            // Neighbouring pages go out in one write.
+            // Neighbouring pages go out in one write, unless joining them would copy more
+            // than a write costs (the pages of a new tag).
             const uint64_t start = it->first;
             std::string run = std::move(it->second);
-            for (++it; it != staged_.end() && it->first <= start + run.size(); ++it) {
+            for (++it; it != staged_.end() && it->first <= start + run.size() &&
+                       std::max(run.size(), it->second.size()) <= kJoinLimit;
+                 ++it) {
                 const size_t at = it->first - start;
                 if (at + it->second.size() > run.size()) run.resize(at + it->second.size());
                 run.replace(at, it->second.size(), it->second);

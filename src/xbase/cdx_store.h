@@ -46,8 +46,9 @@ class PageStore {
 
     // The write batch. `original`, when given, spares reading the old bytes back for undo.
     void stage(uint64_t offset, const void* data, size_t size, Original original = {});
-    uint32_t allocatePage();             // a free page, or a new one at the end
-    uint32_t appendPages(size_t count);  // `count` new consecutive pages at the end
+    void stage(uint64_t offset, std::string bytes);  // taken over rather than copied
+    uint32_t allocatePage();                         // a free page, or a new one at the end
+    uint32_t appendPages(size_t count);              // `count` new consecutive pages at the end
     void freePage(uint32_t offset, Original original = {});  // onto the free-page list
     void commit();   // writes the batch and the free-list head
     void discard();  // forgets the batch

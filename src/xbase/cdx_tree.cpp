@@ -317,6 +317,7 @@ auto Tree::change(Body body) -> decltype(body()) {
     dirty_.clear();
     released_.clear();
     rootChanged_ = false;
+    keptOffset_ = kNoPage;
     const uint32_t rootBefore = root_;
     bool writing = false;
     try {
@@ -326,6 +327,10 @@ auto Tree::change(Body body) -> decltype(body()) {
             return result;
         }
         for (const auto& [offset, node] : dirty_) {
+            if (offset == keptOffset_) {
+                store_.stage(offset, keptPage_, kPageSize, originalOf(offset));
+                continue;
+            }
             uint8_t page[kPageSize];
             const bool fits = node->isLeaf() ? encodeLeaf(*node, keyLength_, pad_, page)
                                              : encodeInterior(*node, keyLength_, page);
@@ -334,6 +339,7 @@ auto Tree::change(Body body) -> decltype(body()) {
                                         " does not fit its page after a change");
             store_.stage(offset, page, kPageSize, originalOf(offset));
         }
+        keptOffset_ = kNoPage;
         if (rootChanged_) {
             uint8_t bytes[4];
             putLe32(bytes, root_);
@@ -354,6 +360,7 @@ auto Tree::change(Body body) -> decltype(body()) {
     } catch (...) {
         dirty_.clear();
         released_.clear();
+        keptOffset_ = kNoPage;
         store_.discard();
         root_ = rootBefore;
         if (writing) {
@@ -372,18 +379,34 @@ auto Tree::change(Body body) -> decltype(body()) {
 
 const Node& Tree::view(uint32_t offset) {
     if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second;
+    if (auto it = cache_.find(offset); it != cache_.end()) return *it->second;
     return *load(offset);  // the cache keeps it alive until the change ends
 }
 
 Node& Tree::edit(uint32_t offset) {
+    if (offset == keptOffset_) keptOffset_ = kNoPage;  // the caller is about to change it
     if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second;
-    auto copy = std::make_shared<Node>(*load(offset));
+    const Node& original = view(offset);
+    // With room for the entry most changes add, so that adding it moves nothing again.
+    auto copy = std::make_shared<Node>();
     Node& node = *copy;
+    node.attributes = original.attributes;
+    node.left = original.left;
+    node.right = original.right;
+    node.keys.reserve(original.keys.size() + keyLength_);
+    node.keys = original.keys;
+    node.recnos.reserve(original.count() + 1);
+    node.recnos = original.recnos;
+    if (!original.isLeaf()) {
+        node.children.reserve(original.count() + 1);
+        node.children = original.children;
+    }
     dirty_.emplace(offset, std::move(copy));
     return node;
 }
 
 Node& Tree::create(uint32_t offset, uint16_t attributes) {
+    if (offset == keptOffset_) keptOffset_ = kNoPage;
     released_.erase(offset);
     auto fresh = std::make_shared<Node>();
     fresh->attributes = attributes;
@@ -393,6 +416,7 @@ Node& Tree::create(uint32_t offset, uint16_t attributes) {
 }
 
 void Tree::release(uint32_t offset) {
+    if (offset == keptOffset_) keptOffset_ = kNoPage;
     dirty_.erase(offset);
     released_.insert(offset);
     store_.freePage(offset, originalOf(offset));
@@ -501,7 +525,7 @@ void Tree::rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt) {
             insertedAt = kNone;
             continue;
         }
-        if (overflows(node)) {
+        if (overflows(offset, node)) {
             const bool packLeft =
                 insertedAt != kNone && insertedAt + 1 == node.count() && node.right == kNoPage;
             const size_t pieces = split(offset, node, edit(parentOffset), index, packLeft);
@@ -545,7 +569,7 @@ void Tree::settleRoot(uint32_t offset, size_t insertedAt) {
             insertedAt = kNone;
             continue;
         }
-        if (!overflows(root)) return;
+        if (!overflows(offset, root)) return;
         // Split the root under a new one.
         const bool packLeft = insertedAt != kNone && insertedAt + 1 == root.count();
         const uint32_t top = store_.allocatePage();
@@ -560,9 +584,14 @@ void Tree::settleRoot(uint32_t offset, size_t insertedAt) {
     throwTooDeep();
 }
 
-bool Tree::overflows(const Node& node) const {
-    if (node.isLeaf()) return leafBytes(node, keyLength_, pad_) > kLeafSpace;
-    return node.count() > interiorCapacity(keyLength_);
+// Callers hold `node` from edit() and change it further only when it overflows, which
+// keeps no page.
+bool Tree::overflows(uint32_t offset, const Node& node) {
+    if (!node.isLeaf()) return node.count() > interiorCapacity(keyLength_);
+    keptOffset_ = kNoPage;
+    if (!encodeLeaf(node, keyLength_, pad_, keptPage_)) return true;
+    keptOffset_ = offset;
+    return false;
 }
 
 bool Tree::underfull(const Node& node) const {

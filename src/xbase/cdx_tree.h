@@ -108,7 +108,8 @@ class Tree {
     bool eraseEntry(std::string_view key, uint32_t recno);
     void rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt);
     void settleRoot(uint32_t offset, size_t insertedAt);
-    bool overflows(const Node& node) const;
+    // For a leaf, encodes it into the kept page (see keptOffset_) when it fits.
+    bool overflows(uint32_t offset, const Node& node);
     bool underfull(const Node& node) const;
     std::vector<size_t> splitPoints(const Node& node, bool packLeft) const;
     size_t split(uint32_t offset, Node& node, Node& parent, size_t index, bool packLeft);
@@ -134,6 +135,13 @@ class Tree {
     std::unordered_map<uint32_t, std::shared_ptr<Node>> dirty_;
     std::unordered_set<uint32_t> released_;
     bool rootChanged_ = false;
+    // The page of the changed leaf at keptOffset_, encoded by the overflow check and
+    // written as it is when the change commits, so that a leaf is encoded once per change.
+    // It is dropped whenever that node is handed out for editing, created or released, and
+    // at the start and end of every change: a node checked and then changed again is
+    // encoded anew.
+    uint32_t keptOffset_ = kNoPage;
+    uint8_t keptPage_[kPageSize] = {};
 };
 
 // Bulk build. sortedOrder() gives the indexes of `keys` in (key, record number) order with
