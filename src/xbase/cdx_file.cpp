@@ -148,8 +148,7 @@ class FileImpl final : public CdxFile {
 
     uint32_t readChangeCounter() override {
         uint8_t bytes[4];
-        if (!store_.file().readFromView(cdx::kChangeCounterOffset, bytes, 4))
-            store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
+        store_.readExact(cdx::kChangeCounterOffset, bytes, 4, "file header");
         return getBe32(bytes);
     }
 

@@ -37,23 +37,27 @@ void PageStore::refreshSize() {
 }
 
 std::string PageStore::checkNodeOffset(uint32_t offset) {
-    const std::string where = "node at offset " + hex(offset);
-    if (offset % kPageSize != 0) return where + " is not on a page boundary";
-    if (offset < kTagHeaderSize) return where + " lies inside the file header";
-    if (uint64_t{offset} + kPageSize > size_) {
+    const char* fault = nullptr;
+    if (offset % kPageSize != 0) {
+        fault = " is not on a page boundary";
+    } else if (offset < kTagHeaderSize) {
+        fault = " lies inside the file header";
+    } else if (uint64_t{offset} + kPageSize > size_) {
         refreshSize();  // another process may have grown the file
-        if (uint64_t{offset} + kPageSize > size_) return where + " lies beyond the end of the file";
+        if (uint64_t{offset} + kPageSize > size_) fault = " lies beyond the end of the file";
     }
-    return {};
+    return fault ? "node at offset " + hex(offset) + fault : std::string();
 }
 
 void PageStore::readNode(uint32_t offset, uint8_t* page) {
-    const std::string fault = checkNodeOffset(offset);
-    if (!fault.empty()) throw corruption(fault);
-    readExact(offset, page, kPageSize, "node at offset " + hex(offset));
+    if (const std::string fault = checkNodeOffset(offset); !fault.empty()) throw corruption(fault);
+    if (file_.readFromView(offset, page, kPageSize)) return;
+    if (file_.readAt(offset, page, kPageSize) != kPageSize)
+        throw corruption("node at offset " + hex(offset) + " is cut short by the end of the file");
 }
 
 void PageStore::readExact(uint64_t offset, void* out, size_t size, const std::string& what) {
+    if (file_.readFromView(offset, out, size)) return;
     if (file_.readAt(offset, out, size) != size)
         throw corruption(what + " is cut short by the end of the file");
 }
