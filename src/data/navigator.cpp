@@ -132,12 +132,13 @@ void DBNavigator::updateButtons() {
             const bool editing = set->editing();
             const bool empty = set->isEmpty();
             const bool writable = set->canModify();
-            // The grid's row tells the ends too, so First is off on the first record
-            // whether it was reached by First or by a click.
+            // The row tells the ends: First is off on the first record whether it was
+            // reached by First or by a click, and on again once another program adds an
+            // entry before it.
             const int row = set->currentRow();
             const int rows = set->visibleCount();
-            const bool atStart = empty || set->bof() || row == 0;
-            const bool atEnd = empty || set->eof() || (row >= 0 && row == rows - 1);
+            const bool atStart = empty || (row >= 0 ? row == 0 : set->bof());
+            const bool atEnd = empty || (row >= 0 ? row == rows - 1 : set->eof());
             on[First] = on[Prior] = !atStart;
             on[Next] = on[Last] = !atEnd;
             on[Insert] = writable && !editing;

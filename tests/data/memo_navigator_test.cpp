@@ -208,6 +208,25 @@ TEST_F(BoundControlsTest, NavigatorButtonsFollowThePositionAndTheState) {
     EXPECT_EQ(enabled(), "FP--IDE--");
     table.gotoBookmark(table.visibleAt(0));  // reached without First: still the first row
     EXPECT_EQ(enabled(), "--NLIDE--");
+
+    // Another program adds entries before the first and after the last: the ends move.
+    navigator->click(DBNavigator::First);
+    {
+        xbase::Cursor other;
+        other.open(folder.path() / "ADDRESS.DBF", xbase::OpenOptions{});
+        for (const char* name : {"Aaron", "Zulu"}) {
+            other.append();
+            other.setText(0, name);
+            other.post();
+        }
+    }
+    table.visibleCount();  // as a repaint would: the set notices and tells its controls
+    QApplication::processEvents();
+    EXPECT_EQ(enabled(), "FPNLIDE--");
+    navigator->click(DBNavigator::First);
+    navigator->click(DBNavigator::Last);
+    EXPECT_EQ(table.fieldByName(QStringLiteral("NAME")).asString(), QStringLiteral("Zulu"));
+    navigator->click(DBNavigator::First);
     navigator->click(DBNavigator::Edit);
     EXPECT_EQ(enabled(), "--NL---SC");
     navigator->click(DBNavigator::Cancel);
