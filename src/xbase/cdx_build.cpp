@@ -170,21 +170,14 @@ class LeafWriter {
         const LeafLayout layout = leafLayout(keyLength_, maxRecno_);
         uint8_t* slot = page + kLeafHeaderSize;
         for (const Entry& e : entries_) {
-            const uint64_t packed = uint64_t{e.recno} | (uint64_t{e.dup} << layout.recBits) |
-                                    (uint64_t{e.trail} << (layout.recBits + layout.dupBits));
+            const uint64_t packed = layout.pack(e.recno, e.dup, e.trail);
             for (size_t b = 0; b < layout.bytes; ++b)
                 *slot++ = static_cast<uint8_t>(packed >> (8 * b));
         }
         putLe16(page + 2, static_cast<uint16_t>(entries_.size()));
         putLe16(page + 12,
                 static_cast<uint16_t>(kLeafSpace - entries_.size() * layout.bytes - keyBytes_));
-        putLe32(page + 14, layout.recMask());
-        page[18] = layout.dupMask();
-        page[19] = layout.trailMask();
-        page[20] = layout.recBits;
-        page[21] = layout.dupBits;
-        page[22] = layout.trailBits;
-        page[23] = layout.bytes;
+        layout.putInto(page);
         lastEntries.push_back(entries_.empty() ? kNoEntry : lastEntry_);
         entries_.clear();
         previous_ = {};

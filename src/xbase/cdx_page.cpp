@@ -88,6 +88,16 @@ constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
 }  // namespace
 
+void LeafLayout::putInto(uint8_t* page) const {
+    putLe32(page + 14, recMask());
+    page[18] = dupMask();
+    page[19] = trailMask();
+    page[20] = recBits;
+    page[21] = dupBits;
+    page[22] = trailBits;
+    page[23] = bytes;
+}
+
 size_t trailingPad(std::string_view key, uint8_t pad) {
     size_t n = key.size();
     if constexpr (kLittleEndian) {
@@ -181,9 +191,7 @@ bool encodeLeaf(const Node& node, uint16_t keyLength, uint8_t pad, uint8_t* page
         const std::string_view key = node.key(i, keyLength);
         const KeyCompression c = compressKey(previous, previousTrail, key, pad);
         if (table + layout.bytes + c.stored > bytesStart) return false;
-        const uint64_t packed = uint64_t{node.recnos[i]} | (uint64_t{c.dup} << layout.recBits) |
-                                (uint64_t{c.trail} << (layout.recBits + layout.dupBits));
-        putLeN(page + table, layout.bytes, packed);
+        putLeN(page + table, layout.bytes, layout.pack(node.recnos[i], c.dup, c.trail));
         table += layout.bytes;
         bytesStart -= c.stored;
         std::memcpy(page + bytesStart, key.data() + c.dup, c.stored);
@@ -192,13 +200,7 @@ bool encodeLeaf(const Node& node, uint16_t keyLength, uint8_t pad, uint8_t* page
     }
     putNodeHeader(node, page);
     putLe16(page + 12, static_cast<uint16_t>(bytesStart - table));
-    putLe32(page + 14, layout.recMask());
-    page[18] = layout.dupMask();
-    page[19] = layout.trailMask();
-    page[20] = layout.recBits;
-    page[21] = layout.dupBits;
-    page[22] = layout.trailBits;
-    page[23] = layout.bytes;
+    layout.putInto(page);
     return true;
 }
 

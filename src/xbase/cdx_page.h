@@ -55,6 +55,13 @@ struct LeafLayout {
     uint8_t trailBits = 0;
     uint8_t bytes = 0;
 
+    // One entry of the table, `bytes` long, lowest byte first.
+    uint64_t pack(uint32_t recno, uint64_t dup, uint64_t trail) const {
+        return uint64_t{recno} | (dup << recBits) | (trail << (recBits + dupBits));
+    }
+    // Writes the masks and widths into a leaf page's header (bytes 14 to 23).
+    void putInto(uint8_t* page) const;
+
     uint32_t recMask() const { return recBits >= 32 ? 0xFFFFFFFFu : ((1u << recBits) - 1); }
     uint8_t dupMask() const { return static_cast<uint8_t>((1u << dupBits) - 1); }
     uint8_t trailMask() const { return static_cast<uint8_t>((1u << trailBits) - 1); }
