@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
+#include <platform/save_file_dialog.h>
+
 namespace playlist {
 
 namespace {
@@ -24,7 +26,6 @@ void setUp(QFileDialog& dialog, const FileDialogSettings& settings) {
                 if (found.hasMatch()) dialog.setDefaultSuffix(found.captured(1));
             });
     }
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
 
     const QFileInfo proposed(settings.fileName);
     if (!settings.fileName.isEmpty() && proposed.isAbsolute()) {
@@ -86,9 +87,8 @@ std::optional<QStringList> DesktopStandardDialogs::openFileNames(
 
 std::optional<QString> DesktopStandardDialogs::saveFileName(QWidget* parent,
                                                             const FileDialogSettings& settings) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    platform::SaveFileDialog dialog(parent);
+    dialog.setConfirmOverwrite(settings.confirmOverwrite);
     setUp(dialog, settings);
     const std::optional<QStringList> names = run(dialog);
     if (!names) return std::nullopt;

@@ -8,6 +8,7 @@
 #include "report_page_view.h"
 
 #include <platform/prompter.h>
+#include <platform/save_file_dialog.h>
 
 #include <QAction>
 #include <QApplication>
@@ -450,11 +451,10 @@ bool ReportPreview::load(const QString& path) {
 
 void ReportPreview::save() {
     if (isLayingOut()) return;
-    QFileDialog dialog(this, tr("Save Report"));
+    platform::SaveFileDialog dialog(this, tr("Save Report"));
     dialog.setObjectName(QStringLiteral("saveDialog"));
     dialog.setDirectory(QFileInfo(suggestedPrintFile()).absolutePath());
     dialog.selectFile(validFileName(fileName_));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({kReportFilter, kTextFilter, kPdfFilter});
     dialog.setDefaultSuffix(suffixFor(kReportFilter));
     connect(&dialog, &QFileDialog::filterSelected, &dialog,
