@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "byte_order.h"
+#include "local_time.h"
 #include "memo_file.h"
 #include "shared_table.h"
 #include "xbase/error.h"
@@ -22,13 +23,7 @@ namespace {
 namespace fsys = std::filesystem;
 
 std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = localNow();
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;

@@ -1,9 +1,9 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
-#include <ctime>
 
 #include "ascii.h"
+#include "local_time.h"
 #include "xbase/error.h"
 #include "xbase/types.h"
 
@@ -23,13 +23,7 @@ FixedToday::~FixedToday() {
 
 Date Date::today() {
     if (!fixedToday.empty()) return fixedToday;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = localNow();
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
