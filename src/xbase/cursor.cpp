@@ -565,10 +565,12 @@ std::vector<uint32_t> Cursor::visibleRecords() {
                             "The index of " + d.table->fileName() +
                                 " is damaged (keys out of order); rebuild it");
             if (askInRecordOrder) {
+                // Placed by record number, which lies between 1 and count: a counting sort.
+                std::vector<uint32_t> firstOf(static_cast<size_t>(count) + 2, 0);
+                for (uint32_t r : listed) ++firstOf[r + 1];
+                for (size_t r = 1; r < firstOf.size(); ++r) firstOf[r] += firstOf[r - 1];
                 std::vector<uint32_t> byRecord(listed.size());
-                for (uint32_t i = 0; i < byRecord.size(); ++i) byRecord[i] = i;
-                std::sort(byRecord.begin(), byRecord.end(),
-                          [&](uint32_t a, uint32_t b) { return listed[a] < listed[b]; });
+                for (uint32_t i = 0; i < listed.size(); ++i) byRecord[firstOf[listed[i]]++] = i;
                 std::vector<bool> shown(listed.size());
                 for (uint32_t i : byRecord) {
                     const uint32_t keyStart = i == 0 ? 0 : keyEnds[i - 1];
