@@ -898,7 +898,7 @@ void Cursor::post() {
         r = d.table->appendRecord(bytes, d.memos);
     }
     d.releaseEdit();
-    d.table->readRecord(r, d.scratch);
+    d.scratch = std::move(bytes);  // as written, memo pointers and deletion flag included
     d.setCurrent(r, d.scratch, {});
     d.computeKey();
     d.bof = d.eof = false;

@@ -6,6 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
+
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
@@ -19,6 +23,39 @@ namespace {
 constexpr uint64_t kLargestView = uint64_t{16} << 30;
 // Room for growth past the end of the file, so that appends need no new view.
 constexpr uint64_t kGrowthRoom = uint64_t{1} << 20;
+
+// Whether the file lies on a local disk file system, whose page cache is the one truth for
+// every process. On network file systems (NFS, SMB, FUSE and the like) a view can show pages
+// older than what another machine wrote, where a read asks the server: those are read the
+// ordinary way.
+bool onLocalFileSystem(int fd) {
+#ifdef __linux__
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0) return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case 0xEF53:      // ext2, ext3, ext4
+        case 0x58465342:  // XFS
+        case 0x9123683E:  // Btrfs
+        case 0x01021994:  // tmpfs
+        case 0x858458F6:  // ramfs
+        case 0xF2F52010:  // F2FS
+        case 0x2FC12FC1:  // ZFS
+        case 0xCA451A4E:  // bcachefs
+        case 0x794C7630:  // overlayfs
+        case 0x3153464A:  // JFS
+        case 0x52654973:  // ReiserFS
+        case 0x4D44:      // FAT
+        case 0x2011BAB0:  // exFAT
+        case 0x7366746E:  // NTFS (the kernel's driver)
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)fd;
+    return true;
+#endif
+}
 
 // Where a copy out of a view goes on when a page under it has gone (the file shrank).
 thread_local sigjmp_buf* pendingCopy = nullptr;
@@ -83,24 +120,39 @@ void FileView::unmap() {
 bool FileView::copy(uint64_t offset, void* out, size_t size) {
     const uint64_t end = offset + size;
     if (end < offset) return false;
-    if ((end > knownSize_ || end > length_) && !cover(end)) return false;
+    // The last page of a view reads as zeros past the end of the file, so a read that
+    // reaches into it asks for the file's size again: a file cut short by a few bytes then
+    // gives a short read, as it would without a view. (Whole pages that a file lost raise
+    // SIGBUS, caught below.)
+    if ((end > knownSize_ || end > length_ || end > lastPageStart()) && !cover(end)) return false;
     if (size == 0) return true;
     if (copyCatchingBusErrors(out, base_ + offset, size)) return true;
     knownSize_ = 0;  // the file shrank: ask its size again next time
     return false;
 }
 
+uint64_t FileView::lastPageStart() const {
+    return knownSize_ / pageSize_ * pageSize_;
+}
+
 bool FileView::cover(uint64_t end) {
     if (unavailable_) return false;
+    if (!checked_) {
+        checked_ = true;
+        pageSize_ = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+        if (sizeof(void*) < 8 || !onLocalFileSystem(fd_)) {
+            unavailable_ = true;
+            return false;
+        }
+    }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return false;
     knownSize_ = static_cast<uint64_t>(st.st_size);
     if (end > knownSize_) return false;
     if (end <= length_) return true;
-    const auto page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
     uint64_t want = knownSize_ + knownSize_ / 4 + kGrowthRoom;
-    want = (want + page - 1) / page * page;
-    if (sizeof(void*) < 8 || want > kLargestView) {
+    want = (want + pageSize_ - 1) / pageSize_ * pageSize_;
+    if (want > kLargestView) {
         unavailable_ = true;
         return false;
     }

@@ -4,6 +4,9 @@
 // the moment it is made, and reading through it costs no system call. That is what makes
 // checking for another program's changes before every positioning cheap in shared use.
 //
+// Views are made only on local disk file systems: on a network file system a view may
+// show pages older than what another machine wrote.
+//
 // A file that another program cuts short under the view would kill the process with
 // SIGBUS when a page past its new end is touched; copies out of the view catch that
 // signal and report failure instead, and the caller reads the bytes the ordinary way,
@@ -38,12 +41,15 @@ class FileView {
     // Makes the view cover [0, end) when the file is that long; asks the system for the
     // file's size only when `end` lies past the size last seen.
     bool cover(uint64_t end);
+    uint64_t lastPageStart() const;
     void unmap();
 
     int fd_;
     const char* base_ = nullptr;
     uint64_t length_ = 0;     // bytes mapped; may run past the end of the file
     uint64_t knownSize_ = 0;  // the file is at least this long, as far as we know
+    uint64_t pageSize_ = 4096;
+    bool checked_ = false;  // the system's page size and the file system looked at
     bool unavailable_ = false;
 };
 

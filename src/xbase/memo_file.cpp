@@ -178,9 +178,11 @@ std::string MemoFile::read(uint32_t block, uint32_t owner) {
         return text;
     }
 
-    if (windowed_) {
-        unsigned char head[8];
-        if (readBytes(start, head, 8) < 8) damaged(owner, block, "is cut short");
+    // From the file's view or the window: the block header, then the text.
+    unsigned char head[8];
+    const bool viewed = file_->readFromView(start, head, 8);
+    if (viewed || windowed_) {
+        if (!viewed && readBytes(start, head, 8) < 8) damaged(owner, block, "is cut short");
         const uint32_t length = memoLengthIn(head, owner, block, start);
         std::string text(length, '\0');
         if (readBytes(start + 8, text.data(), length) != length)
@@ -188,7 +190,7 @@ std::string MemoFile::read(uint32_t block, uint32_t owner) {
         return text;
     }
 
-    // One read usually covers the block header and a short memo.
+    // Otherwise one read usually covers the block header and a short memo.
     std::string buffer(std::max<uint32_t>(512, blockSize_), '\0');
     size_t got = file_->readAt(start, buffer.data(), buffer.size());
     if (got < 8) damaged(owner, block, "is cut short");
