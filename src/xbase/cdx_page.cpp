@@ -1,9 +1,11 @@
 #include "cdx_page.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 #include "byte_order.h"
 
@@ -201,6 +203,115 @@ bool encodeLeaf(const Node& node, uint16_t keyLength, uint8_t pad, uint8_t* page
     putNodeHeader(node, page);
     putLe16(page + 12, static_cast<uint16_t>(bytesStart - table));
     layout.putInto(page);
+    return true;
+}
+
+namespace {
+
+std::atomic<bool> patchCheck{false};
+
+// What a packed leaf entry says about its key's bytes.
+struct EntryCounts {
+    size_t stored = 0;
+    size_t trail = 0;
+};
+
+EntryCounts countsAt(const uint8_t* page, size_t i, const LeafLayout& layout, uint16_t keyLength) {
+    const uint64_t packed = getLeN(page + kLeafHeaderSize + i * layout.bytes, layout.bytes);
+    const size_t dup = (packed >> layout.recBits) & layout.dupMask();
+    const size_t trail = (packed >> (layout.recBits + layout.dupBits)) & layout.trailMask();
+    return {keyLength - dup - trail, trail};
+}
+
+void checkAgainstFullEncoding(const Node& node, uint16_t keyLength, uint8_t pad,
+                              const uint8_t* patched) {
+    Page full;
+    if (!encodeLeaf(node, keyLength, pad, full.data()))
+        throw std::logic_error("a patched leaf holds entries that do not fit in a page");
+    const auto differ = std::mismatch(full.begin(), full.end(), patched);
+    if (differ.first != full.end())
+        throw std::logic_error("a patched leaf differs from its full encoding at byte " +
+                               std::to_string(differ.first - full.begin()));
+}
+
+}  // namespace
+
+void setPatchCheck(bool on) {
+    patchCheck.store(on, std::memory_order_relaxed);
+}
+
+bool patchLeafInsert(const uint8_t* before, const Node& node, size_t at, uint16_t keyLength,
+                     uint8_t pad, uint8_t* out) {
+    const size_t count = node.count();  // with the new entry
+    if (!node.isLeaf() || at >= count || getLe16(before + 2) + size_t{1} != count) return false;
+    LeafLayout layout;
+    layout.recBits = before[20];
+    layout.dupBits = before[21];
+    layout.trailBits = before[22];
+    layout.bytes = before[23];
+    // A record number wider than the others widens every entry of the leaf.
+    if (node.recnos[at] > layout.recMask()) return false;
+
+    const size_t width = layout.bytes;
+    const size_t countBefore = count - 1;
+    const size_t tableEnd = kLeafHeaderSize + count * width;
+    const size_t bytesStartBefore = tableEnd - width + getLe16(before + 12);
+    // The key bytes of the entries ahead of `at` fill the page from `end` on; they are
+    // counted from whichever end of the table is nearer.
+    size_t end = kPageSize;
+    if (at <= countBefore / 2) {
+        for (size_t i = 0; i < at; ++i) end -= countsAt(before, i, layout, keyLength).stored;
+    } else {
+        end = bytesStartBefore;
+        for (size_t i = at; i < countBefore; ++i)
+            end += countsAt(before, i, layout, keyLength).stored;
+    }
+
+    std::string_view previous;
+    size_t previousTrail = 0;
+    if (at > 0) {
+        previous = node.key(at - 1, keyLength);
+        previousTrail = countsAt(before, at - 1, layout, keyLength).trail;
+    }
+    const std::string_view key = node.key(at, keyLength);
+    const KeyCompression added = compressKey(previous, previousTrail, key, pad);
+    const bool followed = at < countBefore;
+    std::string_view next;
+    KeyCompression following;
+    size_t followingBefore = 0;  // what the next entry stored while it followed `previous`
+    if (followed) {
+        next = node.key(at + 1, keyLength);
+        following = compressKey(key, added.trail, next, pad);
+        followingBefore = countsAt(before, at, layout, keyLength).stored;
+    }
+    // Between two sorted keys, a third shares at least as much with the next one as the
+    // first did, so the key bytes only grow and the bytes after them move towards the
+    // table, leaving nothing behind to clear. Should that ever not hold, encodeLeaf() does.
+    if (added.stored + following.stored < followingBefore) return false;
+    // The key bytes of the entries after those two: [bytesStartBefore, tailEnd) in `before`,
+    // ending where the next entry's bytes begin in `out`.
+    const size_t tailEnd = end - followingBefore;
+    const size_t tail = tailEnd - bytesStartBefore;
+    if (end < tableEnd + tail + added.stored + following.stored) return false;  // a split then
+    const size_t tailEndAfter = end - added.stored - following.stored;
+    const size_t bytesStart = tailEndAfter - tail;
+
+    std::memcpy(out, before, kPageSize);
+    std::memmove(out + bytesStart, out + bytesStartBefore, tail);
+    std::memcpy(out + end - added.stored, key.data() + added.dup, added.stored);
+    if (followed) std::memcpy(out + tailEndAfter, next.data() + following.dup, following.stored);
+
+    uint8_t* entry = out + kLeafHeaderSize + at * width;
+    std::memmove(entry + width, entry, (countBefore - at) * width);
+    putLeN(entry, width, layout.pack(node.recnos[at], added.dup, added.trail));
+    if (followed)
+        putLeN(entry + width, width,
+               layout.pack(node.recnos[at + 1], following.dup, following.trail));
+    putNodeHeader(node, out);
+    putLe16(out + 12, static_cast<uint16_t>(bytesStart - tableEnd));
+
+    if (patchCheck.load(std::memory_order_relaxed))
+        checkAgainstFullEncoding(node, keyLength, pad, out);
     return true;
 }
 

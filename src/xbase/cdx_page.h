@@ -7,6 +7,7 @@
 // shared with the previous key nor trailing pad grow down from the end of the page. The
 // bit widths of the packed integers are chosen per leaf.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,8 @@ inline constexpr size_t kNodeHeaderSize = 12;
 inline constexpr size_t kLeafHeaderSize = 24;
 inline constexpr size_t kLeafSpace = kPageSize - kLeafHeaderSize;      // 488
 inline constexpr size_t kInteriorSpace = kPageSize - kNodeHeaderSize;  // 500
+
+using Page = std::array<uint8_t, kPageSize>;
 
 inline constexpr uint16_t kRootBit = 0x01;
 inline constexpr uint16_t kLeafBit = 0x02;
@@ -95,6 +98,18 @@ size_t interiorCapacity(uint16_t keyLength);
 // Encoders write the whole page; they return false when the entries do not fit in it.
 bool encodeLeaf(const Node& node, uint16_t keyLength, uint8_t pad, uint8_t* page);
 bool encodeInterior(const Node& node, uint16_t keyLength, uint8_t* page);
+
+// The page of leaf `node` right after entry `at` went into it, made from `before`, the page
+// encodeLeaf() wrote for the node without that entry: the entry table moves up by one
+// entry, the new entry goes in, the entry after it is compressed again against the new key,
+// and the key bytes of the entries after those two move down. Writes the page to `out`,
+// another buffer than `before`, and returns true; returns false, with `out` undefined, when
+// the entries get wider or no longer fit, which only encodeLeaf() and a split handle.
+bool patchLeafInsert(const uint8_t* before, const Node& node, size_t at, uint16_t keyLength,
+                     uint8_t pad, uint8_t* out);
+// For tests: while on, patchLeafInsert() encodes every page it patches in full as well and
+// throws std::logic_error when the two differ in any byte.
+void setPatchCheck(bool on);
 
 // What a decoded leaf says about itself beyond its entries; checked by verify().
 struct LeafFacts {

@@ -83,14 +83,14 @@ IndexEntry Tree::entryAt(const Node& node, size_t i) const {
 // ---- reading ----
 
 std::shared_ptr<const Node> Tree::load(uint32_t offset) {
-    if (auto it = cache_.find(offset); it != cache_.end()) return it->second;
+    if (auto it = cache_.find(offset); it != cache_.end()) return it->second.node;
     uint8_t page[kPageSize];
     store_.readNode(offset, page);
     auto node = std::make_shared<Node>();
     const std::string fault = decodeNode(page, keyLength_, pad_, *node);
     if (!fault.empty())
         throw store_.corruption("node at offset " + PageStore::hex(offset) + ": " + fault);
-    cache_.emplace(offset, node);
+    cache_.emplace(offset, Cached{node, nullptr});
     return node;
 }
 
@@ -326,18 +326,25 @@ auto Tree::change(Body body) -> decltype(body()) {
             store_.discard();
             return result;
         }
-        for (const auto& [offset, node] : dirty_) {
-            if (offset == keptOffset_) {
-                store_.stage(offset, keptPage_, kPageSize, originalOf(offset));
-                continue;
+        for (auto& [offset, changed] : dirty_) {
+            const Node& node = *changed.node;
+            bool fits = true;
+            if (!node.isLeaf()) {
+                uint8_t page[kPageSize];
+                fits = encodeInterior(node, keyLength_, page);
+                if (fits) store_.stage(offset, page, kPageSize, originalOf(offset));
+            } else if (offset == keptOffset_) {
+                changed.page = std::make_shared<const Page>(keptPage_);
+            } else {
+                auto page = std::make_shared<Page>();
+                fits = encodeLeaf(node, keyLength_, pad_, page->data());
+                changed.page = std::move(page);
             }
-            uint8_t page[kPageSize];
-            const bool fits = node->isLeaf() ? encodeLeaf(*node, keyLength_, pad_, page)
-                                             : encodeInterior(*node, keyLength_, page);
             if (!fits)
                 throw store_.corruption("node at offset " + PageStore::hex(offset) +
                                         " does not fit its page after a change");
-            store_.stage(offset, page, kPageSize, originalOf(offset));
+            if (changed.page)
+                store_.stage(offset, changed.page->data(), kPageSize, originalOf(offset));
         }
         keptOffset_ = kNoPage;
         if (rootChanged_) {
@@ -351,7 +358,8 @@ auto Tree::change(Body body) -> decltype(body()) {
         }
         writing = true;
         store_.commit();
-        for (auto& [offset, node] : dirty_) cache_[offset] = std::move(node);
+        for (auto& [offset, changed] : dirty_)
+            cache_[offset] = Cached{std::move(changed.node), std::move(changed.page)};
         for (uint32_t offset : released_) cache_.erase(offset);
         dirty_.clear();
         released_.clear();
@@ -378,14 +386,14 @@ auto Tree::change(Body body) -> decltype(body()) {
 }
 
 const Node& Tree::view(uint32_t offset) {
-    if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second;
-    if (auto it = cache_.find(offset); it != cache_.end()) return *it->second;
+    if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second.node;
+    if (auto it = cache_.find(offset); it != cache_.end()) return *it->second.node;
     return *load(offset);  // the cache keeps it alive until the change ends
 }
 
 Node& Tree::edit(uint32_t offset) {
     if (offset == keptOffset_) keptOffset_ = kNoPage;  // the caller is about to change it
-    if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second;
+    if (auto it = dirty_.find(offset); it != dirty_.end()) return *it->second.node;
     const Node& original = view(offset);
     // With room for the entry most changes add, so that adding it moves nothing again.
     auto copy = std::make_shared<Node>();
@@ -401,7 +409,7 @@ Node& Tree::edit(uint32_t offset) {
         node.children.reserve(original.count() + 1);
         node.children = original.children;
     }
-    dirty_.emplace(offset, std::move(copy));
+    dirty_.emplace(offset, Changed{std::move(copy), nullptr});
     return node;
 }
 
@@ -411,7 +419,7 @@ Node& Tree::create(uint32_t offset, uint16_t attributes) {
     auto fresh = std::make_shared<Node>();
     fresh->attributes = attributes;
     Node& node = *fresh;
-    dirty_[offset] = std::move(fresh);
+    dirty_[offset] = Changed{std::move(fresh), nullptr};
     return node;
 }
 
@@ -427,7 +435,7 @@ PageStore::Original Tree::originalOf(uint32_t offset) const {
     const auto it = cache_.find(offset);
     if (it == cache_.end()) return {};
     // The page as it is in the file, encoded again from the node read from it.
-    return [node = it->second, keyLength = keyLength_, pad = pad_] {
+    return [node = it->second.node, keyLength = keyLength_, pad = pad_] {
         std::string page(kPageSize, '\0');
         auto* bytes = reinterpret_cast<uint8_t*>(page.data());
         if (node->isLeaf())
@@ -460,7 +468,17 @@ bool Tree::insertEntry(std::string_view key, uint32_t recno) {
     const Step at = path.back();
     const Node& found = view(at.offset);
     if (at.index < found.count() && compare(found, at.index, {key, recno}) == 0) return false;
-    edit(at.offset).insertEntry(at.index, key, recno, 0);
+    // The leaf's page as this tree last wrote it, unless this change has touched the leaf.
+    std::shared_ptr<const Page> before;
+    if (!dirty_.contains(at.offset))
+        if (auto it = cache_.find(at.offset); it != cache_.end()) before = it->second.page;
+    Node& leaf = edit(at.offset);
+    leaf.insertEntry(at.index, key, recno, 0);
+    if (before) {
+        keptOffset_ = kNoPage;  // whatever page was kept is written over
+        if (patchLeafInsert(before->data(), leaf, at.index, keyLength_, pad_, keptPage_.data()))
+            keptOffset_ = at.offset;
+    }
     rebalance(path, false, at.index);
     return true;
 }
@@ -515,7 +533,7 @@ void Tree::rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt) {
         }
         const uint32_t parentOffset = path[level - 1].offset;
         const size_t index = path[level - 1].index;
-        Node& node = edit(offset);
+        const Node& node = view(offset);  // changed already: this loop goes up only past changes
 
         if (node.count() == 0) {
             unlink(node);
@@ -528,7 +546,7 @@ void Tree::rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt) {
         if (overflows(offset, node)) {
             const bool packLeft =
                 insertedAt != kNone && insertedAt + 1 == node.count() && node.right == kNoPage;
-            const size_t pieces = split(offset, node, edit(parentOffset), index, packLeft);
+            const size_t pieces = split(offset, edit(offset), edit(parentOffset), index, packLeft);
             insertedAt = index + pieces;
             shrunk = false;
             continue;
@@ -549,10 +567,11 @@ void Tree::rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt) {
 
 void Tree::settleRoot(uint32_t offset, size_t insertedAt) {
     for (int round = 0; round < kMaxDepth; ++round) {
-        Node& root = edit(offset);
+        const Node& root = view(offset);
         if (!root.isLeaf() && root.count() == 0) {
-            root = Node{};
-            root.attributes = kRootBit | kLeafBit;
+            Node& emptied = edit(offset);
+            emptied = Node{};
+            emptied.attributes = kRootBit | kLeafBit;
             return;
         }
         if (!root.isLeaf() && root.count() == 1) {
@@ -574,9 +593,10 @@ void Tree::settleRoot(uint32_t offset, size_t insertedAt) {
         const bool packLeft = insertedAt != kNone && insertedAt + 1 == root.count();
         const uint32_t top = store_.allocatePage();
         Node& newRoot = create(top, kRootBit);
-        root.attributes &= static_cast<uint16_t>(~kRootBit);
-        newRoot.insertEntry(0, root.key(root.count() - 1, keyLength_), root.recnos.back(), offset);
-        insertedAt = split(offset, root, newRoot, 0, packLeft);
+        Node& old = edit(offset);
+        old.attributes &= static_cast<uint16_t>(~kRootBit);
+        newRoot.insertEntry(0, old.key(old.count() - 1, keyLength_), old.recnos.back(), offset);
+        insertedAt = split(offset, old, newRoot, 0, packLeft);
         root_ = top;
         rootChanged_ = true;
         offset = top;
@@ -584,12 +604,13 @@ void Tree::settleRoot(uint32_t offset, size_t insertedAt) {
     throwTooDeep();
 }
 
-// Callers hold `node` from edit() and change it further only when it overflows, which
-// keeps no page.
+// Callers take `node` from view() and change it further only through edit(), which drops
+// the kept page.
 bool Tree::overflows(uint32_t offset, const Node& node) {
     if (!node.isLeaf()) return node.count() > interiorCapacity(keyLength_);
+    if (offset == keptOffset_) return false;  // patched by insertEntry(), so it fits
     keptOffset_ = kNoPage;
-    if (!encodeLeaf(node, keyLength_, pad_, keptPage_)) return true;
+    if (!encodeLeaf(node, keyLength_, pad_, keptPage_.data())) return true;
     keptOffset_ = offset;
     return false;
 }

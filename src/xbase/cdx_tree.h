@@ -108,7 +108,8 @@ class Tree {
     bool eraseEntry(std::string_view key, uint32_t recno);
     void rebalance(std::vector<Step>& path, bool shrunk, size_t insertedAt);
     void settleRoot(uint32_t offset, size_t insertedAt);
-    // For a leaf, encodes it into the kept page (see keptOffset_) when it fits.
+    // For a leaf, encodes it into the kept page (see keptOffset_) when it fits, unless
+    // that page is its own already.
     bool overflows(uint32_t offset, const Node& node);
     bool underfull(const Node& node) const;
     std::vector<size_t> splitPoints(const Node& node, bool packLeft) const;
@@ -125,23 +126,36 @@ class Tree {
     uint16_t keyLength_;  // changes only in reset()
     uint8_t pad_;
 
-    std::unordered_map<uint32_t, std::shared_ptr<const Node>> cache_;
+    // A decoded node, and for a leaf this tree wrote, the page it wrote: exactly what
+    // encodeLeaf() makes of the node, so that an insert can patch it (insertEntry()). A page
+    // read from the file is not kept: another program may have encoded it differently.
+    // Neither ever changes; a change works on copies and replaces both when it commits.
+    struct Cached {
+        std::shared_ptr<const Node> node;
+        std::shared_ptr<const Page> page;
+    };
+    std::unordered_map<uint32_t, Cached> cache_;
     uint64_t generation_ = 0;  // changes whenever cached pages may no longer be current
     Position hint_;            // the leaf the last navigation ended in
     uint64_t hintGeneration_ = ~uint64_t{0};
     uint64_t keyCount_ = 0;
     uint64_t keyCountGeneration_ = ~uint64_t{0};
 
-    std::unordered_map<uint32_t, std::shared_ptr<Node>> dirty_;
+    struct Changed {
+        std::shared_ptr<Node> node;
+        std::shared_ptr<const Page> page;  // leaves: the page staged for it on commit
+    };
+    std::unordered_map<uint32_t, Changed> dirty_;
     std::unordered_set<uint32_t> released_;
     bool rootChanged_ = false;
-    // The page of the changed leaf at keptOffset_, encoded by the overflow check and
-    // written as it is when the change commits, so that a leaf is encoded once per change.
-    // It is dropped whenever that node is handed out for editing, created or released, and
-    // at the start and end of every change: a node checked and then changed again is
-    // encoded anew.
+    // The page of the changed leaf at keptOffset_ exactly as the node stands: patched by
+    // insertEntry() or encoded by the overflow check, and written as it is when the change
+    // commits, so that a leaf is encoded at most once per change. It is dropped whenever
+    // that node is handed out for editing, created or released, and at the start and end of
+    // every change: a node changed again is encoded anew. Code that only looks at a changed
+    // node takes it from view(), which keeps the page.
     uint32_t keptOffset_ = kNoPage;
-    uint8_t keptPage_[kPageSize] = {};
+    Page keptPage_ = {};
 };
 
 // Bulk build. sortedOrder() gives the indexes of `keys` in (key, record number) order with

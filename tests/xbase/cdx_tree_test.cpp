@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cdx.h"
+#include "cdx_page.h"
 #include "table_fixture.h"
 #include "xbase/error.h"
 #include "xbase/file_system.h"
@@ -28,6 +29,16 @@ using xbase::Error;
 using xbase::ErrorKind;
 using xbase::IndexEntry;
 using Model = std::set<std::pair<std::string, uint32_t>>;
+
+// An insert patches the page a leaf already has instead of encoding the leaf again. In
+// every test of this program each patched page is also encoded in full, and a page that
+// differs in any byte throws.
+class PatchCheck : public ::testing::Environment {
+  public:
+    void SetUp() override { xbase::cdx::setPatchCheck(true); }
+    void TearDown() override { xbase::cdx::setPatchCheck(false); }
+};
+const auto* const patchCheck = ::testing::AddGlobalTestEnvironment(new PatchCheck);
 
 struct IndexFile {
     testsupport::TempDir dir;
