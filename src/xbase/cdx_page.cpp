@@ -12,14 +12,31 @@
 namespace xbase::cdx {
 namespace {
 
-// Leaf entries are little-endian integers of 1 to 8 bytes.
+// Leaf entries are little-endian integers of 1 to 8 bytes; nearly always 3 or 4, which
+// get loops of a fixed length that the compiler turns into a few loads or stores.
+template <size_t N>
+uint64_t getLeFixed(const uint8_t* p) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < N; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
+    return v;
+}
+
+template <size_t N>
+void putLeFixed(uint8_t* p, uint64_t v) {
+    for (size_t i = 0; i < N; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 uint64_t getLeN(const uint8_t* p, size_t n) {
+    if (n == 3) return getLeFixed<3>(p);
+    if (n == 4) return getLeFixed<4>(p);
     uint64_t v = 0;
     for (size_t i = 0; i < n; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
     return v;
 }
 
 void putLeN(uint8_t* p, size_t n, uint64_t v) {
+    if (n == 3) return putLeFixed<3>(p, v);
+    if (n == 4) return putLeFixed<4>(p, v);
     for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
