@@ -301,9 +301,10 @@ bool patchLeafInsert(const uint8_t* before, const Node& node, size_t at, uint16_
         following = compressKey(key, added.trail, next, pad);
         followingBefore = countsAt(before, at, layout, keyLength).stored;
     }
-    // Between two sorted keys, a third shares at least as much with the next one as the
-    // first did, so the key bytes only grow and the bytes after them move towards the
-    // table, leaving nothing behind to clear. Should that ever not hold, encodeLeaf() does.
+    // A key sorted in between two others shares at least as much with the one after it as
+    // the one before it did, so the key bytes never shrink: those of the later entries move
+    // towards the table and leave nothing behind to clear. Were it otherwise, encodeLeaf()
+    // would do the work.
     if (added.stored + following.stored < followingBefore) return false;
     // The key bytes of the entries after those two: [bytesStartBefore, tailEnd) in `before`,
     // ending where the next entry's bytes begin in `out`.
