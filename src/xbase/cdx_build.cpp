@@ -170,9 +170,8 @@ class LeafWriter {
         const LeafLayout layout = leafLayout(keyLength_, maxRecno_);
         uint8_t* slot = page + kLeafHeaderSize;
         for (const Entry& e : entries_) {
-            const uint64_t packed = layout.pack(e.recno, e.dup, e.trail);
-            for (size_t b = 0; b < layout.bytes; ++b)
-                *slot++ = static_cast<uint8_t>(packed >> (8 * b));
+            layout.putEntry(slot, e.recno, e.dup, e.trail);
+            slot += layout.bytes;
         }
         putLe16(page + 2, static_cast<uint16_t>(entries_.size()));
         putLe16(page + 12,

@@ -117,6 +117,19 @@ void LeafLayout::putInto(uint8_t* page) const {
     page[23] = bytes;
 }
 
+void LeafLayout::putEntry(uint8_t* at, uint32_t recno, uint64_t dup, uint64_t trail) const {
+    putLeN(at, bytes, uint64_t{recno} | (dup << recBits) | (trail << (recBits + dupBits)));
+}
+
+LeafLayout LeafLayout::readFrom(const uint8_t* page) {
+    LeafLayout layout;
+    layout.recBits = page[20];
+    layout.dupBits = page[21];
+    layout.trailBits = page[22];
+    layout.bytes = page[23];
+    return layout;
+}
+
 size_t trailingPad(std::string_view key, uint8_t pad) {
     size_t n = key.size();
     if constexpr (kLittleEndian) {
@@ -210,7 +223,7 @@ bool encodeLeaf(const Node& node, uint16_t keyLength, uint8_t pad, uint8_t* page
         const std::string_view key = node.key(i, keyLength);
         const KeyCompression c = compressKey(previous, previousTrail, key, pad);
         if (table + layout.bytes + c.stored > bytesStart) return false;
-        putLeN(page + table, layout.bytes, layout.pack(node.recnos[i], c.dup, c.trail));
+        layout.putEntry(page + table, node.recnos[i], c.dup, c.trail);
         table += layout.bytes;
         bytesStart -= c.stored;
         std::memcpy(page + bytesStart, key.data() + c.dup, c.stored);
@@ -235,9 +248,8 @@ struct EntryCounts {
 
 EntryCounts countsAt(const uint8_t* page, size_t i, const LeafLayout& layout, uint16_t keyLength) {
     const uint64_t packed = getLeN(page + kLeafHeaderSize + i * layout.bytes, layout.bytes);
-    const size_t dup = (packed >> layout.recBits) & layout.dupMask();
-    const size_t trail = (packed >> (layout.recBits + layout.dupBits)) & layout.trailMask();
-    return {keyLength - dup - trail, trail};
+    const size_t trail = layout.trailOf(packed);
+    return {keyLength - layout.dupOf(packed) - trail, trail};
 }
 
 void checkAgainstFullEncoding(const Node& node, uint16_t keyLength, uint8_t pad,
@@ -261,11 +273,7 @@ bool patchLeafInsert(const uint8_t* before, const Node& node, size_t at, uint16_
                      uint8_t pad, uint8_t* out) {
     const size_t count = node.count();  // with the new entry
     if (!node.isLeaf() || at >= count || getLe16(before + 2) + size_t{1} != count) return false;
-    LeafLayout layout;
-    layout.recBits = before[20];
-    layout.dupBits = before[21];
-    layout.trailBits = before[22];
-    layout.bytes = before[23];
+    const LeafLayout layout = LeafLayout::readFrom(before);
     // A record number wider than the others widens every entry of the leaf.
     if (node.recnos[at] > layout.recMask()) return false;
 
@@ -321,10 +329,9 @@ bool patchLeafInsert(const uint8_t* before, const Node& node, size_t at, uint16_
 
     uint8_t* entry = out + kLeafHeaderSize + at * width;
     std::memmove(entry + width, entry, (countBefore - at) * width);
-    putLeN(entry, width, layout.pack(node.recnos[at], added.dup, added.trail));
+    layout.putEntry(entry, node.recnos[at], added.dup, added.trail);
     if (followed)
-        putLeN(entry + width, width,
-               layout.pack(node.recnos[at + 1], following.dup, following.trail));
+        layout.putEntry(entry + width, node.recnos[at + 1], following.dup, following.trail);
     putNodeHeader(node, out);
     putLe16(out + 12, static_cast<uint16_t>(bytesStart - tableEnd));
 
@@ -378,15 +385,11 @@ std::string decodeNode(const uint8_t* page, uint16_t keyLength, uint8_t pad, Nod
         return {};
     }
 
-    LeafLayout layout;
+    const LeafLayout layout = LeafLayout::readFrom(page);
     const uint16_t storedFree = getLe16(page + 12);
     const uint32_t recMask = getLe32(page + 14);
     const uint8_t dupMask = page[18];
     const uint8_t trailMask = page[19];
-    layout.recBits = page[20];
-    layout.dupBits = page[21];
-    layout.trailBits = page[22];
-    layout.bytes = page[23];
     if (layout.bytes < 1 || layout.bytes > 8)
         return "entry size " + std::to_string(layout.bytes) + " is not between 1 and 8 bytes";
     if (layout.recBits > 32 || layout.dupBits > 8 || layout.trailBits > 8 ||
@@ -406,9 +409,9 @@ std::string decodeNode(const uint8_t* page, uint16_t keyLength, uint8_t pad, Nod
     const char* previous = nullptr;
     for (size_t i = 0; i < count; ++i) {
         const uint64_t packed = getLeN(page + kLeafHeaderSize + i * layout.bytes, layout.bytes);
-        const auto recno = static_cast<uint32_t>(packed & recMask);
-        size_t dup = (packed >> layout.recBits) & dupMask;
-        const size_t trail = (packed >> (layout.recBits + layout.dupBits)) & trailMask;
+        const uint32_t recno = layout.recnoOf(packed);  // the masks match the widths
+        size_t dup = layout.dupOf(packed);
+        const size_t trail = layout.trailOf(packed);
         if (i == 0 && dup != 0) {
             // Nothing precedes the first key; other engines read its count as 0 too.
             firstEntryHasDup = true;

@@ -58,12 +58,15 @@ struct LeafLayout {
     uint8_t trailBits = 0;
     uint8_t bytes = 0;
 
-    // One entry of the table, `bytes` long, lowest byte first.
-    uint64_t pack(uint32_t recno, uint64_t dup, uint64_t trail) const {
-        return uint64_t{recno} | (dup << recBits) | (trail << (recBits + dupBits));
-    }
+    uint32_t recnoOf(uint64_t packed) const { return static_cast<uint32_t>(packed & recMask()); }
+    size_t dupOf(uint64_t packed) const { return (packed >> recBits) & dupMask(); }
+    size_t trailOf(uint64_t packed) const { return (packed >> (recBits + dupBits)) & trailMask(); }
+    // Writes one entry of the table at `at`: `bytes` long, lowest byte first.
+    void putEntry(uint8_t* at, uint32_t recno, uint64_t dup, uint64_t trail) const;
     // Writes the masks and widths into a leaf page's header (bytes 14 to 23).
     void putInto(uint8_t* page) const;
+    // The widths a leaf page's header gives (bytes 20 to 23), unchecked.
+    static LeafLayout readFrom(const uint8_t* page);
 
     uint32_t recMask() const { return recBits >= 32 ? 0xFFFFFFFFu : ((1u << recBits) - 1); }
     uint8_t dupMask() const { return static_cast<uint8_t>((1u << dupBits) - 1); }

@@ -51,26 +51,19 @@ std::string PageStore::checkNodeOffset(uint32_t offset) {
 
 void PageStore::readNode(uint32_t offset, uint8_t* page) {
     if (const std::string fault = checkNodeOffset(offset); !fault.empty()) throw corruption(fault);
-    if (file_.readFromView(offset, page, kPageSize)) return;
-    if (file_.readAt(offset, page, kPageSize) != kPageSize)
+    if (file_.readThroughView(offset, page, kPageSize) != kPageSize)
         throw corruption("node at offset " + hex(offset) + " is cut short by the end of the file");
 }
 
 void PageStore::readExact(uint64_t offset, void* out, size_t size, const std::string& what) {
-    if (file_.readFromView(offset, out, size)) return;
-    if (file_.readAt(offset, out, size) != size)
+    if (file_.readThroughView(offset, out, size) != size)
         throw corruption(what + " is cut short by the end of the file");
 }
 
 void PageStore::stage(uint64_t offset, const void* data, size_t size, Original original) {
     if (undoable_ && original)
         originals_.try_emplace(offset, std::move(original));  // the first one counts
-    const char* bytes = static_cast<const char*>(data);
-    auto [it, inserted] = staged_.try_emplace(offset);
-    if (inserted || size >= it->second.size())
-        it->second.assign(bytes, size);
-    else
-        it->second.replace(0, size, bytes, size);  // a root pointer inside a staged header
+    stage(offset, std::string(static_cast<const char*>(data), size));
 }
 
 void PageStore::stage(uint64_t offset, std::string bytes) {
@@ -78,7 +71,7 @@ void PageStore::stage(uint64_t offset, std::string bytes) {
     if (inserted || bytes.size() >= it->second.size())
         it->second = std::move(bytes);
     else
-        it->second.replace(0, bytes.size(), bytes);
+        it->second.replace(0, bytes.size(), bytes);  // a root pointer inside a staged header
 }
 
 uint32_t PageStore::freeHead() {

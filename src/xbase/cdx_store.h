@@ -38,7 +38,8 @@ class PageStore {
     std::string checkNodeOffset(uint32_t offset);
     // Reads the node page at `offset`; throws when it is not a whole page inside the file.
     void readNode(uint32_t offset, uint8_t* page);
-    // Reads exactly `size` bytes; throws, naming `what`, when the file ends first.
+    // Reads exactly `size` bytes, through the file's view where there is one; throws,
+    // naming `what`, when the file ends first.
     void readExact(uint64_t offset, void* out, size_t size, const std::string& what);
 
     // What bytes at an offset held before a change, made only if the change is undone.

@@ -28,9 +28,7 @@ MemoFile::MemoFile(std::unique_ptr<File> file, MemoFormat format)
 
 void MemoFile::refreshHeader() {
     unsigned char header[32] = {};
-    const size_t got = file_->readFromView(0, header, sizeof header)
-                           ? sizeof header
-                           : file_->readAt(0, header, sizeof header);
+    const size_t got = file_->readThroughView(0, header, sizeof header);
     const std::string name = fileNameOf(*file_);
     if (got < 8)
         throw Error(ErrorKind::Corruption, code::BadMemo,

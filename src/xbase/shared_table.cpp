@@ -354,7 +354,7 @@ void SharedTable::refresh() {
     }
     chunk_.clear();
     unsigned char head[8];
-    if (dbf_->readFromView(0, head, 8) || dbf_->readAt(0, head, 8) == 8) {
+    if (dbf_->readThroughView(0, head, 8) == 8) {
         const uint32_t count = getLe32(head + 4);
         Date updated{yearFromHeaderByte(head[1]), head[2], head[3]};
         if (updated.valid()) header_.lastUpdate = updated;
@@ -540,8 +540,7 @@ void SharedTable::writeRecord(uint32_t recno, std::string& bytes,
     }
     std::string old(header_.recordLength, ' ');
     const uint64_t offset = header_.recordOffset(recno);
-    if (!dbf_->readFromView(offset, old.data(), old.size()) &&
-        dbf_->readAt(offset, old.data(), old.size()) != old.size())
+    if (dbf_->readThroughView(offset, old.data(), old.size()) != old.size())
         throw Error(ErrorKind::Corruption, code::BadRecord,
                     fileName() + " is damaged: record " + std::to_string(recno) + " is cut short");
     // New memos go to fresh blocks that nothing points to until the record does, and the

@@ -26,6 +26,10 @@ class File {
         (void)offset, (void)buffer, (void)size;
         return false;
     }
+    // readAt, from the view where there is one.
+    size_t readThroughView(uint64_t offset, void* buffer, size_t size) {
+        return readFromView(offset, buffer, size) ? size : readAt(offset, buffer, size);
+    }
     virtual uint64_t size() = 0;
     virtual void truncate(uint64_t size) = 0;
     virtual void sync() = 0;
